@@ -1,0 +1,101 @@
+// Decoding of the SMART READ DATA and READ ATTRIBUTE THRESHOLDS blocks into
+// packed, named attribute records.
+#include <cstdio>
+#include <cstring>
+
+#include "inventory/drive_inventory.h"
+
+namespace {
+
+enum { kSlotCount = 30, kSlotLength = 12, kFirstSlot = 2, kDescriptionWidth = 36 };
+
+struct AttributeName {
+    uint8_t id;
+    const char* text;
+};
+
+const AttributeName kAttributeNames[] = {
+    {0, "No Attribute Here"},
+    {1, "Raw Read Error Rate"},
+    {2, "Throughput Performance"},
+    {3, "Spin Up Time"},
+    {4, "Start/Stop Count"},
+    {5, "Reallocated Sector Count"},
+    {6, "Read Channel Margin"},
+    {7, "Seek Error Rate"},
+    {8, "Seek Time Performance"},
+    {9, "Power On Hours Count"},
+    {10, "Spin Retry Count"},
+    {11, "Calibration Retry Count"},
+    {12, "Power Cycle Count"},
+    {194, "Temperature"},
+    {196, "Reallocation Event Count"},
+    {197, "Current Pending Sector Count"},
+    {198, "Offline Scan Incorrect. Sector Count"},
+    {199, "Ultra ATA CRC Error Count"},
+    {200, "Write Error Count"},
+};
+
+const uint8_t* Slot(const uint8_t* block, int index) {
+    return block + kFirstSlot + kSlotLength * index;
+}
+
+}  // namespace
+
+void NameAttribute(AttributeRecord* record) {
+    const char* text = "(Unknown attribute)";
+    for (const AttributeName& name : kAttributeNames) {
+        if (name.id == record->Attribute[0]) {
+            text = name.text;
+            break;
+        }
+    }
+    // Padded to one width so that the export file's columns line up.
+    std::memset(record->Description, 0, sizeof record->Description);
+    std::snprintf(record->Description, sizeof record->Description, "%-*s", kDescriptionWidth,
+                  text);
+}
+
+void DriveInventory::StoreAttributes(const uint8_t* attributeData, const uint8_t* thresholdData,
+                                     int position) {
+    attributeRevision[position] = static_cast<int8_t>(attributeData[0]);
+    thresholdRevision[position] = static_cast<int8_t>(thresholdData[0]);
+    int count = 0;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (Slot(attributeData, slot)[0] != 0) {
+            ++count;
+        }
+    }
+    delete[] attributes[position];
+    attributeCount[position] = count;
+    attributes[position] = new AttributeRecord[count];
+    int next = 0;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const uint8_t* attribute = Slot(attributeData, slot);
+        if (attribute[0] == 0) {
+            continue;
+        }
+        AttributeRecord& record = attributes[position][next++];
+        std::memcpy(record.Attribute, attribute, kSlotLength);
+        NameAttribute(&record);
+        // Paired by slot index, never by id: the threshold's own id is kept
+        // but not compared.
+        std::memcpy(record.Threshold, Slot(thresholdData, slot), kSlotLength);
+    }
+}
+
+int DriveInventory::GetAttributeCount(int position) const {
+    if (position < 0 || position >= kDrivePositions) {
+        return 0;
+    }
+    return attributeCount[position];
+}
+
+bool DriveInventory::GetAttribute(int position, int index, AttributeRecord* record) const {
+    if (position < 0 || position >= kDrivePositions || index < 0 ||
+        index >= attributeCount[position] || attributes[position] == nullptr) {
+        return false;
+    }
+    *record = attributes[position][index];
+    return true;
+}

@@ -1,0 +1,155 @@
+#include "inventory/capture.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct Section {
+    const char* tag;
+    uint32_t length;
+    bool DriveCapture::*present;
+    uint8_t* (*payload)(DriveCapture&);
+};
+
+uint8_t* IdentifyOf(DriveCapture& c) { return c.identify; }
+uint8_t* StatusOf(DriveCapture& c) { return c.status; }
+uint8_t* SmartDataOf(DriveCapture& c) { return c.smartData; }
+uint8_t* ThresholdsOf(DriveCapture& c) { return c.thresholds; }
+
+const Section kSections[] = {
+    {"IDFY", 512, &DriveCapture::hasIdentify, IdentifyOf},
+    {"SMST", 4, &DriveCapture::hasStatus, StatusOf},
+    {"SMDT", 512, &DriveCapture::hasSmartData, SmartDataOf},
+    {"SMTH", 512, &DriveCapture::hasThresholds, ThresholdsOf},
+};
+
+bool Fail(std::string* error, const std::string& name, size_t offset, const std::string& what) {
+    if (error) {
+        *error = name + ": offset " + std::to_string(offset) + ": " + what;
+    }
+    return false;
+}
+
+// Tags are shown printable, whatever bytes a damaged file holds.
+std::string TagText(const uint8_t* tag) {
+    std::string text;
+    for (int i = 0; i < 4; ++i) {
+        if (tag[i] >= 0x20 && tag[i] < 0x7F) {
+            text += static_cast<char>(tag[i]);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", tag[i]);
+            text += hex;
+        }
+    }
+    return text;
+}
+
+void PutBigEndian(std::vector<uint8_t>* out, uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out->push_back(static_cast<uint8_t>(value >> shift));
+    }
+}
+
+}  // namespace
+
+bool ParseCapture(const uint8_t* data, size_t size, const std::string& name,
+                  DriveCapture* capture, std::string* error) {
+    *capture = DriveCapture();
+    if (size == 0) {
+        return Fail(error, name, 0, "empty file");
+    }
+    if (size > kMaxCaptureSize) {
+        return Fail(error, name, kMaxCaptureSize, "file is larger than 65536 bytes");
+    }
+    size_t offset = 0;
+    while (offset < size) {
+        if (size - offset < 8) {
+            return Fail(error, name, offset, "truncated section header");
+        }
+        const uint8_t* tag = data + offset;
+        const uint32_t length = (static_cast<uint32_t>(data[offset + 4]) << 24) |
+                                (static_cast<uint32_t>(data[offset + 5]) << 16) |
+                                (static_cast<uint32_t>(data[offset + 6]) << 8) | data[offset + 7];
+        const size_t payloadOffset = offset + 8;
+        const size_t left = size - payloadOffset;
+        for (const Section& section : kSections) {
+            if (std::memcmp(tag, section.tag, 4) != 0) {
+                continue;
+            }
+            if (capture->*section.present) {
+                return Fail(error, name, offset, std::string("section ") + section.tag +
+                                                     " appears twice");
+            }
+            if (length != section.length) {
+                return Fail(error, name, offset + 4,
+                            std::string("section ") + section.tag + " has length " +
+                                std::to_string(length) + ", expected " +
+                                std::to_string(section.length));
+            }
+        }
+        if (length > left) {
+            return Fail(error, name, offset + 4,
+                        "section " + TagText(tag) + " payload of " + std::to_string(length) +
+                            " bytes is truncated: " + std::to_string(left) + " bytes left");
+        }
+        for (const Section& section : kSections) {
+            if (std::memcmp(tag, section.tag, 4) == 0) {
+                std::memcpy(section.payload(*capture), data + payloadOffset, length);
+                capture->*section.present = true;
+            }
+        }
+        offset = payloadOffset + length;
+    }
+    if (!capture->hasIdentify) {
+        return Fail(error, name, size, "no IDFY section");
+    }
+    return true;
+}
+
+bool ReadCaptureFile(const std::string& path, DriveCapture* capture, std::string* error) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        return Fail(error, path, 0, std::string("cannot open: ") + std::strerror(errno));
+    }
+    // Read one byte past the limit so an oversized file is told apart.
+    std::vector<uint8_t> data(kMaxCaptureSize + 1);
+    const size_t size = std::fread(data.data(), 1, data.size(), file);
+    const bool readError = std::ferror(file) != 0;
+    std::fclose(file);
+    if (readError) {
+        return Fail(error, path, size, "read error");
+    }
+    return ParseCapture(data.data(), size, path, capture, error);
+}
+
+std::vector<uint8_t> SerializeCapture(const DriveCapture& capture) {
+    std::vector<uint8_t> out;
+    DriveCapture source = capture;  // the payload accessors are shared with the reader
+    for (const Section& section : kSections) {
+        if (!(capture.*section.present)) {
+            continue;
+        }
+        out.insert(out.end(), section.tag, section.tag + 4);
+        PutBigEndian(&out, section.length);
+        const uint8_t* payload = section.payload(source);
+        out.insert(out.end(), payload, payload + section.length);
+    }
+    return out;
+}
+
+bool WriteCaptureFile(const std::string& path, const DriveCapture& capture, std::string* error) {
+    const std::vector<uint8_t> bytes = SerializeCapture(capture);
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        return Fail(error, path, 0, std::string("cannot create: ") + std::strerror(errno));
+    }
+    const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
+    const bool closed = std::fclose(file) == 0;
+    if (written != bytes.size() || !closed) {
+        return Fail(error, path, written, "write error");
+    }
+    return true;
+}

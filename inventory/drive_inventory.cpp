@@ -1,0 +1,80 @@
+#include "inventory/drive_inventory.h"
+
+#include <cstdio>
+#include <cstring>
+
+DriveInventory::DriveInventory() {
+    for (int position = 0; position < kDrivePositions; ++position) {
+        attributes[position] = nullptr;
+    }
+    ResetInventory();
+}
+
+DriveInventory::~DriveInventory() {
+    for (int position = 0; position < kDrivePositions; ++position) {
+        delete[] attributes[position];
+    }
+}
+
+void DriveInventory::ResetInventory() {
+    driveCount = 0;
+    device = nullptr;
+    for (int position = 0; position < kDrivePositions; ++position) {
+        attributeCount[position] = 0;
+        attributeRevision[position] = 0;
+        thresholdRevision[position] = 0;
+        std::memset(&versions[position], 0, sizeof versions[position]);
+        std::memset(&entries[position], 0, sizeof entries[position]);
+        entries[position].DriveNumber = -1;
+        delete[] attributes[position];
+        attributes[position] = nullptr;
+    }
+}
+
+int DriveInventory::OpenSmartVxd(SmartDriver& driver) {
+    device = nullptr;
+    device = driver.Open("\\\\.\\SMARTVSD", 0, 0, kCreateNew);
+    return device == VANTREL_INVALID_DEVICE ? 1 : 0;
+}
+
+int DriveInventory::OpenPhysicalDrive(SmartDriver& driver, int position) {
+    device = nullptr;
+    char name[32];
+    std::snprintf(name, sizeof name, "\\\\.\\PhysicalDrive%d", position);
+    device = driver.Open(name, kGenericRead | kGenericWrite, kFileShareRead | kFileShareWrite,
+                         kOpenExisting);
+    return device == VANTREL_INVALID_DEVICE ? 2 : 0;
+}
+
+int DriveInventory::GetDriveCount() const {
+    return driveCount;
+}
+
+bool DriveInventory::GetDriveEntry(DriveEntry* entry, int position) const {
+    if (position < 0 || position >= kDrivePositions || entries[position].DriveNumber == -1) {
+        return false;
+    }
+    *entry = entries[position];
+    return true;
+}
+
+void DriveInventory::StoreIdentify(const uint8_t* replyData, const SmartCommandRecord* command,
+                                   uint8_t commandByte, uint8_t smartMask, int position) {
+    DriveEntry& entry = entries[position];
+    if (commandByte != kAtaIdentifyDevice) {
+        entry.DriveNumber = position;
+        entry.IsPacketDevice = 1;
+        return;
+    }
+    entry.DriveNumber = position;
+    entry.IsPacketDevice = 0;
+    if (smartMask & (1u << position)) {
+        entry.SmartEnabled = 1;
+    }
+    std::memcpy(entry.Identify.bytes, replyData, sizeof entry.Identify.bytes);
+    entry.IdeRegisters = command->irDriveRegs;
+    char* text = reinterpret_cast<char*>(entry.Identify.bytes);
+    SwapBytePairs(text + kSerialOffset, kSerialWidth);
+    SwapBytePairs(text + kFirmwareOffset, kFirmwareWidth);
+    SwapBytePairs(text + kModelOffset, kModelWidth);
+}

@@ -1,0 +1,107 @@
+// The scan's result: everything read from the four IDE drive positions
+// (primary master, primary slave, secondary master, secondary slave).
+#pragma once
+
+#include <cstdint>
+
+#include "inventory/smart_driver.h"
+#include "inventory/smart_records.h"
+
+enum { kDrivePositions = 4 };
+
+// Words 0 to 127 of IDENTIFY DEVICE, little-endian, with the serial number,
+// firmware revision and model number byte-swapped at store time.
+struct IdentifyData {
+    uint8_t bytes[256];
+};
+
+enum : uint16_t {
+    kSerialOffset = 20,
+    kSerialWidth = 20,
+    kFirmwareOffset = 46,
+    kFirmwareWidth = 8,
+    kModelOffset = 54,
+    kModelWidth = 40,
+};
+
+// Word n of the block, independent of the host's byte order.
+inline uint16_t IdentifyWord(const IdentifyData& data, int word) {
+    return static_cast<uint16_t>(data.bytes[2 * word] | (data.bytes[2 * word + 1] << 8));
+}
+
+// Two consecutive words, low word first, read as a signed 32-bit value.
+inline int32_t IdentifyLong(const IdentifyData& data, int word) {
+    uint32_t value = IdentifyWord(data, word) | (static_cast<uint32_t>(IdentifyWord(data, word + 1)) << 16);
+    return static_cast<int32_t>(value);
+}
+
+struct DriveEntry {
+    int32_t DriveNumber;  // the position once identified, -1 while empty
+    uint32_t Found;
+    uint32_t IsPacketDevice;
+    uint32_t SmartEnabled;
+    IdentifyData Identify;
+    IdeRegs IdeRegisters;  // the IDENTIFY command's registers as sent
+};
+
+// One SMART attribute: 36 characters of description, the attribute slot and
+// the threshold slot of the same index.
+struct AttributeRecord {
+    char Description[128];
+    uint8_t Attribute[12];
+    uint8_t Threshold[12];
+};
+
+static_assert(sizeof(AttributeRecord) == 152, "AttributeRecord is 152 bytes");
+
+class DriveInventory {
+public:
+    DriveInventory();
+    virtual ~DriveInventory();
+
+    void ResetInventory();
+    void ScanDrives(SmartDriver& driver);
+
+    int OpenSmartVxd(SmartDriver& driver);
+    int OpenPhysicalDrive(SmartDriver& driver, int position);
+
+    int GetDriveCount() const;
+    bool GetDriveEntry(DriveEntry* entry, int position) const;
+
+    void StoreIdentify(const uint8_t* replyData, const SmartCommandRecord* command,
+                       uint8_t commandByte, uint8_t smartMask, int position);
+    void StoreAttributes(const uint8_t* attributeData, const uint8_t* thresholdData,
+                         int position);
+
+    int GetAttributeCount(int position) const;
+    bool GetAttribute(int position, int index, AttributeRecord* record) const;
+
+    char* GetSerialNumber(char* buffer, uint32_t* length, int position) const;
+    char* GetFirmwareRevision(char* buffer, uint32_t* length, int position) const;
+    char* GetModelName(char* buffer, uint32_t* length, int position, bool withSuffix) const;
+
+    int32_t driveCount;
+    DeviceHandle device;
+    SmartVersion versions[kDrivePositions];
+    DriveEntry entries[kDrivePositions];
+    int16_t attributeRevision[kDrivePositions];
+    int16_t thresholdRevision[kDrivePositions];
+    int32_t attributeCount[kDrivePositions];
+    AttributeRecord* attributes[kDrivePositions];
+
+private:
+    DriveInventory(const DriveInventory&) = delete;
+    DriveInventory& operator=(const DriveInventory&) = delete;
+
+    void ScanWindows9x(SmartDriver& driver);
+    void ScanWindowsNt(SmartDriver& driver);
+    void ReadAttributeTables(SmartDriver& driver, SmartCommandRecord* command, int position);
+    char* CopyIdentityField(char* buffer, uint32_t* length, int position, uint16_t offset,
+                            uint16_t width, uint32_t smallest, uint32_t needed) const;
+};
+
+// Names an attribute id, blank-padded to 36 characters.
+void NameAttribute(AttributeRecord* record);
+
+void SwapBytePairs(char* text, uint16_t length);
+int TrimTrailingSpaces(char* text, uint16_t width);

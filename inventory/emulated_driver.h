@@ -1,0 +1,88 @@
+// A software model of both Windows SMART drivers, holding up to four drives
+// filled from captures. It answers the driver seam exactly as the Windows 9x
+// SMARTVSD driver or the NT disk driver would, refuses what they refuse,
+// records every call, and can be told to fail any single step of the scan
+// at any position.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "inventory/capture.h"
+#include "inventory/smart_driver.h"
+
+enum class ScanStep { kOpen, kVersion, kEnable, kIdentify, kReadData, kReadThresholds };
+enum { kScanStepCount = 6 };
+
+struct DriverCall {
+    enum Kind { kOpen, kIoControl, kClose } kind;
+    std::string name;  // kOpen: the device name
+    uint32_t access = 0;
+    uint32_t shareMode = 0;
+    uint32_t disposition = 0;
+    DeviceHandle handle = nullptr;  // kOpen: the handle returned
+    uint32_t code = 0;
+    std::vector<uint8_t> input;  // the exact bytes passed in
+    uint32_t inputLength = 0;
+    uint32_t outputLength = 0;
+    int result = 0;
+};
+
+class EmulatedDriver : public SmartDriver {
+public:
+    explicit EmulatedDriver(uint32_t platformId = kPlatformWindowsNt);
+
+    void SetPlatformId(uint32_t platformId) { platformId_ = platformId; }
+
+    // An ATA drive answering from the capture: IDENTIFY DEVICE with IDFY;
+    // SMART ENABLE OPERATIONS and READ DATA only when SMDT is present; READ
+    // THRESHOLDS only when SMTH is present.
+    void InsertDrive(int position, const DriveCapture& capture);
+    // A packet device: answers IDENTIFY PACKET DEVICE only.
+    void InsertPacketDevice(int position, const uint8_t identify[512]);
+    void RemoveDrive(int position);
+    void FailStep(int position, ScanStep step);
+
+    const std::vector<DriverCall>& Calls() const { return calls_; }
+    void ClearCalls() { calls_.clear(); }
+    size_t OpenHandleCount() const { return handles_.size(); }
+
+    uint32_t PlatformId() override;
+    DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
+                      uint32_t disposition) override;
+    int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
+                  void* output, uint32_t outputLength, uint32_t* bytesReturned) override;
+    int Close(DeviceHandle device) override;
+
+private:
+    struct Drive {
+        bool present = false;
+        bool packet = false;
+        DriveCapture data;
+        bool failing[kScanStepCount] = {};
+    };
+    struct OpenDevice {
+        int position;  // -1 for the Windows 9x driver, which serves all four
+        uint32_t access;
+    };
+
+    bool Fails(int position, ScanStep step) const;
+    bool AnyPresentFails(ScanStep step) const;
+    bool Windows9x() const { return platformId_ == kPlatformWindows9x; }
+    DeviceHandle OpenDevice9x(const std::string& name);
+    DeviceHandle OpenDeviceNt(const std::string& name, uint32_t access);
+    DeviceHandle NewHandle(int position, uint32_t access);
+    int Version(const OpenDevice& device, void* output, uint32_t outputLength,
+                uint32_t* returned);
+    int DriveCommand(const OpenDevice& device, uint32_t code, const void* input,
+                     uint32_t inputLength, void* output, uint32_t outputLength,
+                     uint32_t* returned);
+
+    uint32_t platformId_;
+    Drive drives_[4];
+    std::map<DeviceHandle, OpenDevice> handles_;
+    uintptr_t nextHandle_ = 0x100;
+    std::vector<DriverCall> calls_;
+};

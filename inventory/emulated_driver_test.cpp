@@ -1,0 +1,117 @@
+#include "inventory/emulated_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "inventory/smart_channel.h"
+#include "inventory/synthetic_capture.h"
+
+namespace {
+
+// The emulation refuses what a real driver refuses, so that a scan bug
+// shows up as a failed command rather than as made-up data.
+class EmulatedDriverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::memset(&command, 0, sizeof command);
+        std::memset(reply, 0xEE, sizeof reply);
+        driver.InsertDrive(1, MakeCapture("DISK", "S", "F"));
+    }
+    DeviceHandle OpenDrive(int position, uint32_t access = kGenericRead | kGenericWrite) {
+        char name[32];
+        std::snprintf(name, sizeof name, "\\\\.\\PhysicalDrive%d", position);
+        return driver.Open(name, access, 3, kOpenExisting);
+    }
+    int Identify(DeviceHandle device, uint8_t commandByte, int position) {
+        uint32_t returned = 0;
+        return SendIdentify(driver, device, &command, reply, commandByte, position, &returned);
+    }
+    EmulatedDriver driver{kPlatformWindowsNt};
+    SmartCommandRecord command;
+    uint8_t reply[kDataReplyLength];
+};
+
+TEST_F(EmulatedDriverTest, OpensOnlyFittedDrives) {
+    EXPECT_EQ(VANTREL_INVALID_DEVICE, OpenDrive(0));
+    EXPECT_EQ(VANTREL_INVALID_DEVICE, driver.Open("\\\\.\\SMARTVSD", 0, 0, kCreateNew));
+    EXPECT_EQ(VANTREL_INVALID_DEVICE, driver.Open("\\\\.\\PhysicalDrive12", 0, 0, 3));
+    DeviceHandle device = OpenDrive(1);
+    ASSERT_NE(VANTREL_INVALID_DEVICE, device);
+    EXPECT_EQ(1, driver.Close(device));
+    EXPECT_EQ(0, driver.Close(device));  // twice is an error
+}
+
+TEST_F(EmulatedDriverTest, RefusesCommandsARealDriverRefuses) {
+    DeviceHandle device = OpenDrive(1);
+    EXPECT_EQ(0, Identify(device, kAtaIdentifyDevice, 0));          // another drive's number
+    EXPECT_EQ(0, Identify(device, kAtaIdentifyPacketDevice, 1));    // not a packet device
+    EXPECT_EQ(0xEE, reply[16]);                                     // buffer left alone
+    EXPECT_NE(0, Identify(device, kAtaIdentifyDevice, 1));
+    uint32_t returned = 0;
+    // A reply buffer too small for the data.
+    EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 32, reply, 527,
+                                  &returned));
+    // A command record shorter than 32 bytes.
+    EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 31, reply, 528,
+                                  &returned));
+    // An unknown control code.
+    EXPECT_EQ(0, driver.IoControl(device, 0x70000, &command, 32, reply, 528, &returned));
+    // A SMART command without its cylinder signature, and an unknown feature.
+    EXPECT_NE(0, ReadSmartAttributes(driver, device, &command, reply, 1));
+    command.irDriveRegs.bCylHighReg = 0;
+    EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 32, reply, 528,
+                                  &returned));
+    command.irDriveRegs.bCylHighReg = 0xC2;
+    command.irDriveRegs.bFeaturesReg = 0xD4;  // EXECUTE OFF-LINE IMMEDIATE
+    EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 32, reply, 528,
+                                  &returned));
+    EXPECT_EQ(0, driver.IoControl(device, kSmartSendDriveCommand, &command, 32, reply, 16,
+                                  &returned));
+    // A wrong drive/head register.
+    EXPECT_NE(0, ReadSmartAttributes(driver, device, &command, reply, 1));
+    command.irDriveRegs.bDriveHeadReg = 0xA0;
+    EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 32, reply, 528,
+                                  &returned));
+    driver.Close(device);
+    EXPECT_EQ(0, Identify(device, kAtaIdentifyDevice, 1));  // a closed handle
+}
+
+TEST_F(EmulatedDriverTest, NtDriverNeedsReadWriteAccess) {
+    DeviceHandle device = OpenDrive(1, kGenericRead);
+    ASSERT_NE(VANTREL_INVALID_DEVICE, device);
+    EXPECT_EQ(0, Identify(device, kAtaIdentifyDevice, 1));
+    driver.Close(device);
+}
+
+TEST_F(EmulatedDriverTest, ThresholdReadFailsWithoutThresholds) {
+    DriveCapture capture = MakeCapture("NOTH", "S", "F");
+    capture.hasThresholds = false;
+    driver.InsertDrive(1, capture);
+    DeviceHandle device = OpenDrive(1);
+    EXPECT_NE(0, ReadSmartAttributes(driver, device, &command, reply, 1));
+    std::memset(reply, 0xEE, sizeof reply);
+    EXPECT_EQ(0, ReadSmartThresholds(driver, device, &command, reply, 1));
+    EXPECT_EQ(0xEE, reply[16]);
+    driver.Close(device);
+}
+
+TEST_F(EmulatedDriverTest, Windows9xDriverServesEveryPosition) {
+    driver.SetPlatformId(kPlatformWindows9x);
+    DriveCapture cdrom = MakeCapture("CD", "S", "F");
+    driver.InsertPacketDevice(2, cdrom.identify);
+    EXPECT_EQ(VANTREL_INVALID_DEVICE, OpenDrive(1));
+    DeviceHandle device = driver.Open("\\\\.\\SMARTVSD", 0, 0, kCreateNew);
+    ASSERT_NE(VANTREL_INVALID_DEVICE, device);
+    SmartVersion version;
+    uint32_t returned = 0;
+    ASSERT_NE(0, driver.IoControl(device, kSmartGetVersion, nullptr, 0, &version, 24, &returned));
+    EXPECT_EQ(0x46, version.bIDEDeviceMap);
+    EXPECT_EQ(0, driver.IoControl(device, kSmartGetVersion, nullptr, 0, &version, 23, &returned));
+    EXPECT_NE(0, Identify(device, kAtaIdentifyDevice, 1));
+    EXPECT_EQ(0, Identify(device, kAtaIdentifyDevice, 0));  // nothing fitted there
+    EXPECT_NE(0, Identify(device, kAtaIdentifyPacketDevice, 2));
+    driver.Close(device);
+}
+
+}  // namespace

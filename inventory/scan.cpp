@@ -1,0 +1,132 @@
+// ScanDrives: the one walk over the four drive positions, for both Windows
+// driver families, written against the driver seam only.
+#include <cstring>
+
+#include "inventory/drive_inventory.h"
+#include "inventory/smart_channel.h"
+
+namespace {
+
+struct ScanBuffers {
+    SmartCommandRecord command;
+    uint8_t reply[kDataReplyLength];
+};
+
+bool QueryVersion(SmartDriver& driver, DeviceHandle device, SmartVersion* version) {
+    uint32_t returned = 0;
+    return driver.IoControl(device, kSmartGetVersion, nullptr, 0, version, sizeof *version,
+                            &returned) != 0;
+}
+
+}  // namespace
+
+void DriveInventory::ScanDrives(SmartDriver& driver) {
+    if (IsWindows9x(driver)) {
+        ScanWindows9x(driver);
+    } else {
+        ScanWindowsNt(driver);
+    }
+}
+
+void DriveInventory::ReadAttributeTables(SmartDriver& driver, SmartCommandRecord* command,
+                                         int position) {
+    uint8_t attributeReply[kDataReplyLength];
+    uint8_t thresholdReply[kDataReplyLength];
+    std::memset(attributeReply, 0, sizeof attributeReply);
+    if (!ReadSmartAttributes(driver, device, command, attributeReply, position)) {
+        return;
+    }
+    // A failed threshold read is not fatal: the zeroed reply then pairs every
+    // attribute with a threshold of 0.
+    std::memset(thresholdReply, 0, sizeof thresholdReply);
+    ReadSmartThresholds(driver, device, command, thresholdReply, position);
+    StoreAttributes(attributeReply + kReplyHeadLength, thresholdReply + kReplyHeadLength,
+                    position);
+}
+
+void DriveInventory::ScanWindows9x(SmartDriver& driver) {
+    ResetInventory();
+    if (OpenSmartVxd(driver) != 0) {
+        return;
+    }
+    std::memset(versions, 0, sizeof versions);
+    if (!QueryVersion(driver, device, &versions[0])) {
+        driver.Close(device);
+        return;
+    }
+    const uint8_t map = versions[0].bIDEDeviceMap;
+    uint8_t mask = 0;
+    ScanBuffers buffers;
+    uint32_t returned = 0;
+    for (int position = 0; position < kDrivePositions; ++position) {
+        const bool present = (map >> position) & 1;
+        const bool packet = (map >> (position + 4)) & 1;
+        if (!present || packet) {
+            continue;
+        }
+        std::memset(&buffers, 0, sizeof buffers);
+        if (SendEnableSmart(driver, device, &buffers.command, buffers.reply, position,
+                            &returned)) {
+            ++driveCount;
+            entries[position].Found = 1;
+            mask = static_cast<uint8_t>(mask | (1u << position));
+        }
+        std::memset(&buffers, 0, sizeof buffers);
+        if (SendIdentify(driver, device, &buffers.command, buffers.reply, kAtaIdentifyDevice,
+                         position, &returned)) {
+            StoreIdentify(buffers.reply + kReplyHeadLength, &buffers.command,
+                          kAtaIdentifyDevice, mask, position);
+        }
+    }
+    // The SMART reads reuse the command record as the last IDENTIFY left it;
+    // each read rewrites every byte it sets.
+    for (int position = 0; position < kDrivePositions; ++position) {
+        if (mask & (1u << position)) {
+            ReadAttributeTables(driver, &buffers.command, position);
+        }
+    }
+    driver.Close(device);
+}
+
+void DriveInventory::ScanWindowsNt(SmartDriver& driver) {
+    ResetInventory();
+    uint8_t mask = 0;
+    ScanBuffers buffers;
+    std::memset(&buffers, 0, sizeof buffers);
+    uint32_t returned = 0;
+    for (int position = 0; position < kDrivePositions; ++position) {
+        if (OpenPhysicalDrive(driver, position) != 0) {
+            continue;
+        }
+        ++driveCount;
+        entries[position].Found = 1;
+        std::memset(&versions[position], 0, sizeof versions[position]);
+        if (!QueryVersion(driver, device, &versions[position])) {
+            driver.Close(device);
+            continue;
+        }
+        // Each physical drive reports itself as bit 0 of its own map.
+        const uint8_t map = versions[position].bIDEDeviceMap;
+        if (map & 0x01) {
+            const bool packet = (map & 0x10) != 0;
+            if (!packet) {
+                std::memset(&buffers, 0, sizeof buffers);
+                if (SendEnableSmart(driver, device, &buffers.command, buffers.reply, position,
+                                    &returned)) {
+                    mask = static_cast<uint8_t>(mask | (1u << position));
+                }
+            }
+            const uint8_t identify = packet ? kAtaIdentifyPacketDevice : kAtaIdentifyDevice;
+            std::memset(&buffers, 0, sizeof buffers);
+            if (SendIdentify(driver, device, &buffers.command, buffers.reply, identify, position,
+                             &returned)) {
+                StoreIdentify(buffers.reply + kReplyHeadLength, &buffers.command, identify, mask,
+                              position);
+            }
+        }
+        if (mask & (1u << position)) {
+            ReadAttributeTables(driver, &buffers.command, position);
+        }
+        driver.Close(device);
+    }
+}

@@ -1,0 +1,372 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+
+#include "inventory/drive_inventory.h"
+#include "inventory/emulated_driver.h"
+#include "inventory/synthetic_capture.h"
+
+namespace {
+
+DriveCapture Drive(const std::string& model) {
+    DriveCapture capture = MakeCapture(model, "SER-" + model, "FW-1");
+    SetAttribute(&capture, 0, 1, 100, 99, 42, 50);
+    SetAttribute(&capture, 2, 9, 88, 88, 1234, 0);
+    return capture;
+}
+
+std::string Model(const DriveInventory& inventory, int position, bool suffix = false) {
+    char buffer[64];
+    uint32_t length = sizeof buffer;
+    const char* name = inventory.GetModelName(buffer, &length, position, suffix);
+    return name ? name : "(null)";
+}
+
+bool IsZero(const void* data, size_t size) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    for (size_t i = 0; i < size; ++i) {
+        if (bytes[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every handle the scan opened is closed again, on every path.
+void ExpectAllClosed(const EmulatedDriver& driver) {
+    std::set<DeviceHandle> open;
+    for (const DriverCall& call : driver.Calls()) {
+        if (call.kind == DriverCall::kOpen && call.result) {
+            open.insert(call.handle);
+        } else if (call.kind == DriverCall::kClose) {
+            EXPECT_EQ(1u, open.erase(call.handle)) << "closed a handle that was not open";
+        }
+    }
+    EXPECT_TRUE(open.empty());
+    EXPECT_EQ(0u, driver.OpenHandleCount());
+}
+
+TEST(ScanNtTest, DrivesAtOneAndThreeOnly) {
+    EmulatedDriver driver(kPlatformWindowsNt);
+    driver.InsertDrive(1, Drive("ALPHA"));
+    driver.InsertDrive(3, Drive("BETA"));
+    DriveInventory inventory;
+    inventory.ScanDrives(driver);
+    EXPECT_EQ(2, inventory.GetDriveCount());
+    EXPECT_EQ(-1, inventory.entries[0].DriveNumber);
+    EXPECT_EQ(1, inventory.entries[1].DriveNumber);
+    EXPECT_EQ(-1, inventory.entries[2].DriveNumber);
+    EXPECT_EQ(3, inventory.entries[3].DriveNumber);
+    EXPECT_EQ("ALPHA", Model(inventory, 1));
+    EXPECT_EQ("BETA", Model(inventory, 3));
+    EXPECT_EQ(1u, inventory.entries[3].SmartEnabled);
+    EXPECT_EQ(0xB0, inventory.entries[3].IdeRegisters.bDriveHeadReg);
+    EXPECT_EQ(0xEC, inventory.entries[3].IdeRegisters.bCommandReg);
+    EXPECT_EQ(2, inventory.GetAttributeCount(3));
+    EXPECT_EQ(0x10, inventory.attributeRevision[3]);
+    ExpectAllClosed(driver);
+    // Each position is its own device, opened for reading and writing.
+    int opens = 0;
+    for (const DriverCall& call : driver.Calls()) {
+        if (call.kind != DriverCall::kOpen) {
+            continue;
+        }
+        EXPECT_EQ("\\\\.\\PhysicalDrive" + std::to_string(opens), call.name);
+        EXPECT_EQ(kGenericRead | kGenericWrite, call.access);
+        EXPECT_EQ(kFileShareRead | kFileShareWrite, call.shareMode);
+        EXPECT_EQ(kOpenExisting, call.disposition);
+        ++opens;
+    }
+    EXPECT_EQ(4, opens);
+}
+
+TEST(ScanNtTest, RegistersOfAPositionZeroIdentifyAreKeptAsSent) {
+    EmulatedDriver driver(kPlatformWindowsNt);
+    driver.InsertDrive(0, Drive("ALPHA"));
+    driver.InsertDrive(2, Drive("GAMMA"));
+    DriveInventory inventory;
+    inventory.ScanDrives(driver);
+    const IdeRegs& regs = inventory.entries[0].IdeRegisters;
+    const uint8_t expected[8] = {0, 1, 1, 0, 0, 0xA0, 0xEC, 0};
+    EXPECT_EQ(0, std::memcmp(&regs, expected, 8));
+    EXPECT_EQ(0xA0, inventory.entries[2].IdeRegisters.bDriveHeadReg);
+}
+
+TEST(ScanNtTest, PacketDeviceIsIdentifiedWithA1AndHasNoName) {
+    EmulatedDriver driver(kPlatformWindowsNt);
+    DriveCapture cdrom = MakeCapture("CDROM DRIVE", "X", "1.0");
+    driver.InsertPacketDevice(0, cdrom.identify);
+    DriveInventory inventory;
+    inventory.ScanDrives(driver);
+    EXPECT_EQ(1, inventory.GetDriveCount());
+    const DriveEntry& entry = inventory.entries[0];
+    EXPECT_EQ(0, entry.DriveNumber);
+    EXPECT_EQ(1u, entry.IsPacketDevice);
+    EXPECT_EQ(0u, entry.SmartEnabled);
+    EXPECT_TRUE(IsZero(&entry.Identify, sizeof entry.Identify));
+    EXPECT_EQ("(null)", Model(inventory, 0, true));
+    EXPECT_EQ(0, inventory.GetAttributeCount(0));
+    bool sawPacketIdentify = false;
+    for (const DriverCall& call : driver.Calls()) {
+        if (call.kind == DriverCall::kIoControl && call.code != kSmartGetVersion) {
+            // No SMART command is sent to a packet device.
+            EXPECT_EQ(0xA1, call.input[10]);
+            sawPacketIdentify = true;
+        }
+    }
+    EXPECT_TRUE(sawPacketIdentify);
+    ExpectAllClosed(driver);
+}
+
+TEST(ScanNtTest, VersionFailureCountsTheDriveButLeavesItEmpty) {
+    EmulatedDriver driver(kPlatformWindowsNt);
+    driver.InsertDrive(0, Drive("ALPHA"));
+    driver.FailStep(0, ScanStep::kVersion);
+    DriveInventory inventory;
+    inventory.ScanDrives(driver);
+    EXPECT_EQ(1, inventory.GetDriveCount());
+    EXPECT_EQ(1u, inventory.entries[0].Found);
+    EXPECT_EQ(-1, inventory.entries[0].DriveNumber);
+    DriveEntry entry;
+    EXPECT_FALSE(inventory.GetDriveEntry(&entry, 0));
+    ExpectAllClosed(driver);
+}
+
+TEST(ScanNtTest, OpenFailureSkipsThePosition) {
+    EmulatedDriver driver(kPlatformWindowsNt);
+    driver.InsertDrive(0, Drive("ALPHA"));
+    driver.InsertDrive(1, Drive("BETA"));
+    driver.FailStep(0, ScanStep::kOpen);
+    DriveInventory inventory;
+    inventory.ScanDrives(driver);
+    EXPECT_EQ(1, inventory.GetDriveCount());
+    EXPECT_EQ(0u, inventory.entries[0].Found);
+    EXPECT_EQ("BETA", Model(inventory, 1));
+}
+
+TEST(ScanNtTest, EnableFailureKeepsIdentityButNoSmartData) {
+    EmulatedDriver driver(kPlatformWindowsNt);
+    driver.InsertDrive(2, Drive("ALPHA"));
+    driver.FailStep(2, ScanStep::kEnable);
+    DriveInventory inventory;
+    inventory.ScanDrives(driver);
+    EXPECT_EQ(1, inventory.GetDriveCount());
+    EXPECT_EQ(2, inventory.entries[2].DriveNumber);
+    EXPECT_EQ(0u, inventory.entries[2].SmartEnabled);
+    EXPECT_EQ(0, inventory.GetAttributeCount(2));
+    EXPECT_EQ(nullptr, inventory.attributes[2]);
+}
+
+TEST(ScanNtTest, ReadDataFailureLeavesNoArray) {
+    EmulatedDriver driver(kPlatformWindowsNt);
+    driver.InsertDrive(0, Drive("ALPHA"));
+    driver.FailStep(0, ScanStep::kReadData);
+    DriveInventory inventory;
+    inventory.ScanDrives(driver);
+    EXPECT_EQ(1u, inventory.entries[0].SmartEnabled);
+    EXPECT_EQ(0, inventory.GetAttributeCount(0));
+    EXPECT_EQ(nullptr, inventory.attributes[0]);
+}
+
+TEST(ScanNtTest, ThresholdFailureLeavesZeroThresholds) {
+    EmulatedDriver driver(kPlatformWindowsNt);
+    driver.InsertDrive(0, Drive("ALPHA"));
+    driver.FailStep(0, ScanStep::kReadThresholds);
+    DriveInventory inventory;
+    inventory.ScanDrives(driver);
+    ASSERT_EQ(2, inventory.GetAttributeCount(0));
+    AttributeRecord record;
+    ASSERT_TRUE(inventory.GetAttribute(0, 0, &record));
+    EXPECT_EQ(1, record.Attribute[0]);
+    EXPECT_TRUE(IsZero(record.Threshold, sizeof record.Threshold));
+    EXPECT_EQ(0, inventory.thresholdRevision[0]);
+}
+
+TEST(ScanNtTest, DriveWithoutSmartDataIsIdentifiedOnly) {
+    EmulatedDriver driver(kPlatformWindowsNt);
+    DriveCapture capture = Drive("NOSMART");
+    capture.hasSmartData = false;
+    capture.hasThresholds = false;
+    driver.InsertDrive(0, capture);
+    DriveInventory inventory;
+    inventory.ScanDrives(driver);
+    EXPECT_EQ("NOSMART", Model(inventory, 0));
+    EXPECT_EQ(0u, inventory.entries[0].SmartEnabled);
+    EXPECT_EQ(0, inventory.GetAttributeCount(0));
+}
+
+TEST(ScanNtTest, RescanReplacesEverything) {
+    EmulatedDriver driver(kPlatformWindowsNt);
+    driver.InsertDrive(0, Drive("ALPHA"));
+    DriveInventory inventory;
+    inventory.ScanDrives(driver);
+    ASSERT_EQ(2, inventory.GetAttributeCount(0));
+    driver.RemoveDrive(0);
+    driver.InsertDrive(1, Drive("BETA"));
+    inventory.ScanDrives(driver);
+    EXPECT_EQ(1, inventory.GetDriveCount());
+    EXPECT_EQ(-1, inventory.entries[0].DriveNumber);
+    EXPECT_EQ(0, inventory.GetAttributeCount(0));
+    EXPECT_EQ(nullptr, inventory.attributes[0]);
+    EXPECT_EQ("BETA", Model(inventory, 1));
+}
+
+TEST(Scan9xTest, NoSmartDriverLeavesTheInventoryEmpty) {
+    EmulatedDriver driver(kPlatformWindows9x);
+    driver.InsertDrive(0, Drive("ALPHA"));
+    driver.FailStep(0, ScanStep::kOpen);
+    DriveInventory inventory;
+    inventory.ScanDrives(driver);
+    EXPECT_EQ(0, inventory.GetDriveCount());
+    for (int position = 0; position < 4; ++position) {
+        EXPECT_EQ(-1, inventory.entries[position].DriveNumber);
+    }
+    ASSERT_EQ(1u, driver.Calls().size());
+    const DriverCall& open = driver.Calls()[0];
+    EXPECT_EQ("\\\\.\\SMARTVSD", open.name);
+    EXPECT_EQ(0u, open.access);
+    EXPECT_EQ(0u, open.shareMode);
+    EXPECT_EQ(kCreateNew, open.disposition);
+}
+
+TEST(Scan9xTest, OneDeviceServesAllPositions) {
+    EmulatedDriver driver(kPlatformWindows9x);
+    driver.InsertDrive(0, Drive("ALPHA"));
+    driver.InsertDrive(3, Drive("DELTA"));
+    DriveInventory inventory;
+    inventory.ScanDrives(driver);
+    EXPECT_EQ(2, inventory.GetDriveCount());
+    EXPECT_EQ("ALPHA", Model(inventory, 0));
+    EXPECT_EQ("DELTA", Model(inventory, 3));
+    EXPECT_EQ(2, inventory.GetAttributeCount(3));
+    EXPECT_EQ(0x09, inventory.versions[0].bIDEDeviceMap);
+    int opens = 0;
+    for (const DriverCall& call : driver.Calls()) {
+        opens += call.kind == DriverCall::kOpen;
+    }
+    EXPECT_EQ(1, opens);
+    ExpectAllClosed(driver);
+}
+
+TEST(Scan9xTest, EnableFailureStoresIdentityButDoesNotCount) {
+    EmulatedDriver driver(kPlatformWindows9x);
+    driver.InsertDrive(1, Drive("ALPHA"));
+    driver.FailStep(1, ScanStep::kEnable);
+    DriveInventory inventory;
+    inventory.ScanDrives(driver);
+    EXPECT_EQ(0, inventory.GetDriveCount());
+    EXPECT_EQ(1, inventory.entries[1].DriveNumber);
+    EXPECT_EQ(0u, inventory.entries[1].SmartEnabled);
+    EXPECT_EQ(0, inventory.GetAttributeCount(1));
+    EXPECT_EQ("ALPHA", Model(inventory, 1));
+}
+
+TEST(Scan9xTest, VersionFailureClosesAndEnds) {
+    EmulatedDriver driver(kPlatformWindows9x);
+    driver.InsertDrive(0, Drive("ALPHA"));
+    driver.FailStep(0, ScanStep::kVersion);
+    DriveInventory inventory;
+    inventory.ScanDrives(driver);
+    EXPECT_EQ(0, inventory.GetDriveCount());
+    EXPECT_EQ(3u, driver.Calls().size());  // open, version, close
+    ExpectAllClosed(driver);
+}
+
+TEST(Scan9xTest, PacketDevicesAreSkipped) {
+    EmulatedDriver driver(kPlatformWindows9x);
+    DriveCapture cdrom = MakeCapture("CDROM", "X", "1");
+    driver.InsertPacketDevice(1, cdrom.identify);
+    driver.InsertDrive(2, Drive("GAMMA"));
+    DriveInventory inventory;
+    inventory.ScanDrives(driver);
+    EXPECT_EQ(0x26, inventory.versions[0].bIDEDeviceMap);  // 0x02|0x20 packet, 0x04 ATA
+    EXPECT_EQ(1, inventory.GetDriveCount());
+    EXPECT_EQ(-1, inventory.entries[1].DriveNumber);
+    EXPECT_EQ("GAMMA", Model(inventory, 2));
+    for (const DriverCall& call : driver.Calls()) {
+        if (call.kind == DriverCall::kIoControl && call.input.size() >= 13) {
+            EXPECT_NE(1, call.input[12]) << "a command went to the packet device";
+        }
+    }
+}
+
+// Reading SMART must never write a disk: over every failure injected at
+// every position on both families, only the five read-only commands are
+// sent, every command record is 32 bytes and every handle is closed.
+TEST(ScanSafetyTest, OnlyReadOnlyCommandsOnEveryPath) {
+    const uint32_t families[] = {kPlatformWindows9x, kPlatformWindowsNt};
+    for (uint32_t family : families) {
+        for (int failing = -1; failing < 4; ++failing) {
+            for (int step = 0; step < kScanStepCount; ++step) {
+                EmulatedDriver driver(family);
+                driver.InsertDrive(0, Drive("ALPHA"));
+                driver.InsertDrive(1, Drive("ALPHA"));
+                DriveCapture cdrom = MakeCapture("CDROM", "X", "1");
+                driver.InsertPacketDevice(2, cdrom.identify);
+                driver.InsertDrive(3, Drive("BETA"));
+                if (failing >= 0) {
+                    driver.FailStep(failing, static_cast<ScanStep>(step));
+                }
+                DriveInventory inventory;
+                inventory.ScanDrives(driver);
+                SCOPED_TRACE("family " + std::to_string(family) + " position " +
+                             std::to_string(failing) + " step " + std::to_string(step));
+                ExpectAllClosed(driver);
+                for (const DriverCall& call : driver.Calls()) {
+                    if (call.kind != DriverCall::kIoControl || call.code == kSmartGetVersion) {
+                        if (call.kind == DriverCall::kIoControl) {
+                            EXPECT_EQ(0u, call.inputLength);
+                            EXPECT_EQ(24u, call.outputLength);
+                        }
+                        continue;
+                    }
+                    ASSERT_EQ(32u, call.inputLength);
+                    const uint8_t command = call.input[10];
+                    const uint8_t feature = call.input[4];
+                    if (command == 0xB0) {
+                        EXPECT_EQ(0x4F, call.input[7]);
+                        EXPECT_EQ(0xC2, call.input[8]);
+                        if (feature == 0xD8) {
+                            EXPECT_EQ(kSmartSendDriveCommand, call.code);
+                            EXPECT_EQ(16u, call.outputLength);
+                        } else {
+                            EXPECT_TRUE(feature == 0xD0 || feature == 0xD1) << int(feature);
+                            EXPECT_EQ(kSmartRcvDriveData, call.code);
+                            EXPECT_EQ(528u, call.outputLength);
+                        }
+                    } else {
+                        EXPECT_TRUE(command == 0xEC || command == 0xA1) << int(command);
+                        EXPECT_EQ(kSmartRcvDriveData, call.code);
+                        EXPECT_EQ(528u, call.outputLength);
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(InventoryTest, ResetLeavesEveryPositionEmpty) {
+    DriveInventory inventory;
+    EXPECT_EQ(0, inventory.GetDriveCount());
+    EXPECT_EQ(nullptr, inventory.device);
+    for (int position = 0; position < 4; ++position) {
+        EXPECT_EQ(-1, inventory.entries[position].DriveNumber);
+        EXPECT_EQ(nullptr, inventory.attributes[position]);
+        DriveEntry entry;
+        std::memset(&entry, 0x5A, sizeof entry);
+        EXPECT_FALSE(inventory.GetDriveEntry(&entry, position));
+        EXPECT_EQ(0x5A5A5A5A, entry.DriveNumber);  // untouched
+    }
+}
+
+TEST(InventoryTest, DeletesThroughTheBaseDestructor) {
+    EmulatedDriver driver(kPlatformWindowsNt);
+    driver.InsertDrive(0, Drive("ALPHA"));
+    DriveInventory* inventory = new DriveInventory;
+    inventory->ScanDrives(driver);
+    EXPECT_EQ(2, inventory->GetAttributeCount(0));
+    delete inventory;  // the arrays go with it (checked under the sanitizers)
+}
+
+}  // namespace

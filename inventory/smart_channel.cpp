@@ -1,0 +1,62 @@
+#include "inventory/smart_channel.h"
+
+namespace {
+
+// The drive/head register selects master (0xA0) or slave (0xB0) by the
+// position's low bit, whatever the family.
+uint8_t DriveHeadFor(int position) {
+    return static_cast<uint8_t>(0xA0 | ((position & 1) << 4));
+}
+
+void FillCommand(SmartCommandRecord* command, uint32_t bufferSize, uint8_t features,
+                 uint8_t cylLow, uint8_t cylHigh, uint8_t commandByte, int position) {
+    command->cBufferSize = bufferSize;
+    command->irDriveRegs.bFeaturesReg = features;
+    command->irDriveRegs.bSectorCountReg = 1;
+    command->irDriveRegs.bSectorNumberReg = 1;
+    command->irDriveRegs.bCylLowReg = cylLow;
+    command->irDriveRegs.bCylHighReg = cylHigh;
+    command->irDriveRegs.bDriveHeadReg = DriveHeadFor(position);
+    command->irDriveRegs.bCommandReg = commandByte;
+    command->bDriveNumber = static_cast<uint8_t>(position);
+}
+
+int ReadSmartBlock(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                   uint8_t* reply, uint8_t feature, int position) {
+    FillCommand(command, kSectorLength, feature, kSmartCylLow, kSmartCylHigh, kAtaSmart,
+                position);
+    uint32_t returned = 0;
+    return driver.IoControl(device, kSmartRcvDriveData, command, kCommandInputLength, reply,
+                            kDataReplyLength, &returned);
+}
+
+}  // namespace
+
+bool IsWindows9x(SmartDriver& driver) {
+    return driver.PlatformId() == kPlatformWindows9x;
+}
+
+int SendEnableSmart(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                    uint8_t* reply, int position, uint32_t* bytesReturned) {
+    FillCommand(command, 0, kSmartEnableOperations, kSmartCylLow, kSmartCylHigh, kAtaSmart,
+                position);
+    return driver.IoControl(device, kSmartSendDriveCommand, command, kCommandInputLength, reply,
+                            kReplyHeadLength, bytesReturned);
+}
+
+int SendIdentify(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                 uint8_t* reply, uint8_t commandByte, int position, uint32_t* bytesReturned) {
+    FillCommand(command, kSectorLength, 0, 0, 0, commandByte, position);
+    return driver.IoControl(device, kSmartRcvDriveData, command, kCommandInputLength, reply,
+                            kDataReplyLength, bytesReturned);
+}
+
+int ReadSmartAttributes(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                        uint8_t* reply, int position) {
+    return ReadSmartBlock(driver, device, command, reply, kSmartReadData, position);
+}
+
+int ReadSmartThresholds(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                        uint8_t* reply, int position) {
+    return ReadSmartBlock(driver, device, command, reply, kSmartReadThresholds, position);
+}

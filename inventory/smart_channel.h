@@ -1,0 +1,23 @@
+// The four drive commands of the scan, each one DeviceIoControl on the
+// driver seam. The caller owns and zeroes the command record and the reply.
+#pragma once
+
+#include <cstdint>
+
+#include "inventory/smart_driver.h"
+#include "inventory/smart_records.h"
+
+bool IsWindows9x(SmartDriver& driver);
+
+int SendEnableSmart(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                    uint8_t* reply, int position, uint32_t* bytesReturned);
+
+// commandByte is IDENTIFY DEVICE (0xEC) or IDENTIFY PACKET DEVICE (0xA1).
+int SendIdentify(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                 uint8_t* reply, uint8_t commandByte, int position, uint32_t* bytesReturned);
+
+int ReadSmartAttributes(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                        uint8_t* reply, int position);
+
+int ReadSmartThresholds(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                        uint8_t* reply, int position);

@@ -1,0 +1,57 @@
+// The one seam between the drive scan and the operating system. The scan
+// needs exactly four kernel services; a backend answers them from the real
+// Windows drivers, from an emulated machine, or from another OS's
+// pass-through. Nothing above this interface knows which.
+#pragma once
+
+#include <cstdint>
+
+typedef void* DeviceHandle;
+
+// The value CreateFileA returns on failure.
+#define VANTREL_INVALID_DEVICE (reinterpret_cast<DeviceHandle>(static_cast<intptr_t>(-1)))
+
+// Windows platform ids as GetVersionExA reports them in dwPlatformId.
+enum : uint32_t {
+    kPlatformWin32s = 0,
+    kPlatformWindows9x = 1,  // VER_PLATFORM_WIN32_WINDOWS
+    kPlatformWindowsNt = 2,  // VER_PLATFORM_WIN32_NT
+};
+
+// CreateFileA arguments, with the platform's values.
+enum : uint32_t {
+    kGenericRead = 0x80000000u,
+    kGenericWrite = 0x40000000u,
+    kFileShareRead = 0x1u,
+    kFileShareWrite = 0x2u,
+    kCreateNew = 1u,
+    kOpenExisting = 3u,
+};
+
+// The SMART I/O control codes.
+enum : uint32_t {
+    kSmartGetVersion = 0x74080u,
+    kSmartSendDriveCommand = 0x7C084u,
+    kSmartRcvDriveData = 0x7C088u,
+};
+
+class SmartDriver {
+public:
+    virtual ~SmartDriver() {}
+
+    // dwPlatformId as GetVersionExA would report it.
+    virtual uint32_t PlatformId() = 0;
+
+    // CreateFileA with no security attributes, attributes 0 and no template.
+    // Returns VANTREL_INVALID_DEVICE on failure.
+    virtual DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
+                              uint32_t disposition) = 0;
+
+    // DeviceIoControl without overlapped I/O. Returns non-zero on success.
+    virtual int IoControl(DeviceHandle device, uint32_t code, const void* input,
+                          uint32_t inputLength, void* output, uint32_t outputLength,
+                          uint32_t* bytesReturned) = 0;
+
+    // CloseHandle. Returns non-zero on success.
+    virtual int Close(DeviceHandle device) = 0;
+};

@@ -1,0 +1,22 @@
+// Builds drive captures by hand: the sample drives of the demo program and
+// the edge cases of the tests. Texts are stored as a drive returns them,
+// blank-padded with the two bytes of every word swapped.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "inventory/capture.h"
+
+// An IDENTIFY block with the given texts, SMART data with no attribute and
+// thresholds all zero.
+DriveCapture MakeCapture(const std::string& model, const std::string& serial,
+                         const std::string& firmware);
+
+void SetIdentifyText(DriveCapture* capture, int offset, int width, const std::string& text);
+void SetIdentifyWord(DriveCapture* capture, int word, uint16_t value);
+
+// Fills attribute slot `slot` (0 to 29) and the threshold slot of the same
+// index. raw holds the six raw bytes, least significant first.
+void SetAttribute(DriveCapture* capture, int slot, uint8_t id, uint8_t value, uint8_t worst,
+                  uint64_t raw, uint8_t threshold);

@@ -1,0 +1,35 @@
+#include "inventory/windows_driver.h"
+
+#include <windows.h>
+
+static_assert(sizeof(HANDLE) == sizeof(DeviceHandle), "a device handle is a HANDLE");
+
+uint32_t WindowsDriver::PlatformId() {
+    OSVERSIONINFOA info;
+    ZeroMemory(&info, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;  // 148
+    GetVersionExA(&info);
+    return info.dwPlatformId;
+}
+
+DeviceHandle WindowsDriver::Open(const char* name, uint32_t access, uint32_t shareMode,
+                                 uint32_t disposition) {
+    HANDLE handle = CreateFileA(name, access, shareMode, NULL, disposition, 0, NULL);
+    return handle == INVALID_HANDLE_VALUE ? VANTREL_INVALID_DEVICE : handle;
+}
+
+int WindowsDriver::IoControl(DeviceHandle device, uint32_t code, const void* input,
+                             uint32_t inputLength, void* output, uint32_t outputLength,
+                             uint32_t* bytesReturned) {
+    DWORD returned = 0;
+    BOOL ok = DeviceIoControl(device, code, const_cast<void*>(input), inputLength, output,
+                              outputLength, &returned, NULL);
+    if (bytesReturned) {
+        *bytesReturned = returned;
+    }
+    return ok;
+}
+
+int WindowsDriver::Close(DeviceHandle device) {
+    return CloseHandle(device);
+}

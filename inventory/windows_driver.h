@@ -1,0 +1,14 @@
+// The real Windows SMART drivers, through the kernel's own calls.
+#pragma once
+
+#include "inventory/smart_driver.h"
+
+class WindowsDriver : public SmartDriver {
+public:
+    uint32_t PlatformId() override;
+    DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
+                      uint32_t disposition) override;
+    int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
+                  void* output, uint32_t outputLength, uint32_t* bytesReturned) override;
+    int Close(DeviceHandle device) override;
+};

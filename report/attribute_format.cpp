@@ -1,0 +1,55 @@
+#include "report/attribute_format.h"
+
+#include <cstdio>
+
+AttributeVerdict AttributeStatus(uint8_t current, uint8_t threshold) {
+    // The sum is an int: a threshold of 245 or more never wraps into OK.
+    if (current > threshold + 10) {
+        return AttributeVerdict::kOk;
+    }
+    if (current < threshold) {
+        return AttributeVerdict::kFail;
+    }
+    return AttributeVerdict::kWarning;
+}
+
+const char* VerdictText(AttributeVerdict verdict, TextForm form) {
+    const bool list = form == TextForm::kList;
+    switch (verdict) {
+        case AttributeVerdict::kOk:
+            return list ? "OK" : "OK     ";
+        case AttributeVerdict::kWarning:
+            return "WARNING";
+        case AttributeVerdict::kFail:
+            break;
+    }
+    return list ? "FAIL" : "FAIL   ";
+}
+
+RawValueText FormatRawValue(const AttributeRecord& record, TextForm form) {
+    // Only the low four of the six raw bytes are shown, as a signed number.
+    const uint32_t raw = static_cast<uint32_t>(record.Attribute[5]) |
+                         (static_cast<uint32_t>(record.Attribute[6]) << 8) |
+                         (static_cast<uint32_t>(record.Attribute[7]) << 16) |
+                         (static_cast<uint32_t>(record.Attribute[8]) << 24);
+    const long value = static_cast<long>(static_cast<int32_t>(raw));
+    const bool list = form == TextForm::kList;
+    const char* format = "%ld";
+    if (AttributeId(record) == 3) {
+        format = list ? "%ld ms" : "%ldms";
+    } else if (AttributeId(record) == 194) {
+        format = "%ld C";
+    } else if (!list) {
+        // Padding keeps the export's raw column four characters wide up to 999.
+        if (raw < 10) {
+            format = "%ld   ";
+        } else if (raw < 100) {
+            format = "%ld  ";
+        } else if (raw < 1000) {
+            format = "%ld ";
+        }
+    }
+    RawValueText out;
+    std::snprintf(out.text, sizeof out.text, format, value);
+    return out;
+}

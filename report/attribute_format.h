@@ -1,0 +1,30 @@
+// The verdict and the raw-value text of one SMART attribute, in the list
+// form (the window) and the export form (the results file).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "inventory/drive_inventory.h"
+
+enum class AttributeVerdict { kOk, kWarning, kFail };
+enum class TextForm { kList, kExport };
+
+AttributeVerdict AttributeStatus(uint8_t current, uint8_t threshold);
+
+// "OK", "WARNING", "FAIL"; in the export form padded to seven characters.
+const char* VerdictText(AttributeVerdict verdict, TextForm form);
+
+enum { kRawValueTextSize = 32 };
+
+struct RawValueText {
+    char text[kRawValueTextSize];
+};
+
+RawValueText FormatRawValue(const AttributeRecord& record, TextForm form);
+
+// The fields of a record that the window and the file show.
+inline uint8_t AttributeId(const AttributeRecord& r) { return r.Attribute[0]; }
+inline uint8_t AttributeCurrent(const AttributeRecord& r) { return r.Attribute[3]; }
+inline uint8_t AttributeWorst(const AttributeRecord& r) { return r.Attribute[4]; }
+inline uint8_t AttributeThreshold(const AttributeRecord& r) { return r.Threshold[1]; }

@@ -1,0 +1,47 @@
+#include "report/export_writer.h"
+
+#include <cstring>
+
+#include "report/attribute_format.h"
+#include "report/report_text.h"
+
+namespace {
+
+const char kAttributeHeading[] =
+    "SMART ATTRIBUTES:\r\n"
+    "ID\tDescription                         Raw Value\tStatus\t Value\t Worst\tThreshold\r\n"
+    "-----------------------------------------------------------------------------------------"
+    "---\r\n";
+
+bool WriteText(FILE* stream, const char* text) {
+    const size_t length = std::strlen(text);
+    return std::fwrite(text, 1, length, stream) == length;
+}
+
+}  // namespace
+
+bool WriteDriveExport(const DriveInventory& inventory, int position, FILE* stream) {
+    DriveReportText report;
+    BuildDriveReportText(inventory, position, ReportVariant::kExport, &report);
+    const size_t used = std::strlen(report.text);
+    std::snprintf(report.text + used, sizeof report.text - used, "%s", kAttributeHeading);
+    bool ok = WriteText(stream, report.text);
+
+    const int count = inventory.GetAttributeCount(position);
+    for (int index = 0; index < count; ++index) {
+        AttributeRecord record;
+        if (!inventory.GetAttribute(position, index, &record)) {
+            continue;
+        }
+        const AttributeVerdict verdict =
+            AttributeStatus(AttributeCurrent(record), AttributeThreshold(record));
+        char line[kReportLineSize];
+        std::snprintf(line, sizeof line, "%X\t%.127s  %s\t%s  %d\t  %d\t  %d\r\n",
+                      AttributeId(record), record.Description,
+                      FormatRawValue(record, TextForm::kExport).text,
+                      VerdictText(verdict, TextForm::kExport), AttributeCurrent(record),
+                      AttributeWorst(record), AttributeThreshold(record));
+        ok = WriteText(stream, line) && ok;
+    }
+    return ok;
+}

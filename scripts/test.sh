@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native build, then the Windows
+# builds (x86_64, whose tests run under Wine, and i686).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+jobs=2
+export WINEDEBUG=-all
+export WINEPREFIX="$PWD/build/wineprefix"
+
+echo "== native"
+cmake -S . -B build/native
+cmake --build build/native -j "$jobs"
+(cd build/native && ctest --output-on-failure)
+
+echo "== Windows x86_64 (tests under Wine)"
+[ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1 || true
+cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+cmake --build build/win64 -j "$jobs"
+(cd build/win64 && ctest --output-on-failure)
+
+echo "== Windows i686 (build only)"
+cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
+    -DVANTREL_BUILD_TESTS=OFF
+cmake --build build/win32 -j "$jobs"
+
+scripts/check-imports.sh build/win64 build/win32

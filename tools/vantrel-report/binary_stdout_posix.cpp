@@ -1,0 +1,3 @@
+#include "tools/vantrel-report/binary_stdout.h"
+
+void SetBinaryStdout() {}

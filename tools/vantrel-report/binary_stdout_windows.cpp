@@ -1,0 +1,10 @@
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
+#include "tools/vantrel-report/binary_stdout.h"
+
+void SetBinaryStdout() {
+    _setmode(_fileno(stdout), _O_BINARY);
+}

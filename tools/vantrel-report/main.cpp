@@ -1,0 +1,13 @@
+#include <string>
+#include <vector>
+
+#include "inventory/real_driver.h"
+#include "tools/vantrel-report/binary_stdout.h"
+#include "tools/vantrel-report/report_command.h"
+
+int main(int argc, char** argv) {
+    // Report bytes go out as written: CR LF must not become CR CR LF.
+    SetBinaryStdout();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return RunReportCommand(args, stdout, stderr, CreateRealDriver);
+}

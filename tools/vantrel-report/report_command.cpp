@@ -1,0 +1,196 @@
+#include "tools/vantrel-report/report_command.h"
+
+#include <cstring>
+
+#include "inventory/capture.h"
+#include "inventory/drive_inventory.h"
+#include "inventory/emulated_driver.h"
+#include "report/export_writer.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: vantrel-report [--list] [--win9x] [--output FILE] [CAPTURE|- ...]\n"
+    "       vantrel-report --help | --version\n"
+    "\n"
+    "Writes the Export results report of every drive, as the Vantrel window\n"
+    "would save it, one after another.\n"
+    "\n"
+    "  CAPTURE        a drive capture (skdump --save format) for drive position\n"
+    "                 0, 1, 2 or 3, in order; \"-\" leaves a position empty.\n"
+    "                 Without any, this machine's drives are read.\n"
+    "  --list         print the drive list's names instead, one per line\n"
+    "  --win9x        scan as the Windows 9x family does (default: NT family)\n"
+    "  --output FILE  write to FILE instead of standard output\n"
+    "  --help         show this help\n"
+    "  --version      show the version\n";
+
+const char kVersion[] = "Vantrel V1.0 Build: 1002";
+
+struct Options {
+    bool list = false;
+    bool win9x = false;
+    bool help = false;
+    bool version = false;
+    bool hasOutput = false;
+    std::string output;
+    std::vector<std::string> captures;
+};
+
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
+    bool onlyOperands = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (onlyOperands || arg == "-" || arg.empty() || arg[0] != '-') {
+            options->captures.push_back(arg);
+        } else if (arg == "--") {
+            onlyOperands = true;
+        } else if (arg == "--list") {
+            options->list = true;
+        } else if (arg == "--win9x") {
+            options->win9x = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options->help = true;
+        } else if (arg == "--version") {
+            options->version = true;
+        } else if (arg == "--output" || arg == "-o") {
+            if (i + 1 >= args.size()) {
+                *error = arg + " needs a file name";
+                return false;
+            }
+            options->hasOutput = true;
+            options->output = args[++i];
+        } else if (arg.compare(0, 9, "--output=") == 0) {
+            options->hasOutput = true;
+            options->output = arg.substr(9);
+        } else {
+            *error = "unknown option " + arg;
+            return false;
+        }
+    }
+    if (options->captures.size() > kDrivePositions) {
+        *error = "at most 4 captures (drive positions 0 to 3)";
+        return false;
+    }
+    if (options->hasOutput && options->output.empty()) {
+        *error = "--output needs a file name";
+        return false;
+    }
+    return true;
+}
+
+int Usage(FILE* err, const std::string& problem) {
+    std::fprintf(err, "vantrel-report: %s\n%s", problem.c_str(), kUsage);
+    return kExitUsage;
+}
+
+// Positions whose drive the drive list would show, with its name.
+struct NamedDrive {
+    int position;
+    char name[50];
+};
+
+std::vector<NamedDrive> ListDrives(const DriveInventory& inventory) {
+    std::vector<NamedDrive> drives;
+    for (int position = 0; position < kDrivePositions; ++position) {
+        NamedDrive drive;
+        drive.position = position;
+        uint32_t length = sizeof drive.name;
+        if (inventory.GetModelName(drive.name, &length, position, true)) {
+            drives.push_back(drive);
+        }
+    }
+    return drives;
+}
+
+bool WriteAll(const DriveInventory& inventory, const std::vector<NamedDrive>& drives, bool list,
+              FILE* stream) {
+    bool ok = true;
+    for (const NamedDrive& drive : drives) {
+        if (list) {
+            ok = std::fprintf(stream, "%s\n", drive.name) >= 0 && ok;
+        } else {
+            ok = WriteDriveExport(inventory, drive.position, stream) && ok;
+        }
+    }
+    return std::fflush(stream) == 0 && ok;
+}
+
+}  // namespace
+
+int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
+                     RealDriverFactory realDriver) {
+    Options options;
+    std::string error;
+    if (!ParseOptions(args, &options, &error)) {
+        return Usage(err, error);
+    }
+    if (options.help) {
+        std::fputs(kUsage, out);
+        return kExitReported;
+    }
+    if (options.version) {
+        std::fprintf(out, "%s\n", kVersion);
+        return kExitReported;
+    }
+
+    // Every capture is read before anything is written, so a bad one leaves
+    // no partial report behind.
+    std::unique_ptr<SmartDriver> driver;
+    if (options.captures.empty()) {
+        std::string unavailable;
+        driver = realDriver(&unavailable);
+        if (!driver) {
+            std::fprintf(err, "vantrel-report: %s\n", unavailable.c_str());
+            return kExitNoDrive;
+        }
+    } else {
+        std::unique_ptr<EmulatedDriver> emulated(new EmulatedDriver(
+            options.win9x ? kPlatformWindows9x : kPlatformWindowsNt));
+        for (size_t position = 0; position < options.captures.size(); ++position) {
+            if (options.captures[position] == "-") {
+                continue;
+            }
+            DriveCapture capture;
+            if (!ReadCaptureFile(options.captures[position], &capture, &error)) {
+                std::fprintf(err, "vantrel-report: %s\n", error.c_str());
+                return kExitUsage;
+            }
+            emulated->InsertDrive(static_cast<int>(position), capture);
+        }
+        driver = std::move(emulated);
+    }
+
+    std::unique_ptr<DriveInventory> inventory(new DriveInventory);
+    inventory->ScanDrives(*driver);
+    if (inventory->GetDriveCount() <= 0) {
+        std::fprintf(err, "No SMART compatible drives were detected.\n");
+        return kExitNoDrive;
+    }
+    const std::vector<NamedDrive> drives = ListDrives(*inventory);
+    if (drives.empty()) {
+        std::fprintf(err, "vantrel-report: %d drive(s) found, but none reported a model name.\n",
+                     inventory->GetDriveCount());
+        return kExitNoDrive;
+    }
+
+    FILE* stream = out;
+    if (options.hasOutput) {
+        stream = std::fopen(options.output.c_str(), "w+b");
+        if (!stream) {
+            std::fprintf(err, "vantrel-report: %s: cannot create: %s\n", options.output.c_str(),
+                         std::strerror(errno));
+            return kExitUsage;
+        }
+    }
+    bool ok = WriteAll(*inventory, drives, options.list, stream);
+    if (stream != out) {
+        ok = std::fclose(stream) == 0 && ok;
+    }
+    if (!ok) {
+        std::fprintf(err, "vantrel-report: %s: write error\n",
+                     options.hasOutput ? options.output.c_str() : "standard output");
+        return kExitUsage;
+    }
+    return kExitReported;
+}

@@ -1,0 +1,238 @@
+#include "tools/vantrel-report/report_command.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "inventory/capture.h"
+#include "inventory/synthetic_capture.h"
+
+namespace {
+
+std::string ReadStream(FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string bytes;
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        bytes.append(chunk, n);
+    }
+    return bytes;
+}
+
+std::string ReadFile(const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        return "(missing)";
+    }
+    std::string bytes = ReadStream(file);
+    std::fclose(file);
+    return bytes;
+}
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::unique_ptr<SmartDriver> NoRealDriver(std::string* unavailable) {
+    *unavailable = "no drive can be reached here";
+    return nullptr;
+}
+
+Result RunTool(const std::vector<std::string>& args) {
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
+    Result result;
+    result.status = RunReportCommand(args, out, err, NoRealDriver);
+    result.out = ReadStream(out);
+    result.err = ReadStream(err);
+    std::fclose(out);
+    std::fclose(err);
+    return result;
+}
+
+std::string Captures() { return std::string(VANTREL_CAPTURES_DIR) + "/"; }
+
+bool HaveRealCaptures() {
+    return ReadFile(Captures() + "ST320410A--3.39.smart") != "(missing)";
+}
+
+class ReportCommandTest : public ::testing::Test {
+protected:
+    std::string Write(const std::string& name, const DriveCapture& capture) {
+        const std::string path = ::testing::TempDir() + name;
+        std::string error;
+        EXPECT_TRUE(WriteCaptureFile(path, capture, &error)) << error;
+        return path;
+    }
+    std::string WriteBytes(const std::string& name, const std::string& bytes) {
+        const std::string path = ::testing::TempDir() + name;
+        FILE* file = std::fopen(path.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+        return path;
+    }
+};
+
+TEST_F(ReportCommandTest, ListNamesIdenticalModelsWithSuffixes) {
+    const std::string a = Write("a.smart", MakeCapture("TWIN", "1", "F"));
+    const std::string b = Write("b.smart", MakeCapture("OTHER", "2", "F"));
+    Result r = RunTool({"--list", a, "-", a, b});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("TWIN-1\nTWIN-2\nOTHER\n", r.out);
+    r = RunTool({"--list", a, a, "-", a});
+    EXPECT_EQ("TWIN-1\nTWIN-2\nTWIN-3\n", r.out);
+}
+
+TEST_F(ReportCommandTest, ReportsEveryNamedDriveInPositionOrder) {
+    const std::string a = Write("one.smart", MakeCapture("FIRST", "1", "F"));
+    const std::string b = Write("two.smart", MakeCapture("SECOND", "2", "F"));
+    const Result r = RunTool({"-", b, "-", a});
+    ASSERT_EQ(0, r.status) << r.err;
+    const size_t second = r.out.find("Drive 1  SMART enabled");
+    const size_t first = r.out.find("Drive 3  SMART enabled");
+    EXPECT_EQ(0u, second);
+    EXPECT_NE(std::string::npos, first);
+    EXPECT_NE(std::string::npos, r.out.find("Model Number: FIRST\r\n", first));
+    EXPECT_EQ("", r.err);
+}
+
+TEST_F(ReportCommandTest, Windows9xFamilyDoesNotCountADriveWithoutSmart) {
+    DriveCapture bare = MakeCapture("BARE", "1", "F");
+    bare.hasSmartData = false;
+    const std::string path = Write("bare.smart", bare);
+    // The NT family counts the opened drive and names it.
+    Result r = RunTool({"--list", path});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("BARE\n", r.out);
+    // The Windows 9x family counts only drives whose SMART switched on.
+    r = RunTool({"--list", "--win9x", path});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ("No SMART compatible drives were detected.\n", r.err);
+}
+
+TEST_F(ReportCommandTest, CountedButUnnamedDrivesSayWhy) {
+    DriveCapture blank = MakeCapture("", "1", "F");
+    for (int i = 54; i < 94; ++i) {
+        blank.identify[i] = 0;
+    }
+    const Result r = RunTool({Write("blank.smart", blank)});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ("vantrel-report: 1 drive(s) found, but none reported a model name.\n", r.err);
+}
+
+TEST_F(ReportCommandTest, NoPositionFilledMeansNoDrive) {
+    const Result r = RunTool({"-", "-"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("No SMART compatible drives were detected.\n", r.err);
+}
+
+TEST_F(ReportCommandTest, MalformedCaptureStopsEverythingWithExitTwo) {
+    const std::string good = Write("good.smart", MakeCapture("GOOD", "1", "F"));
+    const std::string cases[][2] = {
+        {"empty.smart", ""},
+        {"header.smart", "IDF"},
+        {"payload.smart", std::string("IDFY\0\0\x02\0", 8) + std::string(10, 'x')},
+        {"length.smart", std::string("SMST\0\0\0\x05", 8) + "12345"},
+        {"noidfy.smart", std::string("SMST\0\0\0\x04", 8) + "1234"},
+    };
+    for (const auto& c : cases) {
+        const std::string bad = WriteBytes(c[0], c[1]);
+        const Result r = RunTool({good, bad});
+        EXPECT_EQ(2, r.status) << c[0];
+        EXPECT_EQ("", r.out) << c[0];
+        EXPECT_EQ(0u, r.err.find("vantrel-report: " + bad + ": offset ")) << r.err;
+    }
+    const Result missing = RunTool({good, ::testing::TempDir() + "does-not-exist.smart"});
+    EXPECT_EQ(2, missing.status);
+    EXPECT_EQ("", missing.out);
+}
+
+TEST_F(ReportCommandTest, UsageErrors) {
+    const std::string a = Write("u.smart", MakeCapture("U", "1", "F"));
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--bogus"}, {"--output"}, {a, a, a, a, a}}) {
+        const Result r = RunTool(args);
+        EXPECT_EQ(2, r.status);
+        EXPECT_EQ("", r.out);
+        EXPECT_NE(std::string::npos, r.err.find("Usage: vantrel-report"));
+    }
+}
+
+TEST_F(ReportCommandTest, VersionHelpAndNoDriver) {
+    Result r = RunTool({"--version"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("Vantrel V1.0 Build: 1002\n", r.out);
+    r = RunTool({"--help"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(0u, r.out.find("Usage: vantrel-report"));
+    r = RunTool({});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("vantrel-report: no drive can be reached here\n", r.err);
+}
+
+TEST_F(ReportCommandTest, OutputFileIsReplacedWithTheSameBytes) {
+    const std::string a = Write("o.smart", MakeCapture("OUT", "1", "F"));
+    const std::string path = ::testing::TempDir() + "report-out.txt";
+    WriteBytes("report-out.txt", std::string(20000, 'z'));
+    const Result toFile = RunTool({"--output", path, a});
+    EXPECT_EQ(0, toFile.status);
+    EXPECT_EQ("", toFile.out);
+    const Result toStdout = RunTool({a});
+    EXPECT_EQ(toStdout.out, ReadFile(path));
+    const Result unwritable = RunTool({"--output", ::testing::TempDir() + "no/such/dir/x.txt", a});
+    EXPECT_EQ(2, unwritable.status);
+    EXPECT_NE(std::string::npos, unwritable.err.find("cannot create"));
+}
+
+// A real drive's report equals the golden export file, checked once by hand
+// against skdump --load.
+TEST(ReportGoldenTest, RealSeagateCaptureMatchesGoldenExport) {
+    if (!HaveRealCaptures()) {
+        GTEST_SKIP() << "real captures not found at " << VANTREL_CAPTURES_DIR;
+    }
+    const Result r = RunTool({Captures() + "ST320410A--3.39.smart"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(ReadFile(std::string(VANTREL_SOURCE_DIR) +
+                       "/tools/vantrel-report/testdata/ST320410A--3.39.txt"),
+              r.out);
+}
+
+TEST(ReportRealCapturesTest, EveryRealCaptureReportsWithItsAttributeLines) {
+    if (!HaveRealCaptures()) {
+        GTEST_SKIP() << "real captures not found at " << VANTREL_CAPTURES_DIR;
+    }
+    const char* files[] = {
+        "FUJITSU_MHY2120BH--0084000D.smart", "FUJITSU_MHY2120BH--0085000B.smart",
+        "FUJITSU_MHY2250BH--0085000B.smart", "INTEL_SSDSA2CW120G3--4PC10302.smart",
+        "SAMSUNG_HD501LJ--CR100-12.smart",   "SAMSUNG_MP0804H--UE100-14.smart",
+        "ST320410A--3.39.smart",             "ST9100821AS--3.CME.smart",
+        "WDC_WD2500JS-75NCB3--10.02E04.smart"};
+    for (const char* file : files) {
+        const Result r = RunTool({Captures() + file});
+        ASSERT_EQ(0, r.status) << file << r.err;
+        const size_t dashes = r.out.find(std::string(92, '-') + "\r\n");
+        ASSERT_NE(std::string::npos, dashes) << file;
+        DriveCapture capture;
+        std::string error;
+        ASSERT_TRUE(ReadCaptureFile(Captures() + file, &capture, &error));
+        int attributes = 0;
+        for (int slot = 0; slot < 30; ++slot) {
+            attributes += capture.smartData[2 + 12 * slot] != 0;
+        }
+        int lines = 0;
+        for (size_t at = dashes; (at = r.out.find("\r\n", at)) != std::string::npos; at += 2) {
+            ++lines;
+        }
+        EXPECT_EQ(attributes + 1, lines) << file;  // the dashes' own line end too
+    }
+}
+
+}  // namespace
