@@ -12,7 +12,7 @@ for dir in "$@"; do
                 status=1
             fi
         done < <(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
-    done < <(find "$dir" -name '*.exe' -not -name '*_test.exe' -not -path '*/googletest/*')
+    done < <(find "$dir" -name '*.exe' -not -name '*_test.exe' -not -path '*/googletest/*' -not -path '*/CMakeFiles/*')
 done
 [ $status -eq 0 ] && echo "imports: Windows system DLLs only"
 exit $status
