@@ -1,0 +1,68 @@
+#include "ui/drive_info_view.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+
+#include "report/attribute_format.h"
+#include "report/report_text.h"
+#include "resources/resource.h"
+
+namespace {
+
+void SetSubItem(HWND list, int row, int column, const char* text) {
+    LVITEMA item;
+    ZeroMemory(&item, sizeof item);
+    item.iSubItem = column;
+    item.pszText = const_cast<char*>(text);
+    SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+}
+
+}  // namespace
+
+void ShowDriveInfo(HWND owner, const DriveInventory& inventory, int position) {
+    DriveReportText report;
+    BuildDriveReportText(inventory, position, ReportVariant::kWindow, &report);
+    SendMessageA(GetDlgItem(owner, IDC_DRIVE_INFO), WM_CLEAR, 0, 0);
+    SetDlgItemTextA(owner, IDC_DRIVE_INFO, report.text);
+    SendMessageA(GetDlgItem(owner, IDC_ATTR_LIST), LVM_DELETEALLITEMS, 0, 0);
+    // Every row goes in at the top, so adding the last record first leaves
+    // the list in the drive's own slot order.
+    for (int index = inventory.GetAttributeCount(position) - 1; index >= 0; --index) {
+        AttributeRecord record;
+        if (inventory.GetAttribute(position, index, &record)) {
+            AddAttributeRow(owner, record);
+        }
+    }
+}
+
+int AddAttributeRow(HWND owner, const AttributeRecord& record) {
+    HWND list = GetDlgItem(owner, IDC_ATTR_LIST);
+    char id[8];
+    std::snprintf(id, sizeof id, "%X", AttributeId(record));
+    LVITEMA item;
+    ZeroMemory(&item, sizeof item);
+    item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+    item.iItem = 0;
+    item.iSubItem = 0;
+    item.pszText = id;
+    const int row =
+        static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+
+    char description[sizeof record.Description + 1];
+    std::snprintf(description, sizeof description, "%.*s",
+                  static_cast<int>(sizeof record.Description), record.Description);
+    char number[8];
+    SetSubItem(list, row, 1, description);
+    SetSubItem(list, row, 2, FormatRawValue(record, TextForm::kList).text);
+    const AttributeVerdict verdict =
+        AttributeStatus(AttributeCurrent(record), AttributeThreshold(record));
+    SetSubItem(list, row, 3, VerdictText(verdict, TextForm::kList));
+    std::snprintf(number, sizeof number, "%d", AttributeCurrent(record));
+    SetSubItem(list, row, 4, number);
+    std::snprintf(number, sizeof number, "%d", AttributeWorst(record));
+    SetSubItem(list, row, 5, number);
+    std::snprintf(number, sizeof number, "%d", AttributeThreshold(record));
+    SetSubItem(list, row, 6, number);
+    return row;
+}

@@ -1,0 +1,10 @@
+// Fills the main window with one drive: the report block into the Drive
+// Information box, one list row per SMART attribute.
+#pragma once
+
+#include <windows.h>
+
+#include "inventory/drive_inventory.h"
+
+void ShowDriveInfo(HWND owner, const DriveInventory& inventory, int position);
+int AddAttributeRow(HWND owner, const AttributeRecord& record);

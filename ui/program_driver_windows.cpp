@@ -1,0 +1,7 @@
+#include "inventory/windows_driver.h"
+#include "ui/program_driver.h"
+
+SmartDriver& ProgramDriver() {
+    static WindowsDriver driver;
+    return driver;
+}

@@ -1,0 +1,44 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "ui/globals.h"
+#include "ui/main_window.h"
+#include "ui/platform_calls.h"
+
+void StoreExeDirectory() {
+    // A path that fills the buffer comes back unterminated on older systems,
+    // and a name without any backslash has no folder to cut off: both must
+    // still leave a terminated folder text.
+    std::memset(g_exeDir, 0, sizeof g_exeDir);
+    g_uiCalls.getModuleFileName(NULL, g_exeDir, sizeof g_exeDir);
+    g_exeDir[sizeof g_exeDir - 1] = '\0';
+    char* lastBackslash = std::strrchr(g_exeDir, '\\');
+    if (lastBackslash) {
+        *lastBackslash = '\0';
+    } else {
+        std::strcpy(g_exeDir, ".");
+    }
+}
+
+int RunProgram(HINSTANCE instance, int showCommand) {
+    g_hInstance = instance;
+    InitCommonControls();
+    StoreExeDirectory();
+    g_hMainWnd = CreateDialogParamA(g_hInstance, MAKEINTRESOURCEA(101), NULL, MainDialogProc, 0);
+    if (!g_hMainWnd) {
+        return 1;
+    }
+    InitMainWindow(g_hMainWnd);
+    ShowWindow(g_hMainWnd, showCommand);
+    MSG message;
+    message.wParam = 0;
+    while (GetMessageA(&message, NULL, 0, 0)) {
+        if (!IsDialogMessageA(g_hMainWnd, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    return static_cast<int>(message.wParam);
+}
