@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "inventory/capture.h"
+#include "inventory/capture_recorder.h"
 #include "inventory/drive_inventory.h"
 #include "inventory/emulated_driver.h"
 #include "report/export_writer.h"
@@ -10,7 +11,8 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: vantrel-report [--list] [--win9x] [--output FILE] [CAPTURE|- ...]\n"
+    "Usage: vantrel-report [--list] [--win9x] [--output FILE] [--save DIR]\n"
+    "                      [CAPTURE|- ...]\n"
     "       vantrel-report --help | --version\n"
     "\n"
     "Writes the Export results report of every drive, as the Vantrel window\n"
@@ -22,6 +24,8 @@ const char kUsage[] =
     "  --list         print the drive list's names instead, one per line\n"
     "  --win9x        scan as the Windows 9x family does (default: NT family)\n"
     "  --output FILE  write to FILE instead of standard output\n"
+    "  --save DIR     also save each listed drive's capture in DIR (an existing\n"
+    "                 folder), as MODEL--FIRMWARE.smart\n"
     "  --help         show this help\n"
     "  --version      show the version\n";
 
@@ -34,6 +38,8 @@ struct Options {
     bool version = false;
     bool hasOutput = false;
     std::string output;
+    bool hasSave = false;
+    std::string saveDir;
     std::vector<std::string> captures;
 };
 
@@ -63,6 +69,16 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
         } else if (arg.compare(0, 9, "--output=") == 0) {
             options->hasOutput = true;
             options->output = arg.substr(9);
+        } else if (arg == "--save") {
+            if (i + 1 >= args.size()) {
+                *error = arg + " needs a folder";
+                return false;
+            }
+            options->hasSave = true;
+            options->saveDir = args[++i];
+        } else if (arg.compare(0, 7, "--save=") == 0) {
+            options->hasSave = true;
+            options->saveDir = arg.substr(7);
         } else {
             *error = "unknown option " + arg;
             return false;
@@ -74,6 +90,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
     }
     if (options->hasOutput && options->output.empty()) {
         *error = "--output needs a file name";
+        return false;
+    }
+    if (options->hasSave && options->saveDir.empty()) {
+        *error = "--save needs a folder";
         return false;
     }
     return true;
@@ -114,6 +134,24 @@ bool WriteAll(const DriveInventory& inventory, const std::vector<NamedDrive>& dr
         }
     }
     return std::fflush(stream) == 0 && ok;
+}
+
+// One capture per listed drive, of exactly what the scan was sent, so that
+// replaying the files reproduces this report.
+bool SaveCaptures(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
+                  const CaptureRecorder& recorder, const std::string& dir, FILE* err) {
+    bool ok = true;
+    for (const NamedDrive& drive : drives) {
+        const std::string path = dir + "/" + CaptureFileName(inventory, drive.position);
+        std::string error;
+        if (WriteCaptureFile(path, recorder.Capture(drive.position), &error)) {
+            std::fprintf(err, "vantrel-report: saved %s\n", path.c_str());
+        } else {
+            std::fprintf(err, "vantrel-report: %s\n", error.c_str());
+            ok = false;
+        }
+    }
+    return ok;
 }
 
 }  // namespace
@@ -161,8 +199,9 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         driver = std::move(emulated);
     }
 
+    CaptureRecorder recorder(*driver);
     std::unique_ptr<DriveInventory> inventory(new DriveInventory);
-    inventory->ScanDrives(*driver);
+    inventory->ScanDrives(recorder);
     if (inventory->GetDriveCount() <= 0) {
         std::fprintf(err, "No SMART compatible drives were detected.\n");
         return kExitNoDrive;
@@ -172,6 +211,10 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         std::fprintf(err, "vantrel-report: %d drive(s) found, but none reported a model name.\n",
                      inventory->GetDriveCount());
         return kExitNoDrive;
+    }
+
+    if (options.hasSave && !SaveCaptures(*inventory, drives, recorder, options.saveDir, err)) {
+        return kExitUsage;
     }
 
     FILE* stream = out;

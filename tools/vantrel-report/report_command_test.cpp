@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "inventory/capture.h"
+#include "inventory/emulated_driver.h"
 #include "inventory/synthetic_capture.h"
 
 namespace {
@@ -190,6 +192,69 @@ TEST_F(ReportCommandTest, OutputFileIsReplacedWithTheSameBytes) {
     const Result unwritable = RunTool({"--output", ::testing::TempDir() + "no/such/dir/x.txt", a});
     EXPECT_EQ(2, unwritable.status);
     EXPECT_NE(std::string::npos, unwritable.err.find("cannot create"));
+}
+
+// --save keeps what each listed drive answered, under its model and
+// firmware; replaying the files at the same positions gives the same report.
+TEST_F(ReportCommandTest, SavedCapturesReplayToTheSameReport) {
+    DriveCapture twin = MakeCapture("SAVE TWIN", "T-1", "2.5+");
+    SetAttribute(&twin, 0, 194, 40, 55, 41, 0);
+    twin.hasStatus = false;  // never asked for, so never saved
+    DriveCapture other = MakeCapture("SAVE/OTHER", "O-1", "X 1");
+    SetAttribute(&other, 0, 5, 100, 100, 7, 36);
+    other.hasStatus = false;
+    const std::string a = Write("save-twin.smart", twin);
+    const std::string b = Write("save-other.smart", other);
+    const std::string dir = ::testing::TempDir();
+    const Result live = RunTool({"--save", dir, a, b, "-", a});
+    ASSERT_EQ(0, live.status) << live.err;
+    const std::string first = dir + "/SAVE_TWIN-1--2.5+.smart";
+    const std::string second = dir + "/SAVE_TWIN-2--2.5+.smart";
+    const std::string odd = dir + "/SAVE_OTHER--X_1.smart";
+    EXPECT_NE(std::string::npos, live.err.find("saved " + first)) << live.err;
+    const std::string serialized = ReadFile(a);
+    EXPECT_EQ(serialized, ReadFile(first));
+    EXPECT_EQ(serialized, ReadFile(second));
+    EXPECT_EQ(ReadFile(b), ReadFile(odd));
+
+    const Result replay = RunTool({first, odd, "-", second});
+    ASSERT_EQ(0, replay.status) << replay.err;
+    EXPECT_EQ(live.out, replay.out);
+    EXPECT_EQ("", replay.err);
+}
+
+TEST_F(ReportCommandTest, SaveIntoAMissingFolderFails) {
+    const std::string a = Write("save-missing.smart", MakeCapture("MISSING", "1", "F"));
+    const Result r = RunTool({"--save", ::testing::TempDir() + "no/such/folder", a});
+    EXPECT_EQ(2, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("cannot create")) << r.err;
+    const Result usage = RunTool({a, "--save"});
+    EXPECT_EQ(2, usage.status);
+    EXPECT_NE(std::string::npos, usage.err.find("--save needs a folder"));
+}
+
+// The machine's own drives are saved the same way as replayed ones.
+std::unique_ptr<SmartDriver> MachineWithOneDrive(std::string*) {
+    std::unique_ptr<EmulatedDriver> machine(new EmulatedDriver(kPlatformWindowsNt));
+    machine->InsertDrive(1, MakeCapture("MACHINE DISK", "M-1", "M1"));
+    return std::unique_ptr<SmartDriver>(machine.release());
+}
+
+TEST_F(ReportCommandTest, SavesTheMachinesOwnDrives) {
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
+    const std::string dir = ::testing::TempDir();
+    const int status = RunReportCommand({"--list", "--save", dir}, out, err, MachineWithOneDrive);
+    EXPECT_EQ(0, status) << ReadStream(err);
+    EXPECT_EQ("MACHINE DISK\n", ReadStream(out));
+    std::fclose(out);
+    std::fclose(err);
+    DriveCapture saved;
+    std::string error;
+    ASSERT_TRUE(ReadCaptureFile(dir + "/MACHINE_DISK--M1.smart", &saved, &error)) << error;
+    const DriveCapture original = MakeCapture("MACHINE DISK", "M-1", "M1");
+    EXPECT_EQ(0, std::memcmp(original.identify, saved.identify, 512));
+    EXPECT_EQ(0, std::memcmp(original.smartData, saved.smartData, 512));
 }
 
 // A real drive's report equals the golden export file, checked once by hand

@@ -1,0 +1,62 @@
+// The ATA commands of the scan carried in SCSI ATA PASS-THROUGH (16) CDBs,
+// the form in which a SCSI/ATA Translation layer (libata, a SAT USB bridge)
+// takes them. Pure byte work with no device behind it, so that the list of
+// what may ever reach a disk can be tested on its own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "inventory/smart_records.h"
+
+enum : uint8_t { kAtaPassThrough16 = 0x85 };
+enum : uint32_t { kPassThroughCdbLength = 16 };
+
+enum class AtaTransfer { kNone, kFromDevice };
+
+struct PassThroughCommand {
+    uint8_t cdb[kPassThroughCdbLength];
+    AtaTransfer transfer;
+    uint32_t transferLength;  // 0, or one 512-byte block
+};
+
+// Turns one SMART I/O control into its pass-through command. Only the five
+// commands the scan sends are ever built: SMART ENABLE OPERATIONS through
+// SMART_SEND_DRIVE_COMMAND; IDENTIFY DEVICE, IDENTIFY PACKET DEVICE, SMART
+// READ DATA and SMART READ ATTRIBUTE THRESHOLDS through SMART_RCV_DRIVE_DATA.
+// The CDB comes from a fixed table, not from the caller's registers, so no
+// register value beyond the command and SMART sub-command can reach the
+// drive. Returns false, leaving *command untouched, for anything else.
+bool BuildPassThrough(uint32_t ioControlCode, const IdeRegs& regs, PassThroughCommand* command);
+
+// True only for a command that BuildPassThrough can produce. Checked again
+// right before the ioctl, so that no other path hands the kernel a CDB.
+bool IsPermittedPassThrough(const PassThroughCommand& command);
+
+// What SG_IO reported about one pass-through command.
+struct PassThroughReply {
+    uint8_t scsiStatus;  // the SCSI status byte, unshifted
+    uint16_t hostStatus;
+    uint16_t driverStatus;
+    const uint8_t* sense;
+    uint32_t senseLength;  // bytes of sense actually written
+    int32_t residual;      // bytes asked for but not transferred
+};
+
+// The ATA registers a translation layer handed back in its sense data.
+struct AtaStatusReturn {
+    bool present = false;
+    uint8_t error = 0;
+    uint8_t status = 0;
+};
+
+// Finds the ATA status return: the descriptor of type 09h in descriptor-
+// format sense, or the INFORMATION field of fixed-format sense that carries
+// ATA PASS-THROUGH INFORMATION AVAILABLE.
+AtaStatusReturn FindAtaStatus(const uint8_t* sense, uint32_t senseLength);
+
+// True when the command completed and the drive reported no error: GOOD
+// status, or CHECK CONDITION whose only news is ATA PASS-THROUGH INFORMATION
+// AVAILABLE (asked for with CK_COND); an ATA status, where returned, must
+// show neither ERR, DF nor BSY; a data command must have moved its block.
+bool PassThroughSucceeded(const PassThroughCommand& command, const PassThroughReply& reply);

@@ -1,0 +1,65 @@
+#include "inventory/capture_recorder.h"
+
+#include <cstring>
+
+#include "inventory/smart_records.h"
+
+int CaptureRecorder::IoControl(DeviceHandle device, uint32_t code, const void* input,
+                               uint32_t inputLength, void* output, uint32_t outputLength,
+                               uint32_t* bytesReturned) {
+    const int result =
+        driver_.IoControl(device, code, input, inputLength, output, outputLength, bytesReturned);
+    if (!result || code != kSmartRcvDriveData || input == nullptr ||
+        inputLength < kCommandInputLength || output == nullptr || outputLength < kDataReplyLength) {
+        return result;
+    }
+    SmartCommandRecord record;
+    std::memcpy(&record, input, kCommandInputLength);
+    if (record.bDriveNumber >= kDrivePositions) {
+        return result;
+    }
+    DriveCapture& capture = captures_[record.bDriveNumber];
+    const IdeRegs& regs = record.irDriveRegs;
+    const uint8_t* data = static_cast<const uint8_t*>(output) + kReplyHeadLength;
+    const bool smart = regs.bCommandReg == kAtaSmart && regs.bCylLowReg == kSmartCylLow &&
+                       regs.bCylHighReg == kSmartCylHigh;
+    // A packet device's IDENTIFY PACKET block is no IDFY section: skdump
+    // and the replay both read IDFY as IDENTIFY DEVICE.
+    if (regs.bCommandReg == kAtaIdentifyDevice) {
+        capture.hasIdentify = true;
+        std::memcpy(capture.identify, data, kSectorLength);
+    } else if (smart && regs.bFeaturesReg == kSmartReadData) {
+        capture.hasSmartData = true;
+        std::memcpy(capture.smartData, data, kSectorLength);
+    } else if (smart && regs.bFeaturesReg == kSmartReadThresholds) {
+        capture.hasThresholds = true;
+        std::memcpy(capture.thresholds, data, kSectorLength);
+    }
+    return result;
+}
+
+std::string CaptureFileName(const DriveInventory& inventory, int position) {
+    char model[50];
+    uint32_t modelLength = sizeof model;
+    if (!inventory.GetModelName(model, &modelLength, position, true)) {
+        return std::string();
+    }
+    char firmware[16];
+    uint32_t firmwareLength = sizeof firmware;
+    if (!inventory.GetFirmwareRevision(firmware, &firmwareLength, position)) {
+        firmware[0] = '\0';
+    }
+    std::string name = std::string(model) + "--" + firmware;
+    for (char& c : name) {
+        const bool safe = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '+' || c == '_';
+        if (!safe) {
+            c = '_';
+        }
+    }
+    // A leading dot would hide the file, or with a second one name a folder.
+    if (name[0] == '.') {
+        name[0] = '_';
+    }
+    return name + ".smart";
+}

@@ -1,0 +1,39 @@
+// Keeps the replies a scan received, per drive position, so that what was
+// read can be saved as captures and replayed anywhere. It sits between the
+// scan and any backend, real or emulated, and changes nothing that passes.
+#pragma once
+
+#include <string>
+
+#include "inventory/capture.h"
+#include "inventory/drive_inventory.h"
+#include "inventory/smart_driver.h"
+
+class CaptureRecorder : public SmartDriver {
+  public:
+    explicit CaptureRecorder(SmartDriver& driver) : driver_(driver) {}
+
+    // The blocks position answered with: IDENTIFY DEVICE, SMART READ DATA
+    // and SMART READ ATTRIBUTE THRESHOLDS. SMART RETURN STATUS is never
+    // sent by the scan, so no capture holds it.
+    const DriveCapture& Capture(int position) const { return captures_[position]; }
+
+    uint32_t PlatformId() override { return driver_.PlatformId(); }
+    DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
+                      uint32_t disposition) override {
+        return driver_.Open(name, access, shareMode, disposition);
+    }
+    int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
+                  void* output, uint32_t outputLength, uint32_t* bytesReturned) override;
+    int Close(DeviceHandle device) override { return driver_.Close(device); }
+
+  private:
+    SmartDriver& driver_;
+    DriveCapture captures_[kDrivePositions];
+};
+
+// The file name a drive's capture is saved under: MODEL--FIRMWARE.smart,
+// with the drive list's -1, -2 suffix where models repeat, blanks as
+// underscores and anything that is unsafe in a file name replaced. Empty
+// when the position shows no drive in the list.
+std::string CaptureFileName(const DriveInventory& inventory, int position);

@@ -1,0 +1,40 @@
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "inventory/linux_driver.h"
+#include "inventory/real_driver.h"
+
+namespace {
+
+std::string ReadProcStatus() {
+    std::ifstream file("/proc/self/status");
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+void ToStandardError(const std::string& message) {
+    std::fprintf(stderr, "vantrel-report: %s\n", message.c_str());
+}
+
+}  // namespace
+
+std::unique_ptr<SmartDriver> CreateRealDriver(std::string* unavailable) {
+    // Without CAP_SYS_RAWIO the kernel turns every pass-through away, so
+    // when there are disks to read, say why once instead of scanning four
+    // positions into "no drives". Where the capability cannot be told, the
+    // backend itself notices a refusal.
+    bool known = false;
+    const bool rawIo = HasRawIoCapability(ReadProcStatus(), &known);
+    LinuxSystem system = RealLinuxSystem(ToStandardError);
+    if (known && !rawIo) {
+        const std::vector<std::string> disks = SelectWholeDisks(system.listDeviceNames());
+        if (!disks.empty()) {
+            *unavailable = "reading SMART data from /dev/" + disks.front() +
+                           " needs root (CAP_SYS_RAWIO): run as root";
+            return nullptr;
+        }
+    }
+    return std::unique_ptr<SmartDriver>(new LinuxDriver(std::move(system)));
+}
