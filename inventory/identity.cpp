@@ -50,7 +50,9 @@ char* DriveInventory::CopyIdentityField(char* buffer, uint32_t* length, int posi
     }
     const char* field = reinterpret_cast<const char*>(entries[position].Identify.bytes) + offset;
     for (uint16_t i = 0; i < width && field[i] != '\0'; ++i) {
-        buffer[i] = field[i];
+        // A line break from the firmware would split the report's line and
+        // the drive list's name; it reads as the blank it stands in for.
+        buffer[i] = (field[i] == '\r' || field[i] == '\n') ? ' ' : field[i];
     }
     *length = static_cast<uint32_t>(TrimTrailingSpaces(buffer, width));
     return buffer;

@@ -87,6 +87,27 @@ TEST_F(IdentityTest, TextStopsAtANulInsideTheField) {
     EXPECT_EQ("AB", Name(0, true));
 }
 
+// Firmware that puts CR or LF into its texts must not break the report's
+// lines or the drive list's names: they read as blanks, and trailing ones
+// are trimmed with the rest of the padding.
+TEST_F(IdentityTest, LineBreaksInTextsReadAsBlanks) {
+    driver.InsertDrive(0, MakeCapture("HOSTILE\rDISK\r\nMODEL\n\r", "SER\rIAL\n", "1.0\n"));
+    driver.InsertDrive(1, MakeCapture("HOSTILE DISK  MODEL", "", ""));
+    Scan();
+    uint32_t modelLength = 0;
+    EXPECT_EQ("HOSTILE DISK  MODEL", Name(0, false, &modelLength));
+    EXPECT_EQ(19u, modelLength);
+    EXPECT_EQ("HOSTILE DISK  MODEL-1", Name(0, true));
+    EXPECT_EQ("HOSTILE DISK  MODEL-2", Name(1, true));
+    char buffer[64];
+    uint32_t length = sizeof buffer;
+    EXPECT_STREQ("SER IAL", inventory.GetSerialNumber(buffer, &length, 0));
+    EXPECT_EQ(7u, length);
+    length = sizeof buffer;
+    EXPECT_STREQ("1.0", inventory.GetFirmwareRevision(buffer, &length, 0));
+    EXPECT_EQ(3u, length);
+}
+
 TEST_F(IdentityTest, TooSmallBuffersAreRefusedUntouched) {
     driver.InsertDrive(0, MakeCapture("MODEL", "SERIAL", "FW"));
     Scan();
