@@ -1,16 +1,28 @@
 #!/usr/bin/env bash
-# Builds vantrel-report and shows the report of the built-in sample drives:
-# two drives of one model at positions 0 and 2 (one worn), none at 1, and a
-# drive without SMART data at 3.
+# Builds the demo program (the Windows program on its built-in sample drives:
+# two drives of one model, the second worn, an empty position, a drive
+# without SMART data) and opens it under Wine. Without a display it runs it
+# on a virtual one, saves screenshots and prints where they are, and prints
+# the same drives' report as vantrel-report writes it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+export WINEDEBUG=-all
+export WINEPREFIX="$PWD/build/wineprefix"
+
+cmake -S . -B build/win64-run -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DVANTREL_BUILD_TESTS=OFF >/dev/null
+cmake --build build/win64-run -j 2 --target vantrel-demo ui-remote >/dev/null
+
+if [ -n "${DISPLAY:-}" ]; then
+    exec wine build/win64-run/ui/vantrel-demo.exe
+fi
+
+scripts/screenshots.sh
 cmake -S . -B build/native >/dev/null
 cmake --build build/native -j 2 --target vantrel-report >/dev/null
-report=build/native/tools/vantrel-report/vantrel-report
-samples=(samples/CORVANE_CV-8040A--worn.smart - samples/CORVANE_CV-8040A--healthy.smart
+samples=(samples/CORVANE_CV-8040A--healthy.smart - samples/CORVANE_CV-8040A--worn.smart
          samples/CORVANE_CV-2010L--no-smart.smart)
-echo "Drive list:"
-"$report" --list "${samples[@]}"
 echo
-"$report" "${samples[@]}" | tr -d '\r'
+echo "The same drives as vantrel-report writes them:"
+build/native/tools/vantrel-report/vantrel-report "${samples[@]}" | tr -d '\r'

@@ -53,8 +53,8 @@ DriveCapture WithoutSmart() {
 
 std::vector<SampleDrive> MakeSampleDrives() {
     return {
-        {"CORVANE_CV-8040A--worn.smart", 0, Twin("CV8040A-31337", true)},
-        {"CORVANE_CV-8040A--healthy.smart", 2, Twin("CV8040A-40712", false)},
+        {"CORVANE_CV-8040A--healthy.smart", 0, Twin("CV8040A-40712", false)},
+        {"CORVANE_CV-8040A--worn.smart", 2, Twin("CV8040A-31337", true)},
         {"CORVANE_CV-2010L--no-smart.smart", 3, WithoutSmart()},
     };
 }

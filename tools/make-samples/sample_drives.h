@@ -1,6 +1,7 @@
 // The sample drives built into the demo program and used by the README's run
-// command: two drives of one model (one worn, with a FAIL and a WARNING
-// attribute), an empty position, and a drive without SMART data.
+// command: two drives of one model at positions 0 and 2 (the second worn,
+// with a FAIL and a WARNING attribute), none at 1, and a drive without SMART
+// data at 3.
 #pragma once
 
 #include <string>

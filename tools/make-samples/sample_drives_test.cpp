@@ -38,9 +38,9 @@ TEST(SampleDrivesTest, DemoMachineShowsEveryCase) {
     EXPECT_EQ(0, inventory.GetAttributeCount(3));
     EXPECT_EQ(0u, inventory.entries[3].SmartEnabled);
     int fails = 0, warnings = 0;
-    for (int index = 0; index < inventory.GetAttributeCount(0); ++index) {
+    for (int index = 0; index < inventory.GetAttributeCount(2); ++index) {
         AttributeRecord record;
-        ASSERT_TRUE(inventory.GetAttribute(0, index, &record));
+        ASSERT_TRUE(inventory.GetAttribute(2, index, &record));
         const AttributeVerdict v = AttributeStatus(AttributeCurrent(record), AttributeThreshold(record));
         fails += v == AttributeVerdict::kFail;
         warnings += v == AttributeVerdict::kWarning;
