@@ -55,7 +55,9 @@ Lengths Measure(const DriveInventory& inventory, ReportVariant variant) {
     DriveReportText report;
     BuildDriveReportText(inventory, kPosition, variant, &report);
     Lengths lengths;
-    lengths.total = strnlen(report.text, sizeof report.text);
+    const void* nul = std::memchr(report.text, '\0', sizeof report.text);
+    EXPECT_NE(nullptr, nul) << "no NUL inside the block";
+    lengths.total = nul ? static_cast<const char*>(nul) - report.text : sizeof report.text;
     const std::string text(report.text, lengths.total);
     size_t start = 0;
     for (size_t end = text.find("\r\n"); end != std::string::npos; end = text.find("\r\n", start)) {
