@@ -9,11 +9,14 @@ namespace {
 // Byte 1: PROTOCOL in bits 4-1.
 const uint8_t kProtocolNonData = 3 << 1;
 const uint8_t kProtocolPioDataIn = 4 << 1;
-// Byte 2: CK_COND asks for the ATA registers back even on success, so that
-// the drive's own status is seen; T_DIR from the device, the length counted
-// in blocks (BYT_BLOK) and taken from the COUNT field (T_LENGTH 2).
+// Byte 2. SMART ENABLE OPERATIONS returns nothing but the drive's status,
+// so CK_COND asks for the ATA registers back even on success. The reads do
+// without it: behind AHCI a PIO read with CK_COND comes back as ABORTED
+// COMMAND with DRQ still set although the block arrived whole; their
+// success shows as GOOD status and the full block. They read from the
+// device (T_DIR), counting in blocks (BYT_BLOK) taken from COUNT (T_LENGTH 2).
 const uint8_t kCheckCondition = 0x20;
-const uint8_t kBlockFromDevice = kCheckCondition | 0x08 | 0x04 | 0x02;
+const uint8_t kBlockFromDevice = 0x08 | 0x04 | 0x02;
 // DEVICE: the obsolete bits set as ATA-1 wanted them. The master/slave bit
 // stays clear: the device node already names one drive, and choosing the
 // drive is the translation layer's business.

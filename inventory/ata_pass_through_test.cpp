@@ -47,7 +47,7 @@ TEST(PassThroughBuildTest, SmartEnableIsNonDataWithItsSignature) {
 TEST(PassThroughBuildTest, IdentifyDeviceReadsOneBlockFromTheDrive) {
     PassThroughCommand command;
     ASSERT_TRUE(BuildPassThrough(kSmartRcvDriveData, Regs(0xEC), &command));
-    const std::vector<uint8_t> expected = {0x85, 4 << 1, 0x2E, 0, 0, 0,    1,    0,
+    const std::vector<uint8_t> expected = {0x85, 4 << 1, 0x0E, 0, 0, 0,    1,    0,
                                            1,    0,      0,    0, 0, 0xA0, 0xEC, 0};
     EXPECT_EQ(expected, Cdb(command));
     EXPECT_EQ(AtaTransfer::kFromDevice, command.transfer);
@@ -58,14 +58,14 @@ TEST(PassThroughBuildTest, IdentifyPacketDevice) {
     PassThroughCommand command;
     ASSERT_TRUE(BuildPassThrough(kSmartRcvDriveData, Regs(0xA1), &command));
     EXPECT_EQ(0xA1, command.cdb[14]);
-    EXPECT_EQ(0x2E, command.cdb[2]);
+    EXPECT_EQ(0x0E, command.cdb[2]);
     EXPECT_EQ(AtaTransfer::kFromDevice, command.transfer);
 }
 
 TEST(PassThroughBuildTest, SmartReadDataAndThresholds) {
     PassThroughCommand command;
     ASSERT_TRUE(BuildPassThrough(kSmartRcvDriveData, Smart(0xD0), &command));
-    const std::vector<uint8_t> data = {0x85, 4 << 1, 0x2E, 0, 0xD0, 0,    1,    0,
+    const std::vector<uint8_t> data = {0x85, 4 << 1, 0x0E, 0, 0xD0, 0,    1,    0,
                                        1,    0,      0x4F, 0, 0xC2, 0xA0, 0xB0, 0};
     EXPECT_EQ(data, Cdb(command));
     ASSERT_TRUE(BuildPassThrough(kSmartRcvDriveData, Smart(0xD1), &command));

@@ -120,7 +120,14 @@ class FakeMachine {
         if (block && io->dxfer_len == 512) {
             std::memcpy(io->dxferp, block, 512);
         }
-        AtaAnswer(io, 0, 0x50);
+        // With CK_COND the registers come back as sense; without, GOOD.
+        if (cdb[2] & 0x20) {
+            AtaAnswer(io, 0, 0x50);
+        } else {
+            io->status = 0;
+            io->sb_len_wr = 0;
+            io->driver_status = 0;
+        }
         return 0;
     }
 };

@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(cmake make g++ googletest
           mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
           wine wine64 xvfb xauth imagemagick
-          clang-14 libclang-rt-14-dev)  # the sanitizer suite and libFuzzer (test-hardening.sh)
+          clang-14 libclang-rt-14-dev  # the sanitizer suite and libFuzzer (test-hardening.sh)
+          qemu-system-x86 busybox-static cpio kmod libatasmart-bin)  # test-qemu.sh
 
 missing=()
 for package in "${packages[@]}"; do

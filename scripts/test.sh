@@ -14,6 +14,7 @@ echo "== native"
 cmake -S . -B build/native
 cmake --build build/native -j "$jobs"
 (cd build/native && ctest --output-on-failure)
+scripts/test-qemu.sh  # the Linux backend against QEMU's IDE and AHCI disks
 
 echo "== Windows x86_64 (tests under Wine)"
 [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1 || true

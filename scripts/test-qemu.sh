@@ -1,0 +1,385 @@
+#!/usr/bin/env bash
+# End to end on disks nobody here wrote: QEMU's emulated IDE and AHCI drives.
+# Boots Debian's kernel (unpacked from linux-image-amd64, never installed)
+# with an initramfs built here: busybox, the modules for the IDE, AHCI and
+# virtio-scsi controllers, and a static vantrel-report. The guest runs
+# vantrel-report --list, the full report and --save, and sends the results
+# back over the serial console; the host then checks them against what QEMU
+# was told, against skdump, and against a replay of the saved captures.
+#
+# Machine: primary master and secondary slave are IDE disks of one model,
+# then a SCSI disk that takes no ATA commands (an empty position), then an
+# AHCI disk. KVM is used when /dev/kvm can be opened, plain emulation (TCG)
+# otherwise; VANTREL_QEMU_ACCEL=tcg forces the latter.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+work=build/qemu-guest
+jobs=2
+guest_timeout=${VANTREL_QEMU_TIMEOUT:-420}
+
+ide_model="VANTREL TWIN DISK"
+ide_serials=("VTQ-IDE-0001" "VTQ-IDE-0002")
+ide_firmware="1.2.3"
+ahci_model="VANTREL AHCI DISK 7"
+ahci_serial="VTQ-AHCI-0007"
+ahci_firmware="AH-9"
+
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+pass() {
+    echo "ok: $*"
+}
+
+started=$(date +%s)
+
+echo "== static vantrel-report"
+cmake -S . -B build/static -DVANTREL_BUILD_TESTS=OFF -DCMAKE_EXE_LINKER_FLAGS=-static >/dev/null
+cmake --build build/static -j "$jobs" --target vantrel-report
+report=$PWD/build/static/tools/vantrel-report/vantrel-report
+
+echo "== Debian kernel"
+mkdir -p "$work"
+package=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
+[ -n "$package" ] || { echo "no kernel package behind linux-image-amd64" >&2; exit 1; }
+kernel_root=$work/kernel/$package
+if [ ! -f "$kernel_root/.unpacked" ]; then
+    rm -rf "$work/kernel" "$work/deb"
+    mkdir -p "$work/deb" "$kernel_root"
+    (cd "$work/deb" && apt-get download "$package")
+    dpkg-deb -x "$work"/deb/"$package"_*.deb "$kernel_root"
+    release=$(ls "$kernel_root/lib/modules")
+    # The package ships no modules.dep: depmod writes it into our copy.
+    /sbin/depmod -b "$kernel_root" "$release"
+    touch "$kernel_root/.unpacked"
+fi
+release=$(ls "$kernel_root/lib/modules")
+vmlinuz=$(ls "$kernel_root"/boot/vmlinuz-*)
+moddir=$kernel_root/lib/modules/$release
+echo "$package ($release)"
+
+echo "== initramfs"
+stage=$work/initramfs
+rm -rf "$stage"
+mkdir -p "$stage"/{bin,dev,proc,sys,modules}
+cp /bin/busybox "$stage/bin/busybox"
+cp "$report" "$stage/bin/vantrel-report"
+
+# The path of a module in modules.dep, by name (- and _ are the same).
+module_path() {
+    local name=${1//_/[-_]}
+    grep -E "(^|/)${name}\.ko(\.xz|\.zst|\.gz)?:" "$moddir/modules.dep" | head -1 | cut -d: -f1
+}
+
+# Appends a module and, first, everything it depends on to $1.list,
+# skipping what an earlier list already loads.
+declare -A loaded=()
+add_module() {
+    local list=$1 path=$2 dep
+    [ -n "$path" ] || return 0
+    [ -z "${loaded[$path]:-}" ] || return 0
+    loaded[$path]=1
+    for dep in $(grep -E "^${path}:" "$moddir/modules.dep" | cut -d: -f2-); do
+        add_module "$list" "$dep"
+    done
+    local file
+    file=$(basename "$path")
+    case "$file" in
+        *.xz) xz -dc "$moddir/$path" >"$stage/modules/${file%.xz}"; file=${file%.xz} ;;
+        *.zst) zstd -qdc "$moddir/$path" >"$stage/modules/${file%.zst}"; file=${file%.zst} ;;
+        *.gz) gzip -dc "$moddir/$path" >"$stage/modules/${file%.gz}"; file=${file%.gz} ;;
+        *) cp "$moddir/$path" "$stage/modules/$file" ;;
+    esac
+    echo "$file" >>"$stage/modules/$list.list"
+}
+load_group() {
+    local list=$1 name path
+    shift
+    : >"$stage/modules/$list.list"
+    for name in "$@"; do
+        path=$(module_path "$name")
+        if [ -z "$path" ]; then
+            # Built into this kernel, or not needed by it.
+            continue
+        fi
+        add_module "$list" "$path"
+    done
+}
+# sd_mod's CRCs want a crypto provider, which modules.dep does not name.
+load_group disk crct10dif_generic crc64_rocksoft_generic sd_mod
+load_group ide ata_piix
+load_group scsi virtio_pci virtio_scsi
+load_group ahci ahci
+for list in disk ide scsi ahci; do
+    echo "$list: $(tr '\n' ' ' <"$stage/modules/$list.list")"
+done
+
+cat >"$stage/init" <<'EOF'
+#!/bin/busybox sh
+/bin/busybox --install -s /bin
+export PATH=/bin
+mount -t proc proc /proc
+mount -t sysfs sysfs /sys
+mount -t devtmpfs devtmpfs /dev
+echo 1 >/proc/sys/kernel/printk
+
+load() {
+    while read -r module; do
+        insmod "/modules/$module" || echo "insmod $module failed"
+    done <"/modules/$1.list"
+}
+# Loading one controller at a time and waiting for its disks fixes the
+# kernel's names: IDE sda and sdb, the SCSI disk sdc, AHCI sdd.
+wait_disks() {
+    for i in $(seq 1 120); do
+        [ "$(ls -d /sys/block/sd* 2>/dev/null | wc -l)" -ge "$1" ] && [ -e "/dev/sd$2" ] && return 0
+        sleep 0.5
+    done
+    echo "timed out waiting for $1 disks"
+}
+load disk
+load ide
+wait_disks 2 b
+load scsi
+wait_disks 3 c
+load ahci
+wait_disks 4 d
+
+mkdir -p /out/save
+cd /out
+ls /sys/block >devices.txt
+vantrel-report --list >list.txt 2>list.err
+echo $? >list.rc
+vantrel-report >report.txt 2>report.err
+echo $? >report.rc
+vantrel-report --save /out/save --output save-report.txt 2>save.err
+echo $? >save.rc
+echo "VANTREL-RESULTS-BEGIN"
+tar -cf - . | base64
+echo "VANTREL-RESULTS-END"
+poweroff -f
+EOF
+chmod +x "$stage/init"
+(cd "$stage" && find . | cpio -o -H newc --quiet) | gzip -1 >"$work/initrd.gz"
+
+echo "== disks"
+mkdir -p "$work/disks"
+for disk in ide0 ide1 scsi ahci; do
+    rm -f "$work/disks/$disk.img"
+    truncate -s 64M "$work/disks/$disk.img"
+done
+
+# KVM counts as usable when a guest actually boots under it: a kernel with
+# no root file system gets as far as its panic within seconds. Elsewhere
+# (no /dev/kvm, no rights, a nested host that hangs) plain emulation.
+accel=(-accel tcg)
+accel_name=TCG
+if [ "${VANTREL_QEMU_ACCEL:-}" != tcg ] && [ -r /dev/kvm ] && [ -w /dev/kvm ]; then
+    probe=$work/kvm-probe.log
+    rm -f "$probe"
+    if timeout 15 qemu-system-x86_64 -nodefaults -machine pc -accel kvm -cpu host -m 256 \
+        -display none -no-reboot -serial "file:$probe" -kernel "$vmlinuz" \
+        -append "console=ttyS0 panic=-1" >/dev/null 2>&1 && grep -q "Linux version" "$probe"; then
+        accel=(-accel kvm -cpu host)
+        accel_name=KVM
+    else
+        echo "/dev/kvm is there but no guest boots under it: plain emulation"
+    fi
+fi
+
+echo "== guest ($accel_name, at most ${guest_timeout}s)"
+console=$work/console.log
+rm -f "$console"
+guest_started=$(date +%s)
+set +e
+timeout "$guest_timeout" qemu-system-x86_64 \
+    -nodefaults -machine pc "${accel[@]}" -m 512 -display none -no-reboot \
+    -serial "file:$console" \
+    -kernel "$vmlinuz" -initrd "$work/initrd.gz" \
+    -append "console=ttyS0 panic=-1 loglevel=1" \
+    -drive "if=none,id=ide0,format=raw,file=$work/disks/ide0.img" \
+    -device "ide-hd,drive=ide0,bus=ide.0,unit=0,model=$ide_model,serial=${ide_serials[0]},ver=$ide_firmware" \
+    -drive "if=none,id=ide1,format=raw,file=$work/disks/ide1.img" \
+    -device "ide-hd,drive=ide1,bus=ide.1,unit=1,model=$ide_model,serial=${ide_serials[1]},ver=$ide_firmware" \
+    -device virtio-scsi-pci,id=vscsi \
+    -drive "if=none,id=scsi,format=raw,file=$work/disks/scsi.img" \
+    -device scsi-hd,drive=scsi,bus=vscsi.0,serial=VTQ-SCSI-0003 \
+    -device ahci,id=ahci \
+    -drive "if=none,id=ahci0,format=raw,file=$work/disks/ahci.img" \
+    -device "ide-hd,drive=ahci0,bus=ahci.0,model=$ahci_model,serial=$ahci_serial,ver=$ahci_firmware"
+qemu_status=$?
+set -e
+echo "guest ran $(($(date +%s) - guest_started))s, QEMU exit status $qemu_status"
+
+out=$work/out
+rm -rf "$out"
+mkdir -p "$out"
+if ! grep -q VANTREL-RESULTS-END "$console"; then
+    echo "no results on the serial console; its end:" >&2
+    tail -40 "$console" >&2
+    exit 1
+fi
+tr -d '\r' <"$console" |
+    sed -n '/^VANTREL-RESULTS-BEGIN$/,/^VANTREL-RESULTS-END$/p' |
+    sed '1d;$d' | base64 -d | tar -xf - -C "$out"
+
+echo "== checks"
+echo "guest disks: $(tr '\n' ' ' <"$out/devices.txt")"
+for run in list report save; do
+    if [ "$(cat "$out/$run.rc")" = 0 ]; then
+        pass "$run exit status 0"
+    else
+        fail "$run exit status $(cat "$out/$run.rc"): $(cat "$out/$run.err")"
+    fi
+done
+# The SCSI disk is skipped without a word; --save names what it saved.
+[ ! -s "$out/list.err" ] && [ ! -s "$out/report.err" ] && pass "nothing on stderr" ||
+    fail "stderr: $(cat "$out/list.err" "$out/report.err")"
+
+expected_list=$(printf '%s\n' "$ide_model-1" "$ide_model-2" "$ahci_model")
+if [ "$(cat "$out/list.txt")" = "$expected_list" ]; then
+    pass "drive list: identical models as -1 and -2, the AHCI disk after them"
+else
+    fail "drive list is"$'\n'"$(cat "$out/list.txt")"$'\n'"expected"$'\n'"$expected_list"
+fi
+
+# One report block per drive, split on its "Drive N" head line.
+report_text=$(tr -d '\r' <"$out/report.txt")
+block() {
+    awk -v want="Drive $1 " 'index($0, "Drive ") == 1 {on = index($0, want) == 1} on' \
+        <<<"$report_text"
+}
+check_block() {
+    local position=$1 model=$2 serial=$3 firmware=$4 text
+    text=$(block "$position")
+    if [ -z "$text" ]; then
+        fail "no report for drive $position"
+        return
+    fi
+    grep -qxF "Serial Number: $serial" <<<"$text" && grep -qxF "FirmWare Rev: $firmware" <<<"$text" &&
+        grep -qxF "Model Number: $model" <<<"$text" &&
+        pass "drive $position: model, serial and firmware as QEMU was given them" ||
+        fail "drive $position identity:"$'\n'"$(grep -E '^(Serial|FirmWare|Model)' <<<"$text")"
+    grep -q "^Drive $position  SMART enabled" <<<"$text" && pass "drive $position: SMART enabled" ||
+        fail "drive $position: $(head -1 <<<"$text")"
+}
+check_block 0 "$ide_model" "${ide_serials[0]}" "$ide_firmware"
+check_block 1 "$ide_model" "${ide_serials[1]}" "$ide_firmware"
+check_block 3 "$ahci_model" "$ahci_serial" "$ahci_firmware"
+[ -z "$(block 2)" ] && pass "the SCSI disk at position 2 is an empty position" ||
+    fail "position 2 has a report"
+[ "$(block 0 | head -7 | grep -c 'Drive Head: 0xA0')" = 1 ] &&
+    [ "$(block 1 | head -7 | grep -c 'Drive Head: 0xB0')" = 1 ] &&
+    pass "drive/head registers 0xA0 and 0xB0 by position" || fail "drive/head registers"
+
+# The report's attribute rows as "ID value worst threshold raw", decimal;
+# raw is the number the raw column starts with ("16ms" is 16).
+attribute_rows() {
+    awk -F'\t' 'function hex(text, i, n) {
+            n = 0
+            for (i = 1; i <= length(text); i++)
+                n = n * 16 + index("0123456789ABCDEF", toupper(substr(text, i, 1))) - 1
+            return n
+        }
+        /^-+$/ {on = 1; next}
+        on && NF >= 5 {
+            raw = substr($2, 37)
+            sub(/^ +/, "", raw)
+            match(raw, /^[0-9]+/)
+            n = split($3, status, " ")
+            printf "%d %d %d %d %s\n", hex($1), status[n], $4, $5, substr(raw, 1, RLENGTH)
+        }' <<<"$1"
+}
+# skdump's rows in the same form: the raw bytes of its 0x column are least
+# significant first, and the report shows their low 32 bits.
+skdump_rows() {
+    awk 'function byte(text, at) {
+            return index("0123456789abcdef", substr(text, at, 1)) * 16 - 16 + \
+                   index("0123456789abcdef", substr(text, at + 1, 1)) - 1
+        }
+        /^ID# / {on = 1; next}
+        on && $1 ~ /^[0-9]+$/ {
+            for (i = 1; i <= NF; i++) if ($i ~ /^0x[0-9a-f]+$/) raw = tolower($i)
+            value = byte(raw, 3) + 256 * byte(raw, 5) + 65536 * byte(raw, 7) + 16777216 * byte(raw, 9)
+            printf "%d %d %d %d %.0f\n", $1, $3, $4, $5, value
+        }' <<<"$1"
+}
+# What QEMU's emulated drive reports, IDE and AHCI alike, as skdump showed
+# it once by hand (ID, value, worst, threshold, raw bytes 0 to 5): a
+# raw-read-error-rate, spin-up time 16 ms, 100 start/stop, no reallocated
+# sector, 1 power-on hour, no power cycle and airflow temperature 31 C
+# (min 31, max 31).
+qemu_rows=$(skdump_rows "ID# table
+  1 raw-read-error-rate         100   100     6   0x000000000000
+  3 spin-up-time                100   100     0   0x100000000000
+  4 start-stop-count            100   100    20   0x640000000000
+  5 reallocated-sector-count    100   100    36   0x000000000000
+  9 power-on-hours              100   100     0   0x010000000000
+ 12 power-cycle-count           100   100     0   0x000000000000
+190 airflow-temperature-celsius  69    69    50   0x1f001f1f0000")
+for position in 0 1 3; do
+    rows=$(attribute_rows "$(block "$position")")
+    if [ "$rows" = "$qemu_rows" ]; then
+        pass "drive $position: attribute table as QEMU's emulation reports it"
+    else
+        fail "drive $position attributes:"$'\n'"$rows"$'\n'"expected:"$'\n'"$qemu_rows"
+    fi
+done
+
+echo "== captures"
+save_dir=$out/save
+twin1="$save_dir/VANTREL_TWIN_DISK-1--1.2.3.smart"
+twin2="$save_dir/VANTREL_TWIN_DISK-2--1.2.3.smart"
+ahci="$save_dir/VANTREL_AHCI_DISK_7--AH-9.smart"
+for file in "$twin1" "$twin2" "$ahci"; do
+    [ -f "$file" ] && pass "saved $(basename "$file")" || fail "missing $(basename "$file")"
+done
+[ "$(ls "$save_dir" | wc -l)" = 3 ] || fail "saved files: $(ls "$save_dir")"
+if cmp -s "$out/save-report.txt" "$out/report.txt"; then
+    pass "the --save run reported the same bytes"
+else
+    fail "the --save run's report differs"
+fi
+replay=$work/replay.txt
+"$report" "$twin1" "$twin2" - "$ahci" >"$replay"
+if cmp -s "$replay" "$out/report.txt"; then
+    pass "captures replayed on the host give the live report byte for byte"
+else
+    fail "replay differs from the live report"
+    diff <(tr -d '\r' <"$replay") <(tr -d '\r' <"$out/report.txt") | head -20 >&2
+fi
+if [ "$("$report" --list "$twin1" "$twin2" - "$ahci")" = "$(cat "$out/list.txt")" ]; then
+    pass "replayed drive list equals the live one"
+else
+    fail "replayed drive list differs"
+fi
+
+# skdump reads each capture with the same identity and attribute values.
+check_skdump() {
+    local file=$1 position=$2 model=$3 serial=$4 firmware=$5 dump
+    if ! dump=$(skdump --load="$file" 2>&1); then
+        fail "skdump cannot load $(basename "$file"): $dump"
+        return
+    fi
+    grep -qxF "Model: [$model]" <<<"$dump" && grep -qxF "Serial: [$serial]" <<<"$dump" &&
+        grep -qxF "Firmware: [$firmware]" <<<"$dump" &&
+        pass "skdump: $(basename "$file") identity" ||
+        fail "skdump identity of $(basename "$file"):"$'\n'"$(grep -E '^(Model|Serial|Firmware):' <<<"$dump")"
+    local theirs ours
+    theirs=$(skdump_rows "$dump")
+    ours=$(attribute_rows "$(block "$position")")
+    if [ -n "$theirs" ] && [ "$theirs" = "$ours" ]; then
+        pass "skdump: $(basename "$file") attributes equal the report's"
+    else
+        fail "skdump attributes of $(basename "$file"):"$'\n'"$theirs"$'\n'"report:"$'\n'"$ours"
+    fi
+}
+check_skdump "$twin1" 0 "$ide_model" "${ide_serials[0]}" "$ide_firmware"
+check_skdump "$twin2" 1 "$ide_model" "${ide_serials[1]}" "$ide_firmware"
+check_skdump "$ahci" 3 "$ahci_model" "$ahci_serial" "$ahci_firmware"
+
+echo "== QEMU end-to-end: $failures failure(s), $(($(date +%s) - started))s in all"
+[ "$failures" -eq 0 ]
