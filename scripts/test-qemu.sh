@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 
 work=build/qemu-guest
 jobs=2
-guest_timeout=${VANTREL_QEMU_TIMEOUT:-420}
+guest_timeout=${VANTREL_QEMU_TIMEOUT:-240}
 
 ide_model="VANTREL TWIN DISK"
 ide_serials=("VTQ-IDE-0001" "VTQ-IDE-0002")
@@ -64,7 +64,9 @@ echo "$package ($release)"
 echo "== initramfs"
 stage=$work/initramfs
 rm -rf "$stage"
-mkdir -p "$stage"/{bin,dev,proc,sys,modules}
+mkdir -p "$stage"/{bin,dev,etc,proc,sys,modules}
+echo "nobody:x:65534:65534:nobody:/:/bin/sh" >"$stage/etc/passwd"
+echo "nogroup:x:65534:" >"$stage/etc/group"
 cp /bin/busybox "$stage/bin/busybox"
 cp "$report" "$stage/bin/vantrel-report"
 
@@ -157,6 +159,8 @@ vantrel-report >report.txt 2>report.err
 echo $? >report.rc
 vantrel-report --save /out/save --output save-report.txt 2>save.err
 echo $? >save.rc
+su nobody -s /bin/sh -c "vantrel-report --list" >user.txt 2>user.err
+echo $? >user.rc
 echo "VANTREL-RESULTS-BEGIN"
 tar -cf - . | base64
 echo "VANTREL-RESULTS-END"
@@ -238,6 +242,15 @@ done
 # The SCSI disk is skipped without a word; --save names what it saved.
 [ ! -s "$out/list.err" ] && [ ! -s "$out/report.err" ] && pass "nothing on stderr" ||
     fail "stderr: $(cat "$out/list.err" "$out/report.err")"
+
+# Without root: one line that says so, and not "no drives".
+if [ "$(cat "$out/user.rc")" = 1 ] && [ ! -s "$out/user.txt" ] &&
+    [ "$(wc -l <"$out/user.err")" = 1 ] && grep -q "run as root" "$out/user.err" &&
+    ! grep -qi "no smart" "$out/user.err"; then
+    pass "without root: $(cat "$out/user.err")"
+else
+    fail "without root: status $(cat "$out/user.rc"), stderr: $(cat "$out/user.err")"
+fi
 
 expected_list=$(printf '%s\n' "$ide_model-1" "$ide_model-2" "$ahci_model")
 if [ "$(cat "$out/list.txt")" = "$expected_list" ]; then
