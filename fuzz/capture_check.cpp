@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "inventory/capture.h"
+#include "capture/capture.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz/scan_input.h"
-#include "inventory/capture.h"
+#include "capture/capture.h"
 
 namespace {
 

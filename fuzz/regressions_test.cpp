@@ -13,7 +13,7 @@
 #include "fuzz/capture_check.h"
 #include "fuzz/scan_check.h"
 #include "fuzz/scan_input.h"
-#include "inventory/capture.h"
+#include "capture/capture.h"
 #include "inventory/drive_inventory.h"
 
 namespace {

@@ -19,8 +19,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "inventory/capture.h"
-#include "inventory/emulated_driver.h"
+#include "capture/capture.h"
+#include "drive_backends/emulated_driver.h"
 
 enum ScanInputKind : uint8_t {
     kInputEmpty = 0,

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "inventory/capture.h"
+#include "capture/capture.h"
 #include "inventory/drive_inventory.h"
-#include "inventory/emulated_driver.h"
+#include "drive_backends/emulated_driver.h"
 
 namespace {
 

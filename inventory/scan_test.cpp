@@ -4,8 +4,8 @@
 #include <set>
 
 #include "inventory/drive_inventory.h"
-#include "inventory/emulated_driver.h"
-#include "inventory/synthetic_capture.h"
+#include "drive_backends/emulated_driver.h"
+#include "capture/synthetic_capture.h"
 
 namespace {
 

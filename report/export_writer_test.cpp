@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "inventory/emulated_driver.h"
+#include "drive_backends/emulated_driver.h"
 #include "report/report_test_drives.h"
 #include "report/report_text.h"
 

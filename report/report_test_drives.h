@@ -1,8 +1,8 @@
 // Drives shared by the report tests.
 #pragma once
 
-#include "inventory/capture.h"
-#include "inventory/synthetic_capture.h"
+#include "capture/capture.h"
+#include "capture/synthetic_capture.h"
 
 // A drive whose every report line carries a value worth checking: a serial
 // of NUL bytes, per-cent signs in its texts, 0xFFFF words, a 32-bit value

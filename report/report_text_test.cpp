@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "inventory/emulated_driver.h"
+#include "drive_backends/emulated_driver.h"
 #include "report/report_test_drives.h"
 
 namespace {

@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "inventory/capture.h"
-#include "inventory/synthetic_capture.h"
+#include "capture/capture.h"
+#include "capture/synthetic_capture.h"
 #include "tools/vantrel-report/report_command.h"
 #include "ui/globals.h"
 #include "ui/platform_calls.h"

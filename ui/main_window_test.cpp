@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "inventory/synthetic_capture.h"
+#include "capture/synthetic_capture.h"
 #include "report/attribute_format.h"
 #include "report/report_text.h"
 #include "ui/globals.h"

@@ -2,8 +2,8 @@
 // executable, replayed on the emulated NT-family driver.
 #include <string>
 
-#include "inventory/capture.h"
-#include "inventory/emulated_driver.h"
+#include "capture/capture.h"
+#include "drive_backends/emulated_driver.h"
 #include "resources/resource.h"
 #include "ui/globals.h"
 #include "ui/program_driver.h"

@@ -1,4 +1,4 @@
-#include "inventory/windows_driver.h"
+#include "drive_backends/windows_driver.h"
 #include "ui/program_driver.h"
 
 SmartDriver& ProgramDriver() {

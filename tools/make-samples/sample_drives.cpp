@@ -1,6 +1,6 @@
 #include "tools/make-samples/sample_drives.h"
 
-#include "inventory/synthetic_capture.h"
+#include "capture/synthetic_capture.h"
 
 namespace {
 

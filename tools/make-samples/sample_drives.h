@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "inventory/capture.h"
+#include "capture/capture.h"
 
 struct SampleDrive {
     std::string file;  // name under samples/

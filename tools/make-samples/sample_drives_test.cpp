@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "inventory/drive_inventory.h"
-#include "inventory/emulated_driver.h"
+#include "drive_backends/emulated_driver.h"
 #include "report/attribute_format.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "inventory/real_driver.h"
+#include "drive_backends/real_driver.h"
 #include "tools/vantrel-report/binary_stdout.h"
 #include "tools/vantrel-report/report_command.h"
 

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "inventory/capture.h"
-#include "inventory/capture_recorder.h"
+#include "capture/capture.h"
+#include "capture/capture_recorder.h"
 #include "inventory/drive_inventory.h"
-#include "inventory/emulated_driver.h"
+#include "drive_backends/emulated_driver.h"
 #include "report/export_writer.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "inventory/capture.h"
-#include "inventory/emulated_driver.h"
-#include "inventory/synthetic_capture.h"
+#include "capture/capture.h"
+#include "drive_backends/emulated_driver.h"
+#include "capture/synthetic_capture.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "inventory/real_driver.h"
+#include "drive_backends/real_driver.h"
 
 std::unique_ptr<SmartDriver> CreateRealDriver(std::string* unavailable) {
     *unavailable = "no drive can be reached on this system: give capture files to report on";

@@ -1,4 +1,4 @@
-#include "inventory/capture.h"
+#include "capture/capture.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "inventory/synthetic_capture.h"
+#include "capture/synthetic_capture.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "inventory/synthetic_capture.h"
+#include "capture/synthetic_capture.h"
 
 #include <cstring>
 

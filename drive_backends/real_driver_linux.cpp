@@ -2,8 +2,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "inventory/linux_driver.h"
-#include "inventory/real_driver.h"
+#include "drive_backends/linux_driver.h"
+#include "drive_backends/real_driver.h"
 
 namespace {
 

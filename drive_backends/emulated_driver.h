@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "inventory/capture.h"
+#include "capture/capture.h"
 #include "inventory/smart_driver.h"
 
 enum class ScanStep { kOpen, kVersion, kEnable, kIdentify, kReadData, kReadThresholds };

@@ -1,4 +1,4 @@
-#include "inventory/emulated_driver.h"
+#include "drive_backends/emulated_driver.h"
 
 #include <cstring>
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "inventory/capture.h"
+#include "capture/capture.h"
 #include "inventory/drive_inventory.h"
 #include "inventory/smart_driver.h"
 

@@ -1,11 +1,11 @@
-#include "inventory/emulated_driver.h"
+#include "drive_backends/emulated_driver.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "inventory/smart_channel.h"
-#include "inventory/synthetic_capture.h"
+#include "capture/synthetic_capture.h"
 
 namespace {
 

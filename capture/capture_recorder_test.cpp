@@ -1,9 +1,9 @@
-#include "inventory/capture_recorder.h"
+#include "capture/capture_recorder.h"
 
 #include <gtest/gtest.h>
 
-#include "inventory/emulated_driver.h"
-#include "inventory/synthetic_capture.h"
+#include "drive_backends/emulated_driver.h"
+#include "capture/synthetic_capture.h"
 
 namespace {
 

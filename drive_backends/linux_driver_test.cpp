@@ -1,4 +1,4 @@
-#include "inventory/linux_driver.h"
+#include "drive_backends/linux_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "inventory/drive_inventory.h"
 #include "inventory/smart_channel.h"
-#include "inventory/synthetic_capture.h"
+#include "capture/synthetic_capture.h"
 
 namespace {
 

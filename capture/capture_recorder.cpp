@@ -1,4 +1,4 @@
-#include "inventory/capture_recorder.h"
+#include "capture/capture_recorder.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "inventory/capture.h"
+#include "capture/capture.h"
 
 #include <cerrno>
 #include <cstdio>

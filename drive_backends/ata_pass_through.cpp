@@ -1,4 +1,4 @@
-#include "inventory/ata_pass_through.h"
+#include "drive_backends/ata_pass_through.h"
 
 #include <cstring>
 

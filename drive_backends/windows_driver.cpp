@@ -1,4 +1,4 @@
-#include "inventory/windows_driver.h"
+#include "drive_backends/windows_driver.h"
 
 #include <windows.h>
 

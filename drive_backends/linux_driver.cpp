@@ -1,4 +1,4 @@
-#include "inventory/linux_driver.h"
+#include "drive_backends/linux_driver.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "inventory/capture.h"
+#include "capture/capture.h"
 
 // An IDENTIFY block with the given texts, SMART data with no attribute and
 // thresholds all zero.

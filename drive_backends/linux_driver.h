@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "inventory/ata_pass_through.h"
+#include "drive_backends/ata_pass_through.h"
 #include "inventory/smart_driver.h"
 
 // The system calls the backend makes, replaceable so that the backend can be
