@@ -134,7 +134,10 @@ std::string ModelText(const std::vector<std::string>& window) {
     return StartsWith(line, label) ? line.substr(label.size()) : std::string("\x01(no model line)");
 }
 
-const char* ExpectedVerdict(uint8_t current, uint8_t threshold) {
+const char* ExpectedVerdict(uint8_t current, uint8_t threshold, bool thresholdsKnown) {
+    if (!thresholdsKnown) {
+        return "UNKNOWN";
+    }
     if (current > threshold + 10) {
         return "OK     ";
     }
@@ -191,15 +194,16 @@ std::string CheckExport(const DriveInventory& inventory, int position,
                                     " does not start with its id and description");
         }
         const std::string verdict = line.substr(tabs[1] + 1, 7);
-        const char* expected =
-            ExpectedVerdict(AttributeCurrent(record), AttributeThreshold(record));
+        const char* expected = ExpectedVerdict(AttributeCurrent(record), AttributeThreshold(record),
+                                               inventory.ThresholdsKnown(position));
         if (verdict != expected) {
             return At(position,
                       "export: verdict \"" + verdict + "\" where \"" + expected + "\" belongs");
         }
         const std::string listWord = VerdictText(
-            AttributeStatus(AttributeCurrent(record), AttributeThreshold(record)), TextForm::kList);
-        if (listWord != "OK" && listWord != "WARNING" && listWord != "FAIL") {
+            RecordVerdict(record, inventory.ThresholdsKnown(position)), TextForm::kList);
+        if (listWord != "OK" && listWord != "WARNING" && listWord != "FAIL" &&
+            listWord != "UNKNOWN") {
             return At(position, "list verdict \"" + listWord + "\"");
         }
     }
@@ -277,6 +281,7 @@ std::string CheckScanPath(const uint8_t* data, size_t size) {
         models[p] = ModelText(windowLines);
     }
 
+    std::string listedNames[kDrivePositions];
     for (int p = 0; p < kDrivePositions; ++p) {
         char name[kListNameSize];
         uint32_t length = sizeof name;
@@ -300,16 +305,31 @@ std::string CheckScanPath(const uint8_t* data, size_t size) {
                 ++(other < p ? earlier : later);
             }
         }
+        // Twins take the numbers 1, 2, ... in position order, skipping
+        // the names that other drives' models already are.
         std::string expected = models[p];
-        if (earlier > 0) {
-            expected += "-" + std::to_string(earlier + 1);
-        } else if (later > 0) {
-            expected += "-1";
+        for (int number = 1, free = 0; earlier + later > 0 && free <= earlier; ++number) {
+            const std::string candidate = models[p] + "-" + std::to_string(number);
+            bool taken = false;
+            for (int other = 0; other < kDrivePositions; ++other) {
+                taken = taken || (other != p && held[other] && models[other] == candidate);
+            }
+            if (!taken && ++free > earlier) {
+                expected = candidate;
+            }
         }
         if (expected != name) {
             return At(p, "listed as \"" + std::string(name) + "\", expected \"" + expected +
                              "\" from the reports");
         }
+        // Get Info finds a drive by its name: a shared name hides a drive.
+        for (int earlierPosition = 0; earlierPosition < p; ++earlierPosition) {
+            if (listedNames[earlierPosition] == name) {
+                return At(
+                    p, "listed under the same name as position " + std::to_string(earlierPosition));
+            }
+        }
+        listedNames[p] = name;
     }
     return "";
 }

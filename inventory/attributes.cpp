@@ -91,6 +91,10 @@ int DriveInventory::GetAttributeCount(int position) const {
     return attributeCount[position];
 }
 
+bool DriveInventory::ThresholdsKnown(int position) const {
+    return position >= 0 && position < kDrivePositions && !thresholdsUnknown[position];
+}
+
 bool DriveInventory::GetAttribute(int position, int index, AttributeRecord* record) const {
     if (position < 0 || position >= kDrivePositions || index < 0 ||
         index >= attributeCount[position] || attributes[position] == nullptr) {

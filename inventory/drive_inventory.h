@@ -75,6 +75,9 @@ public:
 
     int GetAttributeCount(int position) const;
     bool GetAttribute(int position, int index, AttributeRecord* record) const;
+    // False when the drive's threshold read failed: its records then hold
+    // no thresholds, only the zeros the reply buffer started with.
+    bool ThresholdsKnown(int position) const;
 
     char* GetSerialNumber(char* buffer, uint32_t* length, int position) const;
     char* GetFirmwareRevision(char* buffer, uint32_t* length, int position) const;
@@ -88,6 +91,7 @@ public:
     int16_t thresholdRevision[kDrivePositions];
     int32_t attributeCount[kDrivePositions];
     AttributeRecord* attributes[kDrivePositions];
+    bool thresholdsUnknown[kDrivePositions];
 
 private:
     DriveInventory(const DriveInventory&) = delete;

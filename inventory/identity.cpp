@@ -1,5 +1,6 @@
 // The drive's serial number, firmware revision and model name as text, and
 // the duplicate suffixes that keep identical models apart in the drive list.
+#include <cstdio>
 #include <cstring>
 
 #include "inventory/drive_inventory.h"
@@ -81,33 +82,45 @@ char* DriveInventory::GetModelName(char* buffer, uint32_t* length, int position,
     if (!withSuffix) {
         return buffer;
     }
+    // The other positions' models, trimmed, as the drive list shows them
+    // when they have no twin; an empty text for an empty position.
+    char others[kDrivePositions][kModelSmallest];
     int earlier = 0;
     int later = 0;
     for (int other = 0; other < kDrivePositions; ++other) {
-        if (other == position) {
-            continue;
-        }
-        char scratch[kModelSmallest];
-        uint32_t scratchLength = sizeof scratch;
-        if (GetModelName(scratch, &scratchLength, other, false) == nullptr) {
-            continue;
-        }
-        if (std::strcmp(scratch, buffer) == 0) {
-            if (other < position) {
-                ++earlier;
-            } else {
-                ++later;
-            }
+        uint32_t otherLength = sizeof others[other];
+        if (other == position ||
+            GetModelName(others[other], &otherLength, other, false) == nullptr) {
+            others[other][0] = '\0';
+        } else if (std::strcmp(others[other], buffer) == 0) {
+            ++(other < position ? earlier : later);
         }
     }
-    // The caller's buffer holds at least 43 bytes: 40 of model, "-N" and the NUL.
+    if (earlier == 0 && later == 0) {
+        return buffer;
+    }
+    // Twins are numbered 1, 2, 3 in position order, skipping any number
+    // whose name another drive's model already is (X, X-1, X gives X-2,
+    // a name that two items shared would hide one drive. Skips
+    // never reach 5, since four positions hold at most four names, so the
+    // suffix stays one digit and the caller's 43 bytes hold it.
     // The length written back stays the model's own, without the suffix.
     const size_t end = std::strlen(buffer);
-    const int number = earlier >= 1 ? earlier + 1 : (later >= 1 ? 1 : 0);
-    if (number > 0) {  // at most 4: one digit
-        buffer[end] = '-';
-        buffer[end + 1] = static_cast<char>('0' + number);
-        buffer[end + 2] = '\0';
+    int number = 0;
+    for (int free = 0; free <= earlier;) {
+        ++number;
+        char candidate[kModelWithSuffixSmallest];
+        std::snprintf(candidate, sizeof candidate, "%s-%d", buffer, number);
+        bool taken = false;
+        for (const char* model : others) {
+            taken = taken || std::strcmp(model, candidate) == 0;
+        }
+        if (!taken) {
+            ++free;
+        }
     }
+    buffer[end] = '-';
+    buffer[end + 1] = static_cast<char>('0' + number);
+    buffer[end + 2] = '\0';
     return buffer;
 }

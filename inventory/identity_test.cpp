@@ -164,6 +164,20 @@ TEST_F(IdentityTest, ThreeIdenticalModelsCountUp) {
     EXPECT_EQ("TRIPLE-3", Name(3, true));
 }
 
+// A suffix never makes a name another drive already has: every drive keeps
+// a name of its own in the list.
+TEST_F(IdentityTest, SuffixesSkipNamesOtherDrivesHave) {
+    driver.InsertDrive(0, MakeCapture("X", "A", "1"));
+    driver.InsertDrive(1, MakeCapture("X-1", "B", "1"));
+    driver.InsertDrive(2, MakeCapture("X", "C", "1"));
+    driver.InsertDrive(3, MakeCapture("X-3", "D", "1"));
+    Scan();
+    EXPECT_EQ("X-2", Name(0, true));
+    EXPECT_EQ("X-1", Name(1, true));
+    EXPECT_EQ("X-4", Name(2, true));
+    EXPECT_EQ("X-3", Name(3, true));
+}
+
 TEST_F(IdentityTest, SuffixComparesTrimmedTextCaseSensitively) {
     DriveCapture padded = MakeCapture("DISK", "A", "1");  // blank-padded
     DriveCapture nulEnded = MakeCapture("DISK", "B", "1");

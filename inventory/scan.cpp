@@ -36,10 +36,12 @@ void DriveInventory::ReadAttributeTables(SmartDriver& driver, SmartCommandRecord
     if (!ReadSmartAttributes(driver, device, command, attributeReply, position)) {
         return;
     }
-    // A failed threshold read is not fatal: the zeroed reply then pairs every
-    // attribute with a threshold of 0.
+    // A failed threshold read is not fatal, but the zeroed reply then pairs
+    // every attribute with a threshold of 0, which would pass any value: the
+    // drive is marked so that no verdict is drawn from it.
     std::memset(thresholdReply, 0, sizeof thresholdReply);
-    ReadSmartThresholds(driver, device, command, thresholdReply, position);
+    thresholdsUnknown[position] =
+        !ReadSmartThresholds(driver, device, command, thresholdReply, position);
     StoreAttributes(attributeReply + kReplyHeadLength, thresholdReply + kReplyHeadLength,
                     position);
 }

@@ -181,6 +181,7 @@ TEST(ScanNtTest, ThresholdFailureLeavesZeroThresholds) {
     EXPECT_EQ(1, record.Attribute[0]);
     EXPECT_TRUE(IsZero(record.Threshold, sizeof record.Threshold));
     EXPECT_EQ(0, inventory.thresholdRevision[0]);
+    EXPECT_FALSE(inventory.ThresholdsKnown(0));
 }
 
 TEST(ScanNtTest, DriveWithoutSmartDataIsIdentifiedOnly) {

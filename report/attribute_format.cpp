@@ -20,10 +20,29 @@ const char* VerdictText(AttributeVerdict verdict, TextForm form) {
             return list ? "OK" : "OK     ";
         case AttributeVerdict::kWarning:
             return "WARNING";
+        case AttributeVerdict::kUnknown:
+            return "UNKNOWN";
         case AttributeVerdict::kFail:
             break;
     }
     return list ? "FAIL" : "FAIL   ";
+}
+
+AttributeVerdict RecordVerdict(const AttributeRecord& record, bool thresholdsKnown) {
+    if (!thresholdsKnown) {
+        return AttributeVerdict::kUnknown;
+    }
+    return AttributeStatus(AttributeCurrent(record), AttributeThreshold(record));
+}
+
+ThresholdText FormatThreshold(const AttributeRecord& record, bool thresholdsKnown) {
+    ThresholdText out;
+    if (thresholdsKnown) {
+        std::snprintf(out.text, sizeof out.text, "%d", AttributeThreshold(record));
+    } else {
+        std::snprintf(out.text, sizeof out.text, "-");
+    }
+    return out;
 }
 
 RawValueText FormatRawValue(const AttributeRecord& record, TextForm form) {

@@ -7,12 +7,13 @@
 
 #include "inventory/drive_inventory.h"
 
-enum class AttributeVerdict { kOk, kWarning, kFail };
+enum class AttributeVerdict { kOk, kWarning, kFail, kUnknown };
 enum class TextForm { kList, kExport };
 
 AttributeVerdict AttributeStatus(uint8_t current, uint8_t threshold);
 
-// "OK", "WARNING", "FAIL"; in the export form padded to seven characters.
+// "OK", "WARNING", "FAIL", "UNKNOWN"; in the export form padded to seven
+// characters.
 const char* VerdictText(AttributeVerdict verdict, TextForm form);
 
 enum { kRawValueTextSize = 32 };
@@ -22,6 +23,17 @@ struct RawValueText {
 };
 
 RawValueText FormatRawValue(const AttributeRecord& record, TextForm form);
+
+// A record's verdict and threshold column as the window and the file show
+// them: UNKNOWN and "-" for a drive whose thresholds could not be read
+// (DriveInventory::ThresholdsKnown), never a verdict against zeros.
+AttributeVerdict RecordVerdict(const AttributeRecord& record, bool thresholdsKnown);
+
+struct ThresholdText {
+    char text[8];
+};
+
+ThresholdText FormatThreshold(const AttributeRecord& record, bool thresholdsKnown);
 
 // The fields of a record that the window and the file show.
 inline uint8_t AttributeId(const AttributeRecord& r) { return r.Attribute[0]; }

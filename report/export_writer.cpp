@@ -28,19 +28,19 @@ bool WriteDriveExport(const DriveInventory& inventory, int position, FILE* strea
     bool ok = WriteText(stream, report.text);
 
     const int count = inventory.GetAttributeCount(position);
+    const bool thresholdsKnown = inventory.ThresholdsKnown(position);
     for (int index = 0; index < count; ++index) {
         AttributeRecord record;
         if (!inventory.GetAttribute(position, index, &record)) {
             continue;
         }
-        const AttributeVerdict verdict =
-            AttributeStatus(AttributeCurrent(record), AttributeThreshold(record));
+        const AttributeVerdict verdict = RecordVerdict(record, thresholdsKnown);
         char line[kReportLineSize];
-        std::snprintf(line, sizeof line, "%X\t%.127s  %s\t%s  %d\t  %d\t  %d\r\n",
+        std::snprintf(line, sizeof line, "%X\t%.127s  %s\t%s  %d\t  %d\t  %s\r\n",
                       AttributeId(record), record.Description,
                       FormatRawValue(record, TextForm::kExport).text,
                       VerdictText(verdict, TextForm::kExport), AttributeCurrent(record),
-                      AttributeWorst(record), AttributeThreshold(record));
+                      AttributeWorst(record), FormatThreshold(record, thresholdsKnown).text);
         ok = WriteText(stream, line) && ok;
     }
     return ok;

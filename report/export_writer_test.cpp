@@ -43,6 +43,9 @@ protected:
         DriveCapture bare = MakeCapture("NO SMART", "S1", "F1");
         bare.hasSmartData = false;
         driver.InsertDrive(2, bare);
+        DriveCapture noThresholds = GoldenDrive();
+        noThresholds.hasThresholds = false;  // the threshold read fails
+        driver.InsertDrive(3, noThresholds);
         inventory.ScanDrives(driver);
     }
     EmulatedDriver driver{kPlatformWindowsNt};
@@ -62,6 +65,22 @@ TEST_F(ExportWriterTest, WholeFileIsByteExact) {
         "5\tReallocated Sector Count              -1\tFAIL     20\t  20\t  36\r\n"
         "C9\t(Unknown attribute)                   1000\tWARNING  255\t  255\t  245\r\n";
     EXPECT_EQ(expected, Export(inventory, 0));
+}
+
+// Zeros from a failed threshold read would pass most values: no verdict
+// and no threshold is written for that drive.
+TEST_F(ExportWriterTest, UnreadThresholdsGiveUnknownAndADash) {
+    const std::string bytes = Export(inventory, 3);
+    const std::string expected =
+        kHeading +
+        "1\tRaw Read Error Rate                   511 \tUNKNOWN  100\t  100\t  -\r\n"
+        "3\tSpin Up Time                          5ms\tUNKNOWN  91\t  90\t  -\r\n"
+        "9\tPower On Hours Count                  7   \tUNKNOWN  100\t  100\t  -\r\n"
+        "C2\tTemperature                           30 C\tUNKNOWN  40\t  60\t  -\r\n"
+        "5\tReallocated Sector Count              -1\tUNKNOWN  20\t  20\t  -\r\n"
+        "C9\t(Unknown attribute)                   1000\tUNKNOWN  255\t  255\t  -\r\n";
+    ASSERT_GE(bytes.size(), expected.size());
+    EXPECT_EQ(expected, bytes.substr(bytes.size() - expected.size()));
 }
 
 TEST_F(ExportWriterTest, EveryLineEndsInOneCrLf) {

@@ -28,15 +28,16 @@ void ShowDriveInfo(HWND owner, const DriveInventory& inventory, int position) {
     SendMessageA(GetDlgItem(owner, IDC_ATTR_LIST), LVM_DELETEALLITEMS, 0, 0);
     // Every row goes in at the top, so adding the last record first leaves
     // the list in the drive's own slot order.
+    const bool thresholdsKnown = inventory.ThresholdsKnown(position);
     for (int index = inventory.GetAttributeCount(position) - 1; index >= 0; --index) {
         AttributeRecord record;
         if (inventory.GetAttribute(position, index, &record)) {
-            AddAttributeRow(owner, record);
+            AddAttributeRow(owner, record, thresholdsKnown);
         }
     }
 }
 
-int AddAttributeRow(HWND owner, const AttributeRecord& record) {
+int AddAttributeRow(HWND owner, const AttributeRecord& record, bool thresholdsKnown) {
     HWND list = GetDlgItem(owner, IDC_ATTR_LIST);
     char id[8];
     std::snprintf(id, sizeof id, "%X", AttributeId(record));
@@ -55,14 +56,11 @@ int AddAttributeRow(HWND owner, const AttributeRecord& record) {
     char number[8];
     SetSubItem(list, row, 1, description);
     SetSubItem(list, row, 2, FormatRawValue(record, TextForm::kList).text);
-    const AttributeVerdict verdict =
-        AttributeStatus(AttributeCurrent(record), AttributeThreshold(record));
-    SetSubItem(list, row, 3, VerdictText(verdict, TextForm::kList));
+    SetSubItem(list, row, 3, VerdictText(RecordVerdict(record, thresholdsKnown), TextForm::kList));
     std::snprintf(number, sizeof number, "%d", AttributeCurrent(record));
     SetSubItem(list, row, 4, number);
     std::snprintf(number, sizeof number, "%d", AttributeWorst(record));
     SetSubItem(list, row, 5, number);
-    std::snprintf(number, sizeof number, "%d", AttributeThreshold(record));
-    SetSubItem(list, row, 6, number);
+    SetSubItem(list, row, 6, FormatThreshold(record, thresholdsKnown).text);
     return row;
 }

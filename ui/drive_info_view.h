@@ -7,4 +7,5 @@
 #include "inventory/drive_inventory.h"
 
 void ShowDriveInfo(HWND owner, const DriveInventory& inventory, int position);
-int AddAttributeRow(HWND owner, const AttributeRecord& record);
+// thresholdsKnown: the drive's DriveInventory::ThresholdsKnown.
+int AddAttributeRow(HWND owner, const AttributeRecord& record, bool thresholdsKnown);

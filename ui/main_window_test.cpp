@@ -110,12 +110,31 @@ TEST(GetInfoTest, DrivesAtOneAndThreeAreListedInPositionOrder) {
     EXPECT_EQ(4, main.ListRows());
 }
 
+// A suffix that made another drive's name would leave two items with one
+// text, and Get Info would find the first drive for both.
+TEST(GetInfoTest, EveryItemShowsItsOwnDriveWhenASuffixMeetsAModel) {
+    ResetTestMachine();
+    TestMachine().InsertDrive(0, Drive("X", 1));
+    TestMachine().InsertDrive(1, Drive("X-1", 2));
+    TestMachine().InsertDrive(2, Drive("X", 3));
+    MainWindow main;
+    EXPECT_EQ((std::vector<std::string>{"X-2", "X-1", "X-3"}), main.DriveList());
+    for (int item = 0; item < 3; ++item) {
+        main.Select(item);
+        main.Command(1005);
+        EXPECT_EQ(item, g_selectedDrive);
+        EXPECT_EQ(item + 1, main.ListRows());
+    }
+}
+
 TEST(GetInfoTest, ShowsTheWindowReportAndOneRowPerAttributeInSlotOrder) {
     ResetTestMachine();
     DriveCapture capture = Drive("ALPHA", 6);
     SetAttribute(&capture, 20, 5, 30, 30, 0xFFFFFFFF, 36);  // FAIL, raw -1
     TestMachine().InsertDrive(0, capture);
-    TestMachine().InsertDrive(2, Drive("ALPHA", 1));
+    DriveCapture noThresholds = Drive("ALPHA", 1);
+    noThresholds.hasThresholds = false;  // its threshold read fails
+    TestMachine().InsertDrive(2, noThresholds);
     MainWindow main;
     EXPECT_EQ((std::vector<std::string>{"ALPHA-1", "ALPHA-2"}), main.DriveList());
     main.Command(1005);
@@ -148,7 +167,9 @@ TEST(GetInfoTest, ShowsTheWindowReportAndOneRowPerAttributeInSlotOrder) {
     EXPECT_EQ(2, g_selectedDrive);
     EXPECT_EQ(0u, main.Text(1003).find("Drive 2  SMART enabled"));
     EXPECT_NE(std::string::npos, main.Text(1003).find("Model Number: ALPHA\r\n"));
-    EXPECT_EQ(1, main.ListRows());
+    ASSERT_EQ(1, main.ListRows());
+    EXPECT_EQ("UNKNOWN", main.Cell(0, 3));
+    EXPECT_EQ("-", main.Cell(0, 6));
     // And again: the same drive from the stored scan.
     main.Command(1005);
     EXPECT_EQ(2, g_selectedDrive);

@@ -17,6 +17,8 @@ const char kUsage[] =
     "\n"
     "Writes the Export results report of every drive, as the Vantrel window\n"
     "would save it, one after another.\n"
+    "Each attribute's verdict is OK, WARNING or FAIL; UNKNOWN, with the\n"
+    "threshold shown as -, when the drive's thresholds could not be read.\n"
     "\n"
     "  CAPTURE        a drive capture (skdump --save format) for drive position\n"
     "                 0, 1, 2 or 3, in order; \"-\" leaves a position empty.\n"

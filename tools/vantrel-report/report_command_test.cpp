@@ -89,6 +89,10 @@ TEST_F(ReportCommandTest, ListNamesIdenticalModelsWithSuffixes) {
     EXPECT_EQ("TWIN-1\nTWIN-2\nOTHER\n", r.out);
     r = RunTool({"--list", a, a, "-", a});
     EXPECT_EQ("TWIN-1\nTWIN-2\nTWIN-3\n", r.out);
+    // No suffix takes a name that another drive's model already is.
+    const std::string c = Write("c.smart", MakeCapture("TWIN-1", "3", "F"));
+    r = RunTool({"--list", a, c, a});
+    EXPECT_EQ("TWIN-2\nTWIN-1\nTWIN-3\n", r.out);
 }
 
 TEST_F(ReportCommandTest, ReportsEveryNamedDriveInPositionOrder) {
@@ -203,11 +207,13 @@ TEST_F(ReportCommandTest, SavedCapturesReplayToTheSameReport) {
     DriveCapture other = MakeCapture("SAVE/OTHER", "O-1", "X 1");
     SetAttribute(&other, 0, 5, 100, 100, 7, 36);
     other.hasStatus = false;
+    other.hasThresholds = false;  // its threshold read fails, in the replay too
     const std::string a = Write("save-twin.smart", twin);
     const std::string b = Write("save-other.smart", other);
     const std::string dir = ::testing::TempDir();
     const Result live = RunTool({"--save", dir, a, b, "-", a});
     ASSERT_EQ(0, live.status) << live.err;
+    EXPECT_NE(std::string::npos, live.out.find("7   \tUNKNOWN  100\t  100\t  -\r\n"));
     const std::string first = dir + "/SAVE_TWIN-1--2.5+.smart";
     const std::string second = dir + "/SAVE_TWIN-2--2.5+.smart";
     const std::string odd = dir + "/SAVE_OTHER--X_1.smart";
