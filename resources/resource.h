@@ -29,5 +29,13 @@
 #define IDR_SAMPLE_DRIVE_2 202
 #define IDR_SAMPLE_DRIVE_3 203
 
+// Window captions. The demo program says in its own windows that its
+// drives are made-up samples, not the machine's; the product's stay as
+// they are.
+#define VANTREL_MAIN_CAPTION "Vantrel by Corvane Software"
+#define VANTREL_ABOUT_CAPTION "About"
+#define VANTREL_DEMO_MAIN_CAPTION "Vantrel by Corvane Software - DEMO: sample drives, not this PC's"
+#define VANTREL_DEMO_ABOUT_CAPTION "About - DEMO with sample drives"
+
 #define VANTREL_WEBSITE_URL "https://www.example.com"
 #define VANTREL_WEBSITE_TEXT "www.example.com"

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "resources/resource.h"
 #include "ui/globals.h"
 #include "ui/main_window.h"
 #include "ui/platform_calls.h"
@@ -39,7 +40,7 @@ TEST_F(ShellTest, AboutShowsTheVersionLineAndClosesEveryWay) {
         });
         main.Command(1001);  // returns only once the box is closed
         ASSERT_EQ(1u, catcher.Seen().size());
-        EXPECT_EQ("About", catcher.Seen()[0].caption);
+        EXPECT_EQ(VANTREL_DEMO_ABOUT_CAPTION, catcher.Seen()[0].caption);  // the demo's resources
         EXPECT_EQ("Vantrel V1.0 Build: 1002", version);
         EXPECT_FALSE(mainEnabled) << "the box is modal";
         EXPECT_FALSE(IsWindow(catcher.Seen()[0].window));

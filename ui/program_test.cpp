@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "resources/resource.h"
+
 namespace {
 
 struct Program {
@@ -55,7 +57,8 @@ bool Start(const char* exe, Program* program) {
                         &program->process)) {
         return false;
     }
-    program->window = WaitForWindow(program->process.dwProcessId, "Vantrel by Corvane Software");
+    // The demo's window says that it shows sample drives.
+    program->window = WaitForWindow(program->process.dwProcessId, VANTREL_DEMO_MAIN_CAPTION);
     return program->window != NULL;
 }
 

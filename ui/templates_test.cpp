@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource.h"
+
 namespace {
 
 struct Control {
@@ -150,10 +152,17 @@ void ExpectControls(const std::vector<Control>& expected, const Dialog& dialog) 
     }
 }
 
-class TemplateTest : public ::testing::TestWithParam<const char*> {};
+struct Program {
+    const char* exe;
+    const char* mainCaption;
+    const char* aboutCaption;
+};
+
+// The demo's captions say that its drives are samples; the product's do not.
+class TemplateTest : public ::testing::TestWithParam<Program> {};
 
 TEST_P(TemplateTest, MainWindow) {
-    const Dialog d = LoadDialog(GetParam(), 101);
+    const Dialog d = LoadDialog(GetParam().exe, 101);
     EXPECT_EQ(0x80C800C0u, d.style);
     EXPECT_EQ(0u, d.extendedStyle);
     EXPECT_EQ(0, d.x);
@@ -162,7 +171,7 @@ TEST_P(TemplateTest, MainWindow) {
     EXPECT_EQ(303, d.h);
     EXPECT_EQ("", d.menu);
     EXPECT_EQ("", d.className);
-    EXPECT_EQ("Vantrel by Corvane Software", d.title);
+    EXPECT_EQ(GetParam().mainCaption, d.title);
     EXPECT_EQ(8, d.pointSize);
     EXPECT_EQ("MS Sans Serif", d.font);
     ExpectControls(kMainControls, d);
@@ -172,19 +181,19 @@ TEST_P(TemplateTest, MainWindow) {
 }
 
 TEST_P(TemplateTest, AboutBox) {
-    const Dialog d = LoadDialog(GetParam(), 102);
+    const Dialog d = LoadDialog(GetParam().exe, 102);
     EXPECT_EQ(0x80C800C0u, d.style);
     EXPECT_EQ(0u, d.extendedStyle);
     EXPECT_EQ(186, d.w);
     EXPECT_EQ(105, d.h);
-    EXPECT_EQ("About", d.title);
+    EXPECT_EQ(GetParam().aboutCaption, d.title);
     EXPECT_EQ(8, d.pointSize);
     EXPECT_EQ("MS Sans Serif", d.font);
     ExpectControls(kAboutControls, d);
 }
 
 TEST_P(TemplateTest, IconIsOne32By32TwentyFourBitImage) {
-    HMODULE module = LoadLibraryExA(GetParam(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module = LoadLibraryExA(GetParam().exe, NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, module);
     HRSRC group = FindResourceA(module, MAKEINTRESOURCEA(103), MAKEINTRESOURCEA(14));
     ASSERT_NE(nullptr, group);
@@ -197,6 +206,9 @@ TEST_P(TemplateTest, IconIsOne32By32TwentyFourBitImage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPrograms, TemplateTest,
-                         ::testing::Values(VANTREL_EXE, VANTREL_DEMO_EXE));
+                         ::testing::Values(Program{VANTREL_EXE, "Vantrel by Corvane Software",
+                                                   "About"},
+                                           Program{VANTREL_DEMO_EXE, VANTREL_DEMO_MAIN_CAPTION,
+                                                   VANTREL_DEMO_ABOUT_CAPTION}));
 
 }  // namespace

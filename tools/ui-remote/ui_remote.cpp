@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: ui-remote select N | getinfo | about | close-about | exit\n");
         return 2;
     }
-    HWND main = WaitFor("Vantrel by Corvane Software");
+    HWND main = WaitFor(VANTREL_DEMO_MAIN_CAPTION);
     if (!main) {
         std::fprintf(stderr, "ui-remote: the Vantrel window is not open\n");
         return 1;
@@ -41,9 +41,9 @@ int main(int argc, char** argv) {
         PostMessageA(main, WM_COMMAND, IDC_GET_INFO, 0);
     } else if (std::strcmp(command, "about") == 0) {
         PostMessageA(main, WM_COMMAND, IDC_ABOUT, 0);
-        return WaitFor("About") ? 0 : 1;
+        return WaitFor(VANTREL_DEMO_ABOUT_CAPTION) ? 0 : 1;
     } else if (std::strcmp(command, "close-about") == 0) {
-        HWND about = WaitFor("About");
+        HWND about = WaitFor(VANTREL_DEMO_ABOUT_CAPTION);
         if (about) {
             PostMessageA(about, WM_COMMAND, IDOK, 0);
         }
