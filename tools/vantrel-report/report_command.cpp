@@ -1,5 +1,6 @@
 #include "tools/vantrel-report/report_command.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "capture/capture.h"
@@ -7,6 +8,7 @@
 #include "inventory/drive_inventory.h"
 #include "drive_backends/emulated_driver.h"
 #include "report/export_writer.h"
+#include "tools/vantrel-report/output_files.h"
 
 namespace {
 
@@ -25,13 +27,17 @@ const char kUsage[] =
     "                 Without any, this machine's drives are read.\n"
     "  --list         print the drive list's names instead, one per line\n"
     "  --win9x        scan as the Windows 9x family does (default: NT family)\n"
-    "  --output FILE  write to FILE instead of standard output\n"
+    "  --output FILE  write to FILE instead of standard output; FILE is replaced\n"
+    "                 only once the whole report is written\n"
     "  --save DIR     also save each listed drive's capture in DIR (an existing\n"
-    "                 folder), as MODEL--FIRMWARE.smart\n"
+    "                 folder), as MODEL--FIRMWARE.smart; a name already taken\n"
+    "                 is never replaced: MODEL--FIRMWARE.2.smart (.3, ...) then\n"
     "  --help         show this help\n"
     "  --version      show the version\n";
 
 const char kVersion[] = "Vantrel V1.0 Build: 1002";
+
+enum { kMaxCopies = 999 };
 
 struct Options {
     bool list = false;
@@ -138,18 +144,63 @@ bool WriteAll(const DriveInventory& inventory, const std::vector<NamedDrive>& dr
     return std::fflush(stream) == 0 && ok;
 }
 
+// Creates the first free one of path, then path with .2, .3, ... before
+// its extension. Null when none can be created; *used is the path tried last.
+FILE* CreateFreeName(const std::string& path, std::string* used) {
+    const size_t dot = path.rfind('.');
+    const size_t slash = path.find_last_of("/\\");
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const std::string stem = hasExtension ? path.substr(0, dot) : path;
+    const std::string extension = hasExtension ? path.substr(dot) : std::string();
+    for (int copy = 1; copy <= kMaxCopies; ++copy) {
+        *used = copy == 1 ? path : stem + "." + std::to_string(copy) + extension;
+        bool taken = false;
+        FILE* file = CreateNewFile(*used, &taken);
+        if (file || !taken) {
+            return file;
+        }
+    }
+    errno = EEXIST;
+    return nullptr;
+}
+
+// Writes bytes to a file that this run created, and removes it again when
+// anything fails, so that no partial file is left behind.
+bool WriteCreatedFile(FILE* file, const std::string& path, const std::vector<uint8_t>& bytes) {
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        std::remove(path.c_str());
+    }
+    return written && closed;
+}
+
 // One capture per listed drive, of exactly what the scan was sent, so that
-// replaying the files reproduces this report.
+// replaying the files reproduces this report. An earlier capture under the
+// same name is the drive's history: it is never replaced, nor is a link
+// planted under that name followed.
 bool SaveCaptures(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
                   const CaptureRecorder& recorder, const std::string& dir, FILE* err) {
     bool ok = true;
     for (const NamedDrive& drive : drives) {
-        const std::string path = dir + "/" + CaptureFileName(inventory, drive.position);
-        std::string error;
-        if (WriteCaptureFile(path, recorder.Capture(drive.position), &error)) {
+        const std::string wanted = dir + "/" + CaptureFileName(inventory, drive.position);
+        std::string path;
+        FILE* file = CreateFreeName(wanted, &path);
+        if (!file) {
+            std::fprintf(err, "vantrel-report: %s: cannot create: %s\n", path.c_str(),
+                         std::strerror(errno));
+            ok = false;
+            continue;
+        }
+        if (path != wanted) {
+            std::fprintf(err, "vantrel-report: %s exists, saving as %s\n", wanted.c_str(),
+                         path.c_str());
+        }
+        if (WriteCreatedFile(file, path, SerializeCapture(recorder.Capture(drive.position)))) {
             std::fprintf(err, "vantrel-report: saved %s\n", path.c_str());
         } else {
-            std::fprintf(err, "vantrel-report: %s\n", error.c_str());
+            std::fprintf(err, "vantrel-report: %s: write error\n", path.c_str());
             ok = false;
         }
     }
@@ -219,22 +270,32 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         return kExitUsage;
     }
 
-    FILE* stream = out;
-    if (options.hasOutput) {
-        stream = std::fopen(options.output.c_str(), "w+b");
-        if (!stream) {
-            std::fprintf(err, "vantrel-report: %s: cannot create: %s\n", options.output.c_str(),
-                         std::strerror(errno));
+    if (!options.hasOutput) {
+        if (!WriteAll(*inventory, drives, options.list, out)) {
+            std::fprintf(err, "vantrel-report: standard output: write error\n");
             return kExitUsage;
         }
+        return kExitReported;
+    }
+    // The report goes to a new file beside FILE and takes its place only
+    // when it is whole: a failed write leaves the old FILE as it was.
+    std::string temporary;
+    FILE* stream = CreateFreeName(options.output + ".new", &temporary);
+    if (!stream) {
+        std::fprintf(err, "vantrel-report: %s: cannot create: %s\n", temporary.c_str(),
+                     std::strerror(errno));
+        return kExitUsage;
     }
     bool ok = WriteAll(*inventory, drives, options.list, stream);
-    if (stream != out) {
-        ok = std::fclose(stream) == 0 && ok;
-    }
+    ok = std::fclose(stream) == 0 && ok;
     if (!ok) {
-        std::fprintf(err, "vantrel-report: %s: write error\n",
-                     options.hasOutput ? options.output.c_str() : "standard output");
+        std::remove(temporary.c_str());
+        std::fprintf(err, "vantrel-report: %s: write error\n", options.output.c_str());
+        return kExitUsage;
+    }
+    if (!MoveIntoPlace(temporary, options.output)) {
+        std::remove(temporary.c_str());
+        std::fprintf(err, "vantrel-report: %s: cannot replace it\n", options.output.c_str());
         return kExitUsage;
     }
     return kExitReported;

@@ -4,8 +4,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
 
 #include "capture/capture.h"
 #include "drive_backends/emulated_driver.h"
@@ -78,6 +84,19 @@ protected:
         std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::fclose(file);
         return path;
+    }
+    // An empty folder of its own, whatever an earlier run left there.
+    std::string FreshDir(const std::string& name) {
+        const std::string dir = ::testing::TempDir() + name;
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        return dir;
+    }
+    // A capture as --save writes it back: SMART RETURN STATUS is never read.
+    std::string WriteSaveable(const std::string& name, const std::string& model) {
+        DriveCapture capture = MakeCapture(model, "S", "F");
+        capture.hasStatus = false;
+        return Write(name, capture);
     }
 };
 
@@ -210,7 +229,7 @@ TEST_F(ReportCommandTest, SavedCapturesReplayToTheSameReport) {
     other.hasThresholds = false;  // its threshold read fails, in the replay too
     const std::string a = Write("save-twin.smart", twin);
     const std::string b = Write("save-other.smart", other);
-    const std::string dir = ::testing::TempDir();
+    const std::string dir = FreshDir("save-replay");
     const Result live = RunTool({"--save", dir, a, b, "-", a});
     ASSERT_EQ(0, live.status) << live.err;
     EXPECT_NE(std::string::npos, live.out.find("7   \tUNKNOWN  100\t  100\t  -\r\n"));
@@ -239,6 +258,68 @@ TEST_F(ReportCommandTest, SaveIntoAMissingFolderFails) {
     EXPECT_NE(std::string::npos, usage.err.find("--save needs a folder"));
 }
 
+// A capture saved earlier is the drive's history, and a link planted under a
+// capture's name (by anyone who may write the folder) must not make root
+// write elsewhere: --save then takes the next free name.
+TEST_F(ReportCommandTest, SaveNeverReplacesNorFollowsAnExistingName) {
+    const std::string dir = FreshDir("save-taken");
+    const std::string a = WriteSaveable("taken.smart", "TAKEN");
+    std::vector<std::string> args = {"--list", "--save", dir, a};
+    WriteBytes("save-taken/TAKEN--F.smart", "earlier capture");
+#ifndef _WIN32
+    const std::string b = WriteSaveable("linked.smart", "LINKED");
+    const std::string c = WriteSaveable("dangling.smart", "DANGLING");
+    WriteBytes("save-taken/victim", "victim");
+    std::filesystem::create_symlink(dir + "/victim", dir + "/LINKED--F.smart");
+    std::filesystem::create_symlink(dir + "/nowhere", dir + "/DANGLING--F.smart");
+    args.push_back(b);
+    args.push_back(c);
+#endif
+    const Result r = RunTool(args);
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("earlier capture", ReadFile(dir + "/TAKEN--F.smart"));
+    EXPECT_TRUE(ReadFile(a) == ReadFile(dir + "/TAKEN--F.2.smart"));
+    EXPECT_NE(std::string::npos,
+              r.err.find(dir + "/TAKEN--F.smart exists, saving as " + dir + "/TAKEN--F.2.smart\n"))
+        << r.err;
+#ifndef _WIN32
+    EXPECT_EQ("victim", ReadFile(dir + "/victim"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir + "/LINKED--F.smart"));
+    EXPECT_TRUE(ReadFile(b) == ReadFile(dir + "/LINKED--F.2.smart"));
+    EXPECT_FALSE(std::filesystem::exists(dir + "/nowhere"));
+    EXPECT_TRUE(ReadFile(c) == ReadFile(dir + "/DANGLING--F.2.smart"));
+#endif
+}
+
+#ifndef _WIN32
+// Writes that fail part of the way (here at a file size limit) leave no
+// partial capture behind, and the old report file as it was.
+TEST_F(ReportCommandTest, FailedWritesLeaveNoPartialFileAndKeepTheOldReport) {
+    const std::string dir = FreshDir("write-fails");
+    const std::string a = WriteSaveable("write-fails.smart", "BIG");
+    const std::string report = WriteBytes("write-fails/report.txt", "old report");
+    struct rlimit saved;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+    struct rlimit small = saved;
+    small.rlim_cur = 512;  // below a capture and a report
+    signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+    const Result save = RunTool({"--save", dir, a});
+    const Result output = RunTool({"--output", report, a});
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(2, save.status);
+    EXPECT_EQ(2, output.status);
+    EXPECT_NE(std::string::npos, output.err.find("report.txt: write error")) << output.err;
+    EXPECT_EQ("old report", ReadFile(report));
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        left.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(std::vector<std::string>{"report.txt"}, left);
+}
+#endif
+
 // The machine's own drives are saved the same way as replayed ones.
 std::unique_ptr<SmartDriver> MachineWithOneDrive(std::string*) {
     std::unique_ptr<EmulatedDriver> machine(new EmulatedDriver(kPlatformWindowsNt));
@@ -249,7 +330,7 @@ std::unique_ptr<SmartDriver> MachineWithOneDrive(std::string*) {
 TEST_F(ReportCommandTest, SavesTheMachinesOwnDrives) {
     FILE* out = std::tmpfile();
     FILE* err = std::tmpfile();
-    const std::string dir = ::testing::TempDir();
+    const std::string dir = FreshDir("save-machine");
     const int status = RunReportCommand({"--list", "--save", dir}, out, err, MachineWithOneDrive);
     EXPECT_EQ(0, status) << ReadStream(err);
     EXPECT_EQ("MACHINE DISK\n", ReadStream(out));
