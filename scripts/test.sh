@@ -16,8 +16,25 @@ cmake --build build/native -j "$jobs"
 (cd build/native && ctest --output-on-failure)
 scripts/test-qemu.sh  # the Linux backend against QEMU's IDE and AHCI disks
 
+echo "== the README's run command, headless, on a new Wine prefix"
+# As a new user's first run: no display, no prefix; bounded in time.
+timeout 30 wineserver -k >/dev/null 2>&1 || true
+rm -rf "$WINEPREFIX" build/screenshots
+if ! env -u DISPLAY timeout -k 10 600 scripts/run.sh >build/run.log 2>&1; then
+    cat build/run.log
+    timeout 30 wineserver -k >/dev/null 2>&1 || true
+    echo "scripts/run.sh failed or ran over 600 s" >&2
+    exit 1
+fi
+for shot in main-window about-box; do
+    [ "$(identify -format '%m %wx%h' "build/screenshots/$shot.png" 2>/dev/null)" = "PNG 760x600" ] ||
+        { cat build/run.log; echo "scripts/run.sh saved no $shot.png" >&2; exit 1; }
+done
+grep -q "^Model Number: CORVANE CV-8040A$" build/run.log ||
+    { cat build/run.log; echo "scripts/run.sh printed no report" >&2; exit 1; }
+
 echo "== Windows x86_64 (tests under Wine)"
-[ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1 || true
+scripts/wine-prefix.sh
 cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 cmake --build build/win64 -j "$jobs"
 # The window tests need a display: a virtual one.
