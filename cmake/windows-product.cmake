@@ -42,6 +42,12 @@ endfunction()
 
 function(vantrel_windows_product target)
     vantrel_product_code(${target})
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        # The start-up code's structured exception handler: XP x64's msvcrt.dll
+        # is documented to export it, its kernel32.dll is not. Named before
+        # the default libraries, msvcrt is where the linker finds it first.
+        target_link_libraries(${target} PRIVATE msvcrt)
+    endif()
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/ui/lean_runtime.cpp)
     target_link_options(${target} PRIVATE
         -L${VANTREL_WIN32_RUNTIME_DIR} -no-pthread -s -Wl,--gc-sections
