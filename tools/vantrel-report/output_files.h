@@ -15,3 +15,8 @@ FILE* CreateNewFile(const std::string& path, bool* taken);
 // (a link itself, not what it points to). The POSIX version gives it the
 // permissions of the file it replaces.
 bool MoveIntoPlace(const std::string& from, const std::string& to);
+
+// True when path names a device or a pipe (/dev/null, NUL, a shell's
+// process substitution), which is written into as it is: replacing it with a
+// file would be wrong.
+bool IsDeviceOrPipe(const std::string& path);

@@ -31,3 +31,8 @@ bool MoveIntoPlace(const std::string& from, const std::string& to) {
     }
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
+
+bool IsDeviceOrPipe(const std::string& path) {
+    struct stat target;
+    return stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode);
+}

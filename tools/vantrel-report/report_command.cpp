@@ -277,6 +277,16 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         }
         return kExitReported;
     }
+    if (IsDeviceOrPipe(options.output)) {
+        FILE* device = std::fopen(options.output.c_str(), "wb");
+        bool ok = device && WriteAll(*inventory, drives, options.list, device);
+        ok = device && std::fclose(device) == 0 && ok;
+        if (!ok) {
+            std::fprintf(err, "vantrel-report: %s: write error\n", options.output.c_str());
+            return kExitUsage;
+        }
+        return kExitReported;
+    }
     // The report goes to a new file beside FILE and takes its place only
     // when it is whole: a failed write leaves the old FILE as it was.
     std::string temporary;
