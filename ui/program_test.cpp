@@ -11,8 +11,6 @@
 
 #include "resources/resource.h"
 
-#include "resources/resource.h"
-
 namespace {
 
 struct Program {
