@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(cmake make g++ googletest
           mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
           wine wine64 xvfb xauth imagemagick
+          python3  # test-wine-driver.py
           clang-14 libclang-rt-14-dev  # the sanitizer suite and libFuzzer (test-hardening.sh)
           qemu-system-x86 busybox-static cpio kmod libatasmart-bin)  # test-qemu.sh
 
