@@ -2,6 +2,10 @@
 
 #include "drive_backends/smart_driver_rules.h"
 
+static_assert(DRIVE_BAY_COUNT == kDriveBays, "four drive positions");
+static_assert(DRIVE_BAY_ALL_POSITIONS == kAllPositions, "SMARTVSD serves all positions");
+static_assert(DRIVE_BAY_MAX_CAPTURE == kMaxCaptureSize, "the capture size limit");
+
 namespace {
 
 DriveBay g_bays[kDriveBays];

@@ -10,6 +10,10 @@
 extern "C" {
 #endif
 
+#define DRIVE_BAY_COUNT 4
+#define DRIVE_BAY_ALL_POSITIONS (-1) /* the device of SMARTVSD */
+#define DRIVE_BAY_MAX_CAPTURE (64 * 1024)
+
 /* Fills a position from a capture held in memory; a packet device answers
    IDENTIFY PACKET DEVICE only. Returns 0 and the fault's kind and offset
    when the bytes are not a capture. */

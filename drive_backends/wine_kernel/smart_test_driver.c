@@ -13,11 +13,11 @@
 
 #include "drive_backends/wine_kernel/drive_bays.h"
 
-enum { kAllPositions = -1, kDriveBays = 4, kMaxCaptureSize = 64 * 1024, kMaxLoggedInput = 64 };
+enum { kMaxLoggedInput = 64 };
 #define POOL_TAG 0x6D536156 /* "VaSm" */
 
 typedef struct {
-    int position; /* kAllPositions for SMARTVSD */
+    int position; /* DRIVE_BAY_ALL_POSITIONS for SMARTVSD */
     const char* name;
     const wchar_t* device;
     const wchar_t* link;
@@ -26,7 +26,8 @@ typedef struct {
 
 static HANDLE g_log;
 static DeviceState g_devices[] = {
-    {kAllPositions, "SMARTVSD", L"\\Device\\VantrelSmartVsd", L"\\DosDevices\\SMARTVSD", FALSE},
+    {DRIVE_BAY_ALL_POSITIONS, "SMARTVSD", L"\\Device\\VantrelSmartVsd", L"\\DosDevices\\SMARTVSD",
+     FALSE},
     {0, "PhysicalDrive0", L"\\Device\\VantrelDrive0", L"\\DosDevices\\PhysicalDrive0", FALSE},
     {1, "PhysicalDrive1", L"\\Device\\VantrelDrive1", L"\\DosDevices\\PhysicalDrive1", FALSE},
     {2, "PhysicalDrive2", L"\\Device\\VantrelDrive2", L"\\DosDevices\\PhysicalDrive2", FALSE},
@@ -73,7 +74,7 @@ static BOOLEAN ReadParameter(HANDLE key, const wchar_t* valueName, wchar_t* text
 static BOOLEAN LoadCapture(const wchar_t* path, int position, int packet, char* problem,
                            size_t problemSize) {
     /* One byte past the limit, so that an oversized file is told apart. */
-    const ULONG bufferSize = kMaxCaptureSize + 1;
+    const ULONG bufferSize = DRIVE_BAY_MAX_CAPTURE + 1;
     HANDLE file;
     IO_STATUS_BLOCK io;
     UCHAR* data;
@@ -125,7 +126,7 @@ static NTSTATUS LoadParameters(PUNICODE_STRING registryPath) {
     if (ReadParameter(key, L"Log", path, sizeof path)) {
         OpenFile(path, FILE_APPEND_DATA, FILE_OVERWRITE_IF, &g_log);
     }
-    for (position = 0; position < kDriveBays; ++position) {
+    for (position = 0; position < DRIVE_BAY_COUNT; ++position) {
         int packet;
         for (packet = 0; packet < 2; ++packet) {
             wchar_t valueName[8] = L"Drive0";
