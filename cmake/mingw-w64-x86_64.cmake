@@ -1,6 +1,7 @@
-# Windows x86_64, the product. The -posix compilers carry the thread support
-# GoogleTest needs; everything links statically, so the executables import
-# Windows' own DLLs only.
+# Windows x86_64. The -posix compilers carry the thread support GoogleTest
+# needs; the product executables link the win32 thread model's runtime instead
+# (cmake/windows-product.cmake). Everything links statically, so the
+# executables import Windows' own DLLs only.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(VANTREL_MINGW_TRIPLET x86_64-w64-mingw32)

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <sstream>
 
 #include "inventory/smart_records.h"
 
@@ -113,9 +112,13 @@ std::vector<std::string> SelectWholeDisks(const std::vector<std::string>& device
 
 bool HasRawIoCapability(const std::string& procStatus, bool* known) {
     *known = false;
-    std::istringstream lines(procStatus);
-    std::string line;
-    while (std::getline(lines, line)) {
+    for (size_t start = 0; start < procStatus.size();) {
+        size_t end = procStatus.find('\n', start);
+        if (end == std::string::npos) {
+            end = procStatus.size();
+        }
+        const std::string line = procStatus.substr(start, end - start);
+        start = end + 1;
         if (line.compare(0, 7, "CapEff:") != 0) {
             continue;
         }

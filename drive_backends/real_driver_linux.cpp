@@ -1,6 +1,7 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "drive_backends/linux_driver.h"
 #include "drive_backends/real_driver.h"
@@ -8,10 +9,18 @@
 namespace {
 
 std::string ReadProcStatus() {
-    std::ifstream file("/proc/self/status");
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    std::string text;
+    const int file = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    if (file < 0) {
+        return text;
+    }
+    char chunk[1024];
+    ssize_t got;
+    while ((got = read(file, chunk, sizeof chunk)) > 0) {
+        text.append(chunk, static_cast<size_t>(got));
+    }
+    close(file);
+    return text;
 }
 
 void ToStandardError(const std::string& message) {

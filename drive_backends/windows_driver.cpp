@@ -4,12 +4,16 @@
 
 static_assert(sizeof(HANDLE) == sizeof(DeviceHandle), "a device handle is a HANDLE");
 
-uint32_t WindowsDriver::PlatformId() {
+uint32_t WindowsPlatformId() {
     OSVERSIONINFOA info;
     ZeroMemory(&info, sizeof info);
     info.dwOSVersionInfoSize = sizeof info;  // 148
     GetVersionExA(&info);
     return info.dwPlatformId;
+}
+
+uint32_t WindowsDriver::PlatformId() {
+    return WindowsPlatformId();
 }
 
 DeviceHandle WindowsDriver::Open(const char* name, uint32_t access, uint32_t shareMode,

@@ -3,8 +3,12 @@
 
 #include "inventory/smart_driver.h"
 
+// The family GetVersionExA reports for the running system: what the real
+// drivers are, and which of them the demo's emulated driver plays.
+uint32_t WindowsPlatformId();
+
 class WindowsDriver : public SmartDriver {
-public:
+  public:
     uint32_t PlatformId() override;
     DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
                       uint32_t disposition) override;

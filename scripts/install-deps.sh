@@ -3,9 +3,12 @@
 # this machine lacks. Needs root (or sudo) only when something is missing.
 set -euo pipefail
 
+# The -posix compilers build GoogleTest; the product links the -win32 ones'
+# runtime. wine32 (from the i386 architecture) runs the i686 build.
 packages=(cmake make g++ googletest
           mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-          wine wine64 xvfb xauth imagemagick
+          g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
+          wine wine64 wine32:i386 xvfb xauth imagemagick
           python3  # test-wine-driver.py
           clang-14 libclang-rt-14-dev  # the sanitizer suite and libFuzzer (test-hardening.sh)
           qemu-system-x86 busybox-static cpio kmod libatasmart-bin)  # test-qemu.sh
@@ -22,5 +25,8 @@ echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update
 $sudo apt-get install -y --no-install-recommends "${missing[@]}"

@@ -34,7 +34,7 @@ std::string ReportToolBytes(const DriveCapture& capture) {
 }
 
 class ExportTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_uiCalls = RealUiPlatformCalls();
         ResetTestMachine();
@@ -109,14 +109,19 @@ TEST_F(ExportTest, WithoutARetrievedDriveRemindsAndOpensNoDialog) {
     EXPECT_EQ(0, catcher.Unexpected());
 }
 
+std::string unwritable;
+
+// A plain function: on i686 a lambda does not convert to a WINAPI
+// (__stdcall) function pointer.
+BOOL WINAPI ChooseUnwritable(LPOPENFILENAMEA record) {
+    lstrcpynA(record->lpstrFile, unwritable.c_str(), record->nMaxFile);
+    return TRUE;
+}
+
 // A file that cannot be written must not look saved.
 TEST_F(ExportTest, UnwritableFileShowsTheErrorBox) {
-    static std::string unwritable;
     unwritable = TempPath("no-such-folder\\report.txt");
-    g_uiCalls.getSaveFileName = [](LPOPENFILENAMEA record) -> BOOL {
-        lstrcpynA(record->lpstrFile, unwritable.c_str(), record->nMaxFile);
-        return TRUE;
-    };
+    g_uiCalls.getSaveFileName = ChooseUnwritable;
     MainWindow main;
     main.Command(1005);
     DialogCatcher catcher;

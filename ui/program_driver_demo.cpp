@@ -1,9 +1,11 @@
 // The demo program's machine: the sample drive captures built into the
-// executable, replayed on the emulated NT-family driver.
+// executable, replayed on the emulated driver of the family the system
+// reports, so that the demo takes the same scan path as the product would.
 #include <string>
 
 #include "capture/capture.h"
 #include "drive_backends/emulated_driver.h"
+#include "drive_backends/windows_driver.h"
 #include "resources/resource.h"
 #include "ui/globals.h"
 #include "ui/program_driver.h"
@@ -32,7 +34,7 @@ void LoadSampleDrive(EmulatedDriver* driver, int position) {
 }  // namespace
 
 SmartDriver& ProgramDriver() {
-    static EmulatedDriver driver(kPlatformWindowsNt);
+    static EmulatedDriver driver(WindowsPlatformId());
     static bool loaded = false;
     if (!loaded) {
         loaded = true;

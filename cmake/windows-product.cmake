@@ -1,0 +1,58 @@
+# What the shipped Windows executables link, so that they start on the oldest
+# systems they are for: Windows 98 SE and NT 4.0 (i686), XP x64 and Server
+# 2003 x64 (x86_64).
+#
+# The -posix compilers of the toolchain files are what GoogleTest needs; their
+# C++ runtime brings winpthread, which imports functions that only Vista (and
+# on i686 NT 4 or XP) export. The product code uses no threads, so its
+# executables link the same compiler's win32-thread-model runtime instead,
+# which rests on critical sections that every Windows has. -no-pthread keeps
+# winpthread out: any thread call that slipped into the product would then fail
+# the link rather than the user's start-up.
+
+execute_process(
+    COMMAND ${VANTREL_MINGW_TRIPLET}-gcc-win32 -print-libgcc-file-name
+    OUTPUT_VARIABLE vantrel_win32_libgcc OUTPUT_STRIP_TRAILING_WHITESPACE
+    RESULT_VARIABLE vantrel_win32_status)
+if(NOT vantrel_win32_status EQUAL 0 OR NOT EXISTS "${vantrel_win32_libgcc}")
+    message(FATAL_ERROR "${VANTREL_MINGW_TRIPLET}-gcc-win32 not found: the product needs the "
+        "win32 thread-model runtime (Debian: g++-mingw-w64-*-win32)")
+endif()
+get_filename_component(VANTREL_WIN32_RUNTIME_DIR "${vantrel_win32_libgcc}" DIRECTORY)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(VANTREL_SUBSYSTEM_VERSION 4.0)
+else()
+    set(VANTREL_SUBSYSTEM_VERSION 5.02)
+endif()
+string(REPLACE "." ";" vantrel_subsystem "${VANTREL_SUBSYSTEM_VERSION}")
+list(GET vantrel_subsystem 0 vantrel_subsystem_major)
+list(GET vantrel_subsystem 1 vantrel_subsystem_minor)
+
+# Code that goes into the product: small, and with no exception or type
+# information tables, since nothing in it throws. Static locals need no lock
+# on a program with one thread.
+set(VANTREL_PRODUCT_COMPILE_OPTIONS
+    -Os -ffunction-sections -fdata-sections
+    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics>)
+
+function(vantrel_product_code target)
+    target_compile_options(${target} PRIVATE ${VANTREL_PRODUCT_COMPILE_OPTIONS})
+endfunction()
+
+function(vantrel_windows_product target)
+    vantrel_product_code(${target})
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        # The start-up code's structured exception handler: XP x64's msvcrt.dll
+        # is documented to export it, its kernel32.dll is not. Named before
+        # the default libraries, msvcrt is where the linker finds it first.
+        target_link_libraries(${target} PRIVATE msvcrt)
+    endif()
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/ui/lean_runtime.cpp)
+    target_link_options(${target} PRIVATE
+        -L${VANTREL_WIN32_RUNTIME_DIR} -no-pthread -s -Wl,--gc-sections
+        -Wl,--major-subsystem-version,${vantrel_subsystem_major}
+        -Wl,--minor-subsystem-version,${vantrel_subsystem_minor}
+        -Wl,--major-os-version,${vantrel_subsystem_major}
+        -Wl,--minor-os-version,${vantrel_subsystem_minor})
+endfunction()

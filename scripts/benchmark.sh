@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# What the executables cost; not a timed test, it only prints. Run after
+# scripts/test.sh (or any build of build/native, build/win64, build/win32):
+#   - the size of the four product executables, against 64 KB for vantrel.exe
+#     and 128 KB for vantrel-demo.exe;
+#   - for each real drive capture, vantrel-report's instructions (callgrind,
+#     the whole process, loader included) and its peak resident memory.
+# Instruction counts repeat exactly for the same binary and input, whatever
+# else the machine is doing; peak memory varies by a few pages.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+captures=${VANTREL_CAPTURES:-../shared/captures}
+report=build/native/tools/vantrel-report/vantrel-report
+
+echo "== product executables (bytes)"
+for build in win64 win32; do
+    for program in vantrel vantrel-demo; do
+        exe=build/$build/ui/$program.exe
+        limit=$([ "$program" = vantrel ] && echo 65536 || echo 131072)
+        if [ -f "$exe" ]; then
+            size=$(stat -c %s "$exe")
+            verdict=$([ "$size" -le "$limit" ] && echo "within $limit" || echo "OVER $limit")
+            printf '%-32s %8d  %s\n' "$exe" "$size" "$verdict"
+        else
+            printf '%-32s %8s\n' "$exe" "not built"
+        fi
+    done
+done
+
+echo
+echo "== vantrel-report, one capture per run"
+if [ ! -x "$report" ] || ! command -v valgrind >/dev/null || [ ! -x /usr/bin/time ]; then
+    echo "needs $report, valgrind and /usr/bin/time (Debian: valgrind, time)"
+    exit 1
+fi
+if ! ls "$captures"/*.smart >/dev/null 2>&1; then
+    echo "no captures in $captures"
+    exit 1
+fi
+printf '%-44s %12s %10s\n' capture instructions "peak KB"
+for capture in "$captures"/*.smart; do
+    instructions=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null "$report" "$capture" \
+        2>&1 >/dev/null | sed -n 's/.*Collected : //p')
+    peak=$(/usr/bin/time -f %M "$report" "$capture" 2>&1 >/dev/null | tail -n 1)
+    printf '%-44s %12s %10s\n' "$(basename "$capture")" "$instructions" "$peak"
+done

@@ -1,0 +1,89 @@
+// The shipped executables' own allocation and termination. The C++ runtime's
+// versions throw std::bad_alloc and print the demangled type of an uncaught
+// exception, which links the exception runtime and the demangler into a
+// program whose code never throws. Running out of memory still ends the
+// program, as an uncaught bad_alloc would.
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <new>
+
+void* operator new(std::size_t size) {
+    void* memory = std::malloc(size ? size : 1);
+    if (!memory) {
+        std::abort();
+    }
+    return memory;
+}
+
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+
+void operator delete[](void* memory) noexcept {
+    std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
+
+void operator delete[](void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
+
+// The library's containers report misuse and exhaustion through these; in a
+// program built without exceptions they can only end it. Defining every one
+// the program reaches keeps the library's throwing versions, and with them the
+// exception runtime, out of the executable; one that is missed here shows as
+// a duplicate definition at link time.
+namespace std {
+void __throw_bad_alloc() {
+    std::abort();
+}
+void __throw_bad_array_new_length() {
+    std::abort();
+}
+void __throw_length_error(const char*) {
+    std::abort();
+}
+void __throw_logic_error(const char*) {
+    std::abort();
+}
+void __throw_out_of_range(const char*) {
+    std::abort();
+}
+void __throw_out_of_range_fmt(const char*, ...) {
+    std::abort();
+}
+void __throw_invalid_argument(const char*) {
+    std::abort();
+}
+}  // namespace std
+
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+    std::abort();
+}
+}  // namespace __gnu_cxx
+
+// std::snprintf in C++ is mingw-w64's own formatter, which reads the locale
+// through ___lc_codepage_func and IsDBCSLeadByteEx: msvcrt.dll before XP and
+// Windows 9x's kernel32 do not have them. The program's formats (%d, %ld, %X,
+// %s with width and precision) read the same through msvcrt's _vsnprintf,
+// which every Windows has. Unlike snprintf, _vsnprintf leaves a text that
+// fills the buffer unterminated; the last byte is kept for the NUL.
+extern "C" int __cdecl __mingw_vsnprintf(char* __restrict__ buffer, size_t size,
+                                         const char* __restrict__ format, va_list args) {
+    if (size == 0) {
+        return 0;
+    }
+    const int length = _vsnprintf(buffer, size - 1, format, args);
+    buffer[size - 1] = '\0';
+    return length < 0 ? static_cast<int>(size - 1) : length;
+}
