@@ -53,3 +53,19 @@ RawValueText FormatRawValue(const AttributeRecord& record, TextForm form) {
     std::snprintf(out.text, sizeof out.text, format, value);
     return out;
 }
+
+AttributeRowText FormatAttributeRow(const AttributeRecord& record) {
+    AttributeRowText row;
+    std::snprintf(row.cells[0], kAttributeCellSize, "%X", AttributeId(record));
+    std::snprintf(row.cells[1], kAttributeCellSize, "%.*s",
+                  static_cast<int>(sizeof record.Description), record.Description);
+    std::snprintf(row.cells[2], kAttributeCellSize, "%s",
+                  FormatRawValue(record, TextForm::kList).text);
+    const AttributeVerdict verdict =
+        AttributeStatus(AttributeCurrent(record), AttributeThreshold(record));
+    std::snprintf(row.cells[3], kAttributeCellSize, "%s", VerdictText(verdict, TextForm::kList));
+    std::snprintf(row.cells[4], kAttributeCellSize, "%d", AttributeCurrent(record));
+    std::snprintf(row.cells[5], kAttributeCellSize, "%d", AttributeWorst(record));
+    std::snprintf(row.cells[6], kAttributeCellSize, "%d", AttributeThreshold(record));
+    return row;
+}

@@ -28,5 +28,9 @@ cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake
 cmake --build build/win32 -j "$jobs"
 (cd build/win32 && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure)
 
+echo "== the product end to end on a SMART driver in Wine's kernel"
+xvfb-run -a -s "-screen 0 1024x768x24" \
+    python3 scripts/test-wine-driver.py "$PWD" build/native build/win64 build/win32
+
 scripts/check-imports.sh build/win64 build/win32
 scripts/test-hardening.sh
