@@ -1,6 +1,8 @@
 // Drives a running Vantrel window from outside, as a user would: picks a
-// drive, presses buttons. Used to take screenshots of the real program.
-//   ui-remote select N | getinfo | about | close-about | exit
+// drive, presses buttons. Used to take screenshots of the real program, and
+// to walk the help viewer's jumps and index for the help file's test.
+//   ui-remote select N | getinfo | about | close-about | help | exit
+//   ui-remote help-walk [JUMP TEXT...] | close-help
 #include <windows.h>
 
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include <cstring>
 
 #include "resources/resource.h"
+#include "tools/ui-remote/help_viewer.h"
 
 namespace {
 
@@ -26,8 +29,18 @@ HWND WaitFor(const char* caption) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: ui-remote select N | getinfo | about | close-about | exit\n");
+        std::fprintf(stderr,
+                     "usage: ui-remote select N | getinfo | about | close-about | help | exit\n"
+                     "       ui-remote help-walk [JUMP TEXT...] | close-help\n");
         return 2;
+    }
+    // The help viewer's commands work without the Vantrel window.
+    if (std::strcmp(argv[1], "help-walk") == 0) {
+        return WaitForHelpViewer() ? WalkHelp(argc - 2, argv + 2) : 1;
+    }
+    if (std::strcmp(argv[1], "close-help") == 0) {
+        CloseHelp();
+        return 0;
     }
     HWND main = WaitFor("Vantrel by Corvane Software");
     if (!main) {
@@ -47,6 +60,9 @@ int main(int argc, char** argv) {
         if (about) {
             PostMessageA(about, WM_COMMAND, IDOK, 0);
         }
+    } else if (std::strcmp(command, "help") == 0) {
+        PostMessageA(main, WM_COMMAND, IDC_HELP, 0);
+        return WaitForHelpViewer() ? 0 : 1;
     } else if (std::strcmp(command, "exit") == 0) {
         PostMessageA(main, WM_COMMAND, IDOK, 0);
     } else {
