@@ -40,7 +40,7 @@ wine reg add 'HKCU\Software\Wine\AppDefaults\winhlp32.exe\X11 Driver' /v Managed
 viewer=$!
 status=0
 wine "$build/tools/ui-remote/ui-remote.exe" help-walk "${jumps[@]}" >"$out/walk.txt" || status=1
-import -window root "$out/help-window.png" || true
+import -window root -crop 768x576+0+0 "$out/help-window.png" || true
 wine "$build/tools/ui-remote/ui-remote.exe" close-help
 wait $viewer || true
 tr -d '\r' <"$out/walk.txt" >"$out/walk.lf"

@@ -3,7 +3,7 @@
 //
 // - an internal file system: a 16-byte header, internal files each behind a
 //   9-byte header, and a directory of them kept as a B+ tree;
-// - |SYSTEM: version 1.21, title and contents topic;
+// - |SYSTEM: version 1.21, title, contents topic and main window;
 // - |TOPIC: 4 KB topic blocks holding the topic headers and paragraphs as
 //   TOPICLINK records, one topic after another;
 // - |FONT, |CONTEXT (context id hashes), |TTLBTREE (titles), |KWBTREE,
@@ -389,6 +389,18 @@ bool BuildHelpFile(const HelpDocument& document, std::vector<uint8_t>* file, std
     contents.U32(topicOffset[0]);
     systemRecord(1, title);
     systemRecord(3, contents);
+    // The main window, with the help file's title as its caption; its place
+    // and size are left to the viewer.
+    Bytes window;
+    window.U16(0x0002 | 0x0004);  // name and caption given
+    std::string fields = std::string(10, '\0') + "main" + std::string(5, '\0') +
+                         document.topics[0].title.substr(0, 50);
+    fields.resize(10 + 9 + 51, '\0');
+    window.Str(fields);
+    window.resize(window.size() + 10, 0);  // x, y, width, height, maximize
+    window.U32(0xFFFFFF);                  // background, scrolling region
+    window.U32(0xFFFFFF);                  // and the non-scrolling one
+    systemRecord(6, window);
 
     Bytes font;
     const size_t faceCount = sizeof kFaces / sizeof kFaces[0];

@@ -188,6 +188,7 @@ int WalkHelp(int count, char** jumpTexts) {
         }
         std::printf("keyword %s -> %s\n", keyword.c_str(), ShownTitle().c_str());
     }
+    ShowContents();
     std::fflush(stdout);
     return 0;
 }

@@ -1,7 +1,7 @@
 // Drives a running Vantrel window from outside, as a user would: picks a
 // drive, presses buttons. Used to take screenshots of the real program, and
 // to walk the help viewer's jumps and index for the help file's test.
-//   ui-remote select N | getinfo | about | close-about | help | exit
+//   ui-remote select N | getinfo | about | close-about | exit
 //   ui-remote help-walk [JUMP TEXT...] | close-help
 #include <windows.h>
 
@@ -30,7 +30,7 @@ HWND WaitFor(const char* caption) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
-                     "usage: ui-remote select N | getinfo | about | close-about | help | exit\n"
+                     "usage: ui-remote select N | getinfo | about | close-about | exit\n"
                      "       ui-remote help-walk [JUMP TEXT...] | close-help\n");
         return 2;
     }
@@ -60,9 +60,6 @@ int main(int argc, char** argv) {
         if (about) {
             PostMessageA(about, WM_COMMAND, IDOK, 0);
         }
-    } else if (std::strcmp(command, "help") == 0) {
-        PostMessageA(main, WM_COMMAND, IDC_HELP, 0);
-        return WaitForHelpViewer() ? 0 : 1;
     } else if (std::strcmp(command, "exit") == 0) {
         PostMessageA(main, WM_COMMAND, IDOK, 0);
     } else {
