@@ -80,7 +80,7 @@ void CompressedLong(Bytes* out, long value) {
 
 enum Font { kBodyFont, kBoldFont, kTitleFont, kHeadingFont, kCodeFont, kFontCount };
 
-struct FontSpec {
+struct FontStyle {
     unsigned attributes;  // 1 bold
     unsigned halfPoints;
     unsigned family;  // 1 modern, 3 swiss
@@ -89,7 +89,7 @@ struct FontSpec {
 };
 
 const char* const kFaces[] = {"Arial", "Courier New"};
-const FontSpec kFonts[kFontCount] = {
+const FontStyle kFonts[kFontCount] = {
     {0, 20, 3, 0, 0x000000},  // body
     {1, 20, 3, 0, 0x000000},  // bold words
     {1, 28, 3, 0, 0x800000},  // topic title, dark blue
@@ -413,14 +413,14 @@ bool BuildHelpFile(const HelpDocument& document, std::vector<uint8_t>* file, std
         name.resize(32, '\0');
         font.Str(name);
     }
-    for (const FontSpec& spec : kFonts) {
-        font.U8(spec.attributes);
-        font.U8(spec.halfPoints);
-        font.U8(spec.family);
-        font.U16(spec.face);
-        font.U8(spec.color & 0xFF);
-        font.U8((spec.color >> 8) & 0xFF);
-        font.U8((spec.color >> 16) & 0xFF);
+    for (const FontStyle& style : kFonts) {
+        font.U8(style.attributes);
+        font.U8(style.halfPoints);
+        font.U8(style.family);
+        font.U16(style.face);
+        font.U8(style.color & 0xFF);
+        font.U8((style.color >> 8) & 0xFF);
+        font.U8((style.color >> 16) & 0xFF);
         font.U8(0xFF);  // background, unused
         font.U8(0xFF);
         font.U8(0xFF);
