@@ -36,10 +36,10 @@ done < <(awk '$1 == "@topic" { $1 = $2 = ""; sub(/^ +/, ""); title = $0 }
 # Without a window manager, Wine waits two seconds for each closed window
 # that it let one manage; the Index sheet closes once per entry.
 wine reg add 'HKCU\Software\Wine\AppDefaults\winhlp32.exe\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-(cd "$build/ui" && WINEDEBUG=+winhelp exec wine winhlp32.exe VANTREL.HLP) 2>"$out/winhlp32.log" &
+(cd "$build/ui" && WINEDEBUG=+winhelp exec timeout 300 wine winhlp32.exe VANTREL.HLP) 2>"$out/winhlp32.log" &
 viewer=$!
 status=0
-wine "$build/tools/ui-remote/ui-remote.exe" help-walk "${jumps[@]}" >"$out/walk.txt" || status=1
+timeout 240 wine "$build/tools/ui-remote/ui-remote.exe" help-walk "${jumps[@]}" >"$out/walk.txt" || status=1
 import -window root -crop 768x576+0+0 "$out/help-window.png" || true
 wine "$build/tools/ui-remote/ui-remote.exe" close-help
 wait $viewer || true
