@@ -1,6 +1,8 @@
 // Drives a running Vantrel window from outside, as a user would: picks a
-// drive, presses buttons, and writes down what the window shows. Used to
-// take screenshots of the real program and to test it end to end.
+// drive, presses buttons, writes down what the window shows, and walks the
+// help viewer. Used to take screenshots of the real program, to test it end
+// to end, and to walk the help viewer's jumps and index for the help file's
+// test.
 //   ui-remote select N | getinfo | about | close-about | exit
 //   ui-remote list FILE       the drive list's names, one per line
 //   ui-remote show N FILE     picks item N, Get Info, then the Drive Information
@@ -8,6 +10,7 @@
 //   ui-remote export FILE     Export results, saved as FILE through the dialog
 //   ui-remote nodrive FILE    answers the start-up warning, then notes it, the
 //                             drive list and which controls are enabled
+//   ui-remote help-walk [JUMP TEXT...] | close-help
 #include <windows.h>
 #include <commctrl.h>
 
@@ -16,6 +19,7 @@
 #include <cstring>
 
 #include "resources/resource.h"
+#include "tools/ui-remote/help_viewer.h"
 
 namespace {
 
@@ -186,8 +190,17 @@ int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
                      "usage: ui-remote select N | getinfo | about | close-about | exit |\n"
-                     "       list FILE | show N FILE | export FILE | nodrive FILE\n");
+                     "       list FILE | show N FILE | export FILE | nodrive FILE |\n"
+                     "       help-walk [JUMP TEXT...] | close-help\n");
         return 2;
+    }
+    // The help viewer's commands work without the Vantrel window.
+    if (std::strcmp(argv[1], "help-walk") == 0) {
+        return WaitForHelpViewer() ? WalkHelp(argc - 2, argv + 2) : 1;
+    }
+    if (std::strcmp(argv[1], "close-help") == 0) {
+        CloseHelp();
+        return 0;
     }
     if (std::strcmp(argv[1], "nodrive") == 0 && argc > 2) {
         return NoDrive(argv[2]);
