@@ -13,10 +13,18 @@ struct Section {
     uint8_t* (*payload)(DriveCapture&);
 };
 
-uint8_t* IdentifyOf(DriveCapture& c) { return c.identify; }
-uint8_t* StatusOf(DriveCapture& c) { return c.status; }
-uint8_t* SmartDataOf(DriveCapture& c) { return c.smartData; }
-uint8_t* ThresholdsOf(DriveCapture& c) { return c.thresholds; }
+uint8_t* IdentifyOf(DriveCapture& c) {
+    return c.identify;
+}
+uint8_t* StatusOf(DriveCapture& c) {
+    return c.status;
+}
+uint8_t* SmartDataOf(DriveCapture& c) {
+    return c.smartData;
+}
+uint8_t* ThresholdsOf(DriveCapture& c) {
+    return c.thresholds;
+}
 
 const Section kSections[] = {
     {"IDFY", 512, &DriveCapture::hasIdentify, IdentifyOf},
@@ -55,58 +63,34 @@ void PutBigEndian(std::vector<uint8_t>* out, uint32_t value) {
 
 }  // namespace
 
-bool ParseCapture(const uint8_t* data, size_t size, const std::string& name,
-                  DriveCapture* capture, std::string* error) {
-    *capture = DriveCapture();
-    if (size == 0) {
-        return Fail(error, name, 0, "empty file");
+bool ParseCapture(const uint8_t* data, size_t size, const std::string& name, DriveCapture* capture,
+                  std::string* error) {
+    CaptureFault fault;
+    if (ReadCaptureSections(data, size, capture, &fault)) {
+        return true;
     }
-    if (size > kMaxCaptureSize) {
-        return Fail(error, name, kMaxCaptureSize, "file is larger than 65536 bytes");
+    const std::string tag = TagText(fault.tag);
+    switch (fault.kind) {
+        case CaptureFault::kEmpty:
+            return Fail(error, name, fault.offset, "empty file");
+        case CaptureFault::kTooLarge:
+            return Fail(error, name, fault.offset, "file is larger than 65536 bytes");
+        case CaptureFault::kTruncatedHeader:
+            return Fail(error, name, fault.offset, "truncated section header");
+        case CaptureFault::kSectionTwice:
+            return Fail(error, name, fault.offset, "section " + tag + " appears twice");
+        case CaptureFault::kWrongLength:
+            return Fail(error, name, fault.offset,
+                        "section " + tag + " has length " + std::to_string(fault.length) +
+                            ", expected " + std::to_string(fault.expected));
+        case CaptureFault::kTruncatedPayload:
+            return Fail(error, name, fault.offset,
+                        "section " + tag + " payload of " + std::to_string(fault.length) +
+                            " bytes is truncated: " + std::to_string(fault.left) + " bytes left");
+        case CaptureFault::kNoIdentify:
+            break;
     }
-    size_t offset = 0;
-    while (offset < size) {
-        if (size - offset < 8) {
-            return Fail(error, name, offset, "truncated section header");
-        }
-        const uint8_t* tag = data + offset;
-        const uint32_t length = (static_cast<uint32_t>(data[offset + 4]) << 24) |
-                                (static_cast<uint32_t>(data[offset + 5]) << 16) |
-                                (static_cast<uint32_t>(data[offset + 6]) << 8) | data[offset + 7];
-        const size_t payloadOffset = offset + 8;
-        const size_t left = size - payloadOffset;
-        for (const Section& section : kSections) {
-            if (std::memcmp(tag, section.tag, 4) != 0) {
-                continue;
-            }
-            if (capture->*section.present) {
-                return Fail(error, name, offset, std::string("section ") + section.tag +
-                                                     " appears twice");
-            }
-            if (length != section.length) {
-                return Fail(error, name, offset + 4,
-                            std::string("section ") + section.tag + " has length " +
-                                std::to_string(length) + ", expected " +
-                                std::to_string(section.length));
-            }
-        }
-        if (length > left) {
-            return Fail(error, name, offset + 4,
-                        "section " + TagText(tag) + " payload of " + std::to_string(length) +
-                            " bytes is truncated: " + std::to_string(left) + " bytes left");
-        }
-        for (const Section& section : kSections) {
-            if (std::memcmp(tag, section.tag, 4) == 0) {
-                std::memcpy(section.payload(*capture), data + payloadOffset, length);
-                capture->*section.present = true;
-            }
-        }
-        offset = payloadOffset + length;
-    }
-    if (!capture->hasIdentify) {
-        return Fail(error, name, size, "no IDFY section");
-    }
-    return true;
+    return Fail(error, name, fault.offset, "no IDFY section");
 }
 
 bool ReadCaptureFile(const std::string& path, DriveCapture* capture, std::string* error) {

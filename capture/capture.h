@@ -3,28 +3,15 @@
 // length and the payload.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
 #include <vector>
 
-struct DriveCapture {
-    bool hasIdentify = false;
-    uint8_t identify[512] = {};  // IDFY: the raw IDENTIFY DEVICE reply
-    bool hasStatus = false;
-    uint8_t status[4] = {};  // SMST: SMART RETURN STATUS
-    bool hasSmartData = false;
-    uint8_t smartData[512] = {};  // SMDT: SMART READ DATA
-    bool hasThresholds = false;
-    uint8_t thresholds[512] = {};  // SMTH: SMART READ ATTRIBUTE THRESHOLDS
-};
-
-enum : size_t { kMaxCaptureSize = 64 * 1024 };
+#include "capture/capture_sections.h"
 
 // Parses a capture held in memory. On failure returns false and sets error to
 // "NAME: offset N: what is wrong"; the capture is then unspecified.
-bool ParseCapture(const uint8_t* data, size_t size, const std::string& name,
-                  DriveCapture* capture, std::string* error);
+bool ParseCapture(const uint8_t* data, size_t size, const std::string& name, DriveCapture* capture,
+                  std::string* error);
 
 // Reads and parses a capture file.
 bool ReadCaptureFile(const std::string& path, DriveCapture* capture, std::string* error);

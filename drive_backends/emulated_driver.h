@@ -1,8 +1,8 @@
 // A software model of both Windows SMART drivers, holding up to four drives
 // filled from captures. It answers the driver seam exactly as the Windows 9x
-// SMARTVSD driver or the NT disk driver would, refuses what they refuse,
-// records every call, and can be told to fail any single step of the scan
-// at any position.
+// SMARTVSD driver or the NT disk driver would (the rules are those of
+// smart_driver_rules.h), refuses what they refuse, records every call, and
+// can be told to fail any single step of the scan at any position.
 #pragma once
 
 #include <cstdint>
@@ -11,10 +11,8 @@
 #include <vector>
 
 #include "capture/capture.h"
+#include "drive_backends/smart_driver_rules.h"
 #include "inventory/smart_driver.h"
-
-enum class ScanStep { kOpen, kVersion, kEnable, kIdentify, kReadData, kReadThresholds };
-enum { kScanStepCount = 6 };
 
 struct DriverCall {
     enum Kind { kOpen, kIoControl, kClose } kind;
@@ -31,7 +29,7 @@ struct DriverCall {
 };
 
 class EmulatedDriver : public SmartDriver {
-public:
+  public:
     explicit EmulatedDriver(uint32_t platformId = kPlatformWindowsNt);
 
     void SetPlatformId(uint32_t platformId) { platformId_ = platformId; }
@@ -56,32 +54,18 @@ public:
                   void* output, uint32_t outputLength, uint32_t* bytesReturned) override;
     int Close(DeviceHandle device) override;
 
-private:
-    struct Drive {
-        bool present = false;
-        bool packet = false;
-        DriveCapture data;
-        bool failing[kScanStepCount] = {};
-    };
+  private:
     struct OpenDevice {
-        int position;  // -1 for the Windows 9x driver, which serves all four
+        int position;  // kAllPositions for the Windows 9x driver
         uint32_t access;
     };
 
-    bool Fails(int position, ScanStep step) const;
-    bool AnyPresentFails(ScanStep step) const;
     bool Windows9x() const { return platformId_ == kPlatformWindows9x; }
-    DeviceHandle OpenDevice9x(const std::string& name);
     DeviceHandle OpenDeviceNt(const std::string& name, uint32_t access);
     DeviceHandle NewHandle(int position, uint32_t access);
-    int Version(const OpenDevice& device, void* output, uint32_t outputLength,
-                uint32_t* returned);
-    int DriveCommand(const OpenDevice& device, uint32_t code, const void* input,
-                     uint32_t inputLength, void* output, uint32_t outputLength,
-                     uint32_t* returned);
 
     uint32_t platformId_;
-    Drive drives_[4];
+    DriveBay bays_[kDriveBays];
     std::map<DeviceHandle, OpenDevice> handles_;
     uintptr_t nextHandle_ = 0x100;
     std::vector<DriverCall> calls_;

@@ -72,3 +72,19 @@ RawValueText FormatRawValue(const AttributeRecord& record, TextForm form) {
     std::snprintf(out.text, sizeof out.text, format, value);
     return out;
 }
+
+AttributeRowText FormatAttributeRow(const AttributeRecord& record, bool thresholdsKnown) {
+    AttributeRowText row;
+    std::snprintf(row.cells[0], kAttributeCellSize, "%X", AttributeId(record));
+    std::snprintf(row.cells[1], kAttributeCellSize, "%.*s",
+                  static_cast<int>(sizeof record.Description), record.Description);
+    std::snprintf(row.cells[2], kAttributeCellSize, "%s",
+                  FormatRawValue(record, TextForm::kList).text);
+    std::snprintf(row.cells[3], kAttributeCellSize, "%s",
+                  VerdictText(RecordVerdict(record, thresholdsKnown), TextForm::kList));
+    std::snprintf(row.cells[4], kAttributeCellSize, "%d", AttributeCurrent(record));
+    std::snprintf(row.cells[5], kAttributeCellSize, "%d", AttributeWorst(record));
+    std::snprintf(row.cells[6], kAttributeCellSize, "%s",
+                  FormatThreshold(record, thresholdsKnown).text);
+    return row;
+}

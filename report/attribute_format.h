@@ -35,8 +35,26 @@ struct ThresholdText {
 
 ThresholdText FormatThreshold(const AttributeRecord& record, bool thresholdsKnown);
 
+enum { kAttributeColumns = 7, kAttributeCellSize = sizeof(AttributeRecord::Description) + 1 };
+
+// The texts of one row of the window's SMART Attributes list, columns 0 to
+// 6: id, description, raw value, status, value, worst, threshold.
+struct AttributeRowText {
+    char cells[kAttributeColumns][kAttributeCellSize];
+};
+
+AttributeRowText FormatAttributeRow(const AttributeRecord& record, bool thresholdsKnown);
+
 // The fields of a record that the window and the file show.
-inline uint8_t AttributeId(const AttributeRecord& r) { return r.Attribute[0]; }
-inline uint8_t AttributeCurrent(const AttributeRecord& r) { return r.Attribute[3]; }
-inline uint8_t AttributeWorst(const AttributeRecord& r) { return r.Attribute[4]; }
-inline uint8_t AttributeThreshold(const AttributeRecord& r) { return r.Threshold[1]; }
+inline uint8_t AttributeId(const AttributeRecord& r) {
+    return r.Attribute[0];
+}
+inline uint8_t AttributeCurrent(const AttributeRecord& r) {
+    return r.Attribute[3];
+}
+inline uint8_t AttributeWorst(const AttributeRecord& r) {
+    return r.Attribute[4];
+}
+inline uint8_t AttributeThreshold(const AttributeRecord& r) {
+    return r.Threshold[1];
+}

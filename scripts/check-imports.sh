@@ -43,7 +43,9 @@ check_product() {
         if [ ! -f "$list" ]; then
             echo "$exe imports $function from $dll.dll, which has no $arch export list" >&2
             status=1
-        elif ! sed 's/[[:space:]]*#.*//' "$list" | grep -qxF "$function"; then
+        elif ! sed 's/[[:space:]]*#.*//' "$list" | grep -xF "$function" >/dev/null; then
+            # (grep -q would stop reading early and, under pipefail, sed's
+            # broken pipe would count as a missing function)
             echo "$exe imports $dll.dll!$function, which the oldest $arch Windows does not export" >&2
             status=1
         fi

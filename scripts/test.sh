@@ -45,5 +45,18 @@ cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake
 cmake --build build/win32 -j "$jobs"
 (cd build/win32 && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure)
 
+echo "== the product end to end on a SMART driver in Wine's kernel"
+xvfb-run -a -s "-screen 0 1024x768x24" \
+    python3 scripts/test-wine-driver.py "$PWD" build/native build/win64 build/win32
+
 scripts/check-imports.sh build/win64 build/win32
+
+echo "== Download packages (program, help file, README.TXT)"
+for build in build/win64 build/win32; do
+    (cd "$build" && rm -f vantrel-*.zip && cpack >/dev/null)
+    zip=$(ls "$build"/vantrel-*.zip)
+    files=$(cmake -E tar tf "$zip" | sed -n 's|^[^/]*/\([^/]\{1,\}\)$|\1|p' | LC_ALL=C sort | tr '\n' ' ')
+    [ "$files" = "README.TXT VANTREL.HLP vantrel.exe " ] || { echo "$zip holds: $files" >&2; exit 1; }
+    echo "$zip"
+done
 scripts/test-hardening.sh

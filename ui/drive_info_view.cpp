@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
-
 #include "report/attribute_format.h"
 #include "report/report_text.h"
 #include "resources/resource.h"
@@ -39,28 +37,17 @@ void ShowDriveInfo(HWND owner, const DriveInventory& inventory, int position) {
 
 int AddAttributeRow(HWND owner, const AttributeRecord& record, bool thresholdsKnown) {
     HWND list = GetDlgItem(owner, IDC_ATTR_LIST);
-    char id[8];
-    std::snprintf(id, sizeof id, "%X", AttributeId(record));
+    AttributeRowText text = FormatAttributeRow(record, thresholdsKnown);
     LVITEMA item;
     ZeroMemory(&item, sizeof item);
     item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
     item.iItem = 0;
     item.iSubItem = 0;
-    item.pszText = id;
+    item.pszText = text.cells[0];
     const int row =
         static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-
-    char description[sizeof record.Description + 1];
-    std::snprintf(description, sizeof description, "%.*s",
-                  static_cast<int>(sizeof record.Description), record.Description);
-    char number[8];
-    SetSubItem(list, row, 1, description);
-    SetSubItem(list, row, 2, FormatRawValue(record, TextForm::kList).text);
-    SetSubItem(list, row, 3, VerdictText(RecordVerdict(record, thresholdsKnown), TextForm::kList));
-    std::snprintf(number, sizeof number, "%d", AttributeCurrent(record));
-    SetSubItem(list, row, 4, number);
-    std::snprintf(number, sizeof number, "%d", AttributeWorst(record));
-    SetSubItem(list, row, 5, number);
-    SetSubItem(list, row, 6, FormatThreshold(record, thresholdsKnown).text);
+    for (int column = 1; column < kAttributeColumns; ++column) {
+        SetSubItem(list, row, column, text.cells[column]);
+    }
     return row;
 }

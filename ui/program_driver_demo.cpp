@@ -1,10 +1,13 @@
 // The demo program's machine: the sample drive captures built into the
-// executable, replayed on the emulated driver of the family the system
-// reports, so that the demo takes the same scan path as the product would.
-#include <string>
+// executable, answered by the rules every stand-in for the Windows SMART
+// drivers follows, as the driver of the family the system reports would
+// answer, so that the demo takes the same scan path as the product. Plain
+// records only: the emulated driver's call log and containers serve the
+// tests and would double the size of a program that ships.
+#include <cstring>
 
-#include "capture/capture.h"
-#include "drive_backends/emulated_driver.h"
+#include "capture/capture_sections.h"
+#include "drive_backends/smart_driver_rules.h"
 #include "drive_backends/windows_driver.h"
 #include "resources/resource.h"
 #include "ui/globals.h"
@@ -12,35 +15,104 @@
 
 namespace {
 
-void LoadSampleDrive(EmulatedDriver* driver, int position) {
-    HRSRC found = FindResourceA(g_hInstance, MAKEINTRESOURCEA(IDR_SAMPLE_DRIVE_0 + position),
-                                MAKEINTRESOURCEA(10));  // RT_RCDATA
-    if (!found) {
-        return;  // an empty position
+const char kSmartVxdName[] = "\\\\.\\SMARTVSD";
+const char kPhysicalDrivePrefix[] = "\\\\.\\PhysicalDrive";
+
+class SampleDrives : public SmartDriver {
+  public:
+    SampleDrives() : platformId_(WindowsPlatformId()) {
+        for (int position = 0; position < kDriveBays; ++position) {
+            Load(position);
+        }
     }
-    HGLOBAL loaded = LoadResource(g_hInstance, found);
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes) {
-        return;
+
+    uint32_t PlatformId() override { return platformId_; }
+
+    DeviceHandle Open(const char* name, uint32_t access, uint32_t, uint32_t) override {
+        int position;
+        if (platformId_ == kPlatformWindows9x) {
+            if (std::strcmp(name, kSmartVxdName) != 0 || !SmartVxdOpens(bays_)) {
+                return VANTREL_INVALID_DEVICE;
+            }
+            position = kAllPositions;
+        } else {
+            const size_t prefix = sizeof kPhysicalDrivePrefix - 1;
+            if (std::strncmp(name, kPhysicalDrivePrefix, prefix) != 0 ||
+                std::strlen(name) != prefix + 1) {
+                return VANTREL_INVALID_DEVICE;
+            }
+            position = name[prefix] - '0';
+            if (!PhysicalDriveOpens(bays_, position)) {
+                return VANTREL_INVALID_DEVICE;
+            }
+        }
+        for (int slot = 0; slot < kHandles; ++slot) {
+            if (!handles_[slot].open) {
+                handles_[slot] = OpenDevice{true, position, access};
+                return reinterpret_cast<DeviceHandle>(static_cast<intptr_t>(slot + 1));
+            }
+        }
+        return VANTREL_INVALID_DEVICE;
     }
-    DriveCapture capture;
-    std::string error;
-    if (ParseCapture(static_cast<const uint8_t*>(bytes), SizeofResource(g_hInstance, found),
-                     "sample drive", &capture, &error)) {
-        driver->InsertDrive(position, capture);
+
+    int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
+                  void* output, uint32_t outputLength, uint32_t* bytesReturned) override {
+        const OpenDevice* open = Find(device);
+        uint32_t returned = 0;
+        const int ok = open && AnswerIoControl(bays_, open->position, open->access, code, input,
+                                               inputLength, output, outputLength, &returned);
+        if (bytesReturned) {
+            *bytesReturned = returned;
+        }
+        return ok;
     }
-}
+
+    int Close(DeviceHandle device) override {
+        OpenDevice* open = Find(device);
+        if (!open) {
+            return 0;
+        }
+        open->open = false;
+        return 1;
+    }
+
+  private:
+    enum { kHandles = 8 };
+    struct OpenDevice {
+        bool open;
+        int position;  // kAllPositions for SMARTVSD
+        uint32_t access;
+    };
+
+    OpenDevice* Find(DeviceHandle device) {
+        const intptr_t slot = reinterpret_cast<intptr_t>(device) - 1;
+        return slot >= 0 && slot < kHandles && handles_[slot].open ? &handles_[slot] : nullptr;
+    }
+
+    void Load(int position) {
+        HRSRC found = FindResourceA(g_hInstance, MAKEINTRESOURCEA(IDR_SAMPLE_DRIVE_0 + position),
+                                    MAKEINTRESOURCEA(10));  // RT_RCDATA
+        if (!found) {
+            return;  // an empty position
+        }
+        HGLOBAL loaded = LoadResource(g_hInstance, found);
+        const void* bytes = loaded ? LockResource(loaded) : nullptr;
+        CaptureFault fault;
+        if (bytes && ReadCaptureSections(static_cast<const uint8_t*>(bytes),
+                                         SizeofResource(g_hInstance, found), &bays_[position].data,
+                                         &fault)) {
+            bays_[position].present = true;
+        }
+    }
+
+    uint32_t platformId_;
+    DriveBay bays_[kDriveBays];
+    OpenDevice handles_[kHandles] = {};
+};
 
 }  // namespace
 
 SmartDriver& ProgramDriver() {
-    static EmulatedDriver driver(WindowsPlatformId());
-    static bool loaded = false;
-    if (!loaded) {
-        loaded = true;
-        for (int position = 0; position < 4; ++position) {
-            LoadSampleDrive(&driver, position);
-        }
-    }
-    return driver;
+    static SampleDrives drives;
+    return drives;
 }

@@ -38,8 +38,8 @@ BOOL CALLBACK FindTopWindow(HWND window, LPARAM param) {
     return TRUE;
 }
 
-HWND WaitForWindow(DWORD processId, const char* caption) {
-    for (int tries = 0; tries < 300; ++tries) {
+HWND WaitForWindow(DWORD processId, const char* caption, int tries = 300) {
+    for (; tries > 0; --tries) {
         Search search = {processId, caption, NULL};
         EnumWindows(FindTopWindow, reinterpret_cast<LPARAM>(&search));
         if (search.found) {
@@ -225,6 +225,32 @@ TEST(ProgramTest, ProductComesUpOnWinesOwnDevices) {
         PostMessageA(product.window, WM_COMMAND, IDOK, 0);
         EXPECT_EQ(0u, WaitForExit(&product)) << version;
     }
+}
+
+// Help opens the viewer on the contents topic of the VANTREL.HLP that the
+// build put beside the program; the help system takes the request, so no
+// "Could not start" box.
+TEST(ProgramTest, HelpOpensTheViewerOnTheContentsTopic) {
+    Program demo;
+    ASSERT_TRUE(Start(VANTREL_DEMO_EXE, &demo));
+    PostMessageA(GetDlgItem(demo.window, 1007), BM_CLICK, 0, 0);
+    HWND viewer = NULL;
+    for (int tries = 0; tries < 300 && !viewer; ++tries) {
+        Sleep(50);
+        viewer = FindWindowA("MS_WINHELP", NULL);
+        viewer = viewer && IsWindowVisible(viewer) ? viewer : NULL;
+    }
+    ASSERT_TRUE(viewer != NULL) << "no help viewer came up";
+    wchar_t text[256] = L"";
+    SendMessageW(GetDlgItem(viewer, 0x701), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+    EXPECT_EQ(0, wcsncmp(L"Vantrel Help\r", text, 13)) << "the viewer shows another topic";
+    // Once the program reads its messages again, a refused request would
+    // have put its box up.
+    SendMessageA(demo.window, WM_NULL, 0, 0);
+    EXPECT_EQ(NULL, WaitForWindow(demo.process.dwProcessId, "Error", 1));
+    PostMessageA(viewer, WM_CLOSE, 0, 0);
+    PostMessageA(demo.window, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(0u, WaitForExit(&demo));
 }
 
 }  // namespace

@@ -7,13 +7,15 @@
 #include "capture/capture_recorder.h"
 #include "inventory/drive_inventory.h"
 #include "drive_backends/emulated_driver.h"
+#include "report/attribute_format.h"
 #include "report/export_writer.h"
+#include "report/report_text.h"
 #include "tools/vantrel-report/output_files.h"
 
 namespace {
 
 const char kUsage[] =
-    "Usage: vantrel-report [--list] [--win9x] [--output FILE] [--save DIR]\n"
+    "Usage: vantrel-report [--list | --window] [--win9x] [--output FILE] [--save DIR]\n"
     "                      [CAPTURE|- ...]\n"
     "       vantrel-report --help | --version\n"
     "\n"
@@ -26,6 +28,9 @@ const char kUsage[] =
     "                 0, 1, 2 or 3, in order; \"-\" leaves a position empty.\n"
     "                 Without any, this machine's drives are read.\n"
     "  --list         print the drive list's names instead, one per line\n"
+    "  --window       print what the window shows after Get Info instead: the\n"
+    "                 Drive Information text, then each attribute row's cells\n"
+    "                 separated by TABs\n"
     "  --win9x        scan as the Windows 9x family does (default: NT family)\n"
     "  --output FILE  write to FILE instead of standard output; FILE is replaced\n"
     "                 only once the whole report is written\n"
@@ -41,6 +46,7 @@ enum { kMaxCopies = 999 };
 
 struct Options {
     bool list = false;
+    bool window = false;
     bool win9x = false;
     bool help = false;
     bool version = false;
@@ -61,6 +67,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
             onlyOperands = true;
         } else if (arg == "--list") {
             options->list = true;
+        } else if (arg == "--window") {
+            options->window = true;
         } else if (arg == "--win9x") {
             options->win9x = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -94,6 +102,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
     }
     if (options->captures.size() > kDrivePositions) {
         *error = "at most 4 captures (drive positions 0 to 3)";
+        return false;
+    }
+    if (options->list && options->window) {
+        *error = "--list and --window exclude each other";
         return false;
     }
     if (options->hasOutput && options->output.empty()) {
@@ -131,12 +143,33 @@ std::vector<NamedDrive> ListDrives(const DriveInventory& inventory) {
     return drives;
 }
 
-bool WriteAll(const DriveInventory& inventory, const std::vector<NamedDrive>& drives, bool list,
-              FILE* stream) {
+// The window after Get Info on the drive, its list rows in the order shown.
+bool WriteDriveWindow(const DriveInventory& inventory, int position, FILE* stream) {
+    DriveReportText report;
+    BuildDriveReportText(inventory, position, ReportVariant::kWindow, &report);
+    bool ok = std::fputs(report.text, stream) >= 0;
+    const bool thresholdsKnown = inventory.ThresholdsKnown(position);
+    for (int index = 0; index < inventory.GetAttributeCount(position); ++index) {
+        AttributeRecord record;
+        if (inventory.GetAttribute(position, index, &record)) {
+            const AttributeRowText row = FormatAttributeRow(record, thresholdsKnown);
+            for (int column = 0; column < kAttributeColumns; ++column) {
+                ok = std::fprintf(stream, column ? "\t%s" : "%s", row.cells[column]) >= 0 && ok;
+            }
+            ok = std::fputs("\r\n", stream) >= 0 && ok;
+        }
+    }
+    return ok;
+}
+
+bool WriteAll(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
+              const Options& options, FILE* stream) {
     bool ok = true;
     for (const NamedDrive& drive : drives) {
-        if (list) {
+        if (options.list) {
             ok = std::fprintf(stream, "%s\n", drive.name) >= 0 && ok;
+        } else if (options.window) {
+            ok = WriteDriveWindow(inventory, drive.position, stream) && ok;
         } else {
             ok = WriteDriveExport(inventory, drive.position, stream) && ok;
         }
@@ -236,8 +269,8 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
             return kExitNoDrive;
         }
     } else {
-        std::unique_ptr<EmulatedDriver> emulated(new EmulatedDriver(
-            options.win9x ? kPlatformWindows9x : kPlatformWindowsNt));
+        std::unique_ptr<EmulatedDriver> emulated(
+            new EmulatedDriver(options.win9x ? kPlatformWindows9x : kPlatformWindowsNt));
         for (size_t position = 0; position < options.captures.size(); ++position) {
             if (options.captures[position] == "-") {
                 continue;
@@ -271,7 +304,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     }
 
     if (!options.hasOutput) {
-        if (!WriteAll(*inventory, drives, options.list, out)) {
+        if (!WriteAll(*inventory, drives, options, out)) {
             std::fprintf(err, "vantrel-report: standard output: write error\n");
             return kExitUsage;
         }
@@ -279,7 +312,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     }
     if (IsDeviceOrPipe(options.output)) {
         FILE* device = std::fopen(options.output.c_str(), "wb");
-        bool ok = device && WriteAll(*inventory, drives, options.list, device);
+        bool ok = device && WriteAll(*inventory, drives, options, device);
         ok = device && std::fclose(device) == 0 && ok;
         if (!ok) {
             std::fprintf(err, "vantrel-report: %s: write error\n", options.output.c_str());
@@ -296,7 +329,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
                      std::strerror(errno));
         return kExitUsage;
     }
-    bool ok = WriteAll(*inventory, drives, options.list, stream);
+    bool ok = WriteAll(*inventory, drives, options, stream);
     ok = std::fclose(stream) == 0 && ok;
     if (!ok) {
         std::remove(temporary.c_str());

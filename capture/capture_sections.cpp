@@ -1,0 +1,83 @@
+#include "capture/capture_sections.h"
+
+#include <string.h>
+
+namespace {
+
+struct Section {
+    char tag[5];
+    uint32_t length;
+    bool DriveCapture::*present;
+    size_t payload;  // offset of the payload inside DriveCapture
+};
+
+const Section kSections[] = {
+    {"IDFY", 512, &DriveCapture::hasIdentify, offsetof(DriveCapture, identify)},
+    {"SMST", 4, &DriveCapture::hasStatus, offsetof(DriveCapture, status)},
+    {"SMDT", 512, &DriveCapture::hasSmartData, offsetof(DriveCapture, smartData)},
+    {"SMTH", 512, &DriveCapture::hasThresholds, offsetof(DriveCapture, thresholds)},
+};
+
+bool Fail(CaptureFault* fault, CaptureFault::Kind kind, size_t offset, const uint8_t* tag = nullptr,
+          uint32_t length = 0) {
+    fault->kind = kind;
+    fault->offset = offset;
+    if (tag) {
+        memcpy(fault->tag, tag, sizeof fault->tag);
+    }
+    fault->length = length;
+    return false;
+}
+
+}  // namespace
+
+bool ReadCaptureSections(const uint8_t* data, size_t size, DriveCapture* capture,
+                         CaptureFault* fault) {
+    *capture = DriveCapture();
+    *fault = CaptureFault();
+    if (size == 0) {
+        return Fail(fault, CaptureFault::kEmpty, 0);
+    }
+    if (size > kMaxCaptureSize) {
+        return Fail(fault, CaptureFault::kTooLarge, kMaxCaptureSize);
+    }
+    size_t offset = 0;
+    while (offset < size) {
+        if (size - offset < 8) {
+            return Fail(fault, CaptureFault::kTruncatedHeader, offset);
+        }
+        const uint8_t* tag = data + offset;
+        const uint32_t length = (static_cast<uint32_t>(data[offset + 4]) << 24) |
+                                (static_cast<uint32_t>(data[offset + 5]) << 16) |
+                                (static_cast<uint32_t>(data[offset + 6]) << 8) | data[offset + 7];
+        const size_t payloadOffset = offset + 8;
+        const size_t left = size - payloadOffset;
+        const Section* known = nullptr;
+        for (const Section& section : kSections) {
+            if (memcmp(tag, section.tag, 4) == 0) {
+                known = &section;
+            }
+        }
+        if (known && capture->*known->present) {
+            return Fail(fault, CaptureFault::kSectionTwice, offset, tag, length);
+        }
+        if (known && length != known->length) {
+            fault->expected = known->length;
+            return Fail(fault, CaptureFault::kWrongLength, offset + 4, tag, length);
+        }
+        if (length > left) {
+            fault->left = left;
+            return Fail(fault, CaptureFault::kTruncatedPayload, offset + 4, tag, length);
+        }
+        if (known) {
+            memcpy(reinterpret_cast<uint8_t*>(capture) + known->payload, data + payloadOffset,
+                   length);
+            capture->*known->present = true;
+        }
+        offset = payloadOffset + length;
+    }
+    if (!capture->hasIdentify) {
+        return Fail(fault, CaptureFault::kNoIdentify, size);
+    }
+    return true;
+}

@@ -1,0 +1,43 @@
+// The capture format itself, read without the standard library's strings,
+// containers or exceptions, so that a kernel-mode driver can read the same
+// files as the tools do.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+struct DriveCapture {
+    bool hasIdentify = false;
+    uint8_t identify[512] = {};  // IDFY: the raw IDENTIFY DEVICE reply
+    bool hasStatus = false;
+    uint8_t status[4] = {};  // SMST: SMART RETURN STATUS
+    bool hasSmartData = false;
+    uint8_t smartData[512] = {};  // SMDT: SMART READ DATA
+    bool hasThresholds = false;
+    uint8_t thresholds[512] = {};  // SMTH: SMART READ ATTRIBUTE THRESHOLDS
+};
+
+enum : size_t { kMaxCaptureSize = 64 * 1024 };
+
+// What is wrong with a capture, and where.
+struct CaptureFault {
+    enum Kind {
+        kEmpty,
+        kTooLarge,
+        kTruncatedHeader,
+        kSectionTwice,
+        kWrongLength,
+        kTruncatedPayload,
+        kNoIdentify,
+    } kind = kEmpty;
+    size_t offset = 0;
+    uint8_t tag[4] = {};    // the section concerned
+    uint32_t length = 0;    // its length field
+    uint32_t expected = 0;  // kWrongLength: the length of that section
+    size_t left = 0;        // kTruncatedPayload: bytes after the header
+};
+
+// Fills *capture from a capture held in memory; unknown sections are
+// skipped. On failure returns false and describes the first fault found.
+bool ReadCaptureSections(const uint8_t* data, size_t size, DriveCapture* capture,
+                         CaptureFault* fault);

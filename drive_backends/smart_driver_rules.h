@@ -1,0 +1,36 @@
+// How the Windows SMART drivers answer, written once for every stand-in:
+// the emulated driver in user space and the test driver in Wine's kernel.
+// Plain records and functions only (no standard library containers, strings
+// or exceptions), so that it also builds freestanding for kernel mode.
+#pragma once
+
+#include <stdint.h>
+
+#include "capture/capture_sections.h"
+#include "inventory/smart_driver.h"
+
+enum class ScanStep { kOpen, kVersion, kEnable, kIdentify, kReadData, kReadThresholds };
+enum { kScanStepCount = 6, kDriveBays = 4 };
+
+// One drive position as the driver sees it.
+struct DriveBay {
+    bool present = false;
+    bool packet = false;  // answers IDENTIFY PACKET DEVICE only
+    DriveCapture data;
+    bool failing[kScanStepCount] = {};
+};
+
+// The device a handle was opened on: the Windows 9x driver's one device
+// serves all four positions, an NT physical drive only its own.
+enum { kAllPositions = -1 };
+
+// Whether \\.\SMARTVSD opens, and \\.\PhysicalDriveN for a position.
+bool SmartVxdOpens(const DriveBay bays[kDriveBays]);
+bool PhysicalDriveOpens(const DriveBay bays[kDriveBays], int position);
+
+// One DeviceIoControl on a device opened with the given access. Returns the
+// success flag and, on success only, sets *returned; everything but the
+// three SMART I/O controls fails.
+int AnswerIoControl(const DriveBay bays[kDriveBays], int devicePosition, uint32_t access,
+                    uint32_t code, const void* input, uint32_t inputLength, void* output,
+                    uint32_t outputLength, uint32_t* returned);
