@@ -43,7 +43,8 @@ HWND WaitFor(const char* caption, const char* otherCaption, DWORD limitMs) {
             g_joined = desktop && SetThreadDesktop(desktop);
         }
         if (!g_desktop || g_joined) {
-            for (const char* name : {caption, otherCaption}) {
+            const char* names[] = {caption, otherCaption};
+            for (const char* name : names) {
                 HWND window = name ? FindWindowA(NULL, name) : NULL;
                 if (window && IsWindowVisible(window)) {
                     return window;
