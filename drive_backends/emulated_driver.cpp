@@ -2,13 +2,6 @@
 
 #include <cstring>
 
-namespace {
-
-const char kSmartVxdName[] = "\\\\.\\SMARTVSD";
-const char kPhysicalDrivePrefix[] = "\\\\.\\PhysicalDrive";
-
-}  // namespace
-
 EmulatedDriver::EmulatedDriver(uint32_t platformId) : platformId_(platformId) {}
 
 void EmulatedDriver::InsertDrive(int position, const DriveCapture& capture) {
@@ -46,18 +39,6 @@ DeviceHandle EmulatedDriver::NewHandle(int position, uint32_t access) {
     return handle;
 }
 
-DeviceHandle EmulatedDriver::OpenDeviceNt(const std::string& name, uint32_t access) {
-    const size_t prefix = sizeof kPhysicalDrivePrefix - 1;
-    if (name.size() != prefix + 1 || name.compare(0, prefix, kPhysicalDrivePrefix) != 0) {
-        return VANTREL_INVALID_DEVICE;
-    }
-    const int position = name[prefix] - '0';
-    if (!PhysicalDriveOpens(bays_, position)) {
-        return VANTREL_INVALID_DEVICE;
-    }
-    return NewHandle(position, access);
-}
-
 DeviceHandle EmulatedDriver::Open(const char* name, uint32_t access, uint32_t shareMode,
                                   uint32_t disposition) {
     DriverCall call;
@@ -66,13 +47,8 @@ DeviceHandle EmulatedDriver::Open(const char* name, uint32_t access, uint32_t sh
     call.access = access;
     call.shareMode = shareMode;
     call.disposition = disposition;
-    if (!Windows9x()) {
-        call.handle = OpenDeviceNt(call.name, access);
-    } else if (call.name == kSmartVxdName && SmartVxdOpens(bays_)) {
-        call.handle = NewHandle(kAllPositions, access);
-    } else {
-        call.handle = VANTREL_INVALID_DEVICE;
-    }
+    const int device = OpenedDevice(bays_, Windows9x(), call.name.c_str());
+    call.handle = device == kNoDevice ? VANTREL_INVALID_DEVICE : NewHandle(device, access);
     call.result = call.handle != VANTREL_INVALID_DEVICE;
     calls_.push_back(call);
     return call.handle;

@@ -61,7 +61,6 @@ class EmulatedDriver : public SmartDriver {
     };
 
     bool Windows9x() const { return platformId_ == kPlatformWindows9x; }
-    DeviceHandle OpenDeviceNt(const std::string& name, uint32_t access);
     DeviceHandle NewHandle(int position, uint32_t access);
 
     uint32_t platformId_;

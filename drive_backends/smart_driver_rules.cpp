@@ -152,6 +152,22 @@ bool PhysicalDriveOpens(const DriveBay bays[kDriveBays], int position) {
            !Fails(bays, position, ScanStep::kOpen);
 }
 
+int OpenedDevice(const DriveBay bays[kDriveBays], bool windows9x, const char* name) {
+    static const char kSmartVxdName[] = "\\\\.\\SMARTVSD";
+    static const char kPhysicalDrivePrefix[] = "\\\\.\\PhysicalDrive";
+    if (windows9x) {
+        const bool opens = strcmp(name, kSmartVxdName) == 0 && SmartVxdOpens(bays);
+        return opens ? static_cast<int>(kAllPositions) : static_cast<int>(kNoDevice);
+    }
+    const size_t prefix = sizeof kPhysicalDrivePrefix - 1;
+    if (strncmp(name, kPhysicalDrivePrefix, prefix) != 0 || name[prefix] == '\0' ||
+        name[prefix + 1] != '\0') {
+        return kNoDevice;
+    }
+    const int position = name[prefix] - '0';
+    return PhysicalDriveOpens(bays, position) ? position : kNoDevice;
+}
+
 int AnswerIoControl(const DriveBay bays[kDriveBays], int devicePosition, uint32_t access,
                     uint32_t code, const void* input, uint32_t inputLength, void* output,
                     uint32_t outputLength, uint32_t* returned) {

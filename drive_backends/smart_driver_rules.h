@@ -28,6 +28,13 @@ enum { kAllPositions = -1 };
 bool SmartVxdOpens(const DriveBay bays[kDriveBays]);
 bool PhysicalDriveOpens(const DriveBay bays[kDriveBays], int position);
 
+// The device that CreateFileA of a name opens on the given family:
+// kAllPositions for \\.\SMARTVSD on Windows 9x, the position for
+// \\.\PhysicalDrive0 to 3 on the NT family; kNoDevice for any other name,
+// and for a device that does not open.
+enum { kNoDevice = -2 };
+int OpenedDevice(const DriveBay bays[kDriveBays], bool windows9x, const char* name);
+
 // One DeviceIoControl on a device opened with the given access. Returns the
 // success flag and, on success only, sets *returned; everything but the
 // three SMART I/O controls fails.

@@ -4,8 +4,6 @@
 // answer, so that the demo takes the same scan path as the product. Plain
 // records only: the emulated driver's call log and containers serve the
 // tests and would double the size of a program that ships.
-#include <cstring>
-
 #include "capture/capture_sections.h"
 #include "drive_backends/smart_driver_rules.h"
 #include "drive_backends/windows_driver.h"
@@ -14,9 +12,6 @@
 #include "ui/program_driver.h"
 
 namespace {
-
-const char kSmartVxdName[] = "\\\\.\\SMARTVSD";
-const char kPhysicalDrivePrefix[] = "\\\\.\\PhysicalDrive";
 
 class SampleDrives : public SmartDriver {
   public:
@@ -29,22 +24,9 @@ class SampleDrives : public SmartDriver {
     uint32_t PlatformId() override { return platformId_; }
 
     DeviceHandle Open(const char* name, uint32_t access, uint32_t, uint32_t) override {
-        int position;
-        if (platformId_ == kPlatformWindows9x) {
-            if (std::strcmp(name, kSmartVxdName) != 0 || !SmartVxdOpens(bays_)) {
-                return VANTREL_INVALID_DEVICE;
-            }
-            position = kAllPositions;
-        } else {
-            const size_t prefix = sizeof kPhysicalDrivePrefix - 1;
-            if (std::strncmp(name, kPhysicalDrivePrefix, prefix) != 0 ||
-                std::strlen(name) != prefix + 1) {
-                return VANTREL_INVALID_DEVICE;
-            }
-            position = name[prefix] - '0';
-            if (!PhysicalDriveOpens(bays_, position)) {
-                return VANTREL_INVALID_DEVICE;
-            }
+        const int position = OpenedDevice(bays_, platformId_ == kPlatformWindows9x, name);
+        if (position == kNoDevice) {
+            return VANTREL_INVALID_DEVICE;
         }
         for (int slot = 0; slot < kHandles; ++slot) {
             if (!handles_[slot].open) {
