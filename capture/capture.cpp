@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -98,15 +99,16 @@ bool ReadCaptureFile(const std::string& path, DriveCapture* capture, std::string
     if (!file) {
         return Fail(error, path, 0, std::string("cannot open: ") + std::strerror(errno));
     }
-    // Read one byte past the limit so an oversized file is told apart.
-    std::vector<uint8_t> data(kMaxCaptureSize + 1);
-    const size_t size = std::fread(data.data(), 1, data.size(), file);
+    // Read one byte past the limit so an oversized file is told apart. Only
+    // the bytes read are looked at, so the buffer needs no zero fill.
+    std::unique_ptr<uint8_t[]> data(new uint8_t[kMaxCaptureSize + 1]);
+    const size_t size = std::fread(data.get(), 1, kMaxCaptureSize + 1, file);
     const bool readError = std::ferror(file) != 0;
     std::fclose(file);
     if (readError) {
         return Fail(error, path, size, "read error");
     }
-    return ParseCapture(data.data(), size, path, capture, error);
+    return ParseCapture(data.get(), size, path, capture, error);
 }
 
 std::vector<uint8_t> SerializeCapture(const DriveCapture& capture) {
