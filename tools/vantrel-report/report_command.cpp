@@ -11,116 +11,14 @@
 #include "report/export_writer.h"
 #include "report/report_text.h"
 #include "tools/vantrel-report/output_files.h"
+#include "tools/vantrel-report/report_options.h"
 
 namespace {
 
-const char kUsage[] =
-    "Usage: vantrel-report [--list | --window] [--win9x] [--output FILE] [--save DIR]\n"
-    "                      [CAPTURE|- ...]\n"
-    "       vantrel-report --help | --version\n"
-    "\n"
-    "Writes the Export results report of every drive, as the Vantrel window\n"
-    "would save it, one after another.\n"
-    "Each attribute's verdict is OK, WARNING or FAIL; UNKNOWN, with the\n"
-    "threshold shown as -, when the drive's thresholds could not be read.\n"
-    "\n"
-    "  CAPTURE        a drive capture (skdump --save format) for drive position\n"
-    "                 0, 1, 2 or 3, in order; \"-\" leaves a position empty.\n"
-    "                 Without any, this machine's drives are read.\n"
-    "  --list         print the drive list's names instead, one per line\n"
-    "  --window       print what the window shows after Get Info instead: the\n"
-    "                 Drive Information text, then each attribute row's cells\n"
-    "                 separated by TABs\n"
-    "  --win9x        scan as the Windows 9x family does (default: NT family)\n"
-    "  --output FILE  write to FILE instead of standard output; FILE is replaced\n"
-    "                 only once the whole report is written\n"
-    "  --save DIR     also save each listed drive's capture in DIR (an existing\n"
-    "                 folder), as MODEL--FIRMWARE.smart; a name already taken\n"
-    "                 is never replaced: MODEL--FIRMWARE.2.smart (.3, ...) then\n"
-    "  --help         show this help\n"
-    "  --version      show the version\n";
-
-const char kVersion[] = "Vantrel V1.0 Build: 1002";
-
 enum { kMaxCopies = 999 };
 
-struct Options {
-    bool list = false;
-    bool window = false;
-    bool win9x = false;
-    bool help = false;
-    bool version = false;
-    bool hasOutput = false;
-    std::string output;
-    bool hasSave = false;
-    std::string saveDir;
-    std::vector<std::string> captures;
-};
-
-bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
-    bool onlyOperands = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (onlyOperands || arg == "-" || arg.empty() || arg[0] != '-') {
-            options->captures.push_back(arg);
-        } else if (arg == "--") {
-            onlyOperands = true;
-        } else if (arg == "--list") {
-            options->list = true;
-        } else if (arg == "--window") {
-            options->window = true;
-        } else if (arg == "--win9x") {
-            options->win9x = true;
-        } else if (arg == "--help" || arg == "-h") {
-            options->help = true;
-        } else if (arg == "--version") {
-            options->version = true;
-        } else if (arg == "--output" || arg == "-o") {
-            if (i + 1 >= args.size()) {
-                *error = arg + " needs a file name";
-                return false;
-            }
-            options->hasOutput = true;
-            options->output = args[++i];
-        } else if (arg.compare(0, 9, "--output=") == 0) {
-            options->hasOutput = true;
-            options->output = arg.substr(9);
-        } else if (arg == "--save") {
-            if (i + 1 >= args.size()) {
-                *error = arg + " needs a folder";
-                return false;
-            }
-            options->hasSave = true;
-            options->saveDir = args[++i];
-        } else if (arg.compare(0, 7, "--save=") == 0) {
-            options->hasSave = true;
-            options->saveDir = arg.substr(7);
-        } else {
-            *error = "unknown option " + arg;
-            return false;
-        }
-    }
-    if (options->captures.size() > kDrivePositions) {
-        *error = "at most 4 captures (drive positions 0 to 3)";
-        return false;
-    }
-    if (options->list && options->window) {
-        *error = "--list and --window exclude each other";
-        return false;
-    }
-    if (options->hasOutput && options->output.empty()) {
-        *error = "--output needs a file name";
-        return false;
-    }
-    if (options->hasSave && options->saveDir.empty()) {
-        *error = "--save needs a folder";
-        return false;
-    }
-    return true;
-}
-
 int Usage(FILE* err, const std::string& problem) {
-    std::fprintf(err, "vantrel-report: %s\n%s", problem.c_str(), kUsage);
+    std::fprintf(err, "vantrel-report: %s\n%s", problem.c_str(), kReportUsage);
     return kExitUsage;
 }
 
@@ -163,15 +61,19 @@ bool WriteDriveWindow(const DriveInventory& inventory, int position, FILE* strea
 }
 
 bool WriteAll(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
-              const Options& options, FILE* stream) {
+              const ReportOptions& options, FILE* stream) {
     bool ok = true;
     for (const NamedDrive& drive : drives) {
-        if (options.list) {
-            ok = std::fprintf(stream, "%s\n", drive.name) >= 0 && ok;
-        } else if (options.window) {
-            ok = WriteDriveWindow(inventory, drive.position, stream) && ok;
-        } else {
-            ok = WriteDriveExport(inventory, drive.position, stream) && ok;
+        switch (options.mode) {
+            case ReportMode::kList:
+                ok = std::fprintf(stream, "%s\n", drive.name) >= 0 && ok;
+                break;
+            case ReportMode::kWindow:
+                ok = WriteDriveWindow(inventory, drive.position, stream) && ok;
+                break;
+            default:
+                ok = WriteDriveExport(inventory, drive.position, stream) && ok;
+                break;
         }
     }
     return std::fflush(stream) == 0 && ok;
@@ -244,18 +146,22 @@ bool SaveCaptures(const DriveInventory& inventory, const std::vector<NamedDrive>
 
 int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
                      RealDriverFactory realDriver) {
-    Options options;
+    ReportOptions options;
     std::string error;
-    if (!ParseOptions(args, &options, &error)) {
+    if (!ParseReportOptions(args, &options, &error)) {
         return Usage(err, error);
     }
     if (options.help) {
-        std::fputs(kUsage, out);
+        std::fputs(kReportUsage, out);
         return kExitReported;
     }
     if (options.version) {
-        std::fprintf(out, "%s\n", kVersion);
+        std::fprintf(out, "%s\n", kReportVersion);
         return kExitReported;
+    }
+    if (options.mode != ReportMode::kExport && options.mode != ReportMode::kList &&
+        options.mode != ReportMode::kWindow) {
+        return Usage(err, "this output is not built yet");
     }
 
     // Every capture is read before anything is written, so a bad one leaves
@@ -299,16 +205,17 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         return kExitNoDrive;
     }
 
-    if (options.hasSave && !SaveCaptures(*inventory, drives, recorder, options.saveDir, err)) {
-        return kExitUsage;
-    }
+    // A capture that could not be saved does not cost the user the report.
+    const bool saved =
+        !options.hasSave || SaveCaptures(*inventory, drives, recorder, options.saveDir, err);
+    const int done = saved ? kExitReported : kExitWriteFailed;
 
     if (!options.hasOutput) {
         if (!WriteAll(*inventory, drives, options, out)) {
             std::fprintf(err, "vantrel-report: standard output: write error\n");
-            return kExitUsage;
+            return kExitWriteFailed;
         }
-        return kExitReported;
+        return done;
     }
     if (IsDeviceOrPipe(options.output)) {
         FILE* device = std::fopen(options.output.c_str(), "wb");
@@ -316,9 +223,9 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         ok = device && std::fclose(device) == 0 && ok;
         if (!ok) {
             std::fprintf(err, "vantrel-report: %s: write error\n", options.output.c_str());
-            return kExitUsage;
+            return kExitWriteFailed;
         }
-        return kExitReported;
+        return done;
     }
     // The report goes to a new file beside FILE and takes its place only
     // when it is whole: a failed write leaves the old FILE as it was.
@@ -327,19 +234,19 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     if (!stream) {
         std::fprintf(err, "vantrel-report: %s: cannot create: %s\n", temporary.c_str(),
                      std::strerror(errno));
-        return kExitUsage;
+        return kExitWriteFailed;
     }
     bool ok = WriteAll(*inventory, drives, options, stream);
     ok = std::fclose(stream) == 0 && ok;
     if (!ok) {
         std::remove(temporary.c_str());
         std::fprintf(err, "vantrel-report: %s: write error\n", options.output.c_str());
-        return kExitUsage;
+        return kExitWriteFailed;
     }
     if (!MoveIntoPlace(temporary, options.output)) {
         std::remove(temporary.c_str());
         std::fprintf(err, "vantrel-report: %s: cannot replace it\n", options.output.c_str());
-        return kExitUsage;
+        return kExitWriteFailed;
     }
-    return kExitReported;
+    return done;
 }

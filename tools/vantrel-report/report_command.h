@@ -10,7 +10,15 @@
 
 #include "inventory/smart_driver.h"
 
-enum { kExitReported = 0, kExitNoDrive = 1, kExitUsage = 2 };
+// When several apply, the first of usage (2), write failure (4), health
+// alert (3) and no drive (1) is the one returned.
+enum {
+    kExitReported = 0,
+    kExitNoDrive = 1,
+    kExitUsage = 2,
+    kExitHealthAlert = 3,
+    kExitWriteFailed = 4,
+};
 
 // Supplies the machine's own driver when no capture is given; null with a
 // reason where there is none.

@@ -1,0 +1,184 @@
+#include "tools/vantrel-report/report_options.h"
+
+#include "inventory/drive_inventory.h"
+
+const char kReportUsage[] =
+    "Usage: vantrel-report [--list | --window | --health | --json | --prometheus]\n"
+    "                      [--win9x] [--output FILE] [--save DIR] [CAPTURE|- ...]\n"
+    "       vantrel-report --compare OLD [NEW] [--win9x] [--output FILE]\n"
+    "       vantrel-report --help | --version\n"
+    "\n"
+    "Writes the Export results report of every drive, as the Vantrel window\n"
+    "would save it, one after another.\n"
+    "Each attribute's verdict is OK, WARNING or FAIL; UNKNOWN, with the\n"
+    "threshold shown as -, when the drive's thresholds could not be read.\n"
+    "\n"
+    "  CAPTURE        a drive capture (skdump --save format) for drive position\n"
+    "                 0, 1, 2 or 3, in order; \"-\" leaves a position empty.\n"
+    "                 Without any, this machine's drives are read.\n"
+    "  --list         print the drive list's names instead, one per line\n"
+    "  --window       print what the window shows after Get Info instead: the\n"
+    "                 Drive Information text, then each attribute row's cells\n"
+    "                 separated by TABs\n"
+    "  --health       print each drive's health verdict instead: GOOD, CAUTION,\n"
+    "                 BAD or UNKNOWN, with its reasons\n"
+    "  --json         print one JSON document of all drives instead\n"
+    "  --prometheus   print Prometheus metrics of all drives instead\n"
+    "  --compare OLD  print what changed since the capture OLD: against the\n"
+    "                 capture NEW, or else the live drive of the same model\n"
+    "                 and serial number\n"
+    "  --win9x        scan as the Windows 9x family does (default: NT family)\n"
+    "  --output FILE  write to FILE instead of standard output; FILE is replaced\n"
+    "                 only once the whole report is written\n"
+    "  --save DIR     also save each listed drive's capture in DIR (an existing\n"
+    "                 folder), as MODEL--FIRMWARE.smart; a name already taken\n"
+    "                 is never replaced: MODEL--FIRMWARE.2.smart (.3, ...) then\n"
+    "  --help         show this help\n"
+    "  --version      show the version\n"
+    "\n"
+    "Exit status: 0 done; 1 no drive; 2 usage error or unreadable capture;\n"
+    "3 a drive's health is CAUTION or BAD (--health, --compare); 4 a write\n"
+    "failed.\n";
+
+const char kReportVersion[] = "Vantrel V1.0 Build: 1002";
+
+namespace {
+
+struct ModeOption {
+    const char* name;
+    ReportMode mode;
+};
+
+const ModeOption kModeOptions[] = {
+    {"--list", ReportMode::kList},
+    {"--window", ReportMode::kWindow},
+    {"--health", ReportMode::kHealth},
+    {"--json", ReportMode::kJson},
+    {"--prometheus", ReportMode::kPrometheus},
+};
+
+// The option that chose the mode, for messages.
+const char* ModeName(ReportMode mode) {
+    for (const ModeOption& option : kModeOptions) {
+        if (option.mode == mode) {
+            return option.name;
+        }
+    }
+    return "--compare";
+}
+
+bool SetMode(ReportMode mode, ReportOptions* options, std::string* error) {
+    if (options->mode != ReportMode::kExport && options->mode != mode) {
+        *error =
+            std::string(ModeName(options->mode)) + " and " + ModeName(mode) + " exclude each other";
+        return false;
+    }
+    options->mode = mode;
+    return true;
+}
+
+// An option's value, given as "--name VALUE" or "--name=VALUE".
+bool TakeValue(const std::vector<std::string>& args, size_t* i, const std::string& name,
+               const char* what, std::string* value, bool* matched, std::string* error) {
+    const std::string& arg = args[*i];
+    *matched = false;
+    if (arg == name) {
+        *matched = true;
+        if (*i + 1 >= args.size()) {
+            *error = arg + " needs " + what;
+            return false;
+        }
+        *value = args[++*i];
+    } else if (arg.compare(0, name.size() + 1, name + "=") == 0) {
+        *matched = true;
+        *value = arg.substr(name.size() + 1);
+    }
+    if (*matched && value->empty()) {
+        *error = name + " needs " + what;
+        return false;
+    }
+    return true;
+}
+
+bool ParseOne(const std::vector<std::string>& args, size_t* i, ReportOptions* options,
+              std::string* error) {
+    const std::string& arg = args[*i];
+    for (const ModeOption& option : kModeOptions) {
+        if (arg == option.name) {
+            return SetMode(option.mode, options, error);
+        }
+    }
+    if (arg == "--win9x") {
+        options->win9x = true;
+        return true;
+    }
+    if (arg == "--help" || arg == "-h") {
+        options->help = true;
+        return true;
+    }
+    if (arg == "--version") {
+        options->version = true;
+        return true;
+    }
+    bool matched = false;
+    if (arg == "-o" &&
+        !TakeValue(args, i, "-o", "a file name", &options->output, &matched, error)) {
+        return false;
+    }
+    if (!matched &&
+        !TakeValue(args, i, "--output", "a file name", &options->output, &matched, error)) {
+        return false;
+    }
+    if (matched) {
+        options->hasOutput = true;
+        return true;
+    }
+    if (!TakeValue(args, i, "--save", "a folder", &options->saveDir, &matched, error)) {
+        return false;
+    }
+    if (matched) {
+        options->hasSave = true;
+        return true;
+    }
+    if (!TakeValue(args, i, "--compare", "a capture", &options->compareOld, &matched, error)) {
+        return false;
+    }
+    if (matched) {
+        return SetMode(ReportMode::kCompare, options, error);
+    }
+    *error = "unknown option " + arg;
+    return false;
+}
+
+}  // namespace
+
+bool ParseReportOptions(const std::vector<std::string>& args, ReportOptions* options,
+                        std::string* error) {
+    bool onlyOperands = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (onlyOperands || arg == "-" || arg.empty() || arg[0] != '-') {
+            options->captures.push_back(arg);
+        } else if (arg == "--") {
+            onlyOperands = true;
+        } else if (!ParseOne(args, &i, options, error)) {
+            return false;
+        }
+    }
+    if (options->mode == ReportMode::kCompare) {
+        if (options->captures.size() > 1 ||
+            (!options->captures.empty() && options->captures[0] == "-")) {
+            *error = "--compare takes OLD and at most one NEW capture";
+            return false;
+        }
+        if (options->hasSave) {
+            *error = "--compare and --save exclude each other";
+            return false;
+        }
+    }
+    if (options->captures.size() > kDrivePositions) {
+        *error = "at most 4 captures (drive positions 0 to 3)";
+        return false;
+    }
+    return true;
+}
