@@ -46,15 +46,23 @@ AttributeRecord Record(uint8_t id, std::initializer_list<uint8_t> raw) {
     return record;
 }
 
-std::string List(const AttributeRecord& r) { return FormatRawValue(r, TextForm::kList).text; }
-std::string Export(const AttributeRecord& r) { return FormatRawValue(r, TextForm::kExport).text; }
+std::string List(const AttributeRecord& r) {
+    return FormatRawValue(r, TextForm::kList).text;
+}
+std::string Export(const AttributeRecord& r) {
+    return FormatRawValue(r, TextForm::kExport).text;
+}
 
 TEST(FormatRawValueTest, UnitsOfSpinUpAndTemperature) {
     EXPECT_EQ("5 ms", List(Record(3, {5})));
     EXPECT_EQ("5ms", Export(Record(3, {5})));
     EXPECT_EQ("30 C", List(Record(194, {30})));
     EXPECT_EQ("30 C", Export(Record(194, {30})));
-    EXPECT_EQ("-1 C", Export(Record(194, {0xFF, 0xFF, 0xFF, 0xFF})));
+    // The current temperature is byte 0 alone; makers pack the lowest and
+    // highest seen above it.
+    EXPECT_EQ("255 C", Export(Record(194, {0xFF, 0xFF, 0xFF, 0xFF})));
+    EXPECT_EQ("28 C", List(Record(194, {0x1C, 0x00, 0x0F, 0x00, 0x2D, 0x00})));
+    EXPECT_EQ("34 C", Export(Record(194, {0x22, 0x00, 0xFF, 0xFF})));
     EXPECT_EQ("4096ms", Export(Record(3, {0, 0x10})));
 }
 
