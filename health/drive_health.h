@@ -2,20 +2,43 @@
 // that large disk populations link to failure, read from the scan's records.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-class DriveInventory;
+#include "inventory/drive_inventory.h"
 
 enum class HealthVerdict { kGood, kCaution, kBad, kUnknown };
 
 struct DriveHealth {
     HealthVerdict verdict = HealthVerdict::kUnknown;
-    // Each sign found, e.g. "2 pending sectors (C5)", in table order.
+    // Each sign found, e.g. "2 pending sectors (C5)": first the values below
+    // their thresholds now, then the counts, then the past failures, each
+    // group in the drive's table order.
     std::vector<std::string> reasons;
 };
 
 // "GOOD", "CAUTION", "BAD" or "UNKNOWN".
 const char* HealthVerdictName(HealthVerdict verdict);
 
+// CAUTION and BAD: the verdicts a scheduled check should act on.
+inline bool HealthAlerts(HealthVerdict verdict) {
+    return verdict == HealthVerdict::kCaution || verdict == HealthVerdict::kBad;
+}
+
 DriveHealth AssessDriveHealth(const DriveInventory& inventory, int position);
+
+// The same for records in table order; no records means no SMART data.
+DriveHealth AssessAttributes(const std::vector<AttributeRecord>& records, bool thresholdsKnown);
+
+// A drive's records in table order.
+std::vector<AttributeRecord> DriveAttributes(const DriveInventory& inventory, int position);
+
+// The attributes whose raw value counts bad sectors or errors (5, 197, 198,
+// 187), and their count: raw bytes 0 and 1 only, since makers pack other
+// fields above them.
+bool IsDefectCount(uint8_t id);
+unsigned DefectCount(const AttributeRecord& record);
+
+// The record's description without its trailing blanks.
+std::string AttributeName(const AttributeRecord& record);

@@ -10,6 +10,7 @@
 #include "report/attribute_format.h"
 #include "report/export_writer.h"
 #include "report/report_text.h"
+#include "tools/vantrel-report/health_writer.h"
 #include "tools/vantrel-report/output_files.h"
 #include "tools/vantrel-report/report_options.h"
 
@@ -71,12 +72,31 @@ bool WriteAll(const DriveInventory& inventory, const std::vector<NamedDrive>& dr
             case ReportMode::kWindow:
                 ok = WriteDriveWindow(inventory, drive.position, stream) && ok;
                 break;
+            case ReportMode::kHealth:
+                ok = WriteHealthLine(drive.name, AssessDriveHealth(inventory, drive.position),
+                                     stream) &&
+                     ok;
+                break;
             default:
                 ok = WriteDriveExport(inventory, drive.position, stream) && ok;
                 break;
         }
     }
     return std::fflush(stream) == 0 && ok;
+}
+
+// --health's call for action: a listed drive whose verdict is CAUTION or BAD.
+bool HealthAlert(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
+                 const ReportOptions& options) {
+    if (options.mode != ReportMode::kHealth) {
+        return false;
+    }
+    for (const NamedDrive& drive : drives) {
+        if (HealthAlerts(AssessDriveHealth(inventory, drive.position).verdict)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Creates the first free one of path, then path with .2, .3, ... before
@@ -160,7 +180,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         return kExitReported;
     }
     if (options.mode != ReportMode::kExport && options.mode != ReportMode::kList &&
-        options.mode != ReportMode::kWindow) {
+        options.mode != ReportMode::kWindow && options.mode != ReportMode::kHealth) {
         return Usage(err, "this output is not built yet");
     }
 
@@ -208,7 +228,10 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     // A capture that could not be saved does not cost the user the report.
     const bool saved =
         !options.hasSave || SaveCaptures(*inventory, drives, recorder, options.saveDir, err);
-    const int done = saved ? kExitReported : kExitWriteFailed;
+    int done = saved ? kExitReported : kExitWriteFailed;
+    if (done == kExitReported && HealthAlert(*inventory, drives, options)) {
+        done = kExitHealthAlert;
+    }
 
     if (!options.hasOutput) {
         if (!WriteAll(*inventory, drives, options, out)) {

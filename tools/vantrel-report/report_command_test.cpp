@@ -263,6 +263,29 @@ TEST_F(ReportCommandTest, SavedCapturesReplayToTheSameReport) {
     EXPECT_EQ("", replay.err);
 }
 
+// A health line per listed drive; 3 calls a scheduled task to act, but a
+// failed write (4) and a usage error (2) come first.
+TEST_F(ReportCommandTest, HealthLinesAndTheirExitStatus) {
+    DriveCapture worn = MakeCapture("WORN", "W-1", "F");
+    SetAttribute(&worn, 0, 197, 100, 100, 0x1234000002, 0);
+    DriveCapture bare = MakeCapture("BARE", "B-1", "F");
+    bare.hasSmartData = false;
+    DriveCapture fine = MakeCapture("FINE", "F-1", "F");
+    SetAttribute(&fine, 0, 9, 100, 100, 7, 0);
+    const std::string a = Write("health-worn.smart", worn);
+    const std::string b = Write("health-bare.smart", bare);
+    const std::string c = Write("health-fine.smart", fine);
+    Result r = RunTool({"--health", c, b, a});
+    EXPECT_EQ(3, r.status) << r.err;
+    EXPECT_EQ("FINE: GOOD\nBARE: UNKNOWN: no SMART data\nWORN: CAUTION: 2 pending sectors (C5)\n",
+              r.out);
+    r = RunTool({"--health", c, b});
+    EXPECT_EQ(0, r.status) << r.err;
+    r = RunTool({"--health", "--save", ::testing::TempDir() + "no/such/folder", a});
+    EXPECT_EQ(4, r.status);
+    EXPECT_EQ(2, RunTool({"--health", "--bogus", a}).status);
+}
+
 // A capture that cannot be saved costs neither the report nor the news.
 TEST_F(ReportCommandTest, SaveIntoAMissingFolderFailsButStillReports) {
     const std::string a = Write("save-missing.smart", MakeCapture("MISSING", "1", "F"));

@@ -1,0 +1,124 @@
+#include "health/drive_health.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "report/attribute_format.h"
+
+namespace {
+
+struct DefectWords {
+    uint8_t id;
+    const char* one;
+    const char* many;
+};
+
+const DefectWords kDefectWords[] = {
+    {5, "reallocated sector", "reallocated sectors"},
+    {197, "pending sector", "pending sectors"},
+    {198, "offline uncorrectable sector", "offline uncorrectable sectors"},
+    {187, "reported uncorrectable error", "reported uncorrectable errors"},
+};
+
+const DefectWords* FindDefectWords(uint8_t id) {
+    for (const DefectWords& words : kDefectWords) {
+        if (words.id == id) {
+            return &words;
+        }
+    }
+    return nullptr;
+}
+
+// The id as the table shows it, in parentheses.
+std::string IdSuffix(const AttributeRecord& record) {
+    char text[8];
+    std::snprintf(text, sizeof text, " (%X)", AttributeId(record));
+    return text;
+}
+
+}  // namespace
+
+const char* HealthVerdictName(HealthVerdict verdict) {
+    switch (verdict) {
+        case HealthVerdict::kGood:
+            return "GOOD";
+        case HealthVerdict::kCaution:
+            return "CAUTION";
+        case HealthVerdict::kBad:
+            return "BAD";
+        case HealthVerdict::kUnknown:
+            break;
+    }
+    return "UNKNOWN";
+}
+
+bool IsDefectCount(uint8_t id) {
+    return FindDefectWords(id) != nullptr;
+}
+
+unsigned DefectCount(const AttributeRecord& record) {
+    return record.Attribute[5] | (static_cast<unsigned>(record.Attribute[6]) << 8);
+}
+
+std::string AttributeName(const AttributeRecord& record) {
+    const char* end =
+        std::find(record.Description, record.Description + sizeof record.Description, '\0');
+    std::string name(record.Description, end);
+    const size_t last = name.find_last_not_of(' ');
+    return last == std::string::npos ? std::string() : name.substr(0, last + 1);
+}
+
+std::vector<AttributeRecord> DriveAttributes(const DriveInventory& inventory, int position) {
+    std::vector<AttributeRecord> records;
+    for (int index = 0; index < inventory.GetAttributeCount(position); ++index) {
+        AttributeRecord record;
+        if (inventory.GetAttribute(position, index, &record)) {
+            records.push_back(record);
+        }
+    }
+    return records;
+}
+
+DriveHealth AssessAttributes(const std::vector<AttributeRecord>& records, bool thresholdsKnown) {
+    std::vector<std::string> now;
+    std::vector<std::string> counts;
+    std::vector<std::string> past;
+    for (const AttributeRecord& record : records) {
+        // A zero threshold is the maker's "for information only"; an unread
+        // one is only the zeros the reply buffer started with.
+        const uint8_t threshold = thresholdsKnown ? AttributeThreshold(record) : 0;
+        if (threshold != 0 && AttributeCurrent(record) < threshold) {
+            now.push_back(AttributeName(record) + " below its threshold" + IdSuffix(record));
+        } else if (threshold != 0 && AttributeWorst(record) < threshold) {
+            past.push_back(AttributeName(record) + " failed in the past" + IdSuffix(record));
+        }
+        const DefectWords* words = FindDefectWords(AttributeId(record));
+        const unsigned count = DefectCount(record);
+        if (words && count > 0) {
+            counts.push_back(std::to_string(count) + " " + (count == 1 ? words->one : words->many) +
+                             IdSuffix(record));
+        }
+    }
+
+    DriveHealth health;
+    health.reasons = now;
+    health.reasons.insert(health.reasons.end(), counts.begin(), counts.end());
+    health.reasons.insert(health.reasons.end(), past.begin(), past.end());
+    if (!now.empty()) {
+        health.verdict = HealthVerdict::kBad;
+    } else if (!health.reasons.empty()) {
+        health.verdict = HealthVerdict::kCaution;
+    } else if (records.empty()) {
+        health.reasons.push_back("no SMART data");
+    } else if (!thresholdsKnown) {
+        health.reasons.push_back("thresholds not read");
+    } else {
+        health.verdict = HealthVerdict::kGood;
+    }
+    return health;
+}
+
+DriveHealth AssessDriveHealth(const DriveInventory& inventory, int position) {
+    return AssessAttributes(DriveAttributes(inventory, position),
+                            inventory.ThresholdsKnown(position));
+}
