@@ -10,6 +10,7 @@
 #include "report/attribute_format.h"
 #include "report/export_writer.h"
 #include "report/report_text.h"
+#include "tools/vantrel-report/compare_command.h"
 #include "tools/vantrel-report/health_writer.h"
 #include "tools/vantrel-report/output_files.h"
 #include "tools/vantrel-report/report_options.h"
@@ -62,7 +63,7 @@ bool WriteDriveWindow(const DriveInventory& inventory, int position, FILE* strea
 }
 
 bool WriteAll(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
-              const ReportOptions& options, FILE* stream) {
+              const ReportOptions& options, const CompareRun& compare, FILE* stream) {
     bool ok = true;
     for (const NamedDrive& drive : drives) {
         switch (options.mode) {
@@ -71,6 +72,9 @@ bool WriteAll(const DriveInventory& inventory, const std::vector<NamedDrive>& dr
                 break;
             case ReportMode::kWindow:
                 ok = WriteDriveWindow(inventory, drive.position, stream) && ok;
+                break;
+            case ReportMode::kCompare:
+                ok = WriteComparison(compare, inventory, drive.position, stream) && ok;
                 break;
             case ReportMode::kHealth:
                 ok = WriteHealthLine(drive.name, AssessDriveHealth(inventory, drive.position),
@@ -85,14 +89,32 @@ bool WriteAll(const DriveInventory& inventory, const std::vector<NamedDrive>& dr
     return std::fflush(stream) == 0 && ok;
 }
 
-// --health's call for action: a listed drive whose verdict is CAUTION or BAD.
+// --health's and --compare's call for action: a listed drive whose (newer)
+// verdict is CAUTION or BAD.
 bool HealthAlert(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
                  const ReportOptions& options) {
-    if (options.mode != ReportMode::kHealth) {
+    if (options.mode != ReportMode::kHealth && options.mode != ReportMode::kCompare) {
         return false;
     }
     for (const NamedDrive& drive : drives) {
         if (HealthAlerts(AssessDriveHealth(inventory, drive.position).verdict)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// --compare reports on OLD's drive alone.
+bool KeepComparedDrive(const ReportOptions& options, const DriveInventory& inventory,
+                       CompareRun* compare, std::vector<NamedDrive>* drives, FILE* err) {
+    std::vector<int> positions;
+    for (const NamedDrive& drive : *drives) {
+        positions.push_back(drive.position);
+    }
+    const int match = MatchComparedDrive(options, compare, inventory, positions, err);
+    for (const NamedDrive& drive : *drives) {
+        if (drive.position == match) {
+            *drives = {drive};
             return true;
         }
     }
@@ -180,19 +202,27 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         return kExitReported;
     }
     if (options.mode != ReportMode::kExport && options.mode != ReportMode::kList &&
-        options.mode != ReportMode::kWindow && options.mode != ReportMode::kHealth) {
+        options.mode != ReportMode::kWindow && options.mode != ReportMode::kHealth &&
+        options.mode != ReportMode::kCompare) {
         return Usage(err, "this output is not built yet");
     }
 
     // Every capture is read before anything is written, so a bad one leaves
     // no partial report behind.
+    CompareRun compare;
+    if (options.mode == ReportMode::kCompare &&
+        LoadOlderReading(options, &compare, err) != kExitReported) {
+        return kExitUsage;
+    }
+    // For --compare, finding no drive is finding no drive to compare with.
+    const int noDrive = options.mode == ReportMode::kCompare ? kExitUsage : kExitNoDrive;
     std::unique_ptr<SmartDriver> driver;
     if (options.captures.empty()) {
         std::string unavailable;
         driver = realDriver(&unavailable);
         if (!driver) {
             std::fprintf(err, "vantrel-report: %s\n", unavailable.c_str());
-            return kExitNoDrive;
+            return noDrive;
         }
     } else {
         std::unique_ptr<EmulatedDriver> emulated(
@@ -216,13 +246,17 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     inventory->ScanDrives(recorder);
     if (inventory->GetDriveCount() <= 0) {
         std::fprintf(err, "No SMART compatible drives were detected.\n");
-        return kExitNoDrive;
+        return noDrive;
     }
-    const std::vector<NamedDrive> drives = ListDrives(*inventory);
+    std::vector<NamedDrive> drives = ListDrives(*inventory);
     if (drives.empty()) {
         std::fprintf(err, "vantrel-report: %d drive(s) found, but none reported a model name.\n",
                      inventory->GetDriveCount());
-        return kExitNoDrive;
+        return noDrive;
+    }
+    if (options.mode == ReportMode::kCompare &&
+        !KeepComparedDrive(options, *inventory, &compare, &drives, err)) {
+        return kExitUsage;
     }
 
     // A capture that could not be saved does not cost the user the report.
@@ -234,7 +268,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     }
 
     if (!options.hasOutput) {
-        if (!WriteAll(*inventory, drives, options, out)) {
+        if (!WriteAll(*inventory, drives, options, compare, out)) {
             std::fprintf(err, "vantrel-report: standard output: write error\n");
             return kExitWriteFailed;
         }
@@ -242,7 +276,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     }
     if (IsDeviceOrPipe(options.output)) {
         FILE* device = std::fopen(options.output.c_str(), "wb");
-        bool ok = device && WriteAll(*inventory, drives, options, device);
+        bool ok = device && WriteAll(*inventory, drives, options, compare, device);
         ok = device && std::fclose(device) == 0 && ok;
         if (!ok) {
             std::fprintf(err, "vantrel-report: %s: write error\n", options.output.c_str());
@@ -259,7 +293,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
                      std::strerror(errno));
         return kExitWriteFailed;
     }
-    bool ok = WriteAll(*inventory, drives, options, stream);
+    bool ok = WriteAll(*inventory, drives, options, compare, stream);
     ok = std::fclose(stream) == 0 && ok;
     if (!ok) {
         std::remove(temporary.c_str());

@@ -1,0 +1,68 @@
+#include "tools/vantrel-report/compare_command.h"
+
+#include "capture/capture.h"
+#include "drive_backends/emulated_driver.h"
+#include "health/reading_compare.h"
+#include "tools/vantrel-report/report_command.h"
+
+namespace {
+
+std::string Describe(const DriveIdentity& identity) {
+    return identity.model + ", serial " + (identity.serial.empty() ? "(blank)" : identity.serial);
+}
+
+}  // namespace
+
+int LoadOlderReading(const ReportOptions& options, CompareRun* run, FILE* err) {
+    DriveCapture capture;
+    std::string error;
+    if (!ReadCaptureFile(options.compareOld, &capture, &error)) {
+        std::fprintf(err, "vantrel-report: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    EmulatedDriver driver(options.win9x ? kPlatformWindows9x : kPlatformWindowsNt);
+    driver.InsertDrive(0, capture);
+    run->older.reset(new DriveInventory);
+    run->older->ScanDrives(driver);
+    DriveIdentity identity;
+    if (!ReadDriveIdentity(*run->older, 0, &identity)) {
+        std::fprintf(err, "vantrel-report: %s: no drive with a model name to compare\n",
+                     options.compareOld.c_str());
+        return kExitUsage;
+    }
+    run->olderLabel = options.compareOld;
+    return kExitReported;
+}
+
+int MatchComparedDrive(const ReportOptions& options, CompareRun* run, const DriveInventory& newer,
+                       const std::vector<int>& positions, FILE* err) {
+    DriveIdentity old;
+    ReadDriveIdentity(*run->older, 0, &old);
+    const bool live = options.captures.empty();
+    for (int position : positions) {
+        DriveIdentity identity;
+        bool bySerial = true;
+        if (!ReadDriveIdentity(newer, position, &identity) ||
+            !SameDrive(old, identity, &bySerial)) {
+            if (!live) {
+                std::fprintf(err, "vantrel-report: %s and %s are different drives (%s; %s)\n",
+                             options.compareOld.c_str(), options.captures[0].c_str(),
+                             Describe(old).c_str(), Describe(identity).c_str());
+                return -1;
+            }
+            continue;
+        }
+        if (!bySerial) {
+            std::fprintf(err,
+                         "vantrel-report: warning: no serial number to tell drives apart; "
+                         "matched %s by its model alone\n",
+                         old.model.c_str());
+        }
+        run->newerLabel =
+            live ? "the drive at position " + std::to_string(position) : options.captures[0];
+        return position;
+    }
+    std::fprintf(err, "vantrel-report: no drive of this machine is the drive of %s (%s)\n",
+                 options.compareOld.c_str(), Describe(old).c_str());
+    return -1;
+}

@@ -1,0 +1,31 @@
+// --compare: the older reading from its capture, and which drive of this
+// run's scan is the same drive.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "inventory/drive_inventory.h"
+#include "tools/vantrel-report/report_options.h"
+
+struct CompareRun {
+    std::unique_ptr<DriveInventory> older;  // OLD's drive at position 0
+    std::string olderLabel;
+    std::string newerLabel;
+};
+
+// Reads and scans OLD. Returns kExitReported, or kExitUsage after saying why.
+int LoadOlderReading(const ReportOptions& options, CompareRun* run, FILE* err);
+
+// The first of positions (a scan's named drives, in position order) that
+// holds OLD's drive: the same model and serial number, or the same model
+// where a serial is blank (with a warning). NEW, when given, must be that
+// drive. Returns the position, or -1 after saying why.
+int MatchComparedDrive(const ReportOptions& options, CompareRun* run, const DriveInventory& newer,
+                       const std::vector<int>& positions, FILE* err);
+
+// What changed, from OLD to the matched drive; LF line ends.
+bool WriteComparison(const CompareRun& run, const DriveInventory& newer, int position,
+                     FILE* stream);

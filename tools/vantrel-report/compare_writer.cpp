@@ -1,0 +1,154 @@
+#include <cstdarg>
+#include <string>
+
+#include "health/reading_compare.h"
+#include "report/attribute_format.h"
+#include "tools/vantrel-report/compare_command.h"
+#include "tools/vantrel-report/health_writer.h"
+
+namespace {
+
+// Collects every write's outcome, so that one failure anywhere is reported.
+struct Out {
+    FILE* stream;
+    bool ok = true;
+    void Print(const char* format, ...) {
+        va_list args;
+        va_start(args, format);
+        ok = std::vfprintf(stream, format, args) >= 0 && ok;
+        va_end(args);
+    }
+};
+
+// The text and blanks to width, with at least one blank after it.
+std::string Pad(const std::string& text, size_t width) {
+    return text + std::string(text.size() < width ? width - text.size() : 1, ' ');
+}
+
+std::string Change(long long before, long long after) {
+    if (before == after) {
+        return "";
+    }
+    return (after > before ? " (+" : " (") + std::to_string(after - before) + ")";
+}
+
+// "then -> now (change)" of one column; "-" on the side that lacks it.
+std::string Cell(const AttributeChange& change, long long (*number)(const AttributeRecord&),
+                 std::string (*text)(const AttributeRecord&)) {
+    const std::string before = change.inOlder ? text(change.older) : "-";
+    const std::string after = change.inNewer ? text(change.newer) : "-";
+    std::string cell = before + " -> " + after;
+    if (change.inOlder && change.inNewer) {
+        cell += Change(number(change.older), number(change.newer));
+    }
+    return cell;
+}
+
+long long Value(const AttributeRecord& r) {
+    return AttributeCurrent(r);
+}
+long long Worst(const AttributeRecord& r) {
+    return AttributeWorst(r);
+}
+std::string ValueText(const AttributeRecord& r) {
+    return std::to_string(AttributeCurrent(r));
+}
+std::string WorstText(const AttributeRecord& r) {
+    return std::to_string(AttributeWorst(r));
+}
+// The counts as counted (bytes 0 and 1), the rest as the table shows them.
+std::string RawText(const AttributeRecord& r) {
+    if (IsDefectCount(AttributeId(r))) {
+        return std::to_string(RawNumber(r));
+    }
+    return FormatRawValue(r, TextForm::kList).text;
+}
+
+void WritePowerOn(const ReadingComparison& c, Out* out) {
+    out->Print(
+        "The power-on count is raw bytes 0 to 3 of attribute 9: hours on most drives, minutes "
+        "on some.\n");
+    switch (c.span) {
+        case PowerOnSpan::kCounted:
+            out->Print("Power-on count: %lu then, %lu now, %lu between the readings.\n",
+                       static_cast<unsigned long>(c.olderPowerOn),
+                       static_cast<unsigned long>(c.newerPowerOn),
+                       static_cast<unsigned long>(c.newerPowerOn - c.olderPowerOn));
+            return;
+        case PowerOnSpan::kMissing:
+            out->Print("Power-on count: missing in the %s reading; no rate and no projection.\n",
+                       !c.olderHasPowerOn && !c.newerHasPowerOn ? "older and the newer"
+                       : !c.olderHasPowerOn                     ? "older"
+                                                                : "newer");
+            return;
+        case PowerOnSpan::kZero:
+            out->Print(
+                "Power-on count: %lu in both readings, zero between them; no rate and "
+                "no projection.\n",
+                static_cast<unsigned long>(c.newerPowerOn));
+            return;
+        case PowerOnSpan::kBackwards:
+            out->Print(
+                "Power-on count: went backwards, %lu then, %lu now; no rate and no "
+                "projection.\n",
+                static_cast<unsigned long>(c.olderPowerOn),
+                static_cast<unsigned long>(c.newerPowerOn));
+            return;
+    }
+}
+
+void WriteProjections(const ReadingComparison& c, Out* out) {
+    bool heading = false;
+    for (const AttributeChange& change : c.changes) {
+        Projection p;
+        if (!ProjectChange(change, c, &p)) {
+            continue;
+        }
+        if (!heading) {
+            out->Print("\nRough projections from two readings only, at the rate between them:\n");
+            heading = true;
+        }
+        out->Print("%s (%X): value %d -> %d, falling %.1f per 1,000 of the power-on count; ",
+                   change.name.c_str(), change.id, AttributeCurrent(change.older),
+                   AttributeCurrent(change.newer), p.perThousand);
+        if (AttributeCurrent(change.newer) < change.threshold) {
+            out->Print("already below its threshold %d.\n", change.threshold);
+        } else if (AttributeCurrent(change.newer) == change.threshold) {
+            out->Print("at its threshold %d now.\n", change.threshold);
+        } else {
+            out->Print("at that rate roughly %.0f of it left until its threshold %d.\n", p.left,
+                       change.threshold);
+        }
+    }
+}
+
+}  // namespace
+
+bool WriteComparison(const CompareRun& run, const DriveInventory& newer, int position,
+                     FILE* stream) {
+    const ReadingComparison c = CompareReadings(*run.older, 0, newer, position);
+    DriveIdentity identity;
+    ReadDriveIdentity(newer, position, &identity);
+    Out out{stream};
+    out.Print("Drive: %s, serial %s\n", identity.model.c_str(),
+              identity.serial.empty() ? "(blank)" : identity.serial.c_str());
+    out.Print("Then: %s\nNow: %s\n", run.olderLabel.c_str(), run.newerLabel.c_str());
+    out.ok = WriteHealthLine("Health then", c.olderHealth, stream) && out.ok;
+    out.ok = WriteHealthLine("Health now", c.newerHealth, stream) && out.ok;
+    WritePowerOn(c, &out);
+    out.Print("\n%s%s%s%s%sFlags\n", Pad("ID", 4).c_str(), Pad("Description", 37).c_str(),
+              Pad("Value then -> now", 22).c_str(), Pad("Worst then -> now", 22).c_str(),
+              Pad("Raw then -> now", 30).c_str());
+    for (const AttributeChange& change : c.changes) {
+        char id[4];
+        std::snprintf(id, sizeof id, "%X", change.id);
+        std::string line = Pad(id, 4) + Pad(change.name, 37) +
+                           Pad(Cell(change, Value, ValueText), 22) +
+                           Pad(Cell(change, Worst, WorstText), 22) +
+                           Pad(Cell(change, RawNumber, RawText), 30) + change.flag;
+        line.erase(line.find_last_not_of(' ') + 1);
+        out.Print("%s\n", line.c_str());
+    }
+    WriteProjections(c, &out);
+    return out.ok;
+}
