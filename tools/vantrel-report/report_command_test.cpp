@@ -286,6 +286,84 @@ TEST_F(ReportCommandTest, HealthLinesAndTheirExitStatus) {
     EXPECT_EQ(2, RunTool({"--health", "--bogus", a}).status);
 }
 
+// Two readings of one drive: what changed, flagged where it matters, and a
+// projection only for the value that fell toward its threshold.
+TEST_F(ReportCommandTest, CompareShowsChangesFlagsAndProjection) {
+    DriveCapture then = MakeCapture("CMP DRIVE", "C-1", "F");
+    SetAttribute(&then, 0, 5, 100, 100, 0x0A0000000002, 36);
+    SetAttribute(&then, 1, 9, 90, 90, 1000, 0);
+    SetAttribute(&then, 2, 7, 60, 60, 0, 30);
+    SetAttribute(&then, 3, 197, 100, 100, 0, 0);
+    SetAttribute(&then, 4, 1, 90, 90, 5, 16);
+    SetAttribute(&then, 5, 200, 100, 100, 0, 0);
+    DriveCapture now = then;
+    SetAttribute(&now, 0, 5, 100, 100, 0x0B0000000003, 36);
+    SetAttribute(&now, 1, 9, 90, 90, 3000, 0);
+    SetAttribute(&now, 2, 7, 50, 50, 0, 30);
+    SetAttribute(&now, 3, 197, 100, 100, 2, 0);
+    SetAttribute(&now, 4, 1, 95, 90, 5, 16);
+    SetAttribute(&now, 5, 194, 100, 100, 0x2D0F0028, 0);
+    const std::string a = Write("cmp-then.smart", then);
+    const std::string b = Write("cmp-now.smart", now);
+    Result r = RunTool({"--compare", a, b});
+    EXPECT_EQ(3, r.status) << r.err;
+    EXPECT_EQ("", r.err);
+    EXPECT_EQ(
+        "Drive: CMP DRIVE, serial C-1\n"
+        "Then: " +
+            a + "\nNow: " + b +
+            "\n"
+            "Health then: CAUTION: 2 reallocated sectors (5)\n"
+            "Health now: CAUTION: 3 reallocated sectors (5), 2 pending sectors (C5)\n"
+            "The power-on count is raw bytes 0 to 3 of attribute 9: hours on most drives, minutes "
+            "on some.\n"
+            "Power-on count: 1000 then, 3000 now, 2000 between the readings.\n"
+            "\n"
+            "ID  Description                          Value then -> now     Worst then -> now     "
+            "Raw then -> now               Flags\n"
+            "5   Reallocated Sector Count             100 -> 100            100 -> 100            "
+            "2 -> 3 (+1)                   new reallocated sectors\n"
+            "9   Power On Hours Count                 90 -> 90              90 -> 90              "
+            "1000 -> 3000 (+2000)\n"
+            "7   Seek Error Rate                      60 -> 50 (-10)        60 -> 50 (-10)        "
+            "0 -> 0                        toward threshold\n"
+            "C5  Current Pending Sector Count         100 -> 100            100 -> 100            "
+            "0 -> 2 (+2)                   new pending sectors\n"
+            "1   Raw Read Error Rate                  90 -> 95 (+5)         90 -> 90              "
+            "5 -> 5\n"
+            "C2  Temperature                          - -> 100              - -> 100              "
+            "- -> 40 C                     appeared\n"
+            "C8  Write Error Count                    100 -> -              100 -> -              "
+            "0 -> -                        vanished\n"
+            "\n"
+            "Rough projections from two readings only, at the rate between them:\n"
+            "Seek Error Rate (7): value 60 -> 50, falling 5.0 per 1,000 of the power-on count; at "
+            "that rate roughly 4000 of it left until its threshold 30.\n",
+        r.out);
+
+    // A power-on count that went backwards gives no rate.
+    SetAttribute(&now, 1, 9, 90, 90, 999, 0);
+    r = RunTool({"--compare", a, Write("cmp-back.smart", now)});
+    EXPECT_NE(std::string::npos,
+              r.out.find("Power-on count: went backwards, 1000 then, 999 now; no rate and no "
+                         "projection.\n"));
+    EXPECT_EQ(std::string::npos, r.out.find("projections"));
+
+    // Another drive is refused; a blank serial matches by model, warned.
+    r = RunTool({"--compare", a, Write("cmp-other.smart", MakeCapture("CMP DRIVE", "C-2", "F"))});
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ("", r.out);
+    EXPECT_NE(std::string::npos, r.err.find("are different drives (CMP DRIVE, serial C-1; "
+                                            "CMP DRIVE, serial C-2)"));
+    DriveCapture blank = MakeCapture("CMP DRIVE", "", "F");
+    SetAttribute(&blank, 0, 9, 90, 90, 1000, 0);
+    r = RunTool({"--compare", a, Write("cmp-blank.smart", blank)});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("matched CMP DRIVE by its model alone"));
+    // No live drive to compare with is a refusal too.
+    EXPECT_EQ(2, RunTool({"--compare", a}).status);
+}
+
 // A capture that cannot be saved costs neither the report nor the news.
 TEST_F(ReportCommandTest, SaveIntoAMissingFolderFailsButStillReports) {
     const std::string a = Write("save-missing.smart", MakeCapture("MISSING", "1", "F"));
