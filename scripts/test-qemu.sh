@@ -3,7 +3,8 @@
 # Boots Debian's kernel (unpacked from linux-image-amd64, never installed)
 # with an initramfs built here: busybox, the modules for the IDE, AHCI and
 # virtio-scsi controllers, and a static vantrel-report. The guest runs
-# vantrel-report --list, the full report and --save, and sends the results
+# vantrel-report --list, the full report and --save, and --compare of an
+# edited older capture against the live AHCI disk, and sends the results
 # back over the serial console; the host then checks them against what QEMU
 # was told, against skdump, and against a replay of the saved captures.
 #
@@ -161,6 +162,18 @@ vantrel-report --save /out/save --output save-report.txt 2>save.err
 echo $? >save.rc
 su nobody -s /bin/sh -c "vantrel-report --list" >user.txt 2>user.err
 echo $? >user.rc
+# An older reading of the AHCI disk, made from its capture: the start/stop
+# count's value one higher (so it fell toward its threshold), no power-on
+# hour yet, and two pending sectors in the empty slot 7 (SMART data starts
+# at byte 528 of a saved capture, slot k at 530 + 12 k).
+poke() { printf "$3" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null; }
+old=/out/old-ahci.smart
+cp /out/save/VANTREL_AHCI_DISK_7--AH-9.smart "$old"
+poke "$old" 557 '\145'
+poke "$old" 583 '\000'
+poke "$old" 614 '\305\062\000\144\144\002'
+vantrel-report --compare "$old" >compare.txt 2>compare.err
+echo $? >compare.rc
 echo "VANTREL-RESULTS-BEGIN"
 tar -cf - . | base64
 echo "VANTREL-RESULTS-END"
@@ -368,6 +381,31 @@ if [ "$("$report" --list "$twin1" "$twin2" - "$ahci")" = "$(cat "$out/list.txt")
     pass "replayed drive list equals the live one"
 else
     fail "replayed drive list differs"
+fi
+
+echo "== --compare against the live disk"
+compare=$(cat "$out/compare.txt")
+expect_line() {
+    grep -qxF "$1" <<<"$compare" && pass "compare: $2" ||
+        fail "compare: no line \"$1\" in"$'\n'"$compare"$'\n'"$(cat "$out/compare.err")"
+}
+[ "$(cat "$out/compare.rc")" = 0 ] && pass "compare exit status 0 (the live disk is GOOD)" ||
+    fail "compare exit status $(cat "$out/compare.rc"): $(cat "$out/compare.err")"
+expect_line "Now: the drive at position 3" "matched the live AHCI disk by model and serial"
+expect_line "Health then: CAUTION: 2 pending sectors (C5)" "older verdict"
+expect_line "Health now: GOOD" "newer verdict"
+expect_line "Power-on count: 0 then, 1 now, 1 between the readings." "power-on count"
+grep -qE '^4 +Start/Stop Count +101 -> 100 \(-1\) .* toward threshold$' <<<"$compare" &&
+    pass "compare: the value that fell is flagged" || fail "compare: no flag on 4 in"$'\n'"$compare"
+grep -qE '^C5 +Current Pending Sector Count +100 -> - .* vanished$' <<<"$compare" &&
+    pass "compare: the vanished pending-sector count is flagged" ||
+    fail "compare: no flag on C5 in"$'\n'"$compare"
+expect_line "Start/Stop Count (4): value 101 -> 100, falling 1000.0 per 1,000 of the power-on count; at that rate roughly 80 of it left until its threshold 20." "projection"
+# The same comparison replayed on the host, but for the two readings' names.
+if [ "$("$report" --compare "$out/old-ahci.smart" "$ahci" | sed 2,3d)" = "$(sed 2,3d <<<"$compare")" ]; then
+    pass "compare against the live disk equals the replay of its capture"
+else
+    fail "compare replayed on the host differs"
 fi
 
 # skdump reads each capture with the same identity and attribute values.

@@ -35,15 +35,17 @@ int LoadOlderReading(const ReportOptions& options, CompareRun* run, FILE* err) {
 }
 
 int MatchComparedDrive(const ReportOptions& options, CompareRun* run, const DriveInventory& newer,
-                       const std::vector<int>& positions, FILE* err) {
+                       FILE* err) {
     DriveIdentity old;
     ReadDriveIdentity(*run->older, 0, &old);
     const bool live = options.captures.empty();
-    for (int position : positions) {
+    for (int position = 0; position < kDrivePositions; ++position) {
         DriveIdentity identity;
         bool bySerial = true;
-        if (!ReadDriveIdentity(newer, position, &identity) ||
-            !SameDrive(old, identity, &bySerial)) {
+        if (!ReadDriveIdentity(newer, position, &identity)) {
+            continue;  // no drive the drive list would show
+        }
+        if (!SameDrive(old, identity, &bySerial)) {
             if (!live) {
                 std::fprintf(err, "vantrel-report: %s and %s are different drives (%s; %s)\n",
                              options.compareOld.c_str(), options.captures[0].c_str(),

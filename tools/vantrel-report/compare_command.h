@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "inventory/drive_inventory.h"
 #include "tools/vantrel-report/report_options.h"
@@ -19,12 +18,12 @@ struct CompareRun {
 // Reads and scans OLD. Returns kExitReported, or kExitUsage after saying why.
 int LoadOlderReading(const ReportOptions& options, CompareRun* run, FILE* err);
 
-// The first of positions (a scan's named drives, in position order) that
-// holds OLD's drive: the same model and serial number, or the same model
-// where a serial is blank (with a warning). NEW, when given, must be that
-// drive. Returns the position, or -1 after saying why.
+// The first position of the newer scan that holds OLD's drive: the same
+// model and serial number, or the same model where a serial is blank (with
+// a warning). NEW, when given, must be that drive. Returns the position,
+// or -1 after saying why.
 int MatchComparedDrive(const ReportOptions& options, CompareRun* run, const DriveInventory& newer,
-                       const std::vector<int>& positions, FILE* err);
+                       FILE* err);
 
 // What changed, from OLD to the matched drive; LF line ends.
 bool WriteComparison(const CompareRun& run, const DriveInventory& newer, int position,

@@ -1,5 +1,6 @@
 #include "tools/vantrel-report/report_command.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -98,23 +99,6 @@ bool HealthAlert(const DriveInventory& inventory, const std::vector<NamedDrive>&
     }
     for (const NamedDrive& drive : drives) {
         if (HealthAlerts(AssessDriveHealth(inventory, drive.position).verdict)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// --compare reports on OLD's drive alone.
-bool KeepComparedDrive(const ReportOptions& options, const DriveInventory& inventory,
-                       CompareRun* compare, std::vector<NamedDrive>* drives, FILE* err) {
-    std::vector<int> positions;
-    for (const NamedDrive& drive : *drives) {
-        positions.push_back(drive.position);
-    }
-    const int match = MatchComparedDrive(options, compare, inventory, positions, err);
-    for (const NamedDrive& drive : *drives) {
-        if (drive.position == match) {
-            *drives = {drive};
             return true;
         }
     }
@@ -254,9 +238,15 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
                      inventory->GetDriveCount());
         return noDrive;
     }
-    if (options.mode == ReportMode::kCompare &&
-        !KeepComparedDrive(options, *inventory, &compare, &drives, err)) {
-        return kExitUsage;
+    if (options.mode == ReportMode::kCompare) {
+        // OLD's drive alone.
+        const int match = MatchComparedDrive(options, &compare, *inventory, err);
+        drives.erase(std::remove_if(drives.begin(), drives.end(),
+                                    [match](const NamedDrive& d) { return d.position != match; }),
+                     drives.end());
+        if (drives.empty()) {
+            return kExitUsage;
+        }
     }
 
     // A capture that could not be saved does not cost the user the report.
