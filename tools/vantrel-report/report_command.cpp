@@ -9,6 +9,8 @@
 #include "drive_backends/emulated_driver.h"
 #include "report/attribute_format.h"
 #include "report/export_writer.h"
+#include "report/json_writer.h"
+#include "report/prometheus_writer.h"
 #include "report/report_text.h"
 #include "tools/vantrel-report/output_files.h"
 #include "tools/vantrel-report/report_options.h"
@@ -61,7 +63,12 @@ bool WriteDriveWindow(const DriveInventory& inventory, int position, FILE* strea
 }
 
 bool WriteAll(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
-              const ReportOptions& options, FILE* stream) {
+              const ReportOptions& options, const MachineReport& document, FILE* stream) {
+    if (options.mode == ReportMode::kJson || options.mode == ReportMode::kPrometheus) {
+        const bool ok = options.mode == ReportMode::kJson ? WriteJsonReport(document, stream)
+                                                          : WritePrometheusReport(document, stream);
+        return std::fflush(stream) == 0 && ok;
+    }
     bool ok = true;
     for (const NamedDrive& drive : drives) {
         switch (options.mode) {
@@ -77,6 +84,27 @@ bool WriteAll(const DriveInventory& inventory, const std::vector<NamedDrive>& dr
         }
     }
     return std::fflush(stream) == 0 && ok;
+}
+
+// The drives with the device each was read from: the capture's file name
+// when replayed.
+MachineReport DescribeDrives(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
+                             const ReportOptions& options, SmartDriver& driver, int exitStatus) {
+    MachineReport document{&inventory, {}, kReportVersion, exitStatus};
+    for (const NamedDrive& drive : drives) {
+        std::string device;
+        if (options.captures.empty()) {
+            char name[64];
+            driver.DeviceName(drive.position, name, sizeof name);
+            device = name;
+        } else {
+            device = options.captures[drive.position];
+            const size_t slash = device.find_last_of("/\\");
+            device.erase(0, slash == std::string::npos ? 0 : slash + 1);
+        }
+        document.drives.push_back(ListedDrive{drive.position, drive.name, device});
+    }
+    return document;
 }
 
 // Creates the first free one of path, then path with .2, .3, ... before
@@ -160,7 +188,8 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         return kExitReported;
     }
     if (options.mode != ReportMode::kExport && options.mode != ReportMode::kList &&
-        options.mode != ReportMode::kWindow) {
+        options.mode != ReportMode::kWindow && options.mode != ReportMode::kJson &&
+        options.mode != ReportMode::kPrometheus) {
         return Usage(err, "this output is not built yet");
     }
 
@@ -209,9 +238,10 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     const bool saved =
         !options.hasSave || SaveCaptures(*inventory, drives, recorder, options.saveDir, err);
     const int done = saved ? kExitReported : kExitWriteFailed;
+    const MachineReport document = DescribeDrives(*inventory, drives, options, *driver, done);
 
     if (!options.hasOutput) {
-        if (!WriteAll(*inventory, drives, options, out)) {
+        if (!WriteAll(*inventory, drives, options, document, out)) {
             std::fprintf(err, "vantrel-report: standard output: write error\n");
             return kExitWriteFailed;
         }
@@ -219,7 +249,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     }
     if (IsDeviceOrPipe(options.output)) {
         FILE* device = std::fopen(options.output.c_str(), "wb");
-        bool ok = device && WriteAll(*inventory, drives, options, device);
+        bool ok = device && WriteAll(*inventory, drives, options, document, device);
         ok = device && std::fclose(device) == 0 && ok;
         if (!ok) {
             std::fprintf(err, "vantrel-report: %s: write error\n", options.output.c_str());
@@ -236,7 +266,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
                      std::strerror(errno));
         return kExitWriteFailed;
     }
-    bool ok = WriteAll(*inventory, drives, options, stream);
+    bool ok = WriteAll(*inventory, drives, options, document, stream);
     ok = std::fclose(stream) == 0 && ok;
     if (!ok) {
         std::remove(temporary.c_str());

@@ -1,0 +1,78 @@
+// What the whole-document writers (JSON, Prometheus metrics) are given, and
+// the drive values they both carry, each defined once so that the two
+// documents never disagree.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "inventory/drive_inventory.h"
+
+// A drive the drive list shows, in its order, with the name it shows and
+// the device it was read from.
+struct ListedDrive {
+    int position;
+    std::string listName;
+    std::string device;
+};
+
+struct MachineReport {
+    const DriveInventory* inventory;
+    std::vector<ListedDrive> drives;
+    const char* version;
+    int exitStatus;
+};
+
+// The six raw bytes, least significant first, as one number.
+uint64_t RawValue48(const AttributeRecord& record);
+// Raw bytes 0 to 3: the hours of attribute 9, the cycles of 12.
+uint32_t RawLow32(const AttributeRecord& record);
+// Raw bytes 0 and 1: the sector and error counts of 5, 187, 197 and 198.
+uint16_t RawLow16(const AttributeRecord& record);
+
+uint16_t AttributeFlags(const AttributeRecord& record);
+
+enum { kFlagBits = 6 };
+// prefailure, updated_online, performance, error_rate, event_count,
+// auto_keep: bits 0 to 5 of the status flag word.
+extern const char* const kFlagNames[kFlagBits];
+
+// P, O, S, R, C, K for bits 0 to 5 ('-' when clear), then one blank.
+struct FlagsText {
+    char text[8];
+};
+FlagsText FlagsShort(uint16_t flags);
+
+// The description, trimmed, with blanks as underscores.
+std::string AttributeKeyName(const AttributeRecord& record);
+
+// "now" when the value is below a non-zero threshold, "past" when the worst
+// is, "" otherwise and when the thresholds are unknown.
+const char* WhenFailed(const AttributeRecord& record, bool thresholdsKnown);
+
+// The first record with the id, when the drive has one.
+bool FindAttribute(const DriveInventory& inventory, int position, uint8_t id,
+                   AttributeRecord* record);
+
+// User-addressable sectors: the 48-bit count when the drive supports 48-bit
+// addressing, otherwise the 28-bit one (which stops at 137 GB).
+uint64_t CapacityBlocks(const IdentifyData& identify);
+
+// SMART feature set supported (IDENTIFY word 82 bit 0).
+bool SmartAvailable(const IdentifyData& identify);
+
+// The identity texts trimmed of blanks at both ends.
+struct IdentityTexts {
+    std::string model;
+    std::string serial;
+    std::string firmware;
+};
+IdentityTexts DriveIdentity(const DriveInventory& inventory, int position);
+
+// Appends a drive's text byte for byte, except that bytes 0x80 to 0xFF are
+// read as U+0080 to U+00FF, so that the result is UTF-8 whatever the drive
+// sent. The caller escapes what its format reserves.
+void AppendLatin1(std::string* out, unsigned char byte);
+
+void AppendNumber(std::string* out, uint64_t value);
