@@ -84,7 +84,9 @@ uint64_t CapacityBlocks(const IdentifyData& identify) {
         for (int word = 103; word >= 100; --word) {
             blocks = (blocks << 16) | IdentifyWord(identify, word);
         }
-        return blocks;
+        // 48 bits address every sector there is; a drive that fills the top
+        // word would only make the byte count overflow.
+        return blocks & 0xFFFFFFFFFFFFull;
     }
     return IdentifyWord(identify, 60) | (static_cast<uint64_t>(IdentifyWord(identify, 61)) << 16);
 }

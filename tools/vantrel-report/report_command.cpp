@@ -266,6 +266,9 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
                      std::strerror(errno));
         return kExitWriteFailed;
     }
+    if (options.mode == ReportMode::kPrometheus) {
+        LetEveryoneRead(stream);
+    }
     bool ok = WriteAll(*inventory, drives, options, document, stream);
     ok = std::fclose(stream) == 0 && ok;
     if (!ok) {
