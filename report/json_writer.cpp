@@ -9,7 +9,7 @@ namespace {
 // Writes indented JSON into a string, with the commas between members.
 class JsonText {
   public:
-    explicit JsonText(std::string* out) : out_(out) {}
+    explicit JsonText(TextSink* out) : out_(out) {}
 
     void Open(char bracket) {
         Separate();
@@ -25,30 +25,34 @@ class JsonText {
         out_->push_back(bracket);
         first_ = false;
     }
-    void Key(const char* key) {
+    // Keys are literals: their length is known where they are written.
+    template <size_t N>
+    void Key(const char (&key)[N]) {
+        Key(key, N - 1);
+    }
+    void Key(const char* key, size_t length) {
         Separate();
         out_->push_back('"');
-        out_->append(key);
-        out_->append("\": ");
+        out_->append(key, length);
+        out_->append("\": ", 3);
         afterKey_ = true;
     }
     void String(const char* text, size_t length) {
-        static const char kHex[] = "0123456789abcdef";
         Separate();
         out_->push_back('"');
-        for (size_t i = 0; i < length; ++i) {
-            const unsigned char byte = static_cast<unsigned char>(text[i]);
-            if (byte == '"' || byte == '\\') {
-                out_->push_back('\\');
-                out_->push_back(static_cast<char>(byte));
-            } else if (byte < 0x20) {
-                out_->append("\\u00");
-                out_->push_back(kHex[byte >> 4]);
-                out_->push_back(kHex[byte & 15]);
-            } else {
-                AppendLatin1(out_, byte);
-            }
-        }
+        AppendText(
+            out_, text, length,
+            [](unsigned char byte) { return byte < 0x20 || byte == '"' || byte == '\\'; },
+            [](TextSink* out, unsigned char byte) {
+                static const char kHex[] = "0123456789abcdef";
+                const char escaped[6] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 15]};
+                if (byte >= 0x20) {
+                    out->push_back('\\');
+                    out->push_back(static_cast<char>(byte));
+                } else {
+                    out->append(escaped, 6);
+                }
+            });
         out_->push_back('"');
     }
     void String(const std::string& text) { String(text.data(), text.size()); }
@@ -59,7 +63,11 @@ class JsonText {
     }
     void Bool(bool value) {
         Separate();
-        out_->append(value ? "true" : "false");
+        if (value) {
+            out_->append("true", 4);
+        } else {
+            out_->append("false", 5);
+        }
     }
 
   private:
@@ -78,11 +86,12 @@ class JsonText {
         NewLine();
     }
     void NewLine() {
-        out_->push_back('\n');
-        out_->append(2 * depth_, ' ');
+        // The document nests seven deep at most.
+        static const char kIndent[] = "\n                                ";
+        out_->append(kIndent, 1 + 2 * static_cast<size_t>(depth_));
     }
 
-    std::string* out_;
+    TextSink* out_;
     int depth_ = 0;
     bool first_ = true;
     bool afterKey_ = false;
@@ -96,7 +105,7 @@ void WriteFlags(JsonText& json, uint16_t flags) {
     json.Key("string");
     json.String(FlagsShort(flags).text);
     for (int bit = 0; bit < kFlagBits; ++bit) {
-        json.Key(kFlagNames[bit]);
+        json.Key(kFlagNames[bit], std::strlen(kFlagNames[bit]));
         json.Bool((flags >> bit) & 1);
     }
     json.Close('}');
@@ -246,8 +255,7 @@ void WriteDrive(JsonText& json, const DriveInventory& inventory, const ListedDri
 }  // namespace
 
 std::string JsonReport(const MachineReport& report) {
-    std::string out;
-    out.reserve(8192 * (report.drives.size() + 1));
+    TextSink out(20000 * (report.drives.size() + 1));
     JsonText json(&out);
     json.Open('{');
     json.Key("json_format_version");
@@ -270,7 +278,7 @@ std::string JsonReport(const MachineReport& report) {
     json.Close(']');
     json.Close('}');
     out.push_back('\n');
-    return out;
+    return out.Text();
 }
 
 bool WriteJsonReport(const MachineReport& report, FILE* stream) {

@@ -128,24 +128,3 @@ IdentityTexts DriveIdentity(const DriveInventory& inventory, int position) {
     }
     return texts;
 }
-
-void AppendLatin1(std::string* out, unsigned char byte) {
-    if (byte < 0x80) {
-        out->push_back(static_cast<char>(byte));
-        return;
-    }
-    out->push_back(static_cast<char>(0xC0 | (byte >> 6)));
-    out->push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-}
-
-void AppendNumber(std::string* out, uint64_t value) {
-    char digits[20];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (count > 0) {
-        out->push_back(digits[--count]);
-    }
-}

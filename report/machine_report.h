@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -70,9 +72,71 @@ struct IdentityTexts {
 };
 IdentityTexts DriveIdentity(const DriveInventory& inventory, int position);
 
+// A string made of many short pieces: appends are inline, where those of
+// std::string cost more than the bytes they copy. Its two appends are named
+// as std::string's, so that the helpers below take either.
+class TextSink {
+  public:
+    // Left unfilled: zeroing the room for a document cost as much as writing it.
+    explicit TextSink(size_t capacity) : text_(new char[capacity]), capacity_(capacity) {}
+    void append(const char* piece, size_t length) {
+        std::memcpy(Room(length), piece, length);
+        used_ += length;
+    }
+    void push_back(char c) {
+        *Room(1) = c;
+        ++used_;
+    }
+    std::string Text() const { return std::string(text_.get(), used_); }
+
+  private:
+    char* Room(size_t length) {
+        if (used_ + length > capacity_) {
+            capacity_ = 2 * capacity_ + length;
+            std::unique_ptr<char[]> larger(new char[capacity_]);
+            std::memcpy(larger.get(), text_.get(), used_);
+            text_ = std::move(larger);
+        }
+        return text_.get() + used_;
+    }
+
+    std::unique_ptr<char[]> text_;
+    size_t capacity_;
+    size_t used_ = 0;
+};
+
 // Appends a drive's text byte for byte, except that bytes 0x80 to 0xFF are
 // read as U+0080 to U+00FF, so that the result is UTF-8 whatever the drive
-// sent. The caller escapes what its format reserves.
-void AppendLatin1(std::string* out, unsigned char byte);
+// sent, and that each byte for which reserved(byte) holds goes through
+// escape(out, byte) instead. Runs of plain bytes are appended whole.
+template <typename Out, typename Reserved, typename Escape>
+void AppendText(Out* out, const char* text, size_t length, Reserved reserved, Escape escape) {
+    size_t plain = 0;
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80 && !reserved(byte)) {
+            continue;
+        }
+        out->append(text + plain, i - plain);
+        plain = i + 1;
+        if (byte >= 0x80) {
+            const char utf8[2] = {static_cast<char>(0xC0 | (byte >> 6)),
+                                  static_cast<char>(0x80 | (byte & 0x3F))};
+            out->append(utf8, 2);
+        } else {
+            escape(out, byte);
+        }
+    }
+    out->append(text + plain, length - plain);
+}
 
-void AppendNumber(std::string* out, uint64_t value);
+template <typename Out>
+void AppendNumber(Out* out, uint64_t value) {
+    char digits[20];
+    int count = sizeof digits;
+    do {
+        digits[--count] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    out->append(digits + count, sizeof digits - count);
+}

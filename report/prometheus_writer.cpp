@@ -1,6 +1,7 @@
 #include "report/prometheus_writer.h"
 
 #include <cstring>
+#include <vector>
 
 #include "report/attribute_format.h"
 
@@ -17,31 +18,21 @@ void Family(std::string* out, const char* name, const char* type, const char* he
 }
 
 // The format's escapes: backslash, double quote and line feed.
-void Label(std::string* out, const char* name, const char* value, size_t length) {
-    if (out->back() != '{') {
-        out->push_back(',');
-    }
-    out->append(name).append("=\"");
-    for (size_t i = 0; i < length; ++i) {
-        const unsigned char byte = static_cast<unsigned char>(value[i]);
-        if (byte == '\\' || byte == '"') {
-            out->push_back('\\');
-            out->push_back(static_cast<char>(byte));
-        } else if (byte == '\n') {
-            out->append("\\n");
-        } else {
-            AppendLatin1(out, byte);
-        }
-    }
-    out->push_back('"');
+void Escaped(std::string* out, const char* value, size_t length) {
+    AppendText(
+        out, value, length,
+        [](unsigned char byte) { return byte == '\\' || byte == '"' || byte == '\n'; },
+        [](std::string* text, unsigned char byte) {
+            text->push_back('\\');
+            text->push_back(byte == '\n' ? 'n' : static_cast<char>(byte));
+        });
 }
 
 void Label(std::string* out, const char* name, const std::string& value) {
-    Label(out, name, value.data(), value.size());
-}
-
-void Label(std::string* out, const char* name, const char* value) {
-    Label(out, name, value, std::strlen(value));
+    out->push_back(',');
+    out->append(name).append("=\"");
+    Escaped(out, value.data(), value.size());
+    out->push_back('"');
 }
 
 void IdLabel(std::string* out, uint8_t id) {
@@ -50,9 +41,24 @@ void IdLabel(std::string* out, uint8_t id) {
     out->push_back('"');
 }
 
-void Sample(std::string* out, const char* name, const ListedDrive& drive) {
-    out->append(name).push_back('{');
-    Label(out, "device", drive.device);
+// A drive's device label, escaped once for all of its samples.
+struct DeviceLabel {
+    std::string text;
+};
+
+std::vector<DeviceLabel> DeviceLabels(const MachineReport& report) {
+    std::vector<DeviceLabel> labels(report.drives.size());
+    for (size_t i = 0; i < labels.size(); ++i) {
+        labels[i].text = "{device=\"";
+        const std::string& device = report.drives[i].device;
+        Escaped(&labels[i].text, device.data(), device.size());
+        labels[i].text.push_back('"');
+    }
+    return labels;
+}
+
+void Sample(std::string* out, const char* name, const DeviceLabel& device) {
+    out->append(name).append(device.text);
 }
 
 void Value(std::string* out, uint64_t value) {
@@ -89,49 +95,52 @@ void EachAttribute(const DriveInventory& inventory, int position, Visit visit) {
     }
 }
 
-void DeviceSamples(std::string* out, const MachineReport& report) {
+void DeviceSamples(std::string* out, const MachineReport& report,
+                   const std::vector<DeviceLabel>& devices) {
     Family(out, "smartctl_device", "gauge", "Device info");
-    for (const ListedDrive& drive : report.drives) {
-        const IdentityTexts identity = DriveIdentity(*report.inventory, drive.position);
-        Sample(out, "smartctl_device", drive);
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const IdentityTexts identity = DriveIdentity(*report.inventory, report.drives[i].position);
+        Sample(out, "smartctl_device", devices[i]);
         Label(out, "model_name", identity.model);
         Label(out, "serial_number", identity.serial);
         Label(out, "firmware_version", identity.firmware);
-        Label(out, "interface", "ata");
-        Label(out, "protocol", "ATA");
+        out->append(",interface=\"ata\",protocol=\"ATA\"");
         Value(out, 1);
     }
 }
 
-void AttributeSamples(std::string* out, const MachineReport& report) {
+void AttributeSamples(std::string* out, const MachineReport& report,
+                      const std::vector<DeviceLabel>& devices) {
     Family(out, "smartctl_device_attribute", "gauge", "Device attributes");
-    for (const ListedDrive& drive : report.drives) {
-        const bool thresholdsKnown = report.inventory->ThresholdsKnown(drive.position);
-        EachAttribute(*report.inventory, drive.position, [&](const AttributeRecord& record) {
+    std::string head;
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const int position = report.drives[i].position;
+        const bool thresholdsKnown = report.inventory->ThresholdsKnown(position);
+        EachAttribute(*report.inventory, position, [&](const AttributeRecord& record) {
+            // The labels all four samples share, then each one's type.
             const uint16_t flags = AttributeFlags(record);
             FlagsText flagsShort = FlagsShort(flags);
             flagsShort.text[kFlagBits] = '\0';
-            const std::string name = AttributeKeyName(record);
-            const std::string flagsLong = FlagsLong(flags);
+            head.clear();
+            Sample(&head, "smartctl_device_attribute", devices[i]);
+            IdLabel(&head, AttributeId(record));
+            Label(&head, "attribute_name", AttributeKeyName(record));
+            head.append(",attribute_flags_short=\"").append(flagsShort.text);
+            head.append("\",attribute_flags_long=\"").append(FlagsLong(flags));
+            head.append("\",attribute_value_type=\"");
             const struct {
                 const char* type;
                 uint64_t value;
                 bool known;
-            } values[] = {{"value", AttributeCurrent(record), true},
-                          {"worst", AttributeWorst(record), true},
-                          {"thresh", AttributeThreshold(record), thresholdsKnown},
-                          {"raw", RawValue48(record), true}};
+            } values[] = {{"value\"", AttributeCurrent(record), true},
+                          {"worst\"", AttributeWorst(record), true},
+                          {"thresh\"", AttributeThreshold(record), thresholdsKnown},
+                          {"raw\"", RawValue48(record), true}};
             for (const auto& value : values) {
-                if (!value.known) {
-                    continue;
+                if (value.known) {
+                    out->append(head).append(value.type);
+                    Value(out, value.value);
                 }
-                Sample(out, "smartctl_device_attribute", drive);
-                IdLabel(out, AttributeId(record));
-                Label(out, "attribute_name", name);
-                Label(out, "attribute_flags_short", flagsShort.text);
-                Label(out, "attribute_flags_long", flagsLong);
-                Label(out, "attribute_value_type", value.type);
-                Value(out, value.value);
             }
         });
     }
@@ -139,13 +148,14 @@ void AttributeSamples(std::string* out, const MachineReport& report) {
 
 // One sample per drive that has the attribute, of the value taken from it.
 template <typename Take>
-void SummarySamples(std::string* out, const MachineReport& report, uint8_t id, const char* name,
+void SummarySamples(std::string* out, const MachineReport& report,
+                    const std::vector<DeviceLabel>& devices, uint8_t id, const char* name,
                     const char* type, const char* help, const char* extraLabel, Take take) {
     Family(out, name, type, help);
-    for (const ListedDrive& drive : report.drives) {
+    for (size_t i = 0; i < devices.size(); ++i) {
         AttributeRecord record;
-        if (FindAttribute(*report.inventory, drive.position, id, &record)) {
-            Sample(out, name, drive);
+        if (FindAttribute(*report.inventory, report.drives[i].position, id, &record)) {
+            Sample(out, name, devices[i]);
             if (extraLabel) {
                 out->append(extraLabel);
             }
@@ -154,16 +164,31 @@ void SummarySamples(std::string* out, const MachineReport& report, uint8_t id, c
     }
 }
 
-void OwnSamples(std::string* out, const MachineReport& report) {
+unsigned VerdictNumber(AttributeVerdict verdict) {
+    switch (verdict) {
+        case AttributeVerdict::kOk:
+            return 0;
+        case AttributeVerdict::kWarning:
+            return 1;
+        case AttributeVerdict::kFail:
+            return 2;
+        case AttributeVerdict::kUnknown:
+            break;
+    }
+    return 3;
+}
+
+void OwnSamples(std::string* out, const MachineReport& report,
+                const std::vector<DeviceLabel>& devices) {
     // Untyped: among these counts some only grow and some also fall, so
     // the series is neither a counter nor quite a gauge.
     Family(out, "vantrel_attribute_count", "untyped",
            "Raw bytes 0 and 1 of attributes 5, 187, 197 and 198: sectors and errors counted");
-    for (const ListedDrive& drive : report.drives) {
+    for (size_t i = 0; i < devices.size(); ++i) {
         for (const uint8_t id : kCountedAttributes) {
             AttributeRecord record;
-            if (FindAttribute(*report.inventory, drive.position, id, &record)) {
-                Sample(out, "vantrel_attribute_count", drive);
+            if (FindAttribute(*report.inventory, report.drives[i].position, id, &record)) {
+                Sample(out, "vantrel_attribute_count", devices[i]);
                 IdLabel(out, id);
                 Value(out, RawLow16(record));
             }
@@ -171,26 +196,13 @@ void OwnSamples(std::string* out, const MachineReport& report) {
     }
     Family(out, "vantrel_attribute_verdict", "gauge",
            "Attribute verdict: 0 OK, 1 WARNING, 2 FAIL, 3 UNKNOWN");
-    for (const ListedDrive& drive : report.drives) {
-        const bool thresholdsKnown = report.inventory->ThresholdsKnown(drive.position);
-        EachAttribute(*report.inventory, drive.position, [&](const AttributeRecord& record) {
-            unsigned verdict = 3;
-            switch (RecordVerdict(record, thresholdsKnown)) {
-                case AttributeVerdict::kOk:
-                    verdict = 0;
-                    break;
-                case AttributeVerdict::kWarning:
-                    verdict = 1;
-                    break;
-                case AttributeVerdict::kFail:
-                    verdict = 2;
-                    break;
-                case AttributeVerdict::kUnknown:
-                    break;
-            }
-            Sample(out, "vantrel_attribute_verdict", drive);
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const int position = report.drives[i].position;
+        const bool thresholdsKnown = report.inventory->ThresholdsKnown(position);
+        EachAttribute(*report.inventory, position, [&](const AttributeRecord& record) {
+            Sample(out, "vantrel_attribute_verdict", devices[i]);
             IdLabel(out, AttributeId(record));
-            Value(out, verdict);
+            Value(out, VerdictNumber(RecordVerdict(record, thresholdsKnown)));
         });
     }
 }
@@ -198,26 +210,29 @@ void OwnSamples(std::string* out, const MachineReport& report) {
 }  // namespace
 
 std::string PrometheusReport(const MachineReport& report) {
+    const std::vector<DeviceLabel> devices = DeviceLabels(report);
     std::string out;
     out.reserve(16384 * (report.drives.size() + 1));
-    DeviceSamples(&out, report);
-    AttributeSamples(&out, report);
-    SummarySamples(&out, report, 194, "smartctl_device_temperature", "gauge",
+    DeviceSamples(&out, report, devices);
+    AttributeSamples(&out, report, devices);
+    SummarySamples(&out, report, devices, 194, "smartctl_device_temperature", "gauge",
                    "Temperature in degrees Celsius: raw byte 0 of attribute 194",
                    ",temperature_type=\"current\"",
                    [](const AttributeRecord& record) { return uint64_t{record.Attribute[5]}; });
-    SummarySamples(&out, report, 9, "smartctl_device_power_on_seconds", "counter",
+    SummarySamples(&out, report, devices, 9, "smartctl_device_power_on_seconds", "counter",
                    "Power-on time from raw bytes 0 to 3 of attribute 9, read as hours", nullptr,
                    [](const AttributeRecord& record) { return uint64_t{RawLow32(record)} * 3600; });
-    SummarySamples(&out, report, 12, "smartctl_device_power_cycle_count", "counter",
+    SummarySamples(&out, report, devices, 12, "smartctl_device_power_cycle_count", "counter",
                    "Power cycles: raw bytes 0 to 3 of attribute 12", nullptr,
                    [](const AttributeRecord& record) { return uint64_t{RawLow32(record)}; });
     Family(&out, "smartctl_device_capacity_bytes", "gauge", "User-addressable capacity in bytes");
-    for (const ListedDrive& drive : report.drives) {
-        Sample(&out, "smartctl_device_capacity_bytes", drive);
-        Value(&out, CapacityBlocks(report.inventory->entries[drive.position].Identify) * 512);
+    for (size_t i = 0; i < devices.size(); ++i) {
+        Sample(&out, "smartctl_device_capacity_bytes", devices[i]);
+        Value(&out,
+              CapacityBlocks(report.inventory->entries[report.drives[i].position].Identify) * 512);
     }
-    OwnSamples(&out, report);
+    OwnSamples(&out, report, devices);
+    // The drive health verdict's samples go here, once it exists.
     Family(&out, "vantrel_scan_drives", "gauge", "Drives the scan found");
     out.append("vantrel_scan_drives ");
     AppendNumber(&out, static_cast<uint64_t>(report.inventory->GetDriveCount()));
