@@ -26,6 +26,9 @@ class CaptureRecorder : public SmartDriver {
     int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
                   void* output, uint32_t outputLength, uint32_t* bytesReturned) override;
     int Close(DeviceHandle device) override { return driver_.Close(device); }
+    void DeviceName(int position, char* name, uint32_t size) override {
+        driver_.DeviceName(position, name, size);
+    }
 
   private:
     SmartDriver& driver_;

@@ -2,8 +2,11 @@
 # runs one after another, byte for byte, with a golden file. Skips (exit 0
 # with a note) when an input file is absent.
 #   -DPROGRAM=... -DINPUT=a[;b...] -DEXPECTED=... -DACTUAL=... [-DEMULATOR=...]
-#   [-DARGS=opt[;opt...]]  options given before each input
+#   [-DARGS=opt[;opt...]]  options given before each input (or -DOPTIONS)
 #   [-DSTATUS=n[;n...]]    each run's expected exit status (default 0)
+if(DEFINED OPTIONS AND NOT DEFINED ARGS)
+    set(ARGS ${OPTIONS})
+endif()
 foreach(input IN LISTS INPUT)
     if(NOT EXISTS "${input}")
         message(STATUS "skipped: ${input} not found")

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "inventory/smart_records.h"
@@ -157,6 +158,14 @@ LinuxDriver::~LinuxDriver() {
 
 uint32_t LinuxDriver::PlatformId() {
     return kPlatformWindowsNt;
+}
+
+void LinuxDriver::DeviceName(int position, char* name, uint32_t size) {
+    if (position < 0 || static_cast<size_t>(position) >= disks_.size() || size == 0) {
+        SmartDriver::DeviceName(position, name, size);
+        return;
+    }
+    std::snprintf(name, size, "/dev/%s", disks_[position].c_str());
 }
 
 void LinuxDriver::NoteNoRights(const std::string& path, int error) {

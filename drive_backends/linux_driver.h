@@ -51,6 +51,8 @@ class LinuxDriver : public SmartDriver {
     int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
                   void* output, uint32_t outputLength, uint32_t* bytesReturned) override;
     int Close(DeviceHandle device) override;
+    // The disk a position stands for once the scan has opened it: /dev/sda.
+    void DeviceName(int position, char* name, uint32_t size) override;
 
   private:
     struct Disk {

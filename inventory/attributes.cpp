@@ -52,14 +52,14 @@ void NameAttribute(AttributeRecord* record) {
     }
     // Padded to one width so that the export file's columns line up.
     std::memset(record->Description, 0, sizeof record->Description);
-    std::snprintf(record->Description, sizeof record->Description, "%-*s", kDescriptionWidth,
-                  text);
+    std::snprintf(record->Description, sizeof record->Description, "%-*s", kDescriptionWidth, text);
 }
 
 void DriveInventory::StoreAttributes(const uint8_t* attributeData, const uint8_t* thresholdData,
                                      int position) {
     attributeRevision[position] = static_cast<int8_t>(attributeData[0]);
     thresholdRevision[position] = static_cast<int8_t>(thresholdData[0]);
+    smartDataRevision[position] = static_cast<uint16_t>(attributeData[0] | (attributeData[1] << 8));
     int count = 0;
     for (int slot = 0; slot < kSlotCount; ++slot) {
         if (Slot(attributeData, slot)[0] != 0) {

@@ -23,6 +23,7 @@ void DriveInventory::ResetInventory() {
         attributeCount[position] = 0;
         attributeRevision[position] = 0;
         thresholdRevision[position] = 0;
+        smartDataRevision[position] = 0;
         thresholdsUnknown[position] = false;
         std::memset(&versions[position], 0, sizeof versions[position]);
         std::memset(&entries[position], 0, sizeof entries[position]);

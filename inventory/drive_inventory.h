@@ -31,7 +31,8 @@ inline uint16_t IdentifyWord(const IdentifyData& data, int word) {
 
 // Two consecutive words, low word first, read as a signed 32-bit value.
 inline int32_t IdentifyLong(const IdentifyData& data, int word) {
-    uint32_t value = IdentifyWord(data, word) | (static_cast<uint32_t>(IdentifyWord(data, word + 1)) << 16);
+    uint32_t value =
+        IdentifyWord(data, word) | (static_cast<uint32_t>(IdentifyWord(data, word + 1)) << 16);
     return static_cast<int32_t>(value);
 }
 
@@ -55,7 +56,7 @@ struct AttributeRecord {
 static_assert(sizeof(AttributeRecord) == 152, "AttributeRecord is 152 bytes");
 
 class DriveInventory {
-public:
+  public:
     DriveInventory();
     virtual ~DriveInventory();
 
@@ -70,8 +71,7 @@ public:
 
     void StoreIdentify(const uint8_t* replyData, const SmartCommandRecord* command,
                        uint8_t commandByte, uint8_t smartMask, int position);
-    void StoreAttributes(const uint8_t* attributeData, const uint8_t* thresholdData,
-                         int position);
+    void StoreAttributes(const uint8_t* attributeData, const uint8_t* thresholdData, int position);
 
     int GetAttributeCount(int position) const;
     bool GetAttribute(int position, int index, AttributeRecord* record) const;
@@ -89,11 +89,14 @@ public:
     DriveEntry entries[kDrivePositions];
     int16_t attributeRevision[kDrivePositions];
     int16_t thresholdRevision[kDrivePositions];
+    // The SMART data block's first word whole (attributeRevision keeps its
+    // low byte only, as the window shows it).
+    uint16_t smartDataRevision[kDrivePositions];
     int32_t attributeCount[kDrivePositions];
     AttributeRecord* attributes[kDrivePositions];
     bool thresholdsUnknown[kDrivePositions];
 
-private:
+  private:
     DriveInventory(const DriveInventory&) = delete;
     DriveInventory& operator=(const DriveInventory&) = delete;
 

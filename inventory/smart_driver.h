@@ -36,7 +36,7 @@ enum : uint32_t {
 };
 
 class SmartDriver {
-public:
+  public:
     virtual ~SmartDriver() {}
 
     // dwPlatformId as GetVersionExA would report it.
@@ -54,4 +54,10 @@ public:
 
     // CloseHandle. Returns non-zero on success.
     virtual int Close(DeviceHandle device) = 0;
+
+    // The device a drive position was read through, as its user names it,
+    // for reports: \\.\PhysicalDriveN on the NT family, SMARTVSD:N on
+    // Windows 9x (one device serves all four). A backend that reaches other
+    // devices names those. Writes a terminated text into name[0..size).
+    virtual void DeviceName(int position, char* name, uint32_t size);
 };

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # What the executables cost; not a timed test, it only prints. Run after
 # scripts/test.sh (or any build of build/native, build/win64, build/win32):
-#   - the size of the four product executables, against 64 KB for vantrel.exe
-#     and 128 KB for vantrel-demo.exe;
+#   - the size of the six product executables, against 64 KB for vantrel.exe
+#     and 128 KB for vantrel-demo.exe and vantrel-report.exe;
 #   - for each real drive capture, vantrel-report's instructions (callgrind,
-#     the whole process, loader included) and its peak resident memory.
+#     the whole process, loader included) and its peak resident memory;
+#   - the instructions of --json and --prometheus against the text report,
+#     for one capture and for four, against 1.2 times the text's.
 # Instruction counts repeat exactly for the same binary and input, whatever
 # else the machine is doing; peak memory varies by a few pages.
 set -euo pipefail
@@ -14,8 +16,9 @@ report=build/native/tools/vantrel-report/vantrel-report
 
 echo "== product executables (bytes)"
 for build in win64 win32; do
-    for program in vantrel vantrel-demo; do
+    for program in vantrel vantrel-demo vantrel-report; do
         exe=build/$build/ui/$program.exe
+        [ "$program" = vantrel-report ] && exe=build/$build/tools/vantrel-report/$program.exe
         limit=$([ "$program" = vantrel ] && echo 65536 || echo 131072)
         if [ -f "$exe" ]; then
             size=$(stat -c %s "$exe")
@@ -44,3 +47,27 @@ for capture in "$captures"/*.smart; do
     peak=$(/usr/bin/time -f %M "$report" "$capture" 2>&1 >/dev/null | tail -n 1)
     printf '%-44s %12s %10s\n' "$(basename "$capture")" "$instructions" "$peak"
 done
+
+instructions() {
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$report" "$@" 2>&1 >/dev/null |
+        sed -n 's/.*Collected : //p'
+}
+echo
+echo "== the machine-readable outputs against the text report (instructions)"
+one=$(ls "$captures"/*.smart | head -n 1)
+four=$(ls "$captures"/*.smart | head -n 4 | tr '\n' ' ')
+printf '%-12s %12s %12s %7s %12s %7s\n' captures text --json ratio --prometheus ratio
+for set in one four; do
+    # shellcheck disable=SC2086  # four file names, split on purpose
+    files=$([ $set = one ] && echo "$one" || echo $four)
+    # shellcheck disable=SC2086
+    text=$(instructions $files)
+    # shellcheck disable=SC2086
+    json=$(instructions --json $files)
+    # shellcheck disable=SC2086
+    prom=$(instructions --prometheus $files)
+    ratio() { awk -v a="$1" -v b="$text" 'BEGIN { r = a / b; printf "%.2f%s", r, r <= 1.2 ? "" : "!" }'; }
+    printf '%-12s %12s %12s %7s %12s %7s\n' "$set" "$text" "$json" "$(ratio "$json")" \
+        "$prom" "$(ratio "$prom")"
+done
+echo "(! marks a ratio over 1.2)"

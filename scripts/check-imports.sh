@@ -3,7 +3,7 @@
 #   check-imports.sh BUILD_DIR...
 # Every executable may import Windows' own DLLs only: a libstdc++, libgcc or
 # winpthread DLL would not be on the user's machine. The product executables
-# (vantrel.exe, vantrel-demo.exe) must also start on the oldest Windows they
+# (vantrel.exe, vantrel-demo.exe, vantrel-report.exe) must also start on the oldest Windows they
 # are for: every function they import must be in that system's export list
 # (scripts/oldest-exports/<architecture>/<dll>.txt), and the PE header must not
 # ask for a newer subsystem than that system runs.
@@ -62,7 +62,8 @@ for dir in "$@"; do
             fi
         done < <(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
         case "$(basename "$exe")" in
-        vantrel.exe | vantrel-demo.exe) check_product "$exe"; products=$((products + 1)) ;;
+        vantrel.exe | vantrel-demo.exe | vantrel-report.exe)
+            check_product "$exe"; products=$((products + 1)) ;;
         esac
     done < <(find "$dir" -name '*.exe' -not -name '*_test.exe' -not -path '*/googletest/*' \
                   -not -path '*/CMakeFiles/*' -not -path '*/wineprefix/*')

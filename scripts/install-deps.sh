@@ -10,6 +10,7 @@ packages=(cmake make g++ googletest
           g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
           wine wine64 wine32:i386 xvfb xauth imagemagick
           python3  # test-wine-driver.py
+          python3-jsonschema prometheus prometheus-node-exporter  # vantrel-report's consumers
           clang-14 libclang-rt-14-dev  # the sanitizer suite and libFuzzer (test-hardening.sh)
           qemu-system-x86 busybox-static cpio kmod libatasmart-bin)  # test-qemu.sh
 

@@ -14,6 +14,10 @@ save dialog), and:
 On the Windows 9x path Wine lets the product open SMARTVSD but no request
 through (see main); there the log and the no-drive behaviour are checked.
 With the driver stopped, the program shows its no-drive behaviour.
+The shipped vantrel-report.exe reads the same drives live through the real
+Windows backend: its report, --json and --prometheus equal the native replay
+(apart from the device names, checked on their own), and its --save captures
+replay to the same report; the driver log then holds one scan per run.
 
 Both architectures: the x86_64 driver with the x86_64 and the i686 program
 in a 64-bit prefix, the i686 driver with the i686 program in a 32-bit one.
@@ -22,7 +26,9 @@ Usage: test-wine-driver.py SOURCE_DIR NATIVE_BUILD WIN64_BUILD [WIN32_BUILD]
 Runs inside an X display (xvfb-run). Skips when the captures are absent.
 """
 import difflib
+import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -257,7 +263,61 @@ def report(tool, captures, mode):
     return subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
 
 
-def check_layout(prefix, exe, remote, tool, name, layout, captures, version, out):
+def without_device(document):
+    """A --json or --prometheus document with each drive's device name left
+    out: the one thing a live read and a replay tell differently."""
+    document = re.sub(rb'(?m)^(        "name": )"(?:[^"\\]|\\.)*",$', rb'\1"",', document)
+    return re.sub(rb'device="(?:[^"\\]|\\.)*"', b'device=""', document)
+
+
+def check_report_exe(prefix, report_exe, tool, what, captures, out):
+    """vantrel-report.exe reading the driver live: the same report, JSON and
+    metrics as the native replay, and --save captures that replay to the same
+    report. Returns how many scans it ran."""
+    def live(*args):
+        path = os.path.join(out, "report-%d" % len(os.listdir(out)))
+        with open(path + ".out", "wb") as stdout, open(path + ".err", "wb") as stderr:
+            status = subprocess.run(["wine", report_exe] + list(args), env=prefix.env,
+                                    stdout=stdout, stderr=stderr, timeout=120).returncode
+        check("%s: vantrel-report.exe %s: exit status" % (what, " ".join(args)), 0, status)
+        return read(path + ".out"), read(path + ".err")
+
+    check(what + ": vantrel-report.exe", report(tool, captures, None).stdout, live()[0])
+    listed = [p for p, (kind, path) in enumerate(captures) if path and kind == "ata"]
+    json_live = live("--json")[0]
+    try:
+        names = [d["device"]["name"] for d in json.loads(json_live)["drives"]]
+    except ValueError:
+        names = None
+    check(what + ": --json device names", ["\\\\.\\PhysicalDrive%d" % p for p in listed], names)
+    check(what + ": --json", without_device(report(tool, captures, "--json").stdout),
+          without_device(json_live))
+    # A packet device is found but cannot be replayed: the drives found are
+    # checked against the layout instead.
+    present = sum(1 for _, path in captures if path)
+    prometheus_live = live("--prometheus")[0]
+    check(what + ": --prometheus drives found", ["vantrel_scan_drives %d" % present],
+          re.findall(r"(?m)^vantrel_scan_drives \d+$", prometheus_live.decode("latin-1")))
+    check(what + ": --prometheus",
+          without_device(re.sub(rb"(?m)^vantrel_scan_drives \d+$", b"",
+                                report(tool, captures, "--prometheus").stdout)),
+          without_device(re.sub(rb"(?m)^vantrel_scan_drives \d+$", b"", prometheus_live)))
+    saved = os.path.join(out, "saved")
+    os.makedirs(saved)
+    told = live("--save", windows_path(saved))[1].decode("latin-1")
+    # "saved Z:\...\NAME.smart", one line per listed drive, in list order.
+    paths = [os.path.join(saved, re.split(r"[\\/]", line)[-1])
+             for line in told.splitlines() if line.startswith("vantrel-report: saved ")]
+    replay = ["-"] * len(captures)
+    for position, path in zip(listed, paths):
+        replay[position] = path
+    check(what + ": --save captures", len(listed), len(paths))
+    check(what + ": --save captures replayed", report(tool, captures, None).stdout,
+          subprocess.run([tool] + replay, stdout=subprocess.PIPE, timeout=60).stdout)
+    return 4
+
+
+def check_layout(prefix, exe, remote, report_exe, tool, name, layout, captures, version, out):
     what = "%s, %s" % (name, version)
     prefix.set_version(version)
     if not prefix.start_driver(captures):
@@ -278,8 +338,10 @@ def check_layout(prefix, exe, remote, tool, name, layout, captures, version, out
     check(what + ": exit code", 0, product.exit())
     check(what + ": window", report(tool, captures, "--window").stdout, window)
     check(what + ": export", report(tool, captures, None).stdout, export)
+    scans = 1 + check_report_exe(prefix, report_exe, tool, what, captures, out)
     prefix.stop_driver()
-    check(what + ": driver log", "\n".join(expected_log(layout)), "\n".join(prefix.requests()))
+    check(what + ": driver log", "\n".join(expected_log(layout) * scans),
+          "\n".join(prefix.requests()))
 
 
 def check_no_drive(prefix, exe, remote, tool, what, version, log, out):
@@ -313,7 +375,8 @@ def main():
     def build(root, arch):
         return (os.path.join(root, "ui/vantrel.exe"),
                 os.path.join(root, "tools/ui-remote/ui-remote.exe"),
-                os.path.join(root, "drive_backends/wine_kernel/vantrel-smart-test.sys"), arch)
+                os.path.join(root, "drive_backends/wine_kernel/vantrel-smart-test.sys"), arch,
+                os.path.join(root, "tools/vantrel-report/vantrel-report.exe"))
 
     # (prefix, driver build, product builds run on it)
     runs = [("win64", build(win64, "win64"), [build(win64, "win64")])]
@@ -330,14 +393,15 @@ def main():
         prefix_dir = os.path.join(source, "build", "wineprefix-driver-" + prefix_arch)
         prefix = Prefix(prefix_dir, prefix_arch, driver_build[2], work)
         try:
-            for exe, remote, _, exe_arch in products:
+            for exe, remote, _, exe_arch, report_exe in products:
                 print("== %s vantrel.exe on the %s driver" % (exe_arch, prefix_arch), flush=True)
                 for number, (name, version, layout) in enumerate(LAYOUTS):
                     out = os.path.join(work, "%s-%s-%d" % (prefix_arch, exe_arch, number))
                     os.makedirs(out)
                     paths = prepare_captures(layout, captures_dir, out)
                     captures = [(d[0] if d else "ata", path) for d, path in zip(layout, paths)]
-                    check_layout(prefix, exe, remote, tool, name, layout, captures, version, out)
+                    check_layout(prefix, exe, remote, report_exe, tool, name, layout, captures,
+                                 version, out)
                 # The Windows 9x path opens SMARTVSD with no access rights, and
                 # Wine's server checks a control code's access bits against the
                 # handle before any driver sees the request: the version query

@@ -51,12 +51,12 @@ xvfb-run -a -s "-screen 0 1024x768x24" \
 
 scripts/check-imports.sh build/win64 build/win32
 
-echo "== Download packages (program, help file, README.TXT)"
+echo "== Download packages (programs, help file, README.TXT)"
 for build in build/win64 build/win32; do
     (cd "$build" && rm -f vantrel-*.zip && cpack >/dev/null)
     zip=$(ls "$build"/vantrel-*.zip)
     files=$(cmake -E tar tf "$zip" | sed -n 's|^[^/]*/\([^/]\{1,\}\)$|\1|p' | LC_ALL=C sort | tr '\n' ' ')
-    [ "$files" = "README.TXT VANTREL.HLP vantrel.exe " ] || { echo "$zip holds: $files" >&2; exit 1; }
+    [ "$files" = "README.TXT VANTREL.HLP vantrel-report.exe vantrel.exe " ] || { echo "$zip holds: $files" >&2; exit 1; }
     echo "$zip"
 done
 scripts/test-hardening.sh

@@ -20,3 +20,8 @@ bool MoveIntoPlace(const std::string& from, const std::string& to);
 // process substitution), which is written into as it is: replacing it with a
 // file would be wrong.
 bool IsDeviceOrPipe(const std::string& path);
+
+// Lets every user of the machine read a file this run created, whatever the
+// umask: a metrics collector reads as its own unprivileged user. (Windows:
+// the folder's inherited permissions already decide.)
+void LetEveryoneRead(FILE* file);

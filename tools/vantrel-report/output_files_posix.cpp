@@ -36,3 +36,10 @@ bool IsDeviceOrPipe(const std::string& path) {
     struct stat target;
     return stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode);
 }
+
+void LetEveryoneRead(FILE* file) {
+    struct stat now;
+    if (fstat(fileno(file), &now) == 0) {
+        fchmod(fileno(file), (now.st_mode & 0777) | 0444);
+    }
+}

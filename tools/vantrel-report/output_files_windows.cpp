@@ -38,3 +38,5 @@ bool IsDeviceOrPipe(const std::string& path) {
     CloseHandle(handle);
     return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
 }
+
+void LetEveryoneRead(FILE*) {}

@@ -8,8 +8,11 @@
 #include "capture/capture_recorder.h"
 #include "inventory/drive_inventory.h"
 #include "drive_backends/emulated_driver.h"
+#include "health/drive_health.h"
 #include "report/attribute_format.h"
 #include "report/export_writer.h"
+#include "report/json_writer.h"
+#include "report/prometheus_writer.h"
 #include "report/report_text.h"
 #include "tools/vantrel-report/compare_command.h"
 #include "tools/vantrel-report/health_writer.h"
@@ -64,7 +67,13 @@ bool WriteDriveWindow(const DriveInventory& inventory, int position, FILE* strea
 }
 
 bool WriteAll(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
-              const ReportOptions& options, const CompareRun& compare, FILE* stream) {
+              const ReportOptions& options, const CompareRun& compare,
+              const MachineReport& document, FILE* stream) {
+    if (options.mode == ReportMode::kJson || options.mode == ReportMode::kPrometheus) {
+        const bool ok = options.mode == ReportMode::kJson ? WriteJsonReport(document, stream)
+                                                          : WritePrometheusReport(document, stream);
+        return std::fflush(stream) == 0 && ok;
+    }
     bool ok = true;
     for (const NamedDrive& drive : drives) {
         switch (options.mode) {
@@ -103,6 +112,33 @@ bool HealthAlert(const DriveInventory& inventory, const std::vector<NamedDrive>&
         }
     }
     return false;
+}
+
+// The drives with the device each was read from: the capture's file name
+// when replayed.
+MachineReport DescribeDrives(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
+                             const ReportOptions& options, SmartDriver& driver, int exitStatus) {
+    MachineReport document{&inventory, {}, kReportVersion, exitStatus, {}};
+    for (HealthVerdict verdict : {HealthVerdict::kGood, HealthVerdict::kCaution,
+                                  HealthVerdict::kBad, HealthVerdict::kUnknown}) {
+        document.healthVerdicts.push_back(HealthVerdictName(verdict));
+    }
+    for (const NamedDrive& drive : drives) {
+        std::string device;
+        if (options.captures.empty()) {
+            char name[64];
+            driver.DeviceName(drive.position, name, sizeof name);
+            device = name;
+        } else {
+            device = options.captures[drive.position];
+            const size_t slash = device.find_last_of("/\\");
+            device.erase(0, slash == std::string::npos ? 0 : slash + 1);
+        }
+        const DriveHealth health = AssessDriveHealth(inventory, drive.position);
+        document.drives.push_back(ListedDrive{drive.position, drive.name, device,
+                                              HealthVerdictName(health.verdict), health.reasons});
+    }
+    return document;
 }
 
 // Creates the first free one of path, then path with .2, .3, ... before
@@ -185,12 +221,6 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         std::fprintf(out, "%s\n", kReportVersion);
         return kExitReported;
     }
-    if (options.mode != ReportMode::kExport && options.mode != ReportMode::kList &&
-        options.mode != ReportMode::kWindow && options.mode != ReportMode::kHealth &&
-        options.mode != ReportMode::kCompare) {
-        return Usage(err, "this output is not built yet");
-    }
-
     // Every capture is read before anything is written, so a bad one leaves
     // no partial report behind.
     CompareRun compare;
@@ -256,9 +286,10 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     if (done == kExitReported && HealthAlert(*inventory, drives, options)) {
         done = kExitHealthAlert;
     }
+    const MachineReport document = DescribeDrives(*inventory, drives, options, *driver, done);
 
     if (!options.hasOutput) {
-        if (!WriteAll(*inventory, drives, options, compare, out)) {
+        if (!WriteAll(*inventory, drives, options, compare, document, out)) {
             std::fprintf(err, "vantrel-report: standard output: write error\n");
             return kExitWriteFailed;
         }
@@ -266,7 +297,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     }
     if (IsDeviceOrPipe(options.output)) {
         FILE* device = std::fopen(options.output.c_str(), "wb");
-        bool ok = device && WriteAll(*inventory, drives, options, compare, device);
+        bool ok = device && WriteAll(*inventory, drives, options, compare, document, device);
         ok = device && std::fclose(device) == 0 && ok;
         if (!ok) {
             std::fprintf(err, "vantrel-report: %s: write error\n", options.output.c_str());
@@ -283,7 +314,10 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
                      std::strerror(errno));
         return kExitWriteFailed;
     }
-    bool ok = WriteAll(*inventory, drives, options, compare, stream);
+    if (options.mode == ReportMode::kPrometheus) {
+        LetEveryoneRead(stream);
+    }
+    bool ok = WriteAll(*inventory, drives, options, compare, document, stream);
     ok = std::fclose(stream) == 0 && ok;
     if (!ok) {
         std::remove(temporary.c_str());

@@ -38,7 +38,17 @@ const char kReportUsage[] =
     "\n"
     "Exit status: 0 done; 1 no drive; 2 usage error or unreadable capture;\n"
     "3 a drive's health is CAUTION or BAD (--health, --compare); 4 a write\n"
-    "failed.\n";
+    "failed.\n"
+    "\n"
+    "Reading drives needs root (Linux) or an elevated prompt (Windows NT\n"
+    "family). Not seen: NVMe and virtio disks, USB disks without ATA\n"
+    "pass-through, disks beyond the first four. --json keeps its keys within\n"
+    "a major json_format_version. For a textfile collector, every 15 minutes:\n"
+    "  cron: */15 * * * * root vantrel-report --prometheus --output\n"
+    "        /var/lib/prometheus/node-exporter/vantrel.prom\n"
+    "  Windows: a scheduled task with \"Run with highest privileges\" that runs\n"
+    "        vantrel-report.exe --prometheus --output into the Windows\n"
+    "        exporter's textfile_inputs folder (README.TXT has the schtasks line)\n";
 
 const char kReportVersion[] = "Vantrel V1.0 Build: 1002";
 

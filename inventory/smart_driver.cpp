@@ -1,0 +1,14 @@
+#include "inventory/smart_driver.h"
+
+#include <cstdio>
+
+void SmartDriver::DeviceName(int position, char* name, uint32_t size) {
+    if (size == 0) {
+        return;
+    }
+    if (PlatformId() == kPlatformWindows9x) {
+        std::snprintf(name, size, "SMARTVSD:%d", position);
+    } else {
+        std::snprintf(name, size, "\\\\.\\PhysicalDrive%d", position);
+    }
+}

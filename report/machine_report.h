@@ -1,0 +1,149 @@
+// What the whole-document writers (JSON, Prometheus metrics) are given, and
+// the drive values they both carry, each defined once so that the two
+// documents never disagree.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "inventory/drive_inventory.h"
+
+// A drive the drive list shows, in its order, with the name it shows and
+// the device it was read from.
+struct ListedDrive {
+    int position;
+    std::string listName;
+    std::string device;
+    // The drive health verdict and its reasons, assessed by the caller:
+    // the writers only carry them.
+    std::string health;
+    std::vector<std::string> healthReasons;
+};
+
+struct MachineReport {
+    const DriveInventory* inventory;
+    std::vector<ListedDrive> drives;
+    const char* version;
+    int exitStatus;
+    // Every verdict a drive's health may have, so that the metrics give each
+    // its own sample (1 for the drive's, 0 for the others).
+    std::vector<std::string> healthVerdicts;
+};
+
+// The six raw bytes, least significant first, as one number.
+uint64_t RawValue48(const AttributeRecord& record);
+// Raw bytes 0 to 3: the hours of attribute 9, the cycles of 12.
+uint32_t RawLow32(const AttributeRecord& record);
+// Raw bytes 0 and 1: the sector and error counts of 5, 187, 197 and 198.
+uint16_t RawLow16(const AttributeRecord& record);
+
+uint16_t AttributeFlags(const AttributeRecord& record);
+
+enum { kFlagBits = 6 };
+// prefailure, updated_online, performance, error_rate, event_count,
+// auto_keep: bits 0 to 5 of the status flag word.
+extern const char* const kFlagNames[kFlagBits];
+
+// P, O, S, R, C, K for bits 0 to 5 ('-' when clear), then one blank.
+struct FlagsText {
+    char text[8];
+};
+FlagsText FlagsShort(uint16_t flags);
+
+// The description, trimmed, with blanks as underscores.
+std::string AttributeKeyName(const AttributeRecord& record);
+
+// "now" when the value is below a non-zero threshold, "past" when the worst
+// is, "" otherwise and when the thresholds are unknown.
+const char* WhenFailed(const AttributeRecord& record, bool thresholdsKnown);
+
+// The first record with the id, when the drive has one.
+bool FindAttribute(const DriveInventory& inventory, int position, uint8_t id,
+                   AttributeRecord* record);
+
+// User-addressable sectors: the 48-bit count when the drive supports 48-bit
+// addressing, otherwise the 28-bit one (which stops at 137 GB).
+uint64_t CapacityBlocks(const IdentifyData& identify);
+
+// SMART feature set supported (IDENTIFY word 82 bit 0).
+bool SmartAvailable(const IdentifyData& identify);
+
+// The identity texts trimmed of blanks at both ends.
+struct IdentityTexts {
+    std::string model;
+    std::string serial;
+    std::string firmware;
+};
+IdentityTexts DriveIdentity(const DriveInventory& inventory, int position);
+
+// A string made of many short pieces: appends are inline, where those of
+// std::string cost more than the bytes they copy. Its two appends are named
+// as std::string's, so that the helpers below take either.
+class TextSink {
+  public:
+    // Left unfilled: zeroing the room for a document cost as much as writing it.
+    explicit TextSink(size_t capacity) : text_(new char[capacity]), capacity_(capacity) {}
+    void append(const char* piece, size_t length) {
+        std::memcpy(Room(length), piece, length);
+        used_ += length;
+    }
+    void push_back(char c) {
+        *Room(1) = c;
+        ++used_;
+    }
+    std::string Text() const { return std::string(text_.get(), used_); }
+
+  private:
+    char* Room(size_t length) {
+        if (used_ + length > capacity_) {
+            capacity_ = 2 * capacity_ + length;
+            std::unique_ptr<char[]> larger(new char[capacity_]);
+            std::memcpy(larger.get(), text_.get(), used_);
+            text_ = std::move(larger);
+        }
+        return text_.get() + used_;
+    }
+
+    std::unique_ptr<char[]> text_;
+    size_t capacity_;
+    size_t used_ = 0;
+};
+
+// Appends a drive's text byte for byte, except that bytes 0x80 to 0xFF are
+// read as U+0080 to U+00FF, so that the result is UTF-8 whatever the drive
+// sent, and that each byte for which reserved(byte) holds goes through
+// escape(out, byte) instead. Runs of plain bytes are appended whole.
+template <typename Out, typename Reserved, typename Escape>
+void AppendText(Out* out, const char* text, size_t length, Reserved reserved, Escape escape) {
+    size_t plain = 0;
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80 && !reserved(byte)) {
+            continue;
+        }
+        out->append(text + plain, i - plain);
+        plain = i + 1;
+        if (byte >= 0x80) {
+            const char utf8[2] = {static_cast<char>(0xC0 | (byte >> 6)),
+                                  static_cast<char>(0x80 | (byte & 0x3F))};
+            out->append(utf8, 2);
+        } else {
+            escape(out, byte);
+        }
+    }
+    out->append(text + plain, length - plain);
+}
+
+template <typename Out>
+void AppendNumber(Out* out, uint64_t value) {
+    char digits[20];
+    int count = sizeof digits;
+    do {
+        digits[--count] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    out->append(digits + count, sizeof digits - count);
+}

@@ -1,0 +1,15 @@
+// The Prometheus text exposition of every listed drive, for the node
+// exporter's and the Windows exporter's textfile collectors: the metric
+// names and labels of the common SMART exporter, and ours as vantrel_*.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "report/machine_report.h"
+
+// The whole exposition, LF line ends.
+std::string PrometheusReport(const MachineReport& report);
+
+// Writes PrometheusReport to a stream; false when the write fails.
+bool WritePrometheusReport(const MachineReport& report, FILE* stream);

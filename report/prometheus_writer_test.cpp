@@ -1,0 +1,87 @@
+#include "report/prometheus_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "capture/synthetic_capture.h"
+#include "drive_backends/emulated_driver.h"
+#include "report/report_test_drives.h"
+
+namespace {
+
+std::string Metrics(EmulatedDriver& driver, DriveInventory& inventory, const std::string& device) {
+    inventory.ScanDrives(driver);
+    MachineReport report{&inventory, {}, "V", 0, {"GOOD", "BAD"}};
+    for (int position = 0; position < kDrivePositions; ++position) {
+        if (inventory.entries[position].DriveNumber >= 0) {
+            report.drives.push_back(
+                ListedDrive{position, "list", device + std::to_string(position), "BAD", {}});
+        }
+    }
+    return PrometheusReport(report);
+}
+
+TEST(PrometheusWriterTest, LabelValuesAreEscapedAndUtf8) {
+    EmulatedDriver driver;
+    DriveInventory inventory;
+    driver.InsertDrive(0, MakeCapture("Q\"B\\S\xb0", "SER", "FW"));
+    const std::string metrics = Metrics(driver, inventory, "a\nb");
+    EXPECT_NE(std::string::npos,
+              metrics.find("smartctl_device{device=\"a\\nb0\",model_name=\"Q\\\"B\\\\S\xc2\xb0\","
+                           "serial_number=\"SER\",firmware_version=\"FW\",interface=\"ata\","
+                           "protocol=\"ATA\"} 1\n"));
+    EXPECT_NE(std::string::npos, metrics.find("\nvantrel_scan_drives 1\n"));
+    EXPECT_NE(std::string::npos,
+              metrics.find("\nvantrel_drive_health{device=\"a\\nb0\",verdict=\"GOOD\"} 0\n"
+                           "vantrel_drive_health{device=\"a\\nb0\",verdict=\"BAD\"} 1\n"));
+}
+
+TEST(PrometheusWriterTest, SamplesFollowTheirDefinitions) {
+    EmulatedDriver driver;
+    DriveInventory inventory;
+    DriveCapture capture = GoldenDrive();
+    SetAttribute(&capture, 7, 197, 100, 100, 0x0000AB010203ull, 0);  // counts: bytes 0 and 1
+    SetAttribute(&capture, 8, 5, 100, 100, 9, 0);                    // a second id 5: left out
+    driver.InsertDrive(0, capture);
+    DriveCapture noThresholds = GoldenDrive();
+    noThresholds.hasThresholds = false;
+    driver.InsertDrive(1, noThresholds);
+    const std::string metrics = Metrics(driver, inventory, "d");
+    const std::string raw5 =
+        "smartctl_device_attribute{device=\"d0\",attribute_id=\"5\","
+        "attribute_name=\"Reallocated_Sector_Count\",attribute_flags_short=\"PO----\","
+        "attribute_flags_long=\"prefailure,updated_online\",attribute_value_type=\"raw\"} ";
+    const size_t first = metrics.find(raw5);
+    ASSERT_NE(std::string::npos, first);
+    EXPECT_EQ(first, metrics.find(raw5 + "4294967295\n")) << "the first record of id 5";
+    EXPECT_EQ(std::string::npos, metrics.find(raw5, first + 1)) << "and only that one";
+    EXPECT_NE(std::string::npos, metrics.find("attribute_value_type=\"thresh\"} 36\n"));
+    EXPECT_EQ(
+        std::string::npos,
+        metrics.find(
+            "\"d1\",attribute_id=\"5\",attribute_name=\"Reallocated_Sector_Count\","
+            "attribute_flags_short=\"PO----\",attribute_flags_long=\"prefailure,updated_online\","
+            "attribute_value_type=\"thresh\""))
+        << "the drive without thresholds has no thresh sample";
+    EXPECT_NE(
+        std::string::npos,
+        metrics.find(
+            "\"d1\",attribute_id=\"5\",attribute_name=\"Reallocated_Sector_Count\","
+            "attribute_flags_short=\"PO----\",attribute_flags_long=\"prefailure,updated_online\","
+            "attribute_value_type=\"worst\"} 20\n"));
+    EXPECT_NE(std::string::npos,
+              metrics.find("vantrel_attribute_count{device=\"d0\",attribute_id=\"197\"} 515\n"));
+    EXPECT_NE(std::string::npos,
+              metrics.find("vantrel_attribute_verdict{device=\"d0\",attribute_id=\"5\"} 2\n"));
+    EXPECT_NE(std::string::npos,
+              metrics.find("vantrel_attribute_verdict{device=\"d1\",attribute_id=\"5\"} 3\n"));
+    EXPECT_NE(std::string::npos, metrics.find("smartctl_device_power_on_seconds{device=\"d0\"} "
+                                              "25200\n"));
+    EXPECT_NE(
+        std::string::npos,
+        metrics.find("smartctl_device_temperature{device=\"d0\",temperature_type=\"current\"} "
+                     "30\n"));
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+#!/usr/bin/python3
+"""vantrel-report --json against its schema (docs/vantrel-report.schema.json),
+with Debian's python3-jsonschema: every real capture, hostile hand-made drives,
+and a copy of a document with each key renamed in turn, which must fail.
+    test-json-schema.py VANTREL_REPORT SCHEMA CAPTURES_DIR
+"""
+import json
+import os
+import random
+import struct
+import subprocess
+import sys
+import tempfile
+
+import jsonschema
+
+program, schema_path, captures = sys.argv[1:4]
+with open(schema_path) as f:
+    schema = json.load(f)
+jsonschema.Draft202012Validator.check_schema(schema)
+validator = jsonschema.Draft202012Validator(schema)
+failures = []
+
+
+def report(paths):
+    run = subprocess.run([program, "--json"] + paths, stdout=subprocess.PIPE, timeout=30)
+    if run.returncode != 0:
+        failures.append(f"{paths}: exit status {run.returncode}")
+        return None
+    # Strict UTF-8: drive bytes 0x80-0xFF must arrive as characters.
+    return json.loads(run.stdout.decode("utf-8"))
+
+
+def check(name, document):
+    errors = sorted(validator.iter_errors(document), key=str)
+    if errors:
+        failures.append(f"{name}: {errors[0].message} at {list(errors[0].absolute_path)}")
+
+
+def swapped(text, width):
+    text = text.ljust(width, b" ")[:width]
+    return bytes(text[i ^ 1] for i in range(width))
+
+
+def capture(model, serial=b"SERIAL", firmware=b"FW", identify=None, data=None,
+            thresholds=None):
+    """A capture in the skdump --save layout: tagged, big-endian lengths."""
+    block = bytearray(identify or bytes(512))
+    block[20:40] = swapped(serial, 20)
+    block[46:54] = swapped(firmware, 8)
+    block[54:94] = swapped(model, 40)
+    out = b"IDFY" + struct.pack(">I", 512) + bytes(block)
+    if data is not None:
+        out += b"SMDT" + struct.pack(">I", 512) + data
+    if thresholds is not None:
+        out += b"SMTH" + struct.pack(">I", 512) + thresholds
+    return out
+
+
+def expected_text(raw):
+    """What a drive's text must read as: up to its first NUL, line breaks as
+    blanks, Latin-1, trimmed."""
+    raw = raw.split(b"\0")[0].replace(b"\r", b" ").replace(b"\n", b" ")
+    return raw.decode("latin-1").strip(" ")
+
+
+rng = random.Random(17)
+hostile_text = bytes(range(1, 32)) + b'"\\/\x7f\x80\xa0\xe9\xff'
+all_ones = b"\xff" * 512
+noise = [bytes(rng.randrange(256) for _ in range(512)) for _ in range(3)]
+hostile = [
+    # Every control byte, quote, backslash and high byte in every text.
+    (dict(model=hostile_text[:40], serial=b' "\\\x01\xff\x80 ', firmware=b"\t\x1f\xe9\\\""),
+     dict(data=noise[0], thresholds=noise[1])),
+    # A drive that answers all ones: 30 attributes of id 255, the widest
+    # raw values, the 48-bit capacity with its top word set too.
+    (dict(model=b"\xff" * 40, serial=b"\xff" * 20, firmware=b"\xff" * 8),
+     dict(identify=all_ones, data=all_ones, thresholds=all_ones)),
+    # Noise throughout; the threshold read fails.
+    (dict(model=b"N\x00ISE", serial=noise[2][:20], firmware=noise[2][20:28],
+          identify=noise[2]), dict(data=noise[1])),
+    # No SMART data at all.
+    (dict(model=b"  LEADING AND TRAILING  ", serial=b"", firmware=b""), dict()),
+]
+with tempfile.TemporaryDirectory() as folder:
+    paths = []
+    for index, (texts, blocks) in enumerate(hostile):
+        path = os.path.join(folder, f"hostile{index}.smart")
+        with open(path, "wb") as f:
+            f.write(capture(**texts, **blocks))
+        paths.append(path)
+    document = report(paths)
+    if document is not None:
+        check("hostile drives", document)
+        for drive, (texts, _) in zip(document["drives"], hostile):
+            for key, field in (("model_name", "model"), ("serial_number", "serial"),
+                               ("firmware_version", "firmware")):
+                want = expected_text(texts[field])
+                if drive[key] != want:
+                    failures.append(f"hostile {key}: {drive[key]!r}, not {want!r}")
+
+real = sorted(os.path.join(captures, name) for name in os.listdir(captures)
+              if name.endswith(".smart")) if os.path.isdir(captures) else []
+if not real:
+    print(f"skipped the real captures: none in {captures}")
+for path in real:
+    document = report([path])
+    if document is not None:
+        check(os.path.basename(path), document)
+if real:
+    four = report(real[:4])
+    four and check("four drives", four)
+
+    # Every key renamed, once per place in the document, must fail.
+    def renamed_copies(value, path=()):
+        if isinstance(value, dict):
+            for key in value:
+                copy = json.loads(json.dumps(value))
+                copy[key + "_renamed"] = copy.pop(key)
+                yield path + (key,), copy
+                for subpath, sub in renamed_copies(value[key], path + (key,)):
+                    outer = json.loads(json.dumps(value))
+                    outer[key] = sub
+                    yield subpath, outer
+        elif isinstance(value, list) and value:
+            for subpath, sub in renamed_copies(value[0], path + (0,)):
+                yield subpath, [sub] + value[1:]
+
+    document = report([real[0]])
+    renames = 0
+    for keypath, copy in renamed_copies(document):
+        renames += 1
+        if validator.is_valid(copy):
+            failures.append(f"renaming {'/'.join(map(str, keypath))} still validates")
+    print(f"{len(real)} captures, 4 hostile drives and {renames} renamed keys checked")
+
+for failure in failures:
+    print(failure, file=sys.stderr)
+sys.exit(1 if failures else 0)
