@@ -181,6 +181,11 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
             if (options.captures[position] == "-") {
                 continue;
             }
+            if (IsOtherThanFile(options.captures[position])) {
+                std::fprintf(err, "vantrel-report: %s: not a regular file\n",
+                             options.captures[position].c_str());
+                return kExitUsage;
+            }
             DriveCapture capture;
             if (!ReadCaptureFile(options.captures[position], &capture, &error)) {
                 std::fprintf(err, "vantrel-report: %s\n", error.c_str());
@@ -217,35 +222,12 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         }
         return done;
     }
-    if (IsDeviceOrPipe(options.output)) {
-        FILE* device = std::fopen(options.output.c_str(), "wb");
-        bool ok = device && WriteAll(*inventory, drives, options, device);
-        ok = device && std::fclose(device) == 0 && ok;
-        if (!ok) {
-            std::fprintf(err, "vantrel-report: %s: write error\n", options.output.c_str());
-            return kExitWriteFailed;
-        }
-        return done;
-    }
-    // The report goes to a new file beside FILE and takes its place only
-    // when it is whole: a failed write leaves the old FILE as it was.
-    std::string temporary;
-    FILE* stream = CreateFreeName(options.output + ".new", &temporary);
-    if (!stream) {
-        std::fprintf(err, "vantrel-report: %s: cannot create: %s\n", temporary.c_str(),
-                     std::strerror(errno));
-        return kExitWriteFailed;
-    }
-    bool ok = WriteAll(*inventory, drives, options, stream);
-    ok = std::fclose(stream) == 0 && ok;
-    if (!ok) {
-        std::remove(temporary.c_str());
-        std::fprintf(err, "vantrel-report: %s: write error\n", options.output.c_str());
-        return kExitWriteFailed;
-    }
-    if (!MoveIntoPlace(temporary, options.output)) {
-        std::remove(temporary.c_str());
-        std::fprintf(err, "vantrel-report: %s: cannot replace it\n", options.output.c_str());
+    std::string problem;
+    if (!WriteOutputFile(
+            options.output,
+            [&](FILE* stream) { return WriteAll(*inventory, drives, options, stream); },
+            &problem)) {
+        std::fprintf(err, "vantrel-report: %s: %s\n", options.output.c_str(), problem.c_str());
         return kExitWriteFailed;
     }
     return done;
