@@ -1,6 +1,6 @@
 #include "capture/capture_recorder.h"
 
-#include "capture/windows_device_names.h"
+#include "inventory/windows_device_names.h"
 
 #include <cstring>
 

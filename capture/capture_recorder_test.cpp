@@ -1,5 +1,5 @@
 #include "capture/capture_recorder.h"
-#include "capture/windows_device_names.h"
+#include "inventory/windows_device_names.h"
 
 #include <gtest/gtest.h>
 

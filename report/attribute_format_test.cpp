@@ -46,8 +46,12 @@ AttributeRecord Record(uint8_t id, std::initializer_list<uint8_t> raw) {
     return record;
 }
 
-std::string List(const AttributeRecord& r) { return FormatRawValue(r, TextForm::kList).text; }
-std::string Export(const AttributeRecord& r) { return FormatRawValue(r, TextForm::kExport).text; }
+std::string List(const AttributeRecord& r) {
+    return FormatRawValue(r, TextForm::kList).text;
+}
+std::string Export(const AttributeRecord& r) {
+    return FormatRawValue(r, TextForm::kExport).text;
+}
 
 TEST(FormatRawValueTest, UnitsOfSpinUpAndTemperature) {
     EXPECT_EQ("5 ms", List(Record(3, {5})));

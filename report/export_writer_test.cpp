@@ -33,11 +33,12 @@ std::string Export(const DriveInventory& inventory, int position) {
 
 const std::string kHeading =
     "SMART ATTRIBUTES:\r\n"
-    "ID\tDescription" + std::string(25, ' ') + "Raw Value\tStatus\t Value\t Worst\tThreshold\r\n" +
+    "ID\tDescription" +
+    std::string(25, ' ') + "Raw Value\tStatus\t Value\t Worst\tThreshold\r\n" +
     std::string(92, '-') + "\r\n";
 
 class ExportWriterTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         driver.InsertDrive(0, GoldenDrive());
         DriveCapture bare = MakeCapture("NO SMART", "S1", "F1");
@@ -95,8 +96,7 @@ TEST_F(ExportWriterTest, EveryLineEndsInOneCrLf) {
             EXPECT_EQ('\r', bytes[i - 1]) << "bare LF at " << i;
         }
     }
-    EXPECT_NE(std::string::npos,
-              bytes.find("Multi Word DMA: 1031\r\n\r\nSMART ATTRIBUTES:\r\n"));
+    EXPECT_NE(std::string::npos, bytes.find("Multi Word DMA: 1031\r\n\r\nSMART ATTRIBUTES:\r\n"));
 }
 
 TEST_F(ExportWriterTest, DriveWithoutSmartDataEndsAfterTheDashes) {

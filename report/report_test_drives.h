@@ -15,11 +15,11 @@ inline DriveCapture GoldenDrive() {
     const struct {
         int word;
         uint16_t value;
-    } words[] = {{0, 0x045A}, {1, 16383}, {3, 16},      {4, 0xFFFF},  {6, 63},      {7, 0xFFFF},
-                 {8, 0x00AB}, {9, 0},     {20, 3},      {21, 0xFFFF}, {22, 4},      {47, 0x8010},
-                 {48, 0},     {49, 0x0F00}, {51, 0x0200}, {52, 0x0200}, {53, 7},    {54, 16383},
-                 {55, 16},    {56, 63},   {57, 0x0000}, {58, 0x8000}, {59, 0x0110}, {60, 0x5678},
-                 {61, 0x1234}, {62, 0},   {63, 0x0407}};
+    } words[] = {{0, 0x045A},  {1, 16383},   {3, 16},      {4, 0xFFFF},  {6, 63},      {7, 0xFFFF},
+                 {8, 0x00AB},  {9, 0},       {20, 3},      {21, 0xFFFF}, {22, 4},      {47, 0x8010},
+                 {48, 0},      {49, 0x0F00}, {51, 0x0200}, {52, 0x0200}, {53, 7},      {54, 16383},
+                 {55, 16},     {56, 63},     {57, 0x0000}, {58, 0x8000}, {59, 0x0110}, {60, 0x5678},
+                 {61, 0x1234}, {62, 0},      {63, 0x0407}};
     for (const auto& w : words) {
         SetIdentifyWord(&c, w.word, w.value);
     }
@@ -27,7 +27,7 @@ inline DriveCapture GoldenDrive() {
     SetAttribute(&c, 1, 3, 91, 90, 5, 90);                    // WARNING, "5ms"
     SetAttribute(&c, 3, 9, 100, 100, 7, 0);                   // after an empty slot
     SetAttribute(&c, 4, 194, 40, 60, 30, 0);
-    SetAttribute(&c, 5, 5, 20, 20, 0xFFFFFFFF, 36);           // FAIL, -1
-    SetAttribute(&c, 6, 201, 255, 255, 1000, 245);            // unknown id, WARNING
+    SetAttribute(&c, 5, 5, 20, 20, 0xFFFFFFFF, 36);  // FAIL, -1
+    SetAttribute(&c, 6, 201, 255, 255, 1000, 245);   // unknown id, WARNING
     return c;
 }

@@ -122,8 +122,8 @@ TEST(ReportTextTest, ModelIsShownWithoutTheListSuffix) {
 }
 
 TEST(ReportTextTest, WidestPossibleBlockFitsItsBuffers) {
-    DriveCapture capture = MakeCapture(std::string(40, 'M'), std::string(20, 'S'),
-                                       std::string(8, 'F'));
+    DriveCapture capture =
+        MakeCapture(std::string(40, 'M'), std::string(20, 'S'), std::string(8, 'F'));
     for (int word = 0; word < 128; ++word) {
         if (word < 10 || word > 46) {
             SetIdentifyWord(&capture, word, 0xFFFF);

@@ -12,7 +12,7 @@
 namespace {
 
 class ShellTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_uiCalls = RealUiPlatformCalls();
         ResetTestMachine();
@@ -25,8 +25,8 @@ TEST_F(ShellTest, AboutShowsTheVersionLineAndClosesEveryWay) {
     noDrive.Then(DialogCatcher::Press(IDOK));
     MainWindow main;
     const DialogCatcher::Action closers[] = {
-        DialogCatcher::Press(IDOK), DialogCatcher::Key(VK_RETURN),
-        DialogCatcher::Key(VK_ESCAPE), DialogCatcher::CloseBox()};
+        DialogCatcher::Press(IDOK), DialogCatcher::Key(VK_RETURN), DialogCatcher::Key(VK_ESCAPE),
+        DialogCatcher::CloseBox()};
     for (const DialogCatcher::Action& close : closers) {
         DialogCatcher catcher;
         std::string version;

@@ -51,8 +51,8 @@ TEST(StartupTest, AttributeListHasSevenColumnsAndFullRowSelection) {
     TestMachine().InsertDrive(0, Drive("ALPHA", 1));
     MainWindow main;
     HWND list = main.Item(1004);
-    const char* titles[] = {"ID", "Description", "Raw Value", "Status", "Value", "Worst",
-                            "Threshold"};
+    const char* titles[] = {"ID",    "Description", "Raw Value", "Status",
+                            "Value", "Worst",       "Threshold"};
     const int widths[] = {30, 190, 70, 45, 40, 40, 60};
     for (int i = 0; i < 7; ++i) {
         char title[64] = "";

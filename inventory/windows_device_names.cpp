@@ -1,4 +1,4 @@
-#include "capture/windows_device_names.h"
+#include "inventory/windows_device_names.h"
 
 #include <cctype>
 
