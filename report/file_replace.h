@@ -21,5 +21,7 @@ bool ReplaceWithFileOn(const std::string& from, const std::string& to, bool wind
 bool SaveFileReplacing(const std::string& path, const std::string& bytes);
 
 // Tests only: stands in for WriteFile, so that a full disk can be arranged.
-extern int (*g_saveWriteFile)(void* handle, const void* data, unsigned long size,
-                              unsigned long* written);
+typedef int (*SaveWriteFileCall)(void* handle, const void* data, unsigned long size,
+                                 unsigned long* written);
+extern SaveWriteFileCall g_saveWriteFile;
+SaveWriteFileCall RealSaveWriteFile();

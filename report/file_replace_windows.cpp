@@ -62,8 +62,11 @@ HANDLE CreateTemporary(const std::string& path, std::string* temporary) {
 
 }  // namespace
 
-int (*g_saveWriteFile)(void* handle, const void* data, unsigned long size,
-                       unsigned long* written) = RealWriteFile;
+SaveWriteFileCall g_saveWriteFile = RealWriteFile;
+
+SaveWriteFileCall RealSaveWriteFile() {
+    return RealWriteFile;
+}
 
 bool ReplaceWithFileOn(const std::string& from, const std::string& to, bool windows9x) {
     if (!windows9x) {
