@@ -12,6 +12,7 @@
 #include "report/report_text.h"
 #include "tools/vantrel-report/output_files.h"
 #include "tools/vantrel-report/report_options.h"
+#include "tools/vantrel-report/terminal_text.h"
 
 namespace {
 
@@ -199,6 +200,11 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     CaptureRecorder recorder(*driver);
     std::unique_ptr<DriveInventory> inventory(new DriveInventory);
     inventory->ScanDrives(recorder);
+    // The one place every output mode passes: the drives' texts as shown.
+    // --save keeps the raw bytes, which come from the recorder.
+    if (IsTerminal(out) || IsTerminal(err)) {
+        MaskDriveTexts(inventory.get());
+    }
     if (inventory->GetDriveCount() <= 0) {
         std::fprintf(err, "No SMART compatible drives were detected.\n");
         return kExitNoDrive;

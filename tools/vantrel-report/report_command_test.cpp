@@ -463,6 +463,48 @@ TEST_F(ReportCommandTest, CaptureThatIsNotAFileIsRefused) {
         EXPECT_NE(std::string::npos, r.err.find(capture + ": not a regular file")) << r.err;
     }
 }
+// A drive's own texts reach a terminal as printable text only, in every
+// output mode; written to a file they stay as the drive sent them, and a
+// saved capture keeps the raw bytes.
+TEST_F(ReportCommandTest, DriveTextsAreMaskedWhenATerminalListens) {
+    const std::string a =
+        Write("escape.smart", MakeCapture("EV\x1b]0;X\x07L", "S\x1b[2J", "F\x7f"));
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(0, grantpt(master));
+    ASSERT_EQ(0, unlockpt(master));
+    FILE* terminal = std::fopen(ptsname(master), "w");
+    ASSERT_NE(nullptr, terminal);
+    const std::string dir = FreshDir("escape-save");
+    const char* const modes[][2] = {
+        {"--list", "EV?]0;X?L"}, {"--window", "EV?]0;X?L"}, {"--export", "S?[2J"}};
+    for (const auto& mode : modes) {
+        std::vector<std::string> args = {a};
+        if (std::string(mode[0]) != "--export") {
+            args.insert(args.begin(), mode[0]);
+        }
+        FILE* out = std::tmpfile();
+        const int status = RunReportCommand(args, out, terminal, NoRealDriver);
+        const std::string shown = ReadStream(out);
+        std::fclose(out);
+        EXPECT_EQ(0, status) << mode[0];
+        EXPECT_NE(std::string::npos, shown.find(mode[1])) << mode[0] << shown;
+        EXPECT_EQ(std::string::npos, shown.find_first_of("\x1b\x07\x7f")) << mode[0];
+        const Result raw = RunTool(args);
+        EXPECT_NE(std::string::npos, raw.out.find_first_of("\x1b\x07")) << mode[0];
+    }
+    FILE* out = std::tmpfile();
+    EXPECT_EQ(0, RunReportCommand({"--list", "--save", dir, a}, out, terminal, NoRealDriver));
+    std::fclose(out);
+    std::fclose(terminal);
+    close(master);
+    DriveCapture saved;
+    std::string error;
+    ASSERT_TRUE(ReadCaptureFile(dir + "/EV__0_X_L--F_.smart", &saved, &error)) << error;
+    DriveCapture original;
+    ASSERT_TRUE(ReadCaptureFile(a, &original, &error));
+    EXPECT_EQ(0, std::memcmp(original.identify, saved.identify, 512));
+}
 #endif
 
 // The machine's own drives are saved the same way as replayed ones.
