@@ -1,5 +1,7 @@
 #include "capture/capture_recorder.h"
 
+#include "inventory/windows_device_names.h"
+
 #include <cstring>
 
 #include "inventory/smart_records.h"
@@ -60,6 +62,11 @@ std::string CaptureFileName(const DriveInventory& inventory, int position) {
     // A leading dot would hide the file, or with a second one name a folder.
     if (name[0] == '.') {
         name[0] = '_';
+    }
+    // "NUL.--x.smart" would be the device on Windows: "saved", and nothing
+    // there. The same name everywhere, so captures move between systems.
+    if (IsWindowsDeviceName(name)) {
+        name.insert(0, "_");
     }
     return name + ".smart";
 }

@@ -1,4 +1,5 @@
 #include "capture/capture_recorder.h"
+#include "inventory/windows_device_names.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,31 @@ TEST(CaptureFileNameTest, ModelAndFirmwareWithBlanksAsUnderscores) {
     EXPECT_EQ("ACME_DISK__1__X_--A_B_C.smart", CaptureFileName(inventory, 1));
     EXPECT_EQ("", CaptureFileName(inventory, 2));
     EXPECT_EQ("_HIDDEN--1.smart", CaptureFileName(inventory, 3));
+}
+
+// A stem that Windows opens as a device gets a leading '_' on every system;
+// a longer or different stem is left alone.
+TEST(CaptureFileNameTest, WindowsDeviceNamesGetALeadingUnderscore) {
+    const char* const cases[][3] = {
+        {"NUL.", "x", "_NUL.--x.smart"},   {"AUX.", "1", "_AUX.--1.smart"},
+        {"COM1.", "1", "_COM1.--1.smart"}, {"lpt9", "1", "lpt9--1.smart"},
+        {"con . ", "1", "con_.--1.smart"}, {"CONOUT$.", "1", "CONOUT_.--1.smart"},
+        {"NULL.", "1", "NULL.--1.smart"},  {"COM10.", "1", "COM10.--1.smart"},
+    };
+    for (const auto& c : cases) {
+        EmulatedDriver emulated;
+        emulated.InsertDrive(0, Drive(c[0], "S", c[1]));
+        DriveInventory inventory;
+        inventory.ScanDrives(emulated);
+        EXPECT_EQ(c[2], CaptureFileName(inventory, 0)) << c[0];
+    }
+    for (const char* name :
+         {"CON", "prn.txt", "Aux .smart", "COM0", "LPT5.x.y", "conin$", "NUL.."}) {
+        EXPECT_TRUE(IsWindowsDeviceName(name)) << name;
+    }
+    for (const char* name : {"CONX", "COM", "LPT10", "_NUL", "NUL_.txt", "", ".NUL"}) {
+        EXPECT_FALSE(IsWindowsDeviceName(name)) << name;
+    }
 }
 
 TEST(CaptureFileNameTest, IdenticalDrivesGetTheListSuffixes) {

@@ -41,12 +41,14 @@ TEST(CaptureReaderTest, RefusesDamagedFilesNamingFileOffsetAndFault) {
     EXPECT_EQ("drive.smart: offset 520: truncated section header",
               Refusal(Join({idfy, {'S', 'M'}})));
     std::vector<uint8_t> cut(idfy.begin(), idfy.begin() + 100);
-    EXPECT_EQ("drive.smart: offset 4: section IDFY payload of 512 bytes is truncated: 92 bytes left",
-              Refusal(cut));
+    EXPECT_EQ(
+        "drive.smart: offset 4: section IDFY payload of 512 bytes is truncated: 92 bytes left",
+        Refusal(cut));
     std::vector<uint8_t> huge = {'X', 'T', 'R', 'A', 0xFF, 0xFF, 0xFF, 0xFF, 1, 2};
-    EXPECT_EQ("drive.smart: offset 524: section XTRA payload of 4294967295 bytes is truncated: "
-              "2 bytes left",
-              Refusal(Join({idfy, huge})));
+    EXPECT_EQ(
+        "drive.smart: offset 524: section XTRA payload of 4294967295 bytes is truncated: "
+        "2 bytes left",
+        Refusal(Join({idfy, huge})));
     EXPECT_EQ("drive.smart: offset 524: section SMST has length 5, expected 4",
               Refusal(Join({idfy, Section("SMST", 5)})));
     EXPECT_EQ("drive.smart: offset 520: section IDFY appears twice", Refusal(Join({idfy, idfy})));
@@ -57,9 +59,10 @@ TEST(CaptureReaderTest, RefusesDamagedFilesNamingFileOffsetAndFault) {
 
 TEST(CaptureReaderTest, UnprintableTagsAreShownEscaped) {
     std::vector<uint8_t> bytes = {0x01, 'A', 0xFF, 'B', 0, 0, 1, 0};
-    EXPECT_EQ("drive.smart: offset 4: section \\x01A\\xFFB payload of 256 bytes is truncated: "
-              "0 bytes left",
-              Refusal(bytes));
+    EXPECT_EQ(
+        "drive.smart: offset 4: section \\x01A\\xFFB payload of 256 bytes is truncated: "
+        "0 bytes left",
+        Refusal(bytes));
 }
 
 TEST(CaptureReaderTest, SkipsUnknownTagsAndAcceptsAnyOrder) {

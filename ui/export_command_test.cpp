@@ -5,6 +5,7 @@
 
 #include "capture/capture.h"
 #include "capture/synthetic_capture.h"
+#include "report/file_replace.h"
 #include "tools/vantrel-report/report_command.h"
 #include "ui/globals.h"
 #include "ui/platform_calls.h"
@@ -109,28 +110,94 @@ TEST_F(ExportTest, WithoutARetrievedDriveRemindsAndOpensNoDialog) {
     EXPECT_EQ(0, catcher.Unexpected());
 }
 
-std::string unwritable;
+std::string g_chosen;
 
 // A plain function: on i686 a lambda does not convert to a WINAPI
 // (__stdcall) function pointer.
-BOOL WINAPI ChooseUnwritable(LPOPENFILENAMEA record) {
-    lstrcpynA(record->lpstrFile, unwritable.c_str(), record->nMaxFile);
+BOOL WINAPI ChooseName(LPOPENFILENAMEA record) {
+    lstrcpynA(record->lpstrFile, g_chosen.c_str(), record->nMaxFile);
     return TRUE;
 }
 
-// A file that cannot be written must not look saved.
-TEST_F(ExportTest, UnwritableFileShowsTheErrorBox) {
-    unwritable = TempPath("no-such-folder\\report.txt");
-    g_uiCalls.getSaveFileName = ChooseUnwritable;
-    MainWindow main;
-    main.Command(1005);
-    DialogCatcher catcher;
-    catcher.Then(DialogCatcher::Press(IDOK));
-    main.Command(3);
-    ASSERT_EQ(1u, catcher.Seen().size());
-    EXPECT_EQ("Error", catcher.Seen()[0].caption);
-    EXPECT_EQ("Could not save the results to the file:\n" + unwritable, catcher.Seen()[0].text);
-    EXPECT_EQ(SystemIcon(IDI_WARNING), catcher.Seen()[0].icon);
+BOOL WINAPI DialogFails(LPOPENFILENAMEA) {
+    return FALSE;
+}
+
+DWORD WINAPI PathTooLong() {
+    return FNERR_BUFFERTOOSMALL;
+}
+
+// A disk that fills up after the first 100 bytes, as WriteFile reports it.
+int FullDisk(void* handle, const void* data, unsigned long size, unsigned long* written) {
+    const unsigned long part = size < 100 ? size : 100;
+    WriteFile(handle, data, part, written, NULL);
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+// Whatever fails, the box says so and the old report is as it was: a
+// folder that is not there, a device name, a full disk, a dialog that
+// failed (a path too long for it), with no temporary file left behind.
+TEST_F(ExportTest, FailuresShowTheErrorBoxAndKeepTheOldFile) {
+    const std::string old(960, 'o');
+    struct Case {
+        std::string chosen;
+        bool full;
+        bool dialogFails;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {TempPath("no-such-folder\\report.txt"), false, false, nullptr},
+        {TempPath("NUL"), false, false, nullptr},
+        {TempPath("com1.txt"), false, false, nullptr},
+        {TempPath("CON"), false, false, nullptr},
+        {path, true, false, nullptr},
+        {path, false, true, "DriveInfo.txt"},
+    };
+    for (const Case& c : cases) {
+        FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(nullptr, file);
+        std::fputs(old.c_str(), file);
+        std::fclose(file);
+        g_chosen = c.chosen;
+        g_uiCalls.getSaveFileName = c.dialogFails ? DialogFails : ChooseName;
+        g_uiCalls.commDlgExtendedError =
+            c.dialogFails ? PathTooLong : RealUiPlatformCalls().commDlgExtendedError;
+        g_saveWriteFile = c.full ? FullDisk : RealSaveWriteFile();
+        MainWindow main;
+        main.Command(1005);
+        DialogCatcher catcher;
+        catcher.Then(DialogCatcher::Press(IDOK));
+        main.Command(3);
+        g_saveWriteFile = RealSaveWriteFile();
+        ASSERT_EQ(1u, catcher.Seen().size()) << c.chosen;
+        EXPECT_EQ("Error", catcher.Seen()[0].caption);
+        EXPECT_EQ(std::string("Could not save the results to the file:\n") +
+                      (c.shown ? c.shown : c.chosen.c_str()),
+                  catcher.Seen()[0].text);
+        EXPECT_EQ(SystemIcon(IDI_WARNING), catcher.Seen()[0].icon);
+        EXPECT_EQ(old, ReadFileBytes(path)) << c.chosen;
+        EXPECT_EQ("(missing)", ReadFileBytes(path + ".new")) << c.chosen;
+    }
+}
+
+// Windows 9x's way: the old file to a backup name, the new one in, the
+// backup deleted; a move that fails puts the backup back.
+TEST_F(ExportTest, Windows9xReplaceKeepsTheOldFileWhenTheMoveFails) {
+    const std::string fresh = TempPath("replace-fresh.txt");
+    FILE* file = std::fopen(path.c_str(), "wb");
+    std::fputs("old", file);
+    std::fclose(file);
+    file = std::fopen(fresh.c_str(), "wb");
+    std::fputs("new", file);
+    std::fclose(file);
+    EXPECT_FALSE(ReplaceWithFileOn(TempPath("replace-missing.txt"), path, true));
+    EXPECT_EQ("old", ReadFileBytes(path));
+    EXPECT_EQ("(missing)", ReadFileBytes(path + ".1.old"));
+    EXPECT_TRUE(ReplaceWithFileOn(fresh, path, true));
+    EXPECT_EQ("new", ReadFileBytes(path));
+    EXPECT_EQ("(missing)", ReadFileBytes(fresh));
+    EXPECT_EQ("(missing)", ReadFileBytes(path + ".1.old"));
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ BOOL ShowMode(OPENFILENAMEA* record, int mode) {
 }  // namespace
 
 int ShowFileDialog(HWND owner, char* fileName, char* fileTitle, const char* filter,
-                   const char* defaultExtension, int mode) {
+                   const char* defaultExtension, int mode, DWORD* failure) {
     OPENFILENAMEA record;
     InitFileDialog(owner, &record);
     char buffer[kFileNameSize];
@@ -51,18 +51,22 @@ int ShowFileDialog(HWND owner, char* fileName, char* fileTitle, const char* filt
         default:
             break;
     }
+    if (failure) {
+        *failure = 0;
+    }
     BOOL chosen = ShowMode(&record, mode);
-    const DWORD error = g_uiCalls.commDlgExtendedError();
-    if (!chosen) {
-        if (error != FNERR_INVALIDFILENAME) {
-            return 0;
-        }
+    DWORD error = g_uiCalls.commDlgExtendedError();
+    if (!chosen && error == FNERR_INVALIDFILENAME) {
         // The proposed name was refused: ask once more with an empty name.
         buffer[0] = '\0';
         chosen = ShowMode(&record, mode);
-        if (!chosen) {
-            return 0;
+        error = chosen ? 0 : g_uiCalls.commDlgExtendedError();
+    }
+    if (!chosen) {
+        if (failure) {
+            *failure = error;
         }
+        return 0;
     }
     if (fileName) {
         std::snprintf(fileName, kFileNameSize, "%s", buffer);

@@ -34,12 +34,18 @@ BOOL Answer(bool save, LPOPENFILENAMEA record) {
     return result;
 }
 
-BOOL WINAPI FakeSave(LPOPENFILENAMEA record) { return Answer(true, record); }
-BOOL WINAPI FakeOpen(LPOPENFILENAMEA record) { return Answer(false, record); }
-DWORD WINAPI FakeError() { return g_lastError; }
+BOOL WINAPI FakeSave(LPOPENFILENAMEA record) {
+    return Answer(true, record);
+}
+BOOL WINAPI FakeOpen(LPOPENFILENAMEA record) {
+    return Answer(false, record);
+}
+DWORD WINAPI FakeError() {
+    return g_lastError;
+}
 
 class FileDialogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_calls.clear();
         g_results.clear();

@@ -12,9 +12,8 @@ void OnGetInfo(HWND window) {
     const LRESULT index = SendDlgItemMessageA(window, IDC_DRIVE_COMBO, CB_GETCURSEL, 0, 0);
     // The list holds our own names (at most 42 characters), but a text that
     // would not fit the buffer is never read into it.
-    if (index != CB_ERR &&
-        SendDlgItemMessageA(window, IDC_DRIVE_COMBO, CB_GETLBTEXTLEN, index, 0) <
-            static_cast<LRESULT>(sizeof selected)) {
+    if (index != CB_ERR && SendDlgItemMessageA(window, IDC_DRIVE_COMBO, CB_GETLBTEXTLEN, index, 0) <
+                               static_cast<LRESULT>(sizeof selected)) {
         SendDlgItemMessageA(window, IDC_DRIVE_COMBO, CB_GETLBTEXT, index,
                             reinterpret_cast<LPARAM>(selected));
     }

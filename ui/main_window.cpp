@@ -14,9 +14,8 @@ struct Column {
     int width;
 };
 
-const Column kColumns[] = {{"ID", 30},     {"Description", 190}, {"Raw Value", 70},
-                           {"Status", 45}, {"Value", 40},        {"Worst", 40},
-                           {"Threshold", 60}};
+const Column kColumns[] = {{"ID", 30},    {"Description", 190}, {"Raw Value", 70}, {"Status", 45},
+                           {"Value", 40}, {"Worst", 40},        {"Threshold", 60}};
 
 void AddColumns(HWND list) {
     for (int index = 0; index < 7; ++index) {
@@ -100,7 +99,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnWebsite(window);
             break;
         case IDC_HELP:
-            OpenHelp(HELP_CONTENTS, 0);
+            OpenHelp();
             break;
         default:
             break;

@@ -18,5 +18,5 @@ void ReleaseInventory();
 void OnGetInfo(HWND window);
 void OnExport(HWND owner);
 void OnWebsite(HWND window);
-void OpenHelp(UINT command, ULONG_PTR data);
+void OpenHelp();
 INT_PTR CALLBACK AboutDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,15 +1,19 @@
 // The platform calls whose outcome a test cannot arrange for real (a help
-// system that refuses, a browser that is missing, a file dialog that
-// rejects a name). The program calls them through this table; tests swap
-// single entries.
+// viewer that does not start, a browser that is missing, an elevated token,
+// a file dialog that rejects a name). The program calls them through this
+// table; tests swap single entries.
 #pragma once
 
 #include <windows.h>
 #include <commdlg.h>
 
 struct UiPlatformCalls {
-    BOOL(WINAPI* winHelp)(HWND, LPCSTR, UINT, ULONG_PTR);
+    // CreateProcessA with the application's full path and a command line;
+    // the process's handles are closed at once.
+    BOOL (*startProcess)(const char* application, char* commandLine);
     HINSTANCE(WINAPI* shellExecute)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    bool (*processIsElevated)();
+    bool (*openAsDesktopUser)(const char* address);
     BOOL(WINAPI* getSaveFileName)(LPOPENFILENAMEA);
     BOOL(WINAPI* getOpenFileName)(LPOPENFILENAMEA);
     DWORD(WINAPI* commDlgExtendedError)();

@@ -8,12 +8,16 @@
 #include "ui/platform_calls.h"
 
 void StoreExeDirectory() {
-    // A path that fills the buffer comes back unterminated on older systems,
-    // and a name without any backslash has no folder to cut off: both must
-    // still leave a terminated folder text.
+    // A path that fills the buffer comes back cut (and unterminated on
+    // older systems): its last backslash would name a parent folder, so the
+    // folder is then unknown (empty), and help says it cannot start. A name
+    // without any backslash has no folder to cut off.
     std::memset(g_exeDir, 0, sizeof g_exeDir);
-    g_uiCalls.getModuleFileName(NULL, g_exeDir, sizeof g_exeDir);
-    g_exeDir[sizeof g_exeDir - 1] = '\0';
+    const DWORD length = g_uiCalls.getModuleFileName(NULL, g_exeDir, sizeof g_exeDir);
+    if (length == 0 || length >= sizeof g_exeDir) {
+        g_exeDir[0] = '\0';
+        return;
+    }
     char* lastBackslash = std::strrchr(g_exeDir, '\\');
     if (lastBackslash) {
         *lastBackslash = '\0';

@@ -28,7 +28,7 @@ struct Dialog {
 };
 
 class Reader {
-public:
+  public:
     explicit Reader(const BYTE* data) : p_(data) {}
     WORD Word() {
         WORD w = static_cast<WORD>(p_[0] | (p_[1] << 8));

@@ -19,8 +19,8 @@ void ResetTestMachine(uint32_t platformId = kPlatformWindowsNt);
 struct SeenDialog {
     HWND window = NULL;
     std::string caption;
-    std::string text;       // a message box's text
-    HICON icon = NULL;      // a message box's icon
+    std::string text;   // a message box's text
+    HICON icon = NULL;  // a message box's icon
     HWND owner = NULL;
     bool ownerVisible = false;
 };
@@ -30,7 +30,7 @@ struct SeenDialog {
 // action given. A box that comes up with no action left is cancelled and
 // counted as unexpected.
 class DialogCatcher {
-public:
+  public:
     typedef std::function<void(const SeenDialog&)> Action;
 
     DialogCatcher();
@@ -41,12 +41,12 @@ public:
     int Unexpected() const { return unexpected_; }
 
     // Common answers.
-    static Action Press(int command);  // posts WM_COMMAND with the id
-    static Action Key(UINT key);       // posts WM_KEYDOWN to the dialog
-    static Action CloseBox();          // WM_SYSCOMMAND SC_CLOSE
+    static Action Press(int command);               // posts WM_COMMAND with the id
+    static Action Key(UINT key);                    // posts WM_KEYDOWN to the dialog
+    static Action CloseBox();                       // WM_SYSCOMMAND SC_CLOSE
     static Action SaveAs(const std::string& path);  // types a name, presses Save
 
-private:
+  private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
     void OnActivate(HWND window);
 
@@ -63,7 +63,7 @@ HICON SystemIcon(LPCSTR id);
 // Creates the main window as the entry point does (hidden, start-up work,
 // shown) and destroys it again at the end of the test.
 class MainWindow {
-public:
+  public:
     MainWindow();
     ~MainWindow();
     HWND Window() const { return window_; }
@@ -75,7 +75,7 @@ public:
     int ListRows() const;
     std::string Cell(int row, int column) const;
 
-private:
+  private:
     HWND window_;
 };
 

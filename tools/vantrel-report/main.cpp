@@ -3,9 +3,12 @@
 
 #include "drive_backends/real_driver.h"
 #include "tools/vantrel-report/binary_stdout.h"
+#include "ui/dll_search.h"
 #include "tools/vantrel-report/report_command.h"
 
 int main(int argc, char** argv) {
+    // Run as administrator from a folder others may write to.
+    RestrictDllSearch();
     // Report bytes go out as written: CR LF must not become CR CR LF.
     SetBinaryStdout();
     std::vector<std::string> args(argv + 1, argv + argc);

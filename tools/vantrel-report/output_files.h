@@ -1,27 +1,32 @@
 // The files vantrel-report writes, made so that none that is already there
 // is ever lost: a capture never replaces an earlier one, and a report takes
-// the place of the old one only once it is whole.
+// the place of the old one only once it is whole. Run by root, it follows no
+// link it was not given and writes into no disk.
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 // Opens path for binary writing only when nothing has that name yet: not a
-// file, not a symbolic link (which is never followed, dangling or not).
-// Null on failure, with *taken telling whether the name was in use.
+// file, not a symbolic link (which is never followed, dangling or not), and
+// on Windows only when what was created is a disk file. Null on failure,
+// with *taken telling whether the name was in use.
 FILE* CreateNewFile(const std::string& path, bool* taken);
 
-// Puts the file from in the place of to in one step, replacing what to was
-// (a link itself, not what it points to). The POSIX version gives it the
-// permissions of the file it replaces.
-bool MoveIntoPlace(const std::string& from, const std::string& to);
+// Writes what write puts into a stream to path. A regular file (or a new
+// name) gets a new file beside it that takes its place once whole, with the
+// old file's permissions; a pipe, the null device and a terminal are
+// written into as they are. A link, a disk and any other device are
+// refused. False with *problem (the message after "path: ") on failure,
+// which leaves an old file as it was.
+bool WriteOutputFile(const std::string& path, const std::function<bool(FILE*)>& write,
+                     std::string* problem);
 
-// True when path names a device or a pipe (/dev/null, NUL, a shell's
-// process substitution), which is written into as it is: replacing it with a
-// file would be wrong.
-bool IsDeviceOrPipe(const std::string& path);
+// Tests only: called with the temporary file's path once it is written and
+// before its permissions are set, where an attacker's swap would land.
+extern void (*g_outputBeforePermissions)(const std::string& temporary);
 
-// Lets every user of the machine read a file this run created, whatever the
-// umask: a metrics collector reads as its own unprivileged user. (Windows:
-// the folder's inherited permissions already decide.)
-void LetEveryoneRead(FILE* file);
+// True when path names something that exists but is no regular file (a
+// FIFO, a device, a folder): read as a capture, it would hang or read a disk.
+bool IsOtherThanFile(const std::string& path);

@@ -5,8 +5,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
+#include "report/file_replace.h"
 #include "tools/vantrel-report/output_files.h"
+
+void (*g_outputBeforePermissions)(const std::string& temporary) = nullptr;
 
 FILE* CreateNewFile(const std::string& path, bool* taken) {
     // _O_EXCL opens with CREATE_NEW, which fails for any existing name.
@@ -14,6 +18,13 @@ FILE* CreateNewFile(const std::string& path, bool* taken) {
         _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
     *taken = fd < 0 && errno == EEXIST;
     if (fd < 0) {
+        return nullptr;
+    }
+    // A device name (NUL., AUX.txt) "creates" the device: nothing would be
+    // kept, or the write would go to a port.
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) != FILE_TYPE_DISK) {
+        _close(fd);
+        errno = EINVAL;
         return nullptr;
     }
     FILE* file = _fdopen(fd, "wb");
@@ -24,10 +35,10 @@ FILE* CreateNewFile(const std::string& path, bool* taken) {
     return file;
 }
 
-bool MoveIntoPlace(const std::string& from, const std::string& to) {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-}
+namespace {
 
+// What the name opens: a device or a pipe (NUL, CON, a named pipe) is
+// written into as it is; replacing it with a file would be wrong.
 bool IsDeviceOrPipe(const std::string& path) {
     HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                 OPEN_EXISTING, 0, NULL);
@@ -39,4 +50,61 @@ bool IsDeviceOrPipe(const std::string& path) {
     return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
 }
 
-void LetEveryoneRead(FILE*) {}
+}  // namespace
+
+bool WriteOutputFile(const std::string& path, const std::function<bool(FILE*)>& write,
+                     std::string* problem) {
+    if (IsDeviceOrPipe(path)) {
+        FILE* device = std::fopen(path.c_str(), "wb");
+        bool ok = device && write(device);
+        ok = device && std::fclose(device) == 0 && ok;
+        if (!ok) {
+            *problem = "write error";
+        }
+        return ok;
+    }
+    // The report goes to a new file beside the old one and takes its place
+    // only when it is whole and on the disk.
+    std::string temporary;
+    FILE* stream = nullptr;
+    bool taken = true;
+    for (int copy = 1; copy <= 999 && !stream && taken; ++copy) {
+        temporary = copy == 1 ? path + ".new" : path + "." + std::to_string(copy) + ".new";
+        stream = CreateNewFile(temporary, &taken);
+    }
+    if (!stream) {
+        *problem = std::string("cannot create: ") + std::strerror(errno);
+        return false;
+    }
+    bool ok = write(stream);
+    ok = std::fflush(stream) == 0 && ok;
+    // msvcrt's fclose reports no failure of its own last flush.
+    ok = ok && FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)))) != 0;
+    ok = std::fclose(stream) == 0 && ok;
+    if (!ok) {
+        DeleteFileA(temporary.c_str());
+        *problem = "write error";
+        return false;
+    }
+    if (!ReplaceWithFile(temporary, path)) {
+        DeleteFileA(temporary.c_str());
+        *problem = "cannot replace it";
+        return false;
+    }
+    return true;
+}
+
+bool IsOtherThanFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return true;
+    }
+    HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                OPEN_EXISTING, 0, NULL);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const DWORD type = GetFileType(handle);
+    CloseHandle(handle);
+    return type != FILE_TYPE_DISK;
+}

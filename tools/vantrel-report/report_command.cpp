@@ -18,6 +18,7 @@
 #include "tools/vantrel-report/health_writer.h"
 #include "tools/vantrel-report/output_files.h"
 #include "tools/vantrel-report/report_options.h"
+#include "tools/vantrel-report/terminal_text.h"
 
 namespace {
 
@@ -245,6 +246,11 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
             if (options.captures[position] == "-") {
                 continue;
             }
+            if (IsOtherThanFile(options.captures[position])) {
+                std::fprintf(err, "vantrel-report: %s: not a regular file\n",
+                             options.captures[position].c_str());
+                return kExitUsage;
+            }
             DriveCapture capture;
             if (!ReadCaptureFile(options.captures[position], &capture, &error)) {
                 std::fprintf(err, "vantrel-report: %s\n", error.c_str());
@@ -258,6 +264,11 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     CaptureRecorder recorder(*driver);
     std::unique_ptr<DriveInventory> inventory(new DriveInventory);
     inventory->ScanDrives(recorder);
+    // The one place every output mode passes: the drives' texts as shown.
+    // --save keeps the raw bytes, which come from the recorder.
+    if (IsTerminal(out) || IsTerminal(err)) {
+        MaskDriveTexts(inventory.get());
+    }
     if (inventory->GetDriveCount() <= 0) {
         std::fprintf(err, "No SMART compatible drives were detected.\n");
         return noDrive;
@@ -295,38 +306,14 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         }
         return done;
     }
-    if (IsDeviceOrPipe(options.output)) {
-        FILE* device = std::fopen(options.output.c_str(), "wb");
-        bool ok = device && WriteAll(*inventory, drives, options, compare, document, device);
-        ok = device && std::fclose(device) == 0 && ok;
-        if (!ok) {
-            std::fprintf(err, "vantrel-report: %s: write error\n", options.output.c_str());
-            return kExitWriteFailed;
-        }
-        return done;
-    }
-    // The report goes to a new file beside FILE and takes its place only
-    // when it is whole: a failed write leaves the old FILE as it was.
-    std::string temporary;
-    FILE* stream = CreateFreeName(options.output + ".new", &temporary);
-    if (!stream) {
-        std::fprintf(err, "vantrel-report: %s: cannot create: %s\n", temporary.c_str(),
-                     std::strerror(errno));
-        return kExitWriteFailed;
-    }
-    if (options.mode == ReportMode::kPrometheus) {
-        LetEveryoneRead(stream);
-    }
-    bool ok = WriteAll(*inventory, drives, options, compare, document, stream);
-    ok = std::fclose(stream) == 0 && ok;
-    if (!ok) {
-        std::remove(temporary.c_str());
-        std::fprintf(err, "vantrel-report: %s: write error\n", options.output.c_str());
-        return kExitWriteFailed;
-    }
-    if (!MoveIntoPlace(temporary, options.output)) {
-        std::remove(temporary.c_str());
-        std::fprintf(err, "vantrel-report: %s: cannot replace it\n", options.output.c_str());
+    std::string problem;
+    if (!WriteOutputFile(
+            options.output,
+            [&](FILE* stream) {
+                return WriteAll(*inventory, drives, options, compare, document, stream);
+            },
+            &problem)) {
+        std::fprintf(err, "vantrel-report: %s: %s\n", options.output.c_str(), problem.c_str());
         return kExitWriteFailed;
     }
     return done;

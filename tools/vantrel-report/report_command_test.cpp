@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -9,14 +10,17 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 #include "capture/capture.h"
 #include "drive_backends/emulated_driver.h"
 #include "capture/synthetic_capture.h"
+#include "tools/vantrel-report/output_files.h"
 
 namespace {
 
@@ -435,6 +439,172 @@ TEST_F(ReportCommandTest, FailedWritesLeaveNoPartialFileAndKeepTheOldReport) {
         left.push_back(entry.path().filename().string());
     }
     EXPECT_EQ(std::vector<std::string>{"report.txt"}, left);
+}
+#endif
+
+#ifndef _WIN32
+// What --output NAME does with each kind of thing a name can be. Written
+// into: the null device. Refused, with the thing unchanged and no hang: a
+// link (to a file or to a disk), a pipe nobody reads, every other device.
+TEST_F(ReportCommandTest, OutputRefusesLinksDisksDevicesAndUnreadPipes) {
+    const std::string dir = FreshDir("output-kinds");
+    const std::string a = Write("kinds.smart", MakeCapture("KINDS", "1", "F"));
+    const std::string victim = WriteBytes("output-kinds/victim", "victim");
+    std::filesystem::create_symlink(victim, dir + "/to-file");
+    std::filesystem::create_symlink(dir + "/nowhere", dir + "/dangling");
+    ASSERT_EQ(0, mkfifo((dir + "/fifo").c_str(), 0600));
+    struct Case {
+        std::string target;
+        int status;
+        const char* message;
+    };
+    std::vector<Case> cases = {
+        {dir + "/to-file", 4, "is a symbolic link"},
+        {dir + "/dangling", 4, "is a symbolic link"},
+        {dir + "/fifo", 4, "a pipe that nobody reads"},
+        {"/dev/zero", 4, "is a device"},
+        {"/dev/null", 0, ""},
+    };
+    struct stat disk;
+    for (const char* name : {"/dev/loop0", "/dev/sda", "/dev/vda"}) {
+        if (stat(name, &disk) == 0 && S_ISBLK(disk.st_mode) && access(name, W_OK) == 0) {
+            cases.push_back({name, 4, "is a disk"});
+            std::filesystem::create_symlink(name, dir + "/to-disk");
+            cases.push_back({dir + "/to-disk", 4, "is a symbolic link"});
+            break;
+        }
+    }
+    for (const Case& c : cases) {
+        const Result r = RunTool({"--output", c.target, a});
+        EXPECT_EQ(c.status, r.status) << c.target << r.err;
+        const std::string said = c.status ? "vantrel-report: " + c.target + ": " + c.message : "";
+        EXPECT_EQ(0u, r.err.find(said)) << r.err;
+    }
+    EXPECT_EQ("victim", ReadFile(victim));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir + "/to-file"));
+    EXPECT_FALSE(std::filesystem::exists(dir + "/nowhere"));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir + "/fifo"));
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        left.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(
+        std::count_if(left.begin(), left.end(),
+                      [](const std::string& n) { return n.find(".new") != std::string::npos; }),
+        0);
+}
+
+// The replaced file keeps its mode; a new one gets 0666 less the umask.
+TEST_F(ReportCommandTest, OutputKeepsTheModeOfTheFileItReplaces) {
+    const std::string a = Write("mode.smart", MakeCapture("MODE", "1", "F"));
+    const std::string old = WriteBytes("mode-old.txt", "old");
+    ASSERT_EQ(0, chmod(old.c_str(), 0640));
+    const std::string fresh = ::testing::TempDir() + "mode-new.txt";
+    std::remove(fresh.c_str());
+    const mode_t mask = umask(027);
+    const int replaced = RunTool({"--output", old, a}).status;
+    const int created = RunTool({"--output", fresh, a}).status;
+    umask(mask);
+    EXPECT_EQ(0, replaced);
+    EXPECT_EQ(0, created);
+    struct stat info;
+    ASSERT_EQ(0, stat(old.c_str(), &info));
+    EXPECT_EQ(0640u, info.st_mode & 07777);
+    ASSERT_EQ(0, stat(fresh.c_str(), &info));
+    EXPECT_EQ(0640u, info.st_mode & 07777);
+    EXPECT_EQ(RunTool({a}).out, ReadFile(old));
+}
+
+// Whoever owns the report's folder can swap FILE.new for a link between the
+// write and the mode change. The hook makes that certain: the link's target
+// keeps its mode, and no link takes the report's place.
+std::string g_raceVictim;
+bool g_raceReachesVictim = false;
+
+void SwapTemporaryForLink(const std::string& temporary) {
+    std::remove(temporary.c_str());
+    std::filesystem::create_symlink(g_raceVictim, temporary);
+    // The control: anything done to the name from now on reaches the victim.
+    struct stat byName;
+    struct stat victim;
+    g_raceReachesVictim = stat(temporary.c_str(), &byName) == 0 &&
+                          stat(g_raceVictim.c_str(), &victim) == 0 &&
+                          byName.st_ino == victim.st_ino;
+}
+
+TEST_F(ReportCommandTest, OutputModeChangeCannotBeRedirected) {
+    const std::string a = Write("race.smart", MakeCapture("RACE", "1", "F"));
+    FreshDir("race");
+    const std::string report = WriteBytes("race/report.txt", "old report");
+    ASSERT_EQ(0, chmod(report.c_str(), 0777));
+    g_raceVictim = WriteBytes("race-victim", "victim");
+    ASSERT_EQ(0, chmod(g_raceVictim.c_str(), 0600));
+    g_outputBeforePermissions = SwapTemporaryForLink;
+    const Result r = RunTool({"--output", report, a});
+    g_outputBeforePermissions = nullptr;
+    EXPECT_TRUE(g_raceReachesVictim);
+    EXPECT_EQ(4, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("was replaced while it was written")) << r.err;
+    struct stat info;
+    ASSERT_EQ(0, stat(g_raceVictim.c_str(), &info));
+    EXPECT_EQ(0600u, info.st_mode & 07777);
+    EXPECT_EQ("victim", ReadFile(g_raceVictim));
+    EXPECT_FALSE(std::filesystem::is_symlink(report));
+    EXPECT_EQ("old report", ReadFile(report));
+}
+
+// A capture argument that is not a regular file would hang (a FIFO) or read
+// a device: refused with exit 2 before anything is read.
+TEST_F(ReportCommandTest, CaptureThatIsNotAFileIsRefused) {
+    const std::string dir = FreshDir("capture-kinds");
+    ASSERT_EQ(0, mkfifo((dir + "/fifo").c_str(), 0600));
+    for (const std::string& capture : {dir + "/fifo", std::string("/dev/zero"), dir}) {
+        const Result r = RunTool({capture});
+        EXPECT_EQ(2, r.status) << capture;
+        EXPECT_NE(std::string::npos, r.err.find(capture + ": not a regular file")) << r.err;
+    }
+}
+// A drive's own texts reach a terminal as printable text only, in every
+// output mode; written to a file they stay as the drive sent them, and a
+// saved capture keeps the raw bytes.
+TEST_F(ReportCommandTest, DriveTextsAreMaskedWhenATerminalListens) {
+    const std::string a =
+        Write("escape.smart", MakeCapture("EV\x1b]0;X\x07L", "S\x1b[2J", "F\x7f"));
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(0, grantpt(master));
+    ASSERT_EQ(0, unlockpt(master));
+    FILE* terminal = std::fopen(ptsname(master), "w");
+    ASSERT_NE(nullptr, terminal);
+    const std::string dir = FreshDir("escape-save");
+    const char* const modes[][2] = {
+        {"--list", "EV?]0;X?L"}, {"--window", "EV?]0;X?L"}, {"--export", "S?[2J"}};
+    for (const auto& mode : modes) {
+        std::vector<std::string> args = {a};
+        if (std::string(mode[0]) != "--export") {
+            args.insert(args.begin(), mode[0]);
+        }
+        FILE* out = std::tmpfile();
+        const int status = RunReportCommand(args, out, terminal, NoRealDriver);
+        const std::string shown = ReadStream(out);
+        std::fclose(out);
+        EXPECT_EQ(0, status) << mode[0];
+        EXPECT_NE(std::string::npos, shown.find(mode[1])) << mode[0] << shown;
+        EXPECT_EQ(std::string::npos, shown.find_first_of("\x1b\x07\x7f")) << mode[0];
+        const Result raw = RunTool(args);
+        EXPECT_NE(std::string::npos, raw.out.find_first_of("\x1b\x07")) << mode[0];
+    }
+    FILE* out = std::tmpfile();
+    EXPECT_EQ(0, RunReportCommand({"--list", "--save", dir, a}, out, terminal, NoRealDriver));
+    std::fclose(out);
+    std::fclose(terminal);
+    close(master);
+    DriveCapture saved;
+    std::string error;
+    ASSERT_TRUE(ReadCaptureFile(dir + "/EV__0_X_L--F_.smart", &saved, &error)) << error;
+    DriveCapture original;
+    ASSERT_TRUE(ReadCaptureFile(a, &original, &error));
+    EXPECT_EQ(0, std::memcmp(original.identify, saved.identify, 512));
 }
 #endif
 
