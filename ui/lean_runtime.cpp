@@ -64,6 +64,9 @@ void __throw_out_of_range_fmt(const char*, ...) {
 void __throw_invalid_argument(const char*) {
     std::abort();
 }
+void __throw_bad_function_call() {
+    std::abort();
+}
 }  // namespace std
 
 namespace __gnu_cxx {
