@@ -1,6 +1,7 @@
-// What vantrel-report.exe adds to the shipped executables' lean runtime
-// (ui/lean_runtime.cpp). Unlike the window program it uses std::string and
-// fprintf, and both would otherwise bring in more than they are worth:
+// The shipped executables' lean runtime (ui/lean_runtime.cpp), continued for
+// std::string (the window program's export path, vantrel-report.exe) and
+// fprintf (vantrel-report.exe), which would otherwise bring in more than
+// they are worth:
 //
 // - libstdc++'s std::string members are compiled once, in an object whose
 //   catch handlers refer to the exception runtime (and through it to
