@@ -31,13 +31,33 @@ list(GET vantrel_subsystem 1 vantrel_subsystem_minor)
 
 # Code that goes into the product: small, and with no exception or type
 # information tables, since nothing in it throws. Static locals need no lock
-# on a program with one thread.
+# on a program with one thread. The library's assertions bound every index
+# into its containers (a failure ends the program, ui/lean_runtime.cpp); they
+# also have std::string's members compiled into the code that uses them, with
+# these options, instead of linked from the library's one object, which brings
+# all its members with their unwind tables and exception handlers.
 set(VANTREL_PRODUCT_COMPILE_OPTIONS
     -Os -ffunction-sections -fdata-sections
-    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics>)
+    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics
+    -D_GLIBCXX_ASSERTIONS>)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # i686 unwinds with DWARF tables that only a thrown exception reads; with
+    # none thrown they were a third of each executable. x86_64's unwind data
+    # is the system's own (structured exceptions and debuggers) and stays.
+    list(APPEND VANTREL_PRODUCT_COMPILE_OPTIONS -fno-asynchronous-unwind-tables
+        -fno-unwind-tables)
+endif()
+
+# The stack protector, with the guard and failure handler of our own: the
+# toolchain's libssp is not linked (see ui/stack_guard.cpp). Every program
+# that links product code, the tests included, gets them with it.
+add_library(vantrel_stack_guard STATIC ${PROJECT_SOURCE_DIR}/ui/stack_guard.cpp)
+target_compile_options(vantrel_stack_guard PRIVATE ${VANTREL_PRODUCT_COMPILE_OPTIONS})
 
 function(vantrel_product_code target)
-    target_compile_options(${target} PRIVATE ${VANTREL_PRODUCT_COMPILE_OPTIONS})
+    target_compile_options(${target} PRIVATE ${VANTREL_PRODUCT_COMPILE_OPTIONS}
+        -fstack-protector-strong)
+    target_link_libraries(${target} PUBLIC vantrel_stack_guard)
 endfunction()
 
 function(vantrel_windows_product target)

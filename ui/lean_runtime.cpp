@@ -67,6 +67,11 @@ void __throw_invalid_argument(const char*) {
 void __throw_bad_function_call() {
     std::abort();
 }
+// A failed bounds check of the library's containers: the program ends rather
+// than read or write past the end, without the library's message writer.
+void __glibcxx_assert_fail(const char*, int, const char*, const char*) noexcept {
+    std::abort();
+}
 }  // namespace std
 
 namespace __gnu_cxx {

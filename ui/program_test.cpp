@@ -391,4 +391,17 @@ TEST(PlantedCodeTest, NothingBesideTheProgramsRuns) {
                 overridden.empty() ? "none" : overridden.c_str());
 }
 
+// The stack protector in code built as the product: an overrun ends the
+// process as Windows reports a smashed stack, before the function returns;
+// the same call within bounds returns. The guard is seeded anew in every
+// process: one built in would be the same in both.
+TEST(ProgramTest, SmashedStackEndsTheProgramAndTheGuardIsSeeded) {
+    const std::string probe = STACK_GUARD_PROBE;
+    EXPECT_EQ(0u, RunAndWait(probe, "smash AAAAAAA"));
+    EXPECT_EQ(0xC0000409u, RunAndWait(probe, ("smash " + std::string(40, 'A')).c_str()));
+    const DWORD first = RunAndWait(probe, "guard");
+    const DWORD second = RunAndWait(probe, "guard");
+    EXPECT_NE(first, second);
+}
+
 }  // namespace
