@@ -217,9 +217,18 @@ DeviceHandle LinuxDriver::Open(const char* name, uint32_t access, uint32_t, uint
         }
         return VANTREL_INVALID_DEVICE;
     }
+    Disk disk{fd, position, access, path, 0};
+    disk.deviceMap = IdentifyKind(disk);
+    if (disk.deviceMap == 0) {
+        // Not an IDE drive: the position stays empty, as on Windows, where
+        // such a disk has no SMART version to give; the positions after it
+        // keep their numbers.
+        system_.closeDevice(fd);
+        return VANTREL_INVALID_DEVICE;
+    }
     DeviceHandle handle = reinterpret_cast<DeviceHandle>(nextHandle_);
     nextHandle_ += 4;
-    handles_[handle] = Disk{fd, position, access, path};
+    handles_[handle] = disk;
     return handle;
 }
 
@@ -256,35 +265,34 @@ int LinuxDriver::IoControl(DeviceHandle device, uint32_t code, const void* input
 // A disk behind a translation layer that passes ATA commands on answers
 // IDENTIFY DEVICE, or, being a packet device, IDENTIFY PACKET DEVICE. A disk
 // that answers neither (NVMe behind a bridge, a USB bridge without SAT, a
-// virtual disk) is no IDE drive: the version query fails and the scan leaves
-// the position empty without a word.
-int LinuxDriver::Version(const Disk& disk, void* output, uint32_t outputLength,
-                         uint32_t* returned) {
-    if (outputLength < sizeof(SmartVersion)) {
-        return 0;
-    }
+// virtual disk) is no IDE drive. The answer is the drive's bit in the
+// version's device map: 0x01, 0x11 for a packet device, 0 for neither.
+uint8_t LinuxDriver::IdentifyKind(const Disk& disk) {
     IdeRegs regs;
     std::memset(&regs, 0, sizeof regs);
     regs.bCommandReg = kAtaIdentifyDevice;
     PassThroughCommand command;
     uint8_t data[kSectorLength];
-    uint8_t map = 0;
     if (BuildPassThrough(kSmartRcvDriveData, regs, &command) && Execute(disk, command, data)) {
-        map = 0x01;
-    } else {
-        regs.bCommandReg = kAtaIdentifyPacketDevice;
-        if (BuildPassThrough(kSmartRcvDriveData, regs, &command) && Execute(disk, command, data)) {
-            map = 0x11;
-        }
+        return 0x01;
     }
-    if (map == 0) {
+    regs.bCommandReg = kAtaIdentifyPacketDevice;
+    if (BuildPassThrough(kSmartRcvDriveData, regs, &command) && Execute(disk, command, data)) {
+        return 0x11;
+    }
+    return 0;
+}
+
+int LinuxDriver::Version(const Disk& disk, void* output, uint32_t outputLength,
+                         uint32_t* returned) {
+    if (outputLength < sizeof(SmartVersion)) {
         return 0;
     }
     SmartVersion version;
     std::memset(&version, 0, sizeof version);
     version.bVersion = 1;
     version.bRevision = 1;
-    version.bIDEDeviceMap = map;
+    version.bIDEDeviceMap = disk.deviceMap;
     version.fCapabilities = kCapabilities;
     std::memcpy(output, &version, sizeof version);
     *returned = sizeof version;

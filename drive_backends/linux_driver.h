@@ -46,6 +46,8 @@ class LinuxDriver : public SmartDriver {
     ~LinuxDriver() override;
 
     uint32_t PlatformId() override;
+    // A disk that answers neither IDENTIFY DEVICE nor IDENTIFY PACKET DEVICE
+    // does not open: its position is empty.
     DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
                       uint32_t disposition) override;
     int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
@@ -60,11 +62,13 @@ class LinuxDriver : public SmartDriver {
         int position;
         uint32_t access;
         std::string path;
+        uint8_t deviceMap;  // what IDENTIFY found at open: 0x01, or 0x11 for a packet device
     };
 
     LinuxDriver(const LinuxDriver&) = delete;
     LinuxDriver& operator=(const LinuxDriver&) = delete;
 
+    uint8_t IdentifyKind(const Disk& disk);
     int Version(const Disk& disk, void* output, uint32_t outputLength, uint32_t* returned);
     int DriveCommand(const Disk& disk, uint32_t code, const void* input, uint32_t inputLength,
                      void* output, uint32_t outputLength, uint32_t* returned);

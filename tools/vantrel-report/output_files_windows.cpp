@@ -37,17 +37,24 @@ FILE* CreateNewFile(const std::string& path, bool* taken) {
 
 namespace {
 
-// What the name opens: a device or a pipe (NUL, CON, a named pipe) is
-// written into as it is; replacing it with a file would be wrong.
-bool IsDeviceOrPipe(const std::string& path) {
+// What the name opens (a disk file, a device, a pipe), without reading or
+// writing it; false when it does not open.
+bool OpenedType(const std::string& path, DWORD* type) {
     HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                 OPEN_EXISTING, 0, NULL);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }
-    const DWORD type = GetFileType(handle);
+    *type = GetFileType(handle);
     CloseHandle(handle);
-    return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
+    return true;
+}
+
+// A device or a pipe (NUL, CON, a named pipe) is written into as it is;
+// replacing it with a file would be wrong.
+bool IsDeviceOrPipe(const std::string& path) {
+    DWORD type = FILE_TYPE_DISK;
+    return OpenedType(path, &type) && (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE);
 }
 
 }  // namespace
@@ -99,12 +106,6 @@ bool IsOtherThanFile(const std::string& path) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return true;
     }
-    HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                                OPEN_EXISTING, 0, NULL);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    const DWORD type = GetFileType(handle);
-    CloseHandle(handle);
-    return type != FILE_TYPE_DISK;
+    DWORD type = FILE_TYPE_DISK;
+    return OpenedType(path, &type) && type != FILE_TYPE_DISK;
 }
