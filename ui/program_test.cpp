@@ -404,4 +404,122 @@ TEST(ProgramTest, SmashedStackEndsTheProgramAndTheGuardIsSeeded) {
     EXPECT_NE(first, second);
 }
 
+// The handler of the website's scheme in this prefix, replaced by the fake
+// browser for as long as the test runs and put back after.
+class WebHandler {
+  public:
+    explicit WebHandler(const std::string& browser) {
+        if (RegCreateKeyExA(HKEY_CLASSES_ROOT, kKey, 0, NULL, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                            NULL, &key_, NULL) != ERROR_SUCCESS) {
+            key_ = NULL;
+            return;
+        }
+        char old[1024];
+        DWORD length = sizeof old - 1;
+        DWORD type = 0;
+        if (RegQueryValueExA(key_, NULL, NULL, &type, reinterpret_cast<BYTE*>(old), &length) ==
+                ERROR_SUCCESS &&
+            type == REG_SZ) {
+            old_.assign(old, length);
+            hadOld_ = true;
+        }
+        const std::string command = "\"" + browser + "\" \"%1\"";
+        RegSetValueExA(key_, NULL, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                       static_cast<DWORD>(command.size() + 1));
+    }
+    ~WebHandler() {
+        if (key_ && hadOld_) {
+            RegSetValueExA(key_, NULL, 0, REG_SZ, reinterpret_cast<const BYTE*>(old_.data()),
+                           static_cast<DWORD>(old_.size()));
+        } else if (key_) {
+            RegDeleteValueA(key_, NULL);
+        }
+        if (key_) {
+            RegCloseKey(key_);
+        }
+    }
+    bool Registered() const { return key_ != NULL; }
+
+  private:
+    static constexpr const char* kKey = "https\\shell\\open\\command";
+    HKEY key_ = NULL;
+    std::string old_;
+    bool hadOld_ = false;
+};
+
+bool RunsElevated(HANDLE process) {
+    HANDLE token;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token)) {
+        return false;
+    }
+    TOKEN_ELEVATION elevation;
+    DWORD length = 0;
+    const bool elevated =
+        GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &length) &&
+        elevation.TokenIsElevated != 0;
+    CloseHandle(token);
+    return elevated;
+}
+
+// Website, as the user's browser gets it: the address reaches the handler
+// registered for it, from the program that asks for no rights (a plain
+// shell call) and from the one that runs as administrator (through the
+// desktop's shell, or else the box that shows the address).
+TEST(ProgramTest, WebsiteReachesTheRegisteredBrowser) {
+    const std::string folder = TempPath("browser\\");
+    CreateDirectoryA(folder.c_str(), NULL);
+    const std::string browser = folder + "fake_browser.exe";
+    const std::string log = folder + "browser.log";
+    ASSERT_TRUE(CopyFileA(FAKE_BROWSER, browser.c_str(), FALSE));
+    WebHandler handler(browser);
+    ASSERT_TRUE(handler.Registered());
+    // The control: started by this test, the browser names it as its parent.
+    DeleteFileA(log.c_str());
+    RunAndWait(browser, "control");
+    EXPECT_NE(std::string::npos,
+              ReadFileBytes(log).find("\nparent " + std::to_string(GetCurrentProcessId()) + "\n"))
+        << ReadFileBytes(log);
+    struct Case {
+        const char* exe;
+        const char* caption;
+    };
+    const Case cases[] = {{VANTREL_DEMO_EXE, VANTREL_DEMO_MAIN_CAPTION},
+                          {VANTREL_EXE, VANTREL_MAIN_CAPTION}};
+    for (const Case& run : cases) {
+        DeleteFileA(log.c_str());
+        Program program;
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof startup);
+        startup.cb = sizeof startup;
+        std::string command = std::string("\"") + run.exe + "\"";
+        ASSERT_TRUE(CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+                                   &program.process));
+        program.window = WaitForWindow(program.process.dwProcessId, run.caption);
+        ASSERT_TRUE(program.window != NULL) << run.exe;
+        const bool elevated = RunsElevated(program.process.hProcess);
+        PostMessageA(program.window, WM_COMMAND, IDC_WEBSITE, 0);
+        std::string received = "(missing)";
+        HWND box = NULL;
+        for (int tries = 0; tries < 300 && received == "(missing)" && !box; ++tries) {
+            Sleep(50);
+            received = ReadFileBytes(log);
+            box = WaitForWindow(program.process.dwProcessId, "No default browser", 1);
+        }
+        if (box) {
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+        std::printf("%s (%s): %s\n", run.exe, elevated ? "elevated" : "not elevated",
+                    box ? "showed the address" : received.c_str());
+        EXPECT_NE(std::string::npos, received.find("\"" VANTREL_WEBSITE_URL "\""))
+            << run.exe << (box ? ": showed the box instead" : "");
+        // Elevated, the browser must not be the program's own child: it
+        // would inherit the administrator's token.
+        const std::string ownChild =
+            "\nparent " + std::to_string(program.process.dwProcessId) + "\n";
+        EXPECT_EQ(elevated, received.find(ownChild) == std::string::npos) << received;
+        PostMessageA(program.window, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(0u, WaitForExit(&program)) << run.exe;
+    }
+}
+
 }  // namespace
