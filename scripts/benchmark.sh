@@ -9,12 +9,15 @@
 #     for one capture and for four, against 1.2 times the text's.
 # Instruction counts repeat exactly for the same binary and input, whatever
 # else the machine is doing; peak memory varies by a few pages.
+#   benchmark.sh --sizes   the sizes only, failing when one is over its goal
+#                          (scripts/test.sh runs this)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 captures=${VANTREL_CAPTURES:-../shared/captures}
 report=build/native/tools/vantrel-report/vantrel-report
 
 echo "== product executables (bytes)"
+over=0
 for build in win64 win32; do
     for program in vantrel vantrel-demo vantrel-report; do
         exe=build/$build/ui/$program.exe
@@ -23,12 +26,17 @@ for build in win64 win32; do
         if [ -f "$exe" ]; then
             size=$(stat -c %s "$exe")
             verdict=$([ "$size" -le "$limit" ] && echo "within $limit" || echo "OVER $limit")
+            [ "$size" -le "$limit" ] || over=1
             printf '%-32s %8d  %s\n' "$exe" "$size" "$verdict"
         else
             printf '%-32s %8s\n' "$exe" "not built"
+            over=1
         fi
     done
 done
+if [ "${1:-}" = --sizes ]; then
+    exit "$over"
+fi
 
 echo
 echo "== vantrel-report, one capture per run"

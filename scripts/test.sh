@@ -50,6 +50,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" \
     python3 scripts/test-wine-driver.py "$PWD" build/native build/win64 build/win32
 
 scripts/check-imports.sh build/win64 build/win32
+scripts/benchmark.sh --sizes
 
 echo "== Download packages (programs, help file, README.TXT)"
 for build in build/win64 build/win32; do
