@@ -69,7 +69,7 @@ function(vantrel_windows_product target)
         target_link_libraries(${target} PRIVATE msvcrt)
     endif()
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/ui/lean_runtime.cpp
-        ${PROJECT_SOURCE_DIR}/ui/lean_runtime_strings.cpp)
+        ${PROJECT_SOURCE_DIR}/ui/lean_runtime_stdio.cpp)
     target_link_options(${target} PRIVATE
         -L${VANTREL_WIN32_RUNTIME_DIR} -no-pthread -s -Wl,--gc-sections
         -Wl,--major-subsystem-version,${vantrel_subsystem_major}
