@@ -8,7 +8,7 @@
 
 #include "ui/system_library.h"
 
-bool ProcessIsElevated() {
+bool IsElevated(HANDLE process) {
     typedef BOOL(WINAPI * OpenProcessTokenCall)(HANDLE, DWORD, PHANDLE);
     typedef BOOL(WINAPI * GetTokenInformationCall)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD,
                                                    PDWORD);
@@ -17,7 +17,7 @@ bool ProcessIsElevated() {
     const GetTokenInformationCall tokenInformation =
         SystemCall<GetTokenInformationCall>("advapi32.dll", "GetTokenInformation");
     HANDLE token;
-    if (!openToken || !tokenInformation || !openToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    if (!openToken || !tokenInformation || !openToken(process, TOKEN_QUERY, &token)) {
         return false;
     }
     // Systems before Vista know no TokenElevation and refuse the query.
@@ -28,6 +28,10 @@ bool ProcessIsElevated() {
         elevation.TokenIsElevated != 0;
     CloseHandle(token);
     return elevated;
+}
+
+bool ProcessIsElevated() {
+    return IsElevated(GetCurrentProcess());
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "ui/desktop_shell.h"
 #include "ui/ui_test_support.h"
 
 namespace {
@@ -447,20 +448,6 @@ class WebHandler {
     bool hadOld_ = false;
 };
 
-bool RunsElevated(HANDLE process) {
-    HANDLE token;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &token)) {
-        return false;
-    }
-    TOKEN_ELEVATION elevation;
-    DWORD length = 0;
-    const bool elevated =
-        GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &length) &&
-        elevation.TokenIsElevated != 0;
-    CloseHandle(token);
-    return elevated;
-}
-
 // Website, as the user's browser gets it: the address reaches the handler
 // registered for it, from the program that asks for no rights (a plain
 // shell call) and from the one that runs as administrator (through the
@@ -496,7 +483,7 @@ TEST(ProgramTest, WebsiteReachesTheRegisteredBrowser) {
                                    &program.process));
         program.window = WaitForWindow(program.process.dwProcessId, run.caption);
         ASSERT_TRUE(program.window != NULL) << run.exe;
-        const bool elevated = RunsElevated(program.process.hProcess);
+        const bool elevated = IsElevated(program.process.hProcess);
         PostMessageA(program.window, WM_COMMAND, IDC_WEBSITE, 0);
         std::string received = "(missing)";
         HWND box = NULL;
