@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+[ -n "${VANTREL_DEPS_INSTALLED:-}" ] || scripts/install-deps.sh test
 
 jobs=2
 seconds="${FUZZ_SECONDS:-60}"

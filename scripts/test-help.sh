@@ -14,6 +14,7 @@ source=$PWD/help/vantrel-help.txt
 build=$(realpath "$1")
 out=$build/help-test
 mkdir -p "$out"
+: >"$out/wine.log"
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
 export WINEDEBUG=-all
 
@@ -35,18 +36,23 @@ done < <(awk '$1 == "@topic" { $1 = $2 = ""; sub(/^ +/, ""); title = $0 }
 
 # Without a window manager, Wine waits two seconds for each closed window
 # that it let one manage; the Index sheet closes once per entry.
-wine reg add 'HKCU\Software\Wine\AppDefaults\winhlp32.exe\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+timeout 60 wine reg add 'HKCU\Software\Wine\AppDefaults\winhlp32.exe\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 # Run after other Wine tests, a program started while Wine's server is still
 # ending once failed to load and went to Wine's launcher, which could not
-# start it either. Start on a server with nothing else to do.
-timeout 60 wineserver -w || true
+# start it either. Start on a server with nothing else to do; a test
+# session's server (testing/run-wine-suite.sh) stays up and never ends.
+[ -n "${VANTREL_WINE_SESSION:-}" ] || timeout 60 wineserver -w || true
+# The viewer, the remote and whatever Wine starts for them write their
+# standard error to files: a process left behind must not hold the caller's.
 (cd "$build/ui" && WINEDEBUG=+winhelp exec timeout 300 wine winhlp32.exe VANTREL.HLP) 2>"$out/winhlp32.log" &
 viewer=$!
-status=0
-timeout 240 wine "$build/tools/ui-remote/ui-remote.exe" help-walk "${jumps[@]}" >"$out/walk.txt" || status=1
-import -window root -crop 768x576+0+0 "$out/help-window.png" || true
-wine "$build/tools/ui-remote/ui-remote.exe" close-help || fail_close=1
 # A viewer that did not close would hold the test until its timeout.
+trap 'kill $viewer 2>/dev/null || true' EXIT
+status=0
+timeout 240 wine "$build/tools/ui-remote/ui-remote.exe" help-walk "${jumps[@]}" >"$out/walk.txt" \
+    2>>"$out/wine.log" || status=1
+import -window root -crop 768x576+0+0 "$out/help-window.png" || true
+timeout 60 wine "$build/tools/ui-remote/ui-remote.exe" close-help 2>>"$out/wine.log" || fail_close=1
 [ -z "${fail_close:-}" ] || kill $viewer 2>/dev/null || true
 wait $viewer || true
 tr -d '\r' <"$out/walk.txt" >"$out/walk.lf"

@@ -44,19 +44,48 @@ cmake --build build/static -j "$jobs" --target vantrel-report
 report=$PWD/build/static/tools/vantrel-report/vantrel-report
 
 echo "== Debian kernel"
-mkdir -p "$work"
-package=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
-[ -n "$package" ] || { echo "no kernel package behind linux-image-amd64" >&2; exit 1; }
-kernel_root=$work/kernel/$package
-if [ ! -f "$kernel_root/.unpacked" ]; then
-    rm -rf "$work/kernel" "$work/deb"
-    mkdir -p "$work/deb" "$kernel_root"
-    (cd "$work/deb" && apt-get download "$package")
-    dpkg-deb -x "$work"/deb/"$package"_*.deb "$kernel_root"
-    release=$(ls "$kernel_root/lib/modules")
-    # The package ships no modules.dep: depmod writes it into our copy.
-    /sbin/depmod -b "$kernel_root" "$release"
-    touch "$kernel_root/.unpacked"
+# Fetched with apt-get download, outside the install list, and kept
+# unpacked under build/: a later run needs no download. On a day when the
+# archive is out of step the lists may name a version that is gone: then
+# the kernel at hand is used, and without one the script says what it could
+# not fetch.
+mkdir -p "$work/kernel"
+package=$(apt-cache depends linux-image-amd64 2>/dev/null |
+    awk '/Depends: linux-image-[0-9]/ {print $2; exit}' || true)
+kernel_root=""
+[ -n "$package" ] && [ -f "$work/kernel/$package/.unpacked" ] && kernel_root=$work/kernel/$package
+if [ -z "$kernel_root" ] && [ -n "$package" ]; then
+    rm -rf "$work/deb"
+    mkdir -p "$work/deb"
+    for try in 1 2 3; do
+        if (cd "$work/deb" && apt-get download "$package") >"$work/download.log" 2>&1; then
+            rm -rf "$work/kernel/$package"
+            mkdir -p "$work/kernel/$package"
+            dpkg-deb -x "$work"/deb/"$package"_*.deb "$work/kernel/$package"
+            release=$(ls "$work/kernel/$package/lib/modules")
+            # The package ships no modules.dep: depmod writes it into our copy.
+            /sbin/depmod -b "$work/kernel/$package" "$release"
+            touch "$work/kernel/$package/.unpacked"
+            kernel_root=$work/kernel/$package
+            # Older kernels go once a newer one is at hand.
+            find "$work/kernel" -mindepth 1 -maxdepth 1 ! -name "$package" -exec rm -rf {} +
+            break
+        fi
+        [ $try -eq 3 ] || sleep 5
+    done
+    rm -rf "$work/deb"
+    [ -n "$kernel_root" ] || echo "could not fetch $package ($(grep -m1 '^E: ' "$work/download.log" || tail -1 "$work/download.log"))"
+fi
+if [ -z "$kernel_root" ]; then
+    at_hand=$(ls -d "$work"/kernel/*/.unpacked 2>/dev/null | tail -1 || true)
+    if [ -z "$at_hand" ]; then
+        echo "test-qemu.sh: no guest kernel: could not fetch ${package:-the kernel of linux-image-amd64}" \
+            "with apt-get download, and none is kept under $work/kernel" >&2
+        exit 1
+    fi
+    kernel_root=$(dirname "$at_hand")
+    package=$(basename "$kernel_root")
+    echo "using the kernel at hand instead"
 fi
 release=$(ls "$kernel_root/lib/modules")
 vmlinuz=$(ls "$kernel_root"/boot/vmlinuz-*)

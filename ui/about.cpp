@@ -22,19 +22,32 @@ INT_PTR CALLBACK AboutDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     return FALSE;
 }
 
+// The viewer's full path in FOLDER, when it is a file there.
+static bool ViewerIn(const char* folder, UINT length, char* viewer, size_t size) {
+    if (length == 0 || length >= MAX_PATH ||
+        std::snprintf(viewer, size, "%s\\winhlp32.exe", folder) >= static_cast<int>(size) - 1) {
+        return false;
+    }
+    const DWORD attributes = GetFileAttributesA(viewer);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // WinHelpA would start winhlp32.exe by its bare name, and that search looks
 // in the program's folder first, where a planted one would run with
-// administrator rights. So the viewer is started by its full path in the
-// Windows folder, with the help file's full path, which opens its contents.
+// administrator rights. So the viewer is started by its full path, with the
+// help file's full path, which opens its contents: from the Windows folder,
+// or, where a 64-bit-only system keeps it, from the system folder. Only
+// administrators can write to either.
 void OpenHelp() {
     char windows[MAX_PATH];
-    const UINT windowsLength = GetWindowsDirectoryA(windows, sizeof windows);
+    char system[MAX_PATH];
     char viewer[MAX_PATH + 16];
     char commandLine[2 * MAX_PATH + 32];
+    const bool found =
+        ViewerIn(windows, GetWindowsDirectoryA(windows, sizeof windows), viewer, sizeof viewer) ||
+        ViewerIn(system, GetSystemDirectoryA(system, sizeof system), viewer, sizeof viewer);
     const bool named =
-        g_exeDir[0] != '\0' && windowsLength > 0 && windowsLength < sizeof windows &&
-        std::snprintf(viewer, sizeof viewer, "%s\\winhlp32.exe", windows) <
-            static_cast<int>(sizeof viewer) - 1 &&
+        g_exeDir[0] != '\0' && found &&
         std::snprintf(commandLine, sizeof commandLine, "\"%s\" \"%s\\%s\"", viewer, g_exeDir,
                       "VANTREL.HLP") < static_cast<int>(sizeof commandLine) - 1;
     if (!named || !g_uiCalls.startProcess(viewer, commandLine)) {

@@ -60,22 +60,33 @@ BOOL FakeStartProcess(const char* application, char* commandLine) {
     return g_startResult;
 }
 
-std::string WindowsFolder() {
-    char folder[MAX_PATH];
-    GetWindowsDirectoryA(folder, sizeof folder);
-    return folder;
+bool IsFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The viewer by its full path in the Windows folder, never by a search that
+// The viewer in the Windows folder where this system keeps it there, else
+// in the system folder (a 64-bit-only prefix; a scratch prefix without the
+// Windows folder's viewer runs the program's own test of that).
+std::string SystemViewer() {
+    char folder[MAX_PATH];
+    GetWindowsDirectoryA(folder, sizeof folder);
+    const std::string windows = std::string(folder) + "\\winhlp32.exe";
+    GetSystemDirectoryA(folder, sizeof folder);
+    return IsFile(windows) ? windows : std::string(folder) + "\\winhlp32.exe";
+}
+
+// The viewer by its full path in a system folder, never by a search that
 // looks beside the program first; the help file by its full path. A viewer
 // that does not start, and a folder that did not fit, give the box.
-TEST_F(ShellTest, HelpStartsTheWindowsFoldersViewerOnTheFileBesideTheExecutable) {
+TEST_F(ShellTest, HelpStartsTheSystemsViewerOnTheFileBesideTheExecutable) {
     g_uiCalls.startProcess = FakeStartProcess;
     DialogCatcher catcher;
     catcher.Then(DialogCatcher::Press(IDOK));  // no drive
     MainWindow main;
     const std::string exeDir = g_exeDir;
-    const std::string viewer = WindowsFolder() + "\\winhlp32.exe";
+    const std::string viewer = SystemViewer();
+    ASSERT_TRUE(IsFile(viewer)) << "this system has no help viewer at " << viewer;
     struct Case {
         const char* folder;
         BOOL starts;

@@ -16,9 +16,64 @@
 
 namespace {
 
+// Ends a process that still runs, and waits (bounded) until it has.
+void EndProcess(HANDLE process) {
+    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process, 996);
+        WaitForSingleObject(process, 10000);
+    }
+}
+
+// A program the test started. It ends with the test, whether the test
+// passed, returned at a failed ASSERT or threw: a program left running with
+// a box open would hold the whole run.
 struct Program {
-    PROCESS_INFORMATION process;
+    PROCESS_INFORMATION process = {};
     HWND window = NULL;
+
+    Program() = default;
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    ~Program() { Close(); }
+    void Close() {
+        if (process.hProcess) {
+            EndProcess(process.hProcess);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        process = PROCESS_INFORMATION();
+    }
+};
+
+// A window of a process that the program under test started (the help
+// viewer): closed when the test ends, and its process ended if the window
+// will not close.
+class WindowGuard {
+  public:
+    WindowGuard() = default;
+    WindowGuard(const WindowGuard&) = delete;
+    WindowGuard& operator=(const WindowGuard&) = delete;
+    ~WindowGuard() {
+        if (!window_ || !IsWindow(window_)) {
+            return;
+        }
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window_, &processId);
+        PostMessageA(window_, WM_CLOSE, 0, 0);
+        for (int tries = 0; tries < 100 && IsWindow(window_); ++tries) {
+            Sleep(50);
+        }
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+        if (process) {
+            EndProcess(process);
+            CloseHandle(process);
+        }
+    }
+    void operator=(HWND window) { window_ = window; }
+    operator HWND() const { return window_; }
+
+  private:
+    HWND window_ = NULL;
 };
 
 struct Search {
@@ -69,12 +124,15 @@ bool Start(const char* exe, Program* program) {
 
 DWORD WaitForExit(Program* program) {
     DWORD code = 999;
+    if (!program->process.hProcess) {
+        return code;
+    }
     if (WaitForSingleObject(program->process.hProcess, 20000) != WAIT_OBJECT_0) {
         TerminateProcess(program->process.hProcess, 998);
+        WaitForSingleObject(program->process.hProcess, 10000);
     }
     GetExitCodeProcess(program->process.hProcess, &code);
-    CloseHandle(program->process.hProcess);
-    CloseHandle(program->process.hThread);
+    program->Close();
     return code;
 }
 
@@ -237,11 +295,11 @@ TEST(ProgramTest, HelpOpensTheViewerOnTheContentsTopic) {
     Program demo;
     ASSERT_TRUE(Start(VANTREL_DEMO_EXE, &demo));
     PostMessageA(GetDlgItem(demo.window, 1007), BM_CLICK, 0, 0);
-    HWND viewer = NULL;
+    WindowGuard viewer;
     for (int tries = 0; tries < 300 && !viewer; ++tries) {
         Sleep(50);
-        viewer = FindWindowA("MS_WINHELP", NULL);
-        viewer = viewer && IsWindowVisible(viewer) ? viewer : NULL;
+        HWND found = FindWindowA("MS_WINHELP", NULL);
+        viewer = found && IsWindowVisible(found) ? found : NULL;
     }
     ASSERT_TRUE(viewer != NULL) << "no help viewer came up";
     wchar_t text[256] = L"";
@@ -328,7 +386,7 @@ void UseEveryFeature(const std::string& exe, const char* caption, bool product) 
     CloseBox(program.process.dwProcessId, "No default browser", 60);
     SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
     PostMessageA(program.window, WM_COMMAND, IDC_HELP, 0);
-    HWND viewer = NULL;
+    WindowGuard viewer;
     for (int tries = 0; tries < 100 && !viewer; ++tries) {
         Sleep(50);
         viewer = FindWindowA("MS_WINHELP", NULL);
