@@ -6,7 +6,7 @@
 #include <string>
 
 #include "drive_backends/emulated_driver.h"
-#include "report/report_test_drives.h"
+#include "testing/report/report_test_drives.h"
 #include "report/report_text.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "capture/synthetic_capture.h"
 #include "drive_backends/emulated_driver.h"
-#include "report/report_test_drives.h"
+#include "testing/report/report_test_drives.h"
 
 namespace {
 

@@ -42,7 +42,7 @@ scripts/wine-prefix.sh
 wine explorer /desktop=Vantrel,760x600 "$build/ui/vantrel-demo.exe" >/dev/null 2>&1 &
 demo=$!
 remote() {
-    timeout 180 wine "$build/tools/ui-remote/ui-remote.exe" --desktop Vantrel "$@" || fail "ui-remote $* failed"
+    timeout 180 wine "$build/testing/ui-remote/ui-remote.exe" --desktop Vantrel "$@" || fail "ui-remote $* failed"
 }
 shoot() {
     sleep 2  # the window repaints

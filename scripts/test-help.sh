@@ -4,7 +4,7 @@
 # help/vantrel-help.txt under its title, starts on the contents topic, and
 # that every jump of the contents topic and every index entry lands on its
 # topic. Leaves the trace, the walk and a screenshot in BUILD/help-test/.
-#   scripts/test-help.sh BUILD    (a Windows build: ui/VANTREL.HLP, tools/ui-remote)
+#   scripts/test-help.sh BUILD    (a Windows build: ui/VANTREL.HLP, testing/ui-remote)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${DISPLAY:-}" ]; then
@@ -40,7 +40,7 @@ timeout 60 wine reg add 'HKCU\Software\Wine\AppDefaults\winhlp32.exe\X11 Driver'
 # Run after other Wine tests, a program started while Wine's server is still
 # ending once failed to load and went to Wine's launcher, which could not
 # start it either. Start on a server with nothing else to do; a test
-# session's server (testing/run-wine-suite.sh) stays up and never ends.
+# session's server (testing/harness/run-wine-suite.sh) stays up and never ends.
 [ -n "${VANTREL_WINE_SESSION:-}" ] || timeout 60 wineserver -w || true
 # The viewer, the remote and whatever Wine starts for them write their
 # standard error to files: a process left behind must not hold the caller's.
@@ -49,10 +49,10 @@ viewer=$!
 # A viewer that did not close would hold the test until its timeout.
 trap 'kill $viewer 2>/dev/null || true' EXIT
 status=0
-timeout 240 wine "$build/tools/ui-remote/ui-remote.exe" help-walk "${jumps[@]}" >"$out/walk.txt" \
+timeout 240 wine "$build/testing/ui-remote/ui-remote.exe" help-walk "${jumps[@]}" >"$out/walk.txt" \
     2>>"$out/wine.log" || status=1
 import -window root -crop 768x576+0+0 "$out/help-window.png" || true
-timeout 60 wine "$build/tools/ui-remote/ui-remote.exe" close-help 2>>"$out/wine.log" || fail_close=1
+timeout 60 wine "$build/testing/ui-remote/ui-remote.exe" close-help 2>>"$out/wine.log" || fail_close=1
 [ -z "${fail_close:-}" ] || kill $viewer 2>/dev/null || true
 wait $viewer || true
 tr -d '\r' <"$out/walk.txt" >"$out/walk.lf"

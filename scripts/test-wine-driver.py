@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The shipped vantrel.exe end to end under Wine, on a SMART driver of our own.
 
-The test driver (drive_backends/wine_kernel) runs in Wine's kernel as a
+The test driver (testing/wine_kernel) runs in Wine's kernel as a
 demand-start service and serves real drive captures as \\\\.\\SMARTVSD and
 \\\\.\\PhysicalDrive0-3. For every layout below the unmodified product is
 started on the NT family's path and used as a user would (ui-remote: the
@@ -374,8 +374,8 @@ def main():
 
     def build(root, arch):
         return (os.path.join(root, "ui/vantrel.exe"),
-                os.path.join(root, "tools/ui-remote/ui-remote.exe"),
-                os.path.join(root, "drive_backends/wine_kernel/vantrel-smart-test.sys"), arch,
+                os.path.join(root, "testing/ui-remote/ui-remote.exe"),
+                os.path.join(root, "testing/wine_kernel/vantrel-smart-test.sys"), arch,
                 os.path.join(root, "tools/vantrel-report/vantrel-report.exe"))
 
     # (prefix, driver build, product builds run on it)

@@ -35,7 +35,7 @@ wine32_missing() {
 echo "== native"
 cmake -S . -B build/native
 cmake --build build/native -j "$jobs"
-testing/check-test-timeouts.sh build/native
+testing/harness/check-test-timeouts.sh build/native
 (cd build/native && ctest --output-on-failure)
 scripts/test-qemu.sh  # the Linux backend against QEMU's IDE and AHCI disks
 
@@ -59,21 +59,21 @@ grep -q "^Model Number: CORVANE CV-8040A$" build/run.log ||
 echo "== Windows x86_64 (tests under Wine)"
 cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 cmake --build build/win64 -j "$jobs"
-testing/check-test-timeouts.sh build/win64
-testing/run-wine-suite.sh build/win64
+testing/harness/check-test-timeouts.sh build/win64
+testing/harness/run-wine-suite.sh build/win64
 end_wine
 
 echo "== Windows i686 (tests under 32-bit Wine)"
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake
 cmake --build build/win32 -j "$jobs"
-testing/check-test-timeouts.sh build/win32
+testing/harness/check-test-timeouts.sh build/win32
 win32=build/win32
 if reason=$(wine32_missing); then
     skipped+=("i686 under Wine (wine32:i386 could not be installed: ${reason:-not installed})")
     win32=""
     echo "not run: no 32-bit Wine"
 else
-    testing/run-wine-suite.sh build/win32
+    testing/harness/run-wine-suite.sh build/win32
     end_wine
 fi
 

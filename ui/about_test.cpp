@@ -7,7 +7,7 @@
 #include "ui/globals.h"
 #include "ui/main_window.h"
 #include "ui/platform_calls.h"
-#include "ui/ui_test_support.h"
+#include "testing/ui/ui_test_support.h"
 
 namespace {
 

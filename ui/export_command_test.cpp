@@ -9,7 +9,7 @@
 #include "tools/vantrel-report/report_command.h"
 #include "ui/globals.h"
 #include "ui/platform_calls.h"
-#include "ui/ui_test_support.h"
+#include "testing/ui/ui_test_support.h"
 
 namespace {
 

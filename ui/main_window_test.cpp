@@ -8,7 +8,7 @@
 #include "report/attribute_format.h"
 #include "report/report_text.h"
 #include "ui/globals.h"
-#include "ui/ui_test_support.h"
+#include "testing/ui/ui_test_support.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "resources/resource.h"
 #include "ui/desktop_shell.h"
-#include "ui/ui_test_support.h"
+#include "testing/ui/ui_test_support.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include <cstring>
 
 #include "resources/resource.h"
-#include "tools/ui-remote/help_viewer.h"
+#include "testing/ui-remote/help_viewer.h"
 
 namespace {
 

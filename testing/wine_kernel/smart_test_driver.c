@@ -11,7 +11,7 @@
 #include <ntddk.h>
 #include <stdio.h>
 
-#include "drive_backends/wine_kernel/drive_bays.h"
+#include "testing/wine_kernel/drive_bays.h"
 
 enum { kMaxLoggedInput = 64 };
 #define POOL_TAG 0x6D536156 /* "VaSm" */

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a ctest test of BUILD has no TIMEOUT of its own: without one,
 # ctest would let a hung test hold the run for 1500 s.
-#   testing/check-test-timeouts.sh BUILD
+#   testing/harness/check-test-timeouts.sh BUILD
 set -euo pipefail
 cd "$1"
 ctest --show-only=json-v1 | python3 -c '

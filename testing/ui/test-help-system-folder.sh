@@ -5,7 +5,7 @@
 # winhlp32.exe is deleted. (With 32-bit Wine installed even a 64-bit prefix
 # has one there, so it is deleted whatever the prefix holds.) The copy's
 # Wine server and the copy itself go when the test ends, however it ends.
-#   testing/test-help-system-folder.sh UI_TEST_EXE
+#   testing/ui/test-help-system-folder.sh UI_TEST_EXE
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 ui_test=$(realpath "$1")
@@ -25,5 +25,5 @@ cp -a "$WINEPREFIX" "$scratch"
 rm -f "$scratch/drive_c/windows/winhlp32.exe"
 ls "$scratch"/drive_c/windows/*/winhlp32.exe >/dev/null 2>&1 ||
     { echo "test-help-system-folder.sh: the prefix has no winhlp32.exe in a system folder" >&2; exit 1; }
-WINEPREFIX=$scratch "$here/wine-test-run.sh" "$ui_test" \
+WINEPREFIX=$scratch "$here/../harness/wine-test-run.sh" "$ui_test" \
     --gtest_filter='ShellTest.Help*:ProgramTest.HelpOpensTheViewerOnTheContentsTopic'

@@ -5,9 +5,9 @@
 # BUILD/wine-session.log, so that none of them holds ctest's output; the
 # server stays up for the whole suite and is ended, bounded, when the suite
 # ends, however it ends, with whatever still runs in the prefix.
-#   testing/run-wine-suite.sh BUILD [ctest options]
+#   testing/harness/run-wine-suite.sh BUILD [ctest options]
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 build=$(realpath "$1")
 shift
 : "${WINEPREFIX:?WINEPREFIX must be set}"

@@ -1,4 +1,4 @@
-#include "ui/ui_test_support.h"
+#include "testing/ui/ui_test_support.h"
 
 #include <commctrl.h>
 

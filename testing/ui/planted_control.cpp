@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "ui/planted_log.h"
+#include "testing/ui/planted_log.h"
 
 int main(int argc, char** argv) {
     RecordThatItRan(NULL);

@@ -1,4 +1,4 @@
-#include "drive_backends/wine_kernel/drive_bays.h"
+#include "testing/wine_kernel/drive_bays.h"
 
 #include "drive_backends/smart_driver_rules.h"
 
