@@ -156,11 +156,12 @@ void WriteAttributeTable(JsonText& json, const DriveInventory& inventory, int po
 // The values the tools keep outside the table, each from its attribute.
 void WriteAttributeSummaries(JsonText& json, const DriveInventory& inventory, int position) {
     AttributeRecord record;
-    if (FindAttribute(inventory, position, 194, &record)) {
+    uint8_t celsius;
+    if (DriveTemperature(inventory, position, &celsius)) {
         json.Key("temperature");
         json.Open('{');
         json.Key("current");
-        json.Number(record.Attribute[5]);
+        json.Number(celsius);
         json.Close('}');
     }
     if (FindAttribute(inventory, position, 9, &record)) {
@@ -243,8 +244,10 @@ void WriteDrive(JsonText& json, const DriveInventory& inventory, const ListedDri
     json.Key("blocks");
     json.Number(blocks);
     json.Key("bytes");
-    json.Number(blocks * 512);
+    json.Number(blocks * LogicalSectorSize(identify));
     json.Close('}');
+    json.Key("logical_block_size");
+    json.Number(LogicalSectorSize(identify));
 
     json.Key("smart_support");
     json.Open('{');

@@ -60,6 +60,52 @@ TEST_F(JsonWriterTest, CapacityTakesThe48BitCountOnlyWhenSupported) {
     EXPECT_NE(std::string::npos, json.find("\"blocks\": " + std::to_string(0x0FFFFFFF)));
 }
 
+// Word 106 and words 117-118 against the bytes per block, and the
+// temperature from 194, else 190 (raw byte 0 either way).
+TEST_F(JsonWriterTest, BlockSizeAndTemperatureComeFromTheirOwnWords) {
+    const struct {
+        uint16_t word106;
+        uint32_t words;
+        bool has194;
+        bool has190;
+        const char* expected;
+    } cases[] = {
+        {0x5000, 2048, true, false,
+         "\"bytes\": 4096000\n      },\n      \"logical_block_size\": 4096,"},
+        {0x4000, 2048, false, true,
+         "\"bytes\": 512000\n      },\n      \"logical_block_size\": 512,"},
+        {0xD000, 2048, true, true,
+         "\"bytes\": 512000\n      },\n      \"logical_block_size\": 512,"},
+        {0x5000, 100, false, false,
+         "\"bytes\": 512000\n      },\n      \"logical_block_size\": 512,"},
+    };
+    for (const auto& c : cases) {
+        DriveCapture drive = MakeCapture("SECTORS", "S", "F");
+        SetIdentifyWord(&drive, 60, 1000);
+        SetIdentifyWord(&drive, 106, c.word106);
+        SetIdentifyWord(&drive, 117, static_cast<uint16_t>(c.words));
+        SetIdentifyWord(&drive, 118, static_cast<uint16_t>(c.words >> 16));
+        if (c.has194) {
+            SetAttribute(&drive, 0, 194, 40, 60, 0x3C0031, 0);
+        }
+        if (c.has190) {
+            SetAttribute(&drive, 1, 190, 67, 55, 0x2D0021, 45);
+        }
+        driver.InsertDrive(0, drive);
+        inventory.ResetInventory();
+        const std::string json = Report();
+        EXPECT_NE(std::string::npos, json.find(c.expected)) << c.word106 << " " << c.words;
+        const std::string current = "\"temperature\": {\n        \"current\": ";
+        const size_t temperature = json.find(current);
+        if (c.has194 || c.has190) {
+            ASSERT_NE(std::string::npos, temperature);
+            EXPECT_EQ(c.has194 ? "49" : "33", json.substr(temperature + current.size(), 2));
+        } else {
+            EXPECT_EQ(std::string::npos, temperature);
+        }
+    }
+}
+
 TEST_F(JsonWriterTest, AttributeEntriesFollowTheirDefinitions) {
     DriveCapture capture = GoldenDrive();
     SetAttribute(&capture, 7, 12, 100, 30, 0x0000000102030405ull, 40);  // worst below: past

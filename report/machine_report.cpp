@@ -91,6 +91,26 @@ uint64_t CapacityBlocks(const IdentifyData& identify) {
     return IdentifyWord(identify, 60) | (static_cast<uint64_t>(IdentifyWord(identify, 61)) << 16);
 }
 
+uint32_t LogicalSectorSize(const IdentifyData& identify) {
+    const uint16_t sectorWord = IdentifyWord(identify, 106);
+    if ((sectorWord & 0xC000u) != 0x4000u || !(sectorWord & (1u << 12))) {
+        return 512;
+    }
+    const uint32_t words =
+        IdentifyWord(identify, 117) | (static_cast<uint32_t>(IdentifyWord(identify, 118)) << 16);
+    return words >= 256 && words <= 16384 ? 2 * words : 512;
+}
+
+bool DriveTemperature(const DriveInventory& inventory, int position, uint8_t* celsius) {
+    AttributeRecord record;
+    if (FindAttribute(inventory, position, 194, &record) ||
+        FindAttribute(inventory, position, 190, &record)) {
+        *celsius = record.Attribute[5];
+        return true;
+    }
+    return false;
+}
+
 bool SmartAvailable(const IdentifyData& identify) {
     return (IdentifyWord(identify, 82) & 1u) != 0;
 }

@@ -68,6 +68,17 @@ bool FindAttribute(const DriveInventory& inventory, int position, uint8_t id,
 // addressing, otherwise the 28-bit one (which stops at 137 GB).
 uint64_t CapacityBlocks(const IdentifyData& identify);
 
+// Bytes per logical sector. IDENTIFY word 106, when it is valid (bit 14 set,
+// bit 15 clear), says with bit 12 that a sector is longer than 256 words;
+// words 117 and 118 then give its length in 16-bit words. 512 otherwise, and
+// for a length outside 512 bytes to 32 KB, which no drive has.
+uint32_t LogicalSectorSize(const IdentifyData& identify);
+
+// The drive's temperature in degrees Celsius: raw byte 0 of attribute 194,
+// or, on a drive without 194, of attribute 190, the only one some drives
+// keep it in. False when the drive has neither.
+bool DriveTemperature(const DriveInventory& inventory, int position, uint8_t* celsius);
+
 // SMART feature set supported (IDENTIFY word 82 bit 0).
 bool SmartAvailable(const IdentifyData& identify);
 

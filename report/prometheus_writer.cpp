@@ -215,10 +215,16 @@ std::string PrometheusReport(const MachineReport& report) {
     out.reserve(16384 * (report.drives.size() + 1));
     DeviceSamples(&out, report, devices);
     AttributeSamples(&out, report, devices);
-    SummarySamples(&out, report, devices, 194, "smartctl_device_temperature", "gauge",
-                   "Temperature in degrees Celsius: raw byte 0 of attribute 194",
-                   ",temperature_type=\"current\"",
-                   [](const AttributeRecord& record) { return uint64_t{record.Attribute[5]}; });
+    Family(&out, "smartctl_device_temperature", "gauge",
+           "Temperature in degrees Celsius: raw byte 0 of attribute 194, or of 190 without 194");
+    for (size_t i = 0; i < devices.size(); ++i) {
+        uint8_t celsius;
+        if (DriveTemperature(*report.inventory, report.drives[i].position, &celsius)) {
+            Sample(&out, "smartctl_device_temperature", devices[i]);
+            out.append(",temperature_type=\"current\"");
+            Value(&out, celsius);
+        }
+    }
     SummarySamples(&out, report, devices, 9, "smartctl_device_power_on_seconds", "counter",
                    "Power-on time from raw bytes 0 to 3 of attribute 9, read as hours", nullptr,
                    [](const AttributeRecord& record) { return uint64_t{RawLow32(record)} * 3600; });
@@ -228,8 +234,9 @@ std::string PrometheusReport(const MachineReport& report) {
     Family(&out, "smartctl_device_capacity_bytes", "gauge", "User-addressable capacity in bytes");
     for (size_t i = 0; i < devices.size(); ++i) {
         Sample(&out, "smartctl_device_capacity_bytes", devices[i]);
-        Value(&out,
-              CapacityBlocks(report.inventory->entries[report.drives[i].position].Identify) * 512);
+        const IdentifyData& identify =
+            report.inventory->entries[report.drives[i].position].Identify;
+        Value(&out, CapacityBlocks(identify) * LogicalSectorSize(identify));
     }
     OwnSamples(&out, report, devices);
     Family(&out, "vantrel_drive_health", "gauge",

@@ -84,4 +84,21 @@ TEST(PrometheusWriterTest, SamplesFollowTheirDefinitions) {
                      "30\n"));
 }
 
+// A drive with 4096-byte logical sectors and its temperature in 190 alone.
+TEST(PrometheusWriterTest, CapacityAndTemperatureOfADriveWithLargeSectors) {
+    EmulatedDriver driver;
+    DriveInventory inventory;
+    DriveCapture capture = MakeCapture("LARGE SECTORS", "S", "F");
+    SetIdentifyWord(&capture, 60, 1000);
+    SetIdentifyWord(&capture, 106, 0x5000);
+    SetIdentifyWord(&capture, 117, 2048);
+    SetAttribute(&capture, 0, 190, 67, 55, 0x2D0021, 45);
+    driver.InsertDrive(0, capture);
+    const std::string metrics = Metrics(driver, inventory, "d");
+    EXPECT_NE(std::string::npos,
+              metrics.find("\nsmartctl_device_capacity_bytes{device=\"d0\"} 4096000\n"));
+    EXPECT_NE(std::string::npos, metrics.find("\nsmartctl_device_temperature{device=\"d0\","
+                                              "temperature_type=\"current\"} 33\n"));
+}
+
 }  // namespace
