@@ -1,0 +1,16 @@
+// Whether an NVMe drive is failing, from its health log: the warnings the
+// drive raises itself, a spare gone below its threshold, media errors and
+// an endurance used up.
+#pragma once
+
+#include "health/drive_health.h"
+#include "inventory/nvme_data.h"
+
+// BAD for a failure the drive reports (warning bits 0, 2, 3, 4 and 5, or a
+// spare below a non-zero threshold), CAUTION for media and data integrity
+// errors, a temperature beyond a threshold (bit 1) or 100% of the rated
+// endurance used, GOOD otherwise. Every sign is a reason, the BAD ones
+// first, each group in that order. Error-log entries and unsafe shutdowns
+// are not signs: hosts log harmless errors, and power cuts happen to sound
+// drives.
+DriveHealth AssessNvmeHealth(const NvmeHealthLog& log);

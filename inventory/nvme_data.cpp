@@ -1,0 +1,134 @@
+#include "inventory/nvme_data.h"
+
+#include <cstdio>
+
+namespace {
+
+uint64_t Little(const uint8_t* bytes, int count) {
+    uint64_t value = 0;
+    for (int i = count - 1; i >= 0; --i) {
+        value = (value << 8) | bytes[i];
+    }
+    return value;
+}
+
+NvmeCounter Counter(const uint8_t* bytes) {
+    NvmeCounter counter;
+    counter.low = Little(bytes, 8);
+    counter.high = Little(bytes + 8, 8);
+    return counter;
+}
+
+// The texts are ASCII padded with blanks; some drives pad with NULs.
+std::string Text(const uint8_t* bytes, size_t width) {
+    std::string text(reinterpret_cast<const char*>(bytes), width);
+    for (char& c : text) {
+        if (c == '\0') {
+            c = ' ';
+        }
+    }
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+}  // namespace
+
+std::string NvmeCounter::Decimal() const {
+    // Long division of the 128 bits by 10, in 32-bit pieces.
+    uint32_t parts[4] = {static_cast<uint32_t>(high >> 32), static_cast<uint32_t>(high),
+                         static_cast<uint32_t>(low >> 32), static_cast<uint32_t>(low)};
+    std::string digits;
+    bool zero;
+    do {
+        uint64_t remainder = 0;
+        zero = true;
+        for (uint32_t& part : parts) {
+            const uint64_t current = (remainder << 32) | part;
+            part = static_cast<uint32_t>(current / 10);
+            remainder = current % 10;
+            zero = zero && part == 0;
+        }
+        digits.insert(digits.begin(), static_cast<char>('0' + remainder));
+    } while (!zero);
+    return digits;
+}
+
+double NvmeCounter::Approximate() const {
+    return static_cast<double>(high) * 18446744073709551616.0 + static_cast<double>(low);
+}
+
+NvmeController DecodeNvmeController(const uint8_t (&data)[kNvmeIdentifySize]) {
+    NvmeController c;
+    c.pciVendor = static_cast<uint16_t>(Little(data, 2));
+    c.pciSubsystemVendor = static_cast<uint16_t>(Little(data + 2, 2));
+    c.serial = Text(data + 4, 20);
+    c.model = Text(data + 24, 40);
+    c.firmware = Text(data + 64, 8);
+    c.ieeeOui = static_cast<uint32_t>(Little(data + 73, 3));
+    c.controllerId = static_cast<uint16_t>(Little(data + 78, 2));
+    c.version = static_cast<uint32_t>(Little(data + 80, 4));
+    c.warningTempKelvin = static_cast<uint16_t>(Little(data + 266, 2));
+    c.criticalTempKelvin = static_cast<uint16_t>(Little(data + 268, 2));
+    c.totalCapacity = Counter(data + 280);
+    c.unallocatedCapacity = Counter(data + 296);
+    c.namespaces = static_cast<uint32_t>(Little(data + 516, 4));
+    return c;
+}
+
+std::string NvmeVersionText(uint32_t version) {
+    if (version == 0) {
+        return "<1.2";
+    }
+    char text[24];
+    const unsigned major = version >> 16;
+    const unsigned minor = (version >> 8) & 0xFF;
+    const unsigned tertiary = version & 0xFF;
+    if (tertiary != 0) {
+        std::snprintf(text, sizeof text, "%u.%u.%u", major, minor, tertiary);
+    } else {
+        std::snprintf(text, sizeof text, "%u.%u", major, minor);
+    }
+    return text;
+}
+
+bool DecodeNvmeNamespace(const uint8_t (&data)[kNvmeIdentifySize], NvmeNamespace* space) {
+    const uint64_t blocks = Little(data, 8);
+    const unsigned formats = data[25];  // NLBAF: a 0's-based count
+    const unsigned format = data[26] & 0x0F;
+    if (blocks == 0 || format > formats) {
+        return false;
+    }
+    const unsigned lbads = data[128 + 4 * format + 2];
+    // A block is at least 512 bytes; beyond 2^31 the size would not fit.
+    if (lbads < 9 || lbads > 31) {
+        return false;
+    }
+    space->blocks = blocks;
+    space->blockSize = 1u << lbads;
+    return true;
+}
+
+NvmeHealthLog DecodeNvmeHealthLog(const uint8_t (&data)[kNvmeHealthLogSize]) {
+    NvmeHealthLog log;
+    log.criticalWarning = data[0];
+    log.temperatureKelvin = static_cast<uint16_t>(Little(data + 1, 2));
+    log.availableSpare = data[3];
+    log.spareThreshold = data[4];
+    log.percentageUsed = data[5];
+    NvmeCounter* const counters[] = {&log.dataUnitsRead,  &log.dataUnitsWritten, &log.hostReads,
+                                     &log.hostWrites,     &log.busyTime,         &log.powerCycles,
+                                     &log.powerOnHours,   &log.unsafeShutdowns,  &log.mediaErrors,
+                                     &log.errorLogEntries};
+    for (size_t i = 0; i < sizeof counters / sizeof counters[0]; ++i) {
+        *counters[i] = Counter(data + 32 + 16 * i);
+    }
+    log.warningTempMinutes = static_cast<uint32_t>(Little(data + 192, 4));
+    log.criticalTempMinutes = static_cast<uint32_t>(Little(data + 196, 4));
+    for (int i = 0; i < 8; ++i) {
+        log.sensorKelvin[i] = static_cast<uint16_t>(Little(data + 200 + 2 * i, 2));
+    }
+    return log;
+}

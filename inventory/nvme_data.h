@@ -1,0 +1,96 @@
+// What an NVMe drive's three admin data structures say, decoded once: the
+// Identify Controller data (CNS 01h), the Identify Namespace data of
+// namespace 1 (CNS 00h) and the SMART / Health Information log page (02h).
+// Every output reads these values; none reads the bytes again.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+enum : size_t {
+    kNvmeIdentifySize = 4096,
+    kNvmeHealthLogSize = 512,
+};
+
+// A 128-bit little-endian counter of the health log or the capacities.
+struct NvmeCounter {
+    uint64_t low = 0;
+    uint64_t high = 0;
+
+    bool IsZero() const { return low == 0 && high == 0; }
+    // Exact, in decimal, however large.
+    std::string Decimal() const;
+    // The nearest double.
+    double Approximate() const;
+};
+
+struct NvmeController {
+    uint16_t pciVendor = 0;           // bytes 0-1
+    uint16_t pciSubsystemVendor = 0;  // 2-3
+    std::string serial;               // 4-23, trimmed
+    std::string model;                // 24-63, trimmed
+    std::string firmware;             // 64-71, trimmed
+    uint32_t ieeeOui = 0;             // 73-75
+    uint16_t controllerId = 0;        // 78-79
+    uint32_t version = 0;             // 80-83
+    uint16_t warningTempKelvin = 0;   // WCTEMP, 266-267; 0 when not reported
+    uint16_t criticalTempKelvin = 0;  // CCTEMP, 268-269; 0 when not reported
+    NvmeCounter totalCapacity;        // 280-295, bytes; 0 when not reported
+    NvmeCounter unallocatedCapacity;  // 296-311
+    uint32_t namespaces = 0;          // 516-519
+};
+
+NvmeController DecodeNvmeController(const uint8_t (&data)[kNvmeIdentifySize]);
+
+// "M.m", "M.m.t" when the tertiary number is not 0, "<1.2" for 0 (controllers
+// before 1.2 did not report it).
+std::string NvmeVersionText(uint32_t version);
+
+struct NvmeNamespace {
+    uint64_t blocks = 0;     // NSZE, bytes 0-7
+    uint32_t blockSize = 0;  // 2^LBADS of the format FLBAS selects
+};
+
+// False when the data is not a usable namespace: an inactive one answers
+// zeros, and no NSZE, an LBADS below 9 or an FLBAS beyond NLBAF says nothing
+// that can be trusted either.
+bool DecodeNvmeNamespace(const uint8_t (&data)[kNvmeIdentifySize], NvmeNamespace* space);
+
+struct NvmeHealthLog {
+    uint8_t criticalWarning = 0;       // byte 0
+    uint16_t temperatureKelvin = 0;    // 1-2, the composite temperature
+    uint8_t availableSpare = 0;        // 3, per cent
+    uint8_t spareThreshold = 0;        // 4, per cent
+    uint8_t percentageUsed = 0;        // 5
+    NvmeCounter dataUnitsRead;         // 32-47, in thousands of 512-byte blocks
+    NvmeCounter dataUnitsWritten;      // 48-63
+    NvmeCounter hostReads;             // 64-79
+    NvmeCounter hostWrites;            // 80-95
+    NvmeCounter busyTime;              // 96-111, minutes
+    NvmeCounter powerCycles;           // 112-127
+    NvmeCounter powerOnHours;          // 128-143
+    NvmeCounter unsafeShutdowns;       // 144-159
+    NvmeCounter mediaErrors;           // 160-175
+    NvmeCounter errorLogEntries;       // 176-191
+    uint32_t warningTempMinutes = 0;   // 192-195
+    uint32_t criticalTempMinutes = 0;  // 196-199
+    uint16_t sensorKelvin[8] = {};     // 200-215; 0 where there is no sensor
+};
+
+NvmeHealthLog DecodeNvmeHealthLog(const uint8_t (&data)[kNvmeHealthLogSize]);
+
+// Degrees Celsius from the kelvin the drive reports.
+inline int Celsius(uint16_t kelvin) {
+    return static_cast<int>(kelvin) - 273;
+}
+
+// The critical warning's bits.
+enum : uint8_t {
+    kNvmeSpareLow = 1u << 0,
+    kNvmeTemperature = 1u << 1,
+    kNvmeDegraded = 1u << 2,
+    kNvmeReadOnly = 1u << 3,
+    kNvmeBackupFailed = 1u << 4,
+    kNvmePersistentMemory = 1u << 5,
+};
