@@ -26,12 +26,24 @@ uint8_t* SmartDataOf(DriveCapture& c) {
 uint8_t* ThresholdsOf(DriveCapture& c) {
     return c.thresholds;
 }
+uint8_t* NvmeControllerOf(DriveCapture& c) {
+    return c.nvmeController;
+}
+uint8_t* NvmeNamespaceOf(DriveCapture& c) {
+    return c.nvmeNamespace;
+}
+uint8_t* NvmeHealthOf(DriveCapture& c) {
+    return c.nvmeHealth;
+}
 
 const Section kSections[] = {
     {"IDFY", 512, &DriveCapture::hasIdentify, IdentifyOf},
     {"SMST", 4, &DriveCapture::hasStatus, StatusOf},
     {"SMDT", 512, &DriveCapture::hasSmartData, SmartDataOf},
     {"SMTH", 512, &DriveCapture::hasThresholds, ThresholdsOf},
+    {"NVID", 4096, &DriveCapture::hasNvmeController, NvmeControllerOf},
+    {"NVNS", 4096, &DriveCapture::hasNvmeNamespace, NvmeNamespaceOf},
+    {"NVHL", 512, &DriveCapture::hasNvmeHealth, NvmeHealthOf},
 };
 
 bool Fail(std::string* error, const std::string& name, size_t offset, const std::string& what) {
@@ -88,6 +100,13 @@ bool ParseCapture(const uint8_t* data, size_t size, const std::string& name, Dri
             return Fail(error, name, fault.offset,
                         "section " + tag + " payload of " + std::to_string(fault.length) +
                             " bytes is truncated: " + std::to_string(fault.left) + " bytes left");
+        case CaptureFault::kNoNvmeIdentify:
+            return Fail(error, name, fault.offset, "NVMe sections without an NVID section");
+        case CaptureFault::kNoHealthLog:
+            return Fail(error, name, fault.offset, "no NVHL section");
+        case CaptureFault::kTwoDrives:
+            return Fail(error, name, fault.offset,
+                        "both IDFY and NVMe sections: a capture holds one drive");
         case CaptureFault::kNoIdentify:
             break;
     }

@@ -16,6 +16,9 @@ const Section kSections[] = {
     {"SMST", 4, &DriveCapture::hasStatus, offsetof(DriveCapture, status)},
     {"SMDT", 512, &DriveCapture::hasSmartData, offsetof(DriveCapture, smartData)},
     {"SMTH", 512, &DriveCapture::hasThresholds, offsetof(DriveCapture, thresholds)},
+    {"NVID", 4096, &DriveCapture::hasNvmeController, offsetof(DriveCapture, nvmeController)},
+    {"NVNS", 4096, &DriveCapture::hasNvmeNamespace, offsetof(DriveCapture, nvmeNamespace)},
+    {"NVHL", 512, &DriveCapture::hasNvmeHealth, offsetof(DriveCapture, nvmeHealth)},
 };
 
 bool Fail(CaptureFault* fault, CaptureFault::Kind kind, size_t offset, const uint8_t* tag = nullptr,
@@ -76,7 +79,18 @@ bool ReadCaptureSections(const uint8_t* data, size_t size, DriveCapture* capture
         }
         offset = payloadOffset + length;
     }
-    if (!capture->hasIdentify) {
+    const bool nvme =
+        capture->hasNvmeController || capture->hasNvmeNamespace || capture->hasNvmeHealth;
+    if (nvme && capture->hasIdentify) {
+        return Fail(fault, CaptureFault::kTwoDrives, size);
+    }
+    if (nvme && !capture->hasNvmeController) {
+        return Fail(fault, CaptureFault::kNoNvmeIdentify, size);
+    }
+    if (nvme && !capture->hasNvmeHealth) {
+        return Fail(fault, CaptureFault::kNoHealthLog, size);
+    }
+    if (!nvme && !capture->hasIdentify) {
         return Fail(fault, CaptureFault::kNoIdentify, size);
     }
     return true;

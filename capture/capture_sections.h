@@ -15,6 +15,17 @@ struct DriveCapture {
     uint8_t smartData[512] = {};  // SMDT: SMART READ DATA
     bool hasThresholds = false;
     uint8_t thresholds[512] = {};  // SMTH: SMART READ ATTRIBUTE THRESHOLDS
+    // An NVMe drive instead: its Identify Controller data, the Identify
+    // Namespace data of namespace 1 (optional) and its SMART / Health
+    // Information log page.
+    bool hasNvmeController = false;
+    uint8_t nvmeController[4096] = {};  // NVID
+    bool hasNvmeNamespace = false;
+    uint8_t nvmeNamespace[4096] = {};  // NVNS
+    bool hasNvmeHealth = false;
+    uint8_t nvmeHealth[512] = {};  // NVHL
+
+    bool IsNvme() const { return hasNvmeController; }
 };
 
 enum : size_t { kMaxCaptureSize = 64 * 1024 };
@@ -29,6 +40,9 @@ struct CaptureFault {
         kWrongLength,
         kTruncatedPayload,
         kNoIdentify,
+        kNoNvmeIdentify,  // NVMe sections without NVID
+        kNoHealthLog,     // NVID without NVHL
+        kTwoDrives,       // IDFY and NVMe sections: a capture holds one drive
     } kind = kEmpty;
     size_t offset = 0;
     uint8_t tag[4] = {};    // the section concerned

@@ -57,6 +57,46 @@ TEST(CaptureReaderTest, RefusesDamagedFilesNamingFileOffsetAndFault) {
     EXPECT_EQ("drive.smart: offset 65536: file is larger than 65536 bytes", Refusal(big));
 }
 
+// A capture holds one drive: ATA, or NVMe with its Identify Controller data
+// and health log (the namespace data is optional).
+TEST(CaptureReaderTest, AnNvmeCaptureHoldsItsRequiredSectionsAndNoAtaOnes) {
+    const std::vector<uint8_t> nvid = Section("NVID", 4096, 0x11);
+    const std::vector<uint8_t> nvns = Section("NVNS", 4096, 0x22);
+    const std::vector<uint8_t> nvhl = Section("NVHL", 512, 0x33);
+    const struct {
+        std::vector<uint8_t> bytes;
+        const char* refusal;
+    } cases[] = {
+        {Join({nvid, nvhl}), ""},
+        {Join({nvhl, nvns, nvid}), ""},
+        {Join({nvid}), "drive.smart: offset 4104: no NVHL section"},
+        {Join({nvns, nvhl}), "drive.smart: offset 4624: NVMe sections without an NVID section"},
+        {Join({Section("IDFY", 512), nvid, nvhl}),
+         "drive.smart: offset 5144: both IDFY and NVMe sections: a capture holds one drive"},
+        {Join({nvid, Section("NVHL", 4096)}),
+         "drive.smart: offset 4108: section NVHL has length 4096, expected 512"},
+        {Join({Section("NVNS", 512), nvid, nvhl}),
+         "drive.smart: offset 4: section NVNS has length 512, expected 4096"},
+    };
+    for (const auto& c : cases) {
+        DriveCapture capture;
+        std::string error;
+        const bool loaded =
+            ParseCapture(c.bytes.data(), c.bytes.size(), "drive.smart", &capture, &error);
+        EXPECT_EQ(c.refusal, error);
+        if (*c.refusal == '\0') {
+            ASSERT_TRUE(loaded);
+            EXPECT_TRUE(capture.IsNvme() && capture.hasNvmeHealth && !capture.hasIdentify);
+            EXPECT_EQ(0x11, capture.nvmeController[4095]);
+            EXPECT_EQ(0x33, capture.nvmeHealth[511]);
+            // Written back in the one order, whatever order it was read in.
+            const std::vector<uint8_t> written = SerializeCapture(capture);
+            EXPECT_EQ(capture.hasNvmeNamespace ? Join({nvid, nvns, nvhl}) : Join({nvid, nvhl}),
+                      written);
+        }
+    }
+}
+
 TEST(CaptureReaderTest, UnprintableTagsAreShownEscaped) {
     std::vector<uint8_t> bytes = {0x01, 'A', 0xFF, 'B', 0, 0, 1, 0};
     EXPECT_EQ(

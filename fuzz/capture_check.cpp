@@ -15,7 +15,12 @@ bool SameCapture(const DriveCapture& a, const DriveCapture& b) {
            std::memcmp(a.identify, b.identify, sizeof a.identify) == 0 &&
            std::memcmp(a.status, b.status, sizeof a.status) == 0 &&
            std::memcmp(a.smartData, b.smartData, sizeof a.smartData) == 0 &&
-           std::memcmp(a.thresholds, b.thresholds, sizeof a.thresholds) == 0;
+           std::memcmp(a.thresholds, b.thresholds, sizeof a.thresholds) == 0 &&
+           a.hasNvmeController == b.hasNvmeController && a.hasNvmeNamespace == b.hasNvmeNamespace &&
+           a.hasNvmeHealth == b.hasNvmeHealth &&
+           std::memcmp(a.nvmeController, b.nvmeController, sizeof a.nvmeController) == 0 &&
+           std::memcmp(a.nvmeNamespace, b.nvmeNamespace, sizeof a.nvmeNamespace) == 0 &&
+           std::memcmp(a.nvmeHealth, b.nvmeHealth, sizeof a.nvmeHealth) == 0;
 }
 
 }  // namespace
@@ -34,8 +39,12 @@ std::string CheckCaptureBytes(const uint8_t* data, size_t size) {
         }
         return "";
     }
-    if (!capture.hasIdentify) {
-        return "loaded a capture without IDENTIFY data";
+    if (capture.hasIdentify == capture.IsNvme()) {
+        return "loaded a capture that is not one drive: IDENTIFY data and NVMe data both or "
+               "neither";
+    }
+    if (capture.IsNvme() && !capture.hasNvmeHealth) {
+        return "loaded an NVMe capture without its health log";
     }
     const std::vector<uint8_t> written = SerializeCapture(capture);
     DriveCapture again;

@@ -69,7 +69,11 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return 1;
         }
-        drives.push_back(capture);
+        // The machines below are of ATA drives; an NVMe capture seeds the
+        // capture target only.
+        if (!capture.IsNvme()) {
+            drives.push_back(capture);
+        }
     }
     DriveCapture hostile;
     hostile.hasIdentify = hostile.hasSmartData = hostile.hasThresholds = true;

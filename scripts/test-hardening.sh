@@ -31,12 +31,12 @@ seeds=build/fuzz/seeds
 rm -rf "$seeds"
 mkdir -p "$seeds/capture" "$seeds/scan" build/fuzz/artifacts
 shopt -s nullglob
-build/fuzz/fuzz/fuzz-seeds "$seeds" samples/*.smart "$captures"/*.smart
+build/fuzz/fuzz/fuzz-seeds "$seeds" samples/*.smart "$captures"/*.smart "$captures"/nvme/*.smart
 shopt -u nullglob
 
-# name, largest input: a capture of every section fits 4096 bytes; a
+# name, largest input: an NVMe capture of every section is 8728 bytes; a
 # machine is 9 header bytes and twelve 512-byte blocks.
-for target in "capture 4096" "scan 6153"; do
+for target in "capture 8728" "scan 6153"; do
     set -- $target
     corpus="build/fuzz/corpus/$1"
     mkdir -p "$corpus"

@@ -15,9 +15,7 @@ std::string Describe(const DriveIdentity& identity) {
 
 int LoadOlderReading(const ReportOptions& options, CompareRun* run, FILE* err) {
     DriveCapture capture;
-    std::string error;
-    if (!ReadCaptureFile(options.compareOld, &capture, &error)) {
-        std::fprintf(err, "vantrel-report: %s\n", error.c_str());
+    if (!ReadReplayCapture(options.compareOld, options.win9x, &capture, err)) {
         return kExitUsage;
     }
     EmulatedDriver driver(options.win9x ? kPlatformWindows9x : kPlatformWindowsNt);

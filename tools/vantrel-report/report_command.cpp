@@ -207,6 +207,21 @@ bool SaveCaptures(const DriveInventory& inventory, const std::vector<NamedDrive>
 
 }  // namespace
 
+bool ReadReplayCapture(const std::string& path, bool win9x, DriveCapture* capture, FILE* err) {
+    std::string error;
+    if (!ReadCaptureFile(path, capture, &error)) {
+        std::fprintf(err, "vantrel-report: %s\n", error.c_str());
+        return false;
+    }
+    if (capture->IsNvme()) {
+        std::fprintf(err, "vantrel-report: %s: %s\n", path.c_str(),
+                     win9x ? "NVMe drives are not seen on Windows 9x"
+                           : "an NVMe drive, which this version does not replay yet");
+        return false;
+    }
+    return true;
+}
+
 int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
                      RealDriverFactory realDriver) {
     ReportOptions options;
@@ -252,8 +267,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
                 return kExitUsage;
             }
             DriveCapture capture;
-            if (!ReadCaptureFile(options.captures[position], &capture, &error)) {
-                std::fprintf(err, "vantrel-report: %s\n", error.c_str());
+            if (!ReadReplayCapture(options.captures[position], options.win9x, &capture, err)) {
                 return kExitUsage;
             }
             emulated->InsertDrive(static_cast<int>(position), capture);

@@ -26,3 +26,9 @@ typedef std::unique_ptr<SmartDriver> (*RealDriverFactory)(std::string* unavailab
 
 int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
                      RealDriverFactory realDriver);
+
+struct DriveCapture;
+// Reads a capture file for a replay; says on err why it cannot be replayed
+// (a malformed file, or an NVMe drive, which the replay cannot serve yet and
+// Windows 9x never sees).
+bool ReadReplayCapture(const std::string& path, bool win9x, DriveCapture* capture, FILE* err);
