@@ -36,7 +36,9 @@ class EmulatedDriver : public SmartDriver {
 
     // An ATA drive answering from the capture: IDENTIFY DEVICE with IDFY;
     // SMART ENABLE OPERATIONS and READ DATA only when SMDT is present; READ
-    // THRESHOLDS only when SMTH is present.
+    // THRESHOLDS only when SMTH is present. Or an NVMe drive (NVID), which
+    // answers the NVMe property queries only: Identify Controller, Identify
+    // Namespace when NVNS is present, and the health log.
     void InsertDrive(int position, const DriveCapture& capture);
     // A packet device: answers IDENTIFY PACKET DEVICE only.
     void InsertPacketDevice(int position, const uint8_t identify[512]);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "inventory/nvme_query.h"
 #include "inventory/smart_channel.h"
 #include "capture/synthetic_capture.h"
 
@@ -12,7 +13,7 @@ namespace {
 // The emulation refuses what a real driver refuses, so that a scan bug
 // shows up as a failed command rather than as made-up data.
 class EmulatedDriverTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::memset(&command, 0, sizeof command);
         std::memset(reply, 0xEE, sizeof reply);
@@ -44,37 +45,76 @@ TEST_F(EmulatedDriverTest, OpensOnlyFittedDrives) {
 
 TEST_F(EmulatedDriverTest, RefusesCommandsARealDriverRefuses) {
     DeviceHandle device = OpenDrive(1);
-    EXPECT_EQ(0, Identify(device, kAtaIdentifyDevice, 0));          // another drive's number
-    EXPECT_EQ(0, Identify(device, kAtaIdentifyPacketDevice, 1));    // not a packet device
-    EXPECT_EQ(0xEE, reply[16]);                                     // buffer left alone
+    EXPECT_EQ(0, Identify(device, kAtaIdentifyDevice, 0));        // another drive's number
+    EXPECT_EQ(0, Identify(device, kAtaIdentifyPacketDevice, 1));  // not a packet device
+    EXPECT_EQ(0xEE, reply[16]);                                   // buffer left alone
     EXPECT_NE(0, Identify(device, kAtaIdentifyDevice, 1));
     uint32_t returned = 0;
     // A reply buffer too small for the data.
-    EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 32, reply, 527,
-                                  &returned));
+    EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 32, reply, 527, &returned));
     // A command record shorter than 32 bytes.
-    EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 31, reply, 528,
-                                  &returned));
+    EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 31, reply, 528, &returned));
     // An unknown control code.
     EXPECT_EQ(0, driver.IoControl(device, 0x70000, &command, 32, reply, 528, &returned));
     // A SMART command without its cylinder signature, and an unknown feature.
     EXPECT_NE(0, ReadSmartAttributes(driver, device, &command, reply, 1));
     command.irDriveRegs.bCylHighReg = 0;
-    EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 32, reply, 528,
-                                  &returned));
+    EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 32, reply, 528, &returned));
     command.irDriveRegs.bCylHighReg = 0xC2;
     command.irDriveRegs.bFeaturesReg = 0xD4;  // EXECUTE OFF-LINE IMMEDIATE
-    EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 32, reply, 528,
-                                  &returned));
-    EXPECT_EQ(0, driver.IoControl(device, kSmartSendDriveCommand, &command, 32, reply, 16,
-                                  &returned));
+    EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 32, reply, 528, &returned));
+    EXPECT_EQ(0,
+              driver.IoControl(device, kSmartSendDriveCommand, &command, 32, reply, 16, &returned));
     // A wrong drive/head register.
     EXPECT_NE(0, ReadSmartAttributes(driver, device, &command, reply, 1));
     command.irDriveRegs.bDriveHeadReg = 0xA0;
-    EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 32, reply, 528,
-                                  &returned));
+    EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 32, reply, 528, &returned));
     driver.Close(device);
     EXPECT_EQ(0, Identify(device, kAtaIdentifyDevice, 1));  // a closed handle
+}
+
+// An NVMe drive answers the property queries, and only its own; an ATA
+// drive answers none. The scan side reads a reply only where its descriptor
+// places the data inside what was returned.
+TEST_F(EmulatedDriverTest, NvmeQueriesAndTheirRepliesAreChecked) {
+    DriveCapture nvme;
+    nvme.hasNvmeController = nvme.hasNvmeHealth = true;
+    nvme.nvmeHealth[0] = 0x04;
+    driver.InsertDrive(2, nvme);
+    static uint8_t buffer[kProtocolDataStart + 4096];
+    const auto ask = [&](DeviceHandle device, const NvmeQuery& query, uint32_t size) {
+        BuildNvmeQuery(query, buffer);
+        uint32_t returned = 0;
+        const int answered =
+            driver.IoControl(device, kStorageQueryProperty, buffer, size, buffer, size, &returned);
+        return answered ? returned : 0u;
+    };
+    const DeviceHandle ata = OpenDrive(1);
+    const DeviceHandle drive = OpenDrive(2, kGenericRead);  // no access is needed
+    EXPECT_EQ(0u, ask(ata, HealthLogQuery(), kProtocolDataStart + 512));
+    EXPECT_EQ(0, Identify(drive, kAtaIdentifyDevice, 2)) << "no SMART control on NVMe";
+    EXPECT_EQ(0u, ask(drive, IdentifyNamespaceQuery(), kProtocolDataStart + 4096))
+        << "no NVNS in the capture";
+    EXPECT_EQ(0u, ask(drive, HealthLogQuery(), kProtocolDataStart + 511)) << "too small";
+    NvmeQuery otherLog = HealthLogQuery();
+    otherLog.requestValue = 1;  // the error information log
+    EXPECT_EQ(0u, ask(drive, otherLog, kProtocolDataStart + 512));
+    ASSERT_EQ(kProtocolDataStart + 512, ask(drive, HealthLogQuery(), kProtocolDataStart + 512));
+    ASSERT_EQ(buffer + kProtocolDataStart, NvmeReplyData(buffer, kProtocolDataStart + 512, 512));
+    EXPECT_EQ(0x04, buffer[kProtocolDataStart]);
+    // Descriptors that would send the reader outside the reply.
+    const struct {
+        uint32_t offset, length, returned;
+    } bad[] = {
+        {40, 511, 560}, {41, 512, 560}, {40, 512, 559}, {0xFFFFFFF0u, 512, 560}, {40, 512, 47}};
+    for (const auto& b : bad) {
+        PutWord32(buffer + kProtocolRecordOffset + 16, b.offset);
+        PutWord32(buffer + kProtocolRecordOffset + 20, b.length);
+        EXPECT_EQ(nullptr, NvmeReplyData(buffer, b.returned, 512))
+            << b.offset << " " << b.length << " " << b.returned;
+    }
+    driver.Close(ata);
+    driver.Close(drive);
 }
 
 TEST_F(EmulatedDriverTest, NtDriverNeedsReadWriteAccess) {

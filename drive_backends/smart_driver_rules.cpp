@@ -2,18 +2,13 @@
 
 #include <string.h>
 
+#include "inventory/nvme_query.h"
 #include "inventory/smart_records.h"
 
 namespace {
 
 // What the drivers report in fCapabilities: IDENTIFY, IDENTIFY PACKET and SMART.
 const uint32_t kCapabilities = 0x7;
-
-void PutLittleEndian(uint8_t* out, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out[i] = static_cast<uint8_t>(value >> (8 * i));
-    }
-}
 
 bool Fails(const DriveBay bays[], int position, ScanStep step) {
     return bays[position].failing[static_cast<int>(step)];
@@ -45,7 +40,7 @@ int Version(const DriveBay bays[], int devicePosition, void* output, uint32_t ou
             return 0;
         }
         for (int position = 0; position < kDriveBays; ++position) {
-            if (bays[position].present) {
+            if (bays[position].present && !bays[position].data.IsNvme()) {
                 version.bIDEDeviceMap |= static_cast<uint8_t>(1u << position);
                 if (bays[position].packet) {
                     version.bIDEDeviceMap |= static_cast<uint8_t>(1u << (position + 4));
@@ -53,7 +48,8 @@ int Version(const DriveBay bays[], int devicePosition, void* output, uint32_t ou
             }
         }
     } else {
-        if (Fails(bays, devicePosition, ScanStep::kVersion)) {
+        // The NVMe driver answers none of the SMART controls.
+        if (Fails(bays, devicePosition, ScanStep::kVersion) || bays[devicePosition].data.IsNvme()) {
             return 0;
         }
         version.bIDEDeviceMap = bays[devicePosition].packet ? 0x11 : 0x01;
@@ -103,7 +99,7 @@ int DriveCommand(const DriveBay bays[], int devicePosition, uint32_t access, uin
             return 0;
         }
     }
-    if (position >= kDriveBays || !bays[position].present) {
+    if (position >= kDriveBays || !bays[position].present || bays[position].data.IsNvme()) {
         return 0;
     }
     const IdeRegs& regs = command.irDriveRegs;
@@ -132,12 +128,62 @@ int DriveCommand(const DriveBay bays[], int devicePosition, uint32_t access, uin
     uint8_t* reply = static_cast<uint8_t*>(output);
     memset(reply, 0, kReplyHeadLength);
     if (data) {
-        PutLittleEndian(reply, kSectorLength);
+        PutWord32(reply, kSectorLength);
         memcpy(reply + kReplyHeadLength, data, kSectorLength);
         *returned = kDataReplyLength;
     } else {
         *returned = kReplyHeadLength;
     }
+    return 1;
+}
+
+// IOCTL_STORAGE_QUERY_PROPERTY on an NVMe drive's physical drive: Identify
+// Controller and the health log through the adapter property, Identify
+// Namespace of namespace 1 through the device property. Any access will do,
+// as the control code asks for none.
+int NvmeQueryAnswer(const DriveBay bays[], int devicePosition, const void* input,
+                    uint32_t inputLength, void* output, uint32_t outputLength, uint32_t* returned) {
+    NvmeQuery query;
+    if (devicePosition < 0 || devicePosition >= kDriveBays || !bays[devicePosition].present ||
+        !bays[devicePosition].data.IsNvme() ||
+        !ReadNvmeQuery(static_cast<const uint8_t*>(input), inputLength, &query)) {
+        return 0;
+    }
+    const DriveCapture& drive = bays[devicePosition].data;
+    const uint8_t* data = nullptr;
+    uint32_t size = 0;
+    if (query.propertyId == kAdapterProtocolSpecificProperty &&
+        query.dataType == kNvmeDataTypeIdentify && query.requestValue == kNvmeIdentifyController) {
+        data = drive.nvmeController;
+        size = sizeof drive.nvmeController;
+    } else if (query.propertyId == kDeviceProtocolSpecificProperty &&
+               query.dataType == kNvmeDataTypeIdentify &&
+               query.requestValue == kNvmeIdentifyNamespace && query.requestSubValue == 1 &&
+               drive.hasNvmeNamespace) {
+        data = drive.nvmeNamespace;
+        size = sizeof drive.nvmeNamespace;
+    } else if (query.propertyId == kAdapterProtocolSpecificProperty &&
+               query.dataType == kNvmeDataTypeLogPage && query.requestValue == kNvmeHealthLogPage) {
+        data = drive.nvmeHealth;
+        size = sizeof drive.nvmeHealth;
+    }
+    if (!data || query.length < size || outputLength < kProtocolDataStart + size) {
+        return 0;
+    }
+    uint8_t* reply = static_cast<uint8_t*>(output);
+    memset(reply, 0, kProtocolDataStart);
+    // STORAGE_PROTOCOL_DATA_DESCRIPTOR: Version and Size are its own size.
+    PutWord32(reply, kProtocolDataStart);
+    PutWord32(reply + 4, kProtocolDataStart);
+    uint8_t* record = reply + kProtocolRecordOffset;
+    PutWord32(record, kProtocolTypeNvme);
+    PutWord32(record + 4, query.dataType);
+    PutWord32(record + 8, query.requestValue);
+    PutWord32(record + 12, query.requestSubValue);
+    PutWord32(record + 16, kProtocolRecordSize);
+    PutWord32(record + 20, size);
+    memcpy(reply + kProtocolDataStart, data, size);
+    *returned = kProtocolDataStart + size;
     return 1;
 }
 
@@ -180,6 +226,10 @@ int AnswerIoControl(const DriveBay bays[kDriveBays], int devicePosition, uint32_
     if (code == kSmartSendDriveCommand || code == kSmartRcvDriveData) {
         return DriveCommand(bays, devicePosition, access, code, input, inputLength, output,
                             outputLength, returned);
+    }
+    if (code == kStorageQueryProperty) {
+        return NvmeQueryAnswer(bays, devicePosition, input, inputLength, output, outputLength,
+                               returned);
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 DriveInventory::DriveInventory() {
     for (int position = 0; position < kDrivePositions; ++position) {
         attributes[position] = nullptr;
+        nvme[position] = nullptr;
     }
     ResetInventory();
 }
@@ -13,6 +14,7 @@ DriveInventory::DriveInventory() {
 DriveInventory::~DriveInventory() {
     for (int position = 0; position < kDrivePositions; ++position) {
         delete[] attributes[position];
+        delete nvme[position];
     }
 }
 
@@ -30,6 +32,8 @@ void DriveInventory::ResetInventory() {
         entries[position].DriveNumber = -1;
         delete[] attributes[position];
         attributes[position] = nullptr;
+        delete nvme[position];
+        nvme[position] = nullptr;
     }
 }
 

@@ -55,6 +55,16 @@ struct AttributeRecord {
 
 static_assert(sizeof(AttributeRecord) == 152, "AttributeRecord is 152 bytes");
 
+// An NVMe drive's data as its driver returned it (inventory/nvme_data.h
+// decodes it): Identify Controller, Identify Namespace of namespace 1 when
+// it could be read, and the SMART / Health Information log page.
+struct NvmeReplies {
+    uint8_t controller[4096];
+    bool hasNamespace;
+    uint8_t nameSpace[4096];
+    uint8_t health[512];
+};
+
 class DriveInventory {
   public:
     DriveInventory();
@@ -95,6 +105,11 @@ class DriveInventory {
     int32_t attributeCount[kDrivePositions];
     AttributeRecord* attributes[kDrivePositions];
     bool thresholdsUnknown[kDrivePositions];
+    // Asked for by vantrel-report only: on the NT family, a physical drive
+    // that stored no IDENTIFY is asked for NVMe data, kept in nvme[] (its
+    // entry stays empty). The window's scan sends the SMART controls alone.
+    bool readNvme = false;
+    NvmeReplies* nvme[kDrivePositions];
 
   private:
     DriveInventory(const DriveInventory&) = delete;
@@ -103,6 +118,7 @@ class DriveInventory {
     void ScanWindows9x(SmartDriver& driver);
     void ScanWindowsNt(SmartDriver& driver);
     void ReadAttributeTables(SmartDriver& driver, SmartCommandRecord* command, int position);
+    void ReadNvmeData(SmartDriver& driver, int position);
     char* CopyIdentityField(char* buffer, uint32_t* length, int position, uint16_t offset,
                             uint16_t width, uint32_t smallest, uint32_t needed) const;
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "inventory/drive_inventory.h"
+#include "inventory/nvme_query.h"
 #include "inventory/smart_channel.h"
 
 namespace {
@@ -16,6 +17,26 @@ bool QueryVersion(SmartDriver& driver, DeviceHandle device, SmartVersion* versio
     uint32_t returned = 0;
     return driver.IoControl(device, kSmartGetVersion, nullptr, 0, version, sizeof *version,
                             &returned) != 0;
+}
+
+// One NVMe property query into out[0..query.length); false when the driver
+// refuses it or its reply does not hold the data where it says.
+bool QueryNvme(SmartDriver& driver, DeviceHandle device, const NvmeQuery& query, uint8_t* out) {
+    static_assert(sizeof(NvmeReplies::controller) == 4096, "the largest reply");
+    uint8_t buffer[kProtocolDataStart + sizeof(NvmeReplies::controller)];
+    const uint32_t size = kProtocolDataStart + query.length;
+    BuildNvmeQuery(query, buffer);
+    uint32_t returned = 0;
+    if (!driver.IoControl(device, kStorageQueryProperty, buffer, size, buffer, size, &returned) ||
+        returned > size) {
+        return false;
+    }
+    const uint8_t* data = NvmeReplyData(buffer, returned, query.length);
+    if (!data) {
+        return false;
+    }
+    std::memcpy(out, data, query.length);
+    return true;
 }
 
 }  // namespace
@@ -42,8 +63,7 @@ void DriveInventory::ReadAttributeTables(SmartDriver& driver, SmartCommandRecord
     std::memset(thresholdReply, 0, sizeof thresholdReply);
     thresholdsUnknown[position] =
         !ReadSmartThresholds(driver, device, command, thresholdReply, position);
-    StoreAttributes(attributeReply + kReplyHeadLength, thresholdReply + kReplyHeadLength,
-                    position);
+    StoreAttributes(attributeReply + kReplyHeadLength, thresholdReply + kReplyHeadLength, position);
 }
 
 void DriveInventory::ScanWindows9x(SmartDriver& driver) {
@@ -67,8 +87,7 @@ void DriveInventory::ScanWindows9x(SmartDriver& driver) {
             continue;
         }
         std::memset(&buffers, 0, sizeof buffers);
-        if (SendEnableSmart(driver, device, &buffers.command, buffers.reply, position,
-                            &returned)) {
+        if (SendEnableSmart(driver, device, &buffers.command, buffers.reply, position, &returned)) {
             ++driveCount;
             entries[position].Found = 1;
             mask = static_cast<uint8_t>(mask | (1u << position));
@@ -76,8 +95,8 @@ void DriveInventory::ScanWindows9x(SmartDriver& driver) {
         std::memset(&buffers, 0, sizeof buffers);
         if (SendIdentify(driver, device, &buffers.command, buffers.reply, kAtaIdentifyDevice,
                          position, &returned)) {
-            StoreIdentify(buffers.reply + kReplyHeadLength, &buffers.command,
-                          kAtaIdentifyDevice, mask, position);
+            StoreIdentify(buffers.reply + kReplyHeadLength, &buffers.command, kAtaIdentifyDevice,
+                          mask, position);
         }
     }
     // The SMART reads reuse the command record as the last IDENTIFY left it;
@@ -104,6 +123,7 @@ void DriveInventory::ScanWindowsNt(SmartDriver& driver) {
         entries[position].Found = 1;
         std::memset(&versions[position], 0, sizeof versions[position]);
         if (!QueryVersion(driver, device, &versions[position])) {
+            ReadNvmeData(driver, position);
             driver.Close(device);
             continue;
         }
@@ -129,6 +149,25 @@ void DriveInventory::ScanWindowsNt(SmartDriver& driver) {
         if (mask & (1u << position)) {
             ReadAttributeTables(driver, &buffers.command, position);
         }
+        ReadNvmeData(driver, position);
         driver.Close(device);
+    }
+}
+
+void DriveInventory::ReadNvmeData(SmartDriver& driver, int position) {
+    if (!readNvme || entries[position].DriveNumber >= 0) {
+        return;
+    }
+    NvmeReplies* replies = new NvmeReplies();
+    // Identify Controller, Identify Namespace (a drive may refuse it), then
+    // the health log; without the first or the last there is nothing to show.
+    const bool controller =
+        QueryNvme(driver, device, IdentifyControllerQuery(), replies->controller);
+    replies->hasNamespace =
+        controller && QueryNvme(driver, device, IdentifyNamespaceQuery(), replies->nameSpace);
+    if (controller && QueryNvme(driver, device, HealthLogQuery(), replies->health)) {
+        nvme[position] = replies;
+    } else {
+        delete replies;
     }
 }

@@ -2,8 +2,10 @@
 
 #include <cstring>
 #include <set>
+#include <vector>
 
 #include "inventory/drive_inventory.h"
+#include "inventory/nvme_query.h"
 #include "drive_backends/emulated_driver.h"
 #include "capture/synthetic_capture.h"
 
@@ -344,6 +346,66 @@ TEST(ScanSafetyTest, OnlyReadOnlyCommandsOnEveryPath) {
                 }
             }
         }
+    }
+}
+
+DriveCapture NvmeDrive(bool withNamespace) {
+    DriveCapture capture;
+    capture.hasNvmeController = capture.hasNvmeHealth = true;
+    capture.hasNvmeNamespace = withNamespace;
+    for (size_t i = 0; i < sizeof capture.nvmeController; ++i) {
+        capture.nvmeController[i] = static_cast<uint8_t>(i * 7);
+        capture.nvmeNamespace[i] = static_cast<uint8_t>(i * 11);
+    }
+    for (size_t i = 0; i < sizeof capture.nvmeHealth; ++i) {
+        capture.nvmeHealth[i] = static_cast<uint8_t>(i * 13);
+    }
+    return capture;
+}
+
+// The NVMe property queries go only to a physical drive that stored no
+// IDENTIFY, and only when the caller asks for them: the window's scan sends
+// the SMART controls alone. The data lands byte for byte; the namespace is
+// optional, the controller and the health log are not.
+TEST(ScanNtTest, NvmeDataIsReadOnlyWhenAskedFromDrivesWithoutIdentify) {
+    for (const bool asked : {false, true}) {
+        EmulatedDriver driver(kPlatformWindowsNt);
+        driver.InsertDrive(0, Drive("ALPHA"));
+        driver.InsertDrive(1, NvmeDrive(true));
+        driver.InsertDrive(2, NvmeDrive(false));
+        DriveInventory inventory;
+        inventory.readNvme = asked;
+        inventory.ScanDrives(driver);
+        SCOPED_TRACE(asked ? "asked" : "not asked");
+        ExpectAllClosed(driver);
+        EXPECT_EQ(3, inventory.GetDriveCount());
+        EXPECT_EQ("ALPHA", Model(inventory, 0));
+        EXPECT_EQ(-1, inventory.entries[1].DriveNumber);
+        EXPECT_TRUE(inventory.nvme[0] == nullptr);
+        std::vector<int> queried;
+        for (const DriverCall& call : driver.Calls()) {
+            if (call.kind == DriverCall::kIoControl && call.code == kStorageQueryProperty) {
+                queried.push_back(call.input[0]);  // the property id
+            }
+        }
+        if (!asked) {
+            EXPECT_TRUE(queried.empty());
+            EXPECT_TRUE(inventory.nvme[1] == nullptr);
+            continue;
+        }
+        // Controller, namespace, health log for each NVMe drive.
+        EXPECT_EQ((std::vector<int>{49, 50, 49, 49, 50, 49}), queried);
+        const DriveCapture expected = NvmeDrive(true);
+        for (int position : {1, 2}) {
+            ASSERT_TRUE(inventory.nvme[position] != nullptr) << position;
+            const NvmeReplies& replies = *inventory.nvme[position];
+            EXPECT_EQ(0, std::memcmp(replies.controller, expected.nvmeController, 4096));
+            EXPECT_EQ(0, std::memcmp(replies.health, expected.nvmeHealth, 512));
+            EXPECT_EQ(position == 1, replies.hasNamespace);
+        }
+        EXPECT_EQ(0, std::memcmp(inventory.nvme[1]->nameSpace, expected.nvmeNamespace, 4096));
+        inventory.ResetInventory();
+        EXPECT_TRUE(inventory.nvme[1] == nullptr);
     }
 }
 
