@@ -175,13 +175,7 @@ int NvmeQueryAnswer(const DriveBay bays[], int devicePosition, const void* input
     // STORAGE_PROTOCOL_DATA_DESCRIPTOR: Version and Size are its own size.
     PutWord32(reply, kProtocolDataStart);
     PutWord32(reply + 4, kProtocolDataStart);
-    uint8_t* record = reply + kProtocolRecordOffset;
-    PutWord32(record, kProtocolTypeNvme);
-    PutWord32(record + 4, query.dataType);
-    PutWord32(record + 8, query.requestValue);
-    PutWord32(record + 12, query.requestSubValue);
-    PutWord32(record + 16, kProtocolRecordSize);
-    PutWord32(record + 20, size);
+    PutProtocolRecord(reply + kProtocolRecordOffset, query, size);
     memcpy(reply + kProtocolDataStart, data, size);
     *returned = kProtocolDataStart + size;
     return 1;

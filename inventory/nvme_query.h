@@ -67,19 +67,23 @@ inline uint32_t Word32(const uint8_t* at) {
            (static_cast<uint32_t>(at[3]) << 24);
 }
 
+// The protocol record of a query or a reply, its data right after it.
+inline void PutProtocolRecord(uint8_t* record, const NvmeQuery& query, uint32_t dataLength) {
+    PutWord32(record, kProtocolTypeNvme);
+    PutWord32(record + 4, query.dataType);
+    PutWord32(record + 8, query.requestValue);
+    PutWord32(record + 12, query.requestSubValue);
+    PutWord32(record + 16, kProtocolRecordSize);
+    PutWord32(record + 20, dataLength);
+}
+
 // The query's buffer: kProtocolDataStart + query.length bytes, the data
 // part zeroed.
 inline void BuildNvmeQuery(const NvmeQuery& query, uint8_t* buffer) {
     memset(buffer, 0, kProtocolDataStart + query.length);
     PutWord32(buffer, query.propertyId);
     PutWord32(buffer + 4, kPropertyStandardQuery);
-    uint8_t* record = buffer + kProtocolRecordOffset;
-    PutWord32(record, kProtocolTypeNvme);
-    PutWord32(record + 4, query.dataType);
-    PutWord32(record + 8, query.requestValue);
-    PutWord32(record + 12, query.requestSubValue);
-    PutWord32(record + 16, kProtocolRecordSize);
-    PutWord32(record + 20, query.length);
+    PutProtocolRecord(buffer + kProtocolRecordOffset, query, query.length);
 }
 
 // The query a buffer holds; false when it is no standard NVMe protocol query.
