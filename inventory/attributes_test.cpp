@@ -8,7 +8,7 @@
 namespace {
 
 class StoreAttributesTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::memset(data, 0, sizeof data);
         std::memset(thresholds, 0, sizeof thresholds);

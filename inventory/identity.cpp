@@ -60,8 +60,8 @@ char* DriveInventory::CopyIdentityField(char* buffer, uint32_t* length, int posi
 }
 
 char* DriveInventory::GetSerialNumber(char* buffer, uint32_t* length, int position) const {
-    return CopyIdentityField(buffer, length, position, kSerialOffset, kSerialWidth, kSerialSmallest,
-                             kSerialSmallest);
+    return CopyIdentityField(buffer, length, position, kSerialOffset, kSerialWidth,
+                             kSerialSmallest, kSerialSmallest);
 }
 
 char* DriveInventory::GetFirmwareRevision(char* buffer, uint32_t* length, int position) const {

@@ -33,7 +33,7 @@ TEST(TrimTrailingSpacesTest, CutsBlanksOnly) {
 }
 
 class IdentityTest : public ::testing::Test {
-  protected:
+protected:
     void Scan() { inventory.ScanDrives(driver); }
     std::string Name(int position, bool suffix, uint32_t* lengthOut = nullptr) {
         char buffer[50];

@@ -8,8 +8,8 @@ uint8_t DriveHeadFor(int position) {
     return static_cast<uint8_t>(0xA0 | ((position & 1) << 4));
 }
 
-void FillCommand(SmartCommandRecord* command, uint32_t bufferSize, uint8_t features, uint8_t cylLow,
-                 uint8_t cylHigh, uint8_t commandByte, int position) {
+void FillCommand(SmartCommandRecord* command, uint32_t bufferSize, uint8_t features,
+                 uint8_t cylLow, uint8_t cylHigh, uint8_t commandByte, int position) {
     command->cBufferSize = bufferSize;
     command->irDriveRegs.bFeaturesReg = features;
     command->irDriveRegs.bSectorCountReg = 1;
@@ -23,7 +23,8 @@ void FillCommand(SmartCommandRecord* command, uint32_t bufferSize, uint8_t featu
 
 int ReadSmartBlock(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
                    uint8_t* reply, uint8_t feature, int position) {
-    FillCommand(command, kSectorLength, feature, kSmartCylLow, kSmartCylHigh, kAtaSmart, position);
+    FillCommand(command, kSectorLength, feature, kSmartCylLow, kSmartCylHigh, kAtaSmart,
+                position);
     uint32_t returned = 0;
     return driver.IoControl(device, kSmartRcvDriveData, command, kCommandInputLength, reply,
                             kDataReplyLength, &returned);

@@ -19,7 +19,7 @@ struct Expected {
 // The four commands of the scan; the NT driver checks drive number, access
 // and drive/head, so each succeeding here proves the bytes are accepted.
 class ChannelTest : public ::testing::TestWithParam<int> {
-  protected:
+protected:
     void SetUp() override {
         driver.InsertDrive(GetParam(), MakeCapture("MODEL", "SERIAL", "FW"));
         char name[32];

@@ -49,9 +49,9 @@ static_assert(offsetof(SmartCommandRecord, bDriveNumber) == 12, "bDriveNumber at
 static_assert(sizeof(SmartVersion) == 24, "GETVERSIONINPARAMS is 24 bytes");
 
 enum : uint32_t {
-    kCommandInputLength = 32,  // sizeof(SENDCMDINPARAMS) - 1
-    kReplyHeadLength = 16,     // cBufferSize + DRIVERSTATUS
-    kSectorLength = 512,       // one data block of IDENTIFY or SMART
+    kCommandInputLength = 32,   // sizeof(SENDCMDINPARAMS) - 1
+    kReplyHeadLength = 16,      // cBufferSize + DRIVERSTATUS
+    kSectorLength = 512,        // one data block of IDENTIFY or SMART
     kDataReplyLength = kReplyHeadLength + kSectorLength,
 };
 
