@@ -5,25 +5,32 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
+// Every field zero until read. The constructor clears the record in one
+// call: with member initializers, the compilers copy a zeroed template of
+// the whole record from the executable's data, which then carries 10 KB of
+// zeros for each place that makes one.
 struct DriveCapture {
-    bool hasIdentify = false;
-    uint8_t identify[512] = {};  // IDFY: the raw IDENTIFY DEVICE reply
-    bool hasStatus = false;
-    uint8_t status[4] = {};  // SMST: SMART RETURN STATUS
-    bool hasSmartData = false;
-    uint8_t smartData[512] = {};  // SMDT: SMART READ DATA
-    bool hasThresholds = false;
-    uint8_t thresholds[512] = {};  // SMTH: SMART READ ATTRIBUTE THRESHOLDS
+    DriveCapture() { memset(static_cast<void*>(this), 0, sizeof *this); }
+
+    bool hasIdentify;
+    uint8_t identify[512];  // IDFY: the raw IDENTIFY DEVICE reply
+    bool hasStatus;
+    uint8_t status[4];  // SMST: SMART RETURN STATUS
+    bool hasSmartData;
+    uint8_t smartData[512];  // SMDT: SMART READ DATA
+    bool hasThresholds;
+    uint8_t thresholds[512];  // SMTH: SMART READ ATTRIBUTE THRESHOLDS
     // An NVMe drive instead: its Identify Controller data, the Identify
     // Namespace data of namespace 1 (optional) and its SMART / Health
     // Information log page.
-    bool hasNvmeController = false;
-    uint8_t nvmeController[4096] = {};  // NVID
-    bool hasNvmeNamespace = false;
-    uint8_t nvmeNamespace[4096] = {};  // NVNS
-    bool hasNvmeHealth = false;
-    uint8_t nvmeHealth[512] = {};  // NVHL
+    bool hasNvmeController;
+    uint8_t nvmeController[4096];  // NVID
+    bool hasNvmeNamespace;
+    uint8_t nvmeNamespace[4096];  // NVNS
+    bool hasNvmeHealth;
+    uint8_t nvmeHealth[512];  // NVHL
 
     bool IsNvme() const { return hasNvmeController; }
 };

@@ -94,7 +94,9 @@ class SampleDrives : public SmartDriver {
 
 }  // namespace
 
+// On the heap: as a static object, its drive bays' zeros would be written
+// into the executable's data.
 SmartDriver& ProgramDriver() {
-    static SampleDrives drives;
-    return drives;
+    static SampleDrives* drives = new SampleDrives();
+    return *drives;
 }
