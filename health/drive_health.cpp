@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "report/attribute_format.h"
+#include "inventory/attribute_fields.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ bool IsDefectCount(uint8_t id) {
 }
 
 unsigned DefectCount(const AttributeRecord& record) {
-    return record.Attribute[5] | (static_cast<unsigned>(record.Attribute[6]) << 8);
+    return RawLow16(record);
 }
 
 std::string AttributeName(const AttributeRecord& record) {

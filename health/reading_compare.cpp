@@ -1,18 +1,10 @@
 #include "health/reading_compare.h"
 
-#include "report/attribute_format.h"
+#include "inventory/attribute_fields.h"
 
 namespace {
 
 enum : uint8_t { kPowerOnId = 9 };
-
-// Raw bytes 0 to 3, least significant first.
-uint32_t LowRawBytes(const AttributeRecord& record) {
-    return static_cast<uint32_t>(record.Attribute[5]) |
-           (static_cast<uint32_t>(record.Attribute[6]) << 8) |
-           (static_cast<uint32_t>(record.Attribute[7]) << 16) |
-           (static_cast<uint32_t>(record.Attribute[8]) << 24);
-}
 
 const char* DefectFlag(uint8_t id) {
     switch (id) {
@@ -48,7 +40,7 @@ void Flag(AttributeChange* change) {
 bool PowerOn(const std::vector<AttributeRecord>& records, uint32_t* count) {
     for (const AttributeRecord& record : records) {
         if (AttributeId(record) == kPowerOnId) {
-            *count = LowRawBytes(record);
+            *count = RawLow32(record);
             return true;
         }
     }
@@ -62,9 +54,9 @@ long long RawNumber(const AttributeRecord& record) {
         return DefectCount(record);
     }
     if (AttributeId(record) == 194) {
-        return record.Attribute[5];
+        return RawByte0(record);
     }
-    return static_cast<int32_t>(LowRawBytes(record));
+    return static_cast<int32_t>(RawLow32(record));
 }
 
 ReadingComparison CompareReadings(const DriveInventory& older, int olderPosition,

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "inventory/attribute_fields.h"
 #include "inventory/drive_inventory.h"
 
 namespace {
@@ -45,7 +46,7 @@ const uint8_t* Slot(const uint8_t* block, int index) {
 void NameAttribute(AttributeRecord* record) {
     const char* text = "(Unknown attribute)";
     for (const AttributeName& name : kAttributeNames) {
-        if (name.id == record->Attribute[0]) {
+        if (name.id == AttributeId(*record)) {
             text = name.text;
             break;
         }

@@ -48,10 +48,7 @@ ThresholdText FormatThreshold(const AttributeRecord& record, bool thresholdsKnow
 RawValueText FormatRawValue(const AttributeRecord& record, TextForm form) {
     // Only the low four of the six raw bytes are shown, as a signed number;
     // the temperature is its low byte alone.
-    const uint32_t raw = static_cast<uint32_t>(record.Attribute[5]) |
-                         (static_cast<uint32_t>(record.Attribute[6]) << 8) |
-                         (static_cast<uint32_t>(record.Attribute[7]) << 16) |
-                         (static_cast<uint32_t>(record.Attribute[8]) << 24);
+    const uint32_t raw = RawLow32(record);
     long value = static_cast<long>(static_cast<int32_t>(raw));
     const bool list = form == TextForm::kList;
     const char* format = "%ld";
@@ -61,7 +58,7 @@ RawValueText FormatRawValue(const AttributeRecord& record, TextForm form) {
         // Many makers keep the lowest and highest temperatures seen in the
         // bytes above the current one: read as one number, they showed
         // drives at 28 degrees as 983068 C.
-        value = record.Attribute[5];
+        value = RawByte0(record);
         format = "%ld C";
     } else if (!list) {
         // Padding keeps the export's raw column four characters wide up to 999.

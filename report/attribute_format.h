@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "inventory/attribute_fields.h"
 #include "inventory/drive_inventory.h"
 
 enum class AttributeVerdict { kOk, kWarning, kFail, kUnknown };
@@ -44,17 +45,3 @@ struct AttributeRowText {
 };
 
 AttributeRowText FormatAttributeRow(const AttributeRecord& record, bool thresholdsKnown);
-
-// The fields of a record that the window and the file show.
-inline uint8_t AttributeId(const AttributeRecord& r) {
-    return r.Attribute[0];
-}
-inline uint8_t AttributeCurrent(const AttributeRecord& r) {
-    return r.Attribute[3];
-}
-inline uint8_t AttributeWorst(const AttributeRecord& r) {
-    return r.Attribute[4];
-}
-inline uint8_t AttributeThreshold(const AttributeRecord& r) {
-    return r.Threshold[1];
-}

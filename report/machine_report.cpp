@@ -7,26 +7,6 @@
 const char* const kFlagNames[kFlagBits] = {"prefailure", "updated_online", "performance",
                                            "error_rate", "event_count",    "auto_keep"};
 
-uint64_t RawValue48(const AttributeRecord& record) {
-    uint64_t value = 0;
-    for (int byte = 5; byte >= 0; --byte) {
-        value = (value << 8) | record.Attribute[5 + byte];
-    }
-    return value;
-}
-
-uint32_t RawLow32(const AttributeRecord& record) {
-    return static_cast<uint32_t>(RawValue48(record) & 0xFFFFFFFFu);
-}
-
-uint16_t RawLow16(const AttributeRecord& record) {
-    return static_cast<uint16_t>(record.Attribute[5] | (record.Attribute[6] << 8));
-}
-
-uint16_t AttributeFlags(const AttributeRecord& record) {
-    return static_cast<uint16_t>(record.Attribute[1] | (record.Attribute[2] << 8));
-}
-
 FlagsText FlagsShort(uint16_t flags) {
     static const char kLetters[kFlagBits + 1] = "POSRCK";
     FlagsText out;
@@ -105,7 +85,7 @@ bool DriveTemperature(const DriveInventory& inventory, int position, uint8_t* ce
     AttributeRecord record;
     if (FindAttribute(inventory, position, 194, &record) ||
         FindAttribute(inventory, position, 190, &record)) {
-        *celsius = record.Attribute[5];
+        *celsius = RawByte0(record);
         return true;
     }
     return false;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "inventory/attribute_fields.h"
 #include "inventory/drive_inventory.h"
 
 // A drive the drive list shows, in its order, with the name it shows and
@@ -32,15 +33,6 @@ struct MachineReport {
     // its own sample (1 for the drive's, 0 for the others).
     std::vector<std::string> healthVerdicts;
 };
-
-// The six raw bytes, least significant first, as one number.
-uint64_t RawValue48(const AttributeRecord& record);
-// Raw bytes 0 to 3: the hours of attribute 9, the cycles of 12.
-uint32_t RawLow32(const AttributeRecord& record);
-// Raw bytes 0 and 1: the sector and error counts of 5, 187, 197 and 198.
-uint16_t RawLow16(const AttributeRecord& record);
-
-uint16_t AttributeFlags(const AttributeRecord& record);
 
 enum { kFlagBits = 6 };
 // prefailure, updated_online, performance, error_rate, event_count,

@@ -1,0 +1,48 @@
+// The fields of one SMART attribute record, each read from the record's
+// bytes here and nowhere else: slot byte 0 is the id, 1-2 the status flags,
+// 3 the current value, 4 the worst, 5-10 the six raw bytes (least
+// significant first); threshold slot byte 1 is the threshold.
+#pragma once
+
+#include <cstdint>
+
+#include "inventory/drive_inventory.h"
+
+inline uint8_t AttributeId(const AttributeRecord& r) {
+    return r.Attribute[0];
+}
+inline uint16_t AttributeFlags(const AttributeRecord& r) {
+    return static_cast<uint16_t>(r.Attribute[1] | (r.Attribute[2] << 8));
+}
+inline uint8_t AttributeCurrent(const AttributeRecord& r) {
+    return r.Attribute[3];
+}
+inline uint8_t AttributeWorst(const AttributeRecord& r) {
+    return r.Attribute[4];
+}
+inline uint8_t AttributeThreshold(const AttributeRecord& r) {
+    return r.Threshold[1];
+}
+
+// The six raw bytes as one number.
+inline uint64_t RawValue48(const AttributeRecord& r) {
+    uint64_t value = 0;
+    for (int byte = 5; byte >= 0; --byte) {
+        value = (value << 8) | r.Attribute[5 + byte];
+    }
+    return value;
+}
+// Raw bytes 0 to 3: the hours of attribute 9, the cycles of 12; most
+// counts. Makers pack other fields into the two bytes above.
+inline uint32_t RawLow32(const AttributeRecord& r) {
+    return static_cast<uint32_t>(RawValue48(r) & 0xFFFFFFFFu);
+}
+// Raw bytes 0 and 1: the sector and error counts of 5, 187, 197 and 198.
+inline uint16_t RawLow16(const AttributeRecord& r) {
+    return static_cast<uint16_t>(r.Attribute[5] | (r.Attribute[6] << 8));
+}
+// Raw byte 0 alone: the current temperature of 194 and 190, whose higher
+// bytes many makers fill with the lowest and highest seen.
+inline uint8_t RawByte0(const AttributeRecord& r) {
+    return r.Attribute[5];
+}
