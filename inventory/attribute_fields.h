@@ -27,8 +27,8 @@ inline uint8_t AttributeThreshold(const AttributeRecord& r) {
 // The six raw bytes as one number.
 inline uint64_t RawValue48(const AttributeRecord& r) {
     uint64_t value = 0;
-    for (int byte = 5; byte >= 0; --byte) {
-        value = (value << 8) | r.Attribute[5 + byte];
+    for (int i = 10; i >= 5; --i) {
+        value = (value << 8) | r.Attribute[i];
     }
     return value;
 }
