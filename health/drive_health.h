@@ -18,6 +18,10 @@ struct DriveHealth {
     std::vector<std::string> reasons;
 };
 
+// Every verdict, in the order documents list them.
+constexpr HealthVerdict kHealthVerdicts[] = {HealthVerdict::kGood, HealthVerdict::kCaution,
+                                             HealthVerdict::kBad, HealthVerdict::kUnknown};
+
 // "GOOD", "CAUTION", "BAD" or "UNKNOWN".
 const char* HealthVerdictName(HealthVerdict verdict);
 

@@ -205,10 +205,10 @@ void WriteOwnDriveKeys(JsonText& json, const DriveInventory& inventory, const Li
     json.Key("health");
     json.Open('{');
     json.Key("verdict");
-    json.String(drive.health);
+    json.String(HealthVerdictName(drive.health.verdict));
     json.Key("reasons");
     json.Open('[');
-    for (const std::string& reason : drive.healthReasons) {
+    for (const std::string& reason : drive.health.reasons) {
         json.String(reason);
     }
     json.Close(']');

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "health/drive_health.h"
 #include "inventory/attribute_fields.h"
 #include "inventory/drive_inventory.h"
 
@@ -19,9 +20,8 @@ struct ListedDrive {
     std::string listName;
     std::string device;
     // The drive health verdict and its reasons, assessed by the caller:
-    // the writers only carry them.
-    std::string health;
-    std::vector<std::string> healthReasons;
+    // the writers put them into words.
+    DriveHealth health;
 };
 
 struct MachineReport {
@@ -29,9 +29,6 @@ struct MachineReport {
     std::vector<ListedDrive> drives;
     const char* version;
     int exitStatus;
-    // Every verdict a drive's health may have, so that the metrics give each
-    // its own sample (1 for the drive's, 0 for the others).
-    std::vector<std::string> healthVerdicts;
 };
 
 enum { kFlagBits = 6 };

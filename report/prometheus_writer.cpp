@@ -242,10 +242,10 @@ std::string PrometheusReport(const MachineReport& report) {
     Family(&out, "vantrel_drive_health", "gauge",
            "Drive health verdict: 1 for the drive's, 0 for the others");
     for (size_t i = 0; i < devices.size(); ++i) {
-        for (const std::string& verdict : report.healthVerdicts) {
+        for (const HealthVerdict verdict : kHealthVerdicts) {
             Sample(&out, "vantrel_drive_health", devices[i]);
-            out.append(",verdict=\"").append(verdict).push_back('"');
-            Value(&out, verdict == report.drives[i].health ? 1 : 0);
+            out.append(",verdict=\"").append(HealthVerdictName(verdict)).push_back('"');
+            Value(&out, verdict == report.drives[i].health.verdict ? 1 : 0);
         }
     }
     Family(&out, "vantrel_scan_drives", "gauge", "Drives the scan found");

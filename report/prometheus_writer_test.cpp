@@ -12,11 +12,11 @@ namespace {
 
 std::string Metrics(EmulatedDriver& driver, DriveInventory& inventory, const std::string& device) {
     inventory.ScanDrives(driver);
-    MachineReport report{&inventory, {}, "V", 0, {"GOOD", "BAD"}};
+    MachineReport report{&inventory, {}, "V", 0};
     for (int position = 0; position < kDrivePositions; ++position) {
         if (inventory.entries[position].DriveNumber >= 0) {
-            report.drives.push_back(
-                ListedDrive{position, "list", device + std::to_string(position), "BAD", {}});
+            report.drives.push_back(ListedDrive{
+                position, "list", device + std::to_string(position), {HealthVerdict::kBad, {}}});
         }
     }
     return PrometheusReport(report);
@@ -34,7 +34,9 @@ TEST(PrometheusWriterTest, LabelValuesAreEscapedAndUtf8) {
     EXPECT_NE(std::string::npos, metrics.find("\nvantrel_scan_drives 1\n"));
     EXPECT_NE(std::string::npos,
               metrics.find("\nvantrel_drive_health{device=\"a\\nb0\",verdict=\"GOOD\"} 0\n"
-                           "vantrel_drive_health{device=\"a\\nb0\",verdict=\"BAD\"} 1\n"));
+                           "vantrel_drive_health{device=\"a\\nb0\",verdict=\"CAUTION\"} 0\n"
+                           "vantrel_drive_health{device=\"a\\nb0\",verdict=\"BAD\"} 1\n"
+                           "vantrel_drive_health{device=\"a\\nb0\",verdict=\"UNKNOWN\"} 0\n"));
 }
 
 TEST(PrometheusWriterTest, SamplesFollowTheirDefinitions) {

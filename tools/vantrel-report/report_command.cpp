@@ -119,11 +119,7 @@ bool HealthAlert(const DriveInventory& inventory, const std::vector<NamedDrive>&
 // when replayed.
 MachineReport DescribeDrives(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
                              const ReportOptions& options, SmartDriver& driver, int exitStatus) {
-    MachineReport document{&inventory, {}, kReportVersion, exitStatus, {}};
-    for (HealthVerdict verdict : {HealthVerdict::kGood, HealthVerdict::kCaution,
-                                  HealthVerdict::kBad, HealthVerdict::kUnknown}) {
-        document.healthVerdicts.push_back(HealthVerdictName(verdict));
-    }
+    MachineReport document{&inventory, {}, kReportVersion, exitStatus};
     for (const NamedDrive& drive : drives) {
         std::string device;
         if (options.captures.empty()) {
@@ -135,9 +131,8 @@ MachineReport DescribeDrives(const DriveInventory& inventory, const std::vector<
             const size_t slash = device.find_last_of("/\\");
             device.erase(0, slash == std::string::npos ? 0 : slash + 1);
         }
-        const DriveHealth health = AssessDriveHealth(inventory, drive.position);
         document.drives.push_back(ListedDrive{drive.position, drive.name, device,
-                                              HealthVerdictName(health.verdict), health.reasons});
+                                              AssessDriveHealth(inventory, drive.position)});
     }
     return document;
 }
