@@ -7,45 +7,6 @@
 
 namespace {
 
-struct Section {
-    const char* tag;
-    uint32_t length;
-    bool DriveCapture::*present;
-    uint8_t* (*payload)(DriveCapture&);
-};
-
-uint8_t* IdentifyOf(DriveCapture& c) {
-    return c.identify;
-}
-uint8_t* StatusOf(DriveCapture& c) {
-    return c.status;
-}
-uint8_t* SmartDataOf(DriveCapture& c) {
-    return c.smartData;
-}
-uint8_t* ThresholdsOf(DriveCapture& c) {
-    return c.thresholds;
-}
-uint8_t* NvmeControllerOf(DriveCapture& c) {
-    return c.nvmeController;
-}
-uint8_t* NvmeNamespaceOf(DriveCapture& c) {
-    return c.nvmeNamespace;
-}
-uint8_t* NvmeHealthOf(DriveCapture& c) {
-    return c.nvmeHealth;
-}
-
-const Section kSections[] = {
-    {"IDFY", 512, &DriveCapture::hasIdentify, IdentifyOf},
-    {"SMST", 4, &DriveCapture::hasStatus, StatusOf},
-    {"SMDT", 512, &DriveCapture::hasSmartData, SmartDataOf},
-    {"SMTH", 512, &DriveCapture::hasThresholds, ThresholdsOf},
-    {"NVID", 4096, &DriveCapture::hasNvmeController, NvmeControllerOf},
-    {"NVNS", 4096, &DriveCapture::hasNvmeNamespace, NvmeNamespaceOf},
-    {"NVHL", 512, &DriveCapture::hasNvmeHealth, NvmeHealthOf},
-};
-
 bool Fail(std::string* error, const std::string& name, size_t offset, const std::string& what) {
     if (error) {
         *error = name + ": offset " + std::to_string(offset) + ": " + what;
@@ -132,14 +93,13 @@ bool ReadCaptureFile(const std::string& path, DriveCapture* capture, std::string
 
 std::vector<uint8_t> SerializeCapture(const DriveCapture& capture) {
     std::vector<uint8_t> out;
-    DriveCapture source = capture;  // the payload accessors are shared with the reader
-    for (const Section& section : kSections) {
+    for (const CaptureSection& section : kCaptureSections) {
         if (!(capture.*section.present)) {
             continue;
         }
         out.insert(out.end(), section.tag, section.tag + 4);
         PutBigEndian(&out, section.length);
-        const uint8_t* payload = section.payload(source);
+        const uint8_t* payload = reinterpret_cast<const uint8_t*>(&capture) + section.payload;
         out.insert(out.end(), payload, payload + section.length);
     }
     return out;

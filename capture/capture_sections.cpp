@@ -2,16 +2,7 @@
 
 #include <string.h>
 
-namespace {
-
-struct Section {
-    char tag[5];
-    uint32_t length;
-    bool DriveCapture::*present;
-    size_t payload;  // offset of the payload inside DriveCapture
-};
-
-const Section kSections[] = {
+const CaptureSection kCaptureSections[kCaptureSectionCount] = {
     {"IDFY", 512, &DriveCapture::hasIdentify, offsetof(DriveCapture, identify)},
     {"SMST", 4, &DriveCapture::hasStatus, offsetof(DriveCapture, status)},
     {"SMDT", 512, &DriveCapture::hasSmartData, offsetof(DriveCapture, smartData)},
@@ -20,6 +11,8 @@ const Section kSections[] = {
     {"NVNS", 4096, &DriveCapture::hasNvmeNamespace, offsetof(DriveCapture, nvmeNamespace)},
     {"NVHL", 512, &DriveCapture::hasNvmeHealth, offsetof(DriveCapture, nvmeHealth)},
 };
+
+namespace {
 
 bool Fail(CaptureFault* fault, CaptureFault::Kind kind, size_t offset, const uint8_t* tag = nullptr,
           uint32_t length = 0) {
@@ -55,8 +48,8 @@ bool ReadCaptureSections(const uint8_t* data, size_t size, DriveCapture* capture
                                 (static_cast<uint32_t>(data[offset + 6]) << 8) | data[offset + 7];
         const size_t payloadOffset = offset + 8;
         const size_t left = size - payloadOffset;
-        const Section* known = nullptr;
-        for (const Section& section : kSections) {
+        const CaptureSection* known = nullptr;
+        for (const CaptureSection& section : kCaptureSections) {
             if (memcmp(tag, section.tag, 4) == 0) {
                 known = &section;
             }

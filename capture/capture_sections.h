@@ -37,6 +37,17 @@ struct DriveCapture {
 
 enum : size_t { kMaxCaptureSize = 64 * 1024 };
 
+// The sections a capture may hold, in the order they are written: the tag,
+// the payload's length, its flag and its place in DriveCapture.
+struct CaptureSection {
+    char tag[5];
+    uint32_t length;
+    bool DriveCapture::*present;
+    size_t payload;
+};
+enum { kCaptureSectionCount = 7 };
+extern const CaptureSection kCaptureSections[kCaptureSectionCount];
+
 // What is wrong with a capture, and where.
 struct CaptureFault {
     enum Kind {
