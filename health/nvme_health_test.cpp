@@ -7,9 +7,13 @@
 
 namespace {
 
+// Error-log entries and unsafe shutdowns are set on every log: they are
+// counted, never judged.
 NvmeHealthLog Log(uint8_t warning, uint8_t spare, uint8_t threshold, uint8_t used,
                   NvmeCounter mediaErrors = {}) {
     NvmeHealthLog log;
+    log.errorLogEntries = {5000, 0};
+    log.unsafeShutdowns = {300, 0};
     log.criticalWarning = warning;
     log.availableSpare = spare;
     log.spareThreshold = threshold;
@@ -60,14 +64,6 @@ TEST(NvmeHealthTest, EverySignGivesItsVerdictAndReason) {
             << int{c.log.criticalWarning};
         EXPECT_EQ(c.reasons, health.reasons) << int{c.log.criticalWarning};
     }
-}
-
-// Error-log entries and unsafe shutdowns are counted, not judged.
-TEST(NvmeHealthTest, ErrorLogEntriesAndUnsafeShutdownsAreNotSigns) {
-    NvmeHealthLog log = Log(0, 100, 10, 0);
-    log.errorLogEntries = {5000, 0};
-    log.unsafeShutdowns = {300, 0};
-    EXPECT_EQ(HealthVerdict::kGood, AssessNvmeHealth(log).verdict);
 }
 
 }  // namespace

@@ -56,10 +56,6 @@ std::string NvmeCounter::Decimal() const {
     return digits;
 }
 
-double NvmeCounter::Approximate() const {
-    return static_cast<double>(high) * 18446744073709551616.0 + static_cast<double>(low);
-}
-
 NvmeController DecodeNvmeController(const uint8_t (&data)[kNvmeIdentifySize]) {
     NvmeController c;
     c.pciVendor = static_cast<uint16_t>(Little(data, 2));

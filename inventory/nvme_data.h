@@ -21,8 +21,6 @@ struct NvmeCounter {
     bool IsZero() const { return low == 0 && high == 0; }
     // Exact, in decimal, however large.
     std::string Decimal() const;
-    // The nearest double.
-    double Approximate() const;
 };
 
 struct NvmeController {
