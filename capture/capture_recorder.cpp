@@ -17,7 +17,7 @@ int CaptureRecorder::IoControl(DeviceHandle device, uint32_t code, const void* i
     }
     SmartCommandRecord record;
     std::memcpy(&record, input, kCommandInputLength);
-    if (record.bDriveNumber >= kDrivePositions) {
+    if (record.bDriveNumber >= kMaxDrivePositions) {
         return result;
     }
     DriveCapture& capture = captures_[record.bDriveNumber];
@@ -38,6 +38,18 @@ int CaptureRecorder::IoControl(DeviceHandle device, uint32_t code, const void* i
         std::memcpy(capture.thresholds, data, kSectorLength);
     }
     return result;
+}
+
+void CaptureRecorder::NvmeCapture(const NvmeReplies& replies, DriveCapture* capture) {
+    *capture = DriveCapture();
+    capture->hasNvmeController = true;
+    std::memcpy(capture->nvmeController, replies.controller, sizeof capture->nvmeController);
+    capture->hasNvmeNamespace = replies.hasNamespace;
+    if (replies.hasNamespace) {
+        std::memcpy(capture->nvmeNamespace, replies.nameSpace, sizeof capture->nvmeNamespace);
+    }
+    capture->hasNvmeHealth = true;
+    std::memcpy(capture->nvmeHealth, replies.health, sizeof capture->nvmeHealth);
 }
 
 std::string CaptureFileName(const DriveInventory& inventory, int position) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "capture/capture.h"
 #include "inventory/drive_inventory.h"
@@ -11,12 +12,16 @@
 
 class CaptureRecorder : public SmartDriver {
   public:
-    explicit CaptureRecorder(SmartDriver& driver) : driver_(driver) {}
+    explicit CaptureRecorder(SmartDriver& driver)
+        : driver_(driver), captures_(kMaxDrivePositions) {}
 
     // The blocks position answered with: IDENTIFY DEVICE, SMART READ DATA
     // and SMART READ ATTRIBUTE THRESHOLDS. SMART RETURN STATUS is never
     // sent by the scan, so no capture holds it.
     const DriveCapture& Capture(int position) const { return captures_[position]; }
+    // What an NVMe drive's property queries answered: the replies the scan
+    // kept, which are the drive's bytes as they came.
+    static void NvmeCapture(const NvmeReplies& replies, DriveCapture* capture);
 
     uint32_t PlatformId() override { return driver_.PlatformId(); }
     DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
@@ -32,7 +37,7 @@ class CaptureRecorder : public SmartDriver {
 
   private:
     SmartDriver& driver_;
-    DriveCapture captures_[kDrivePositions];
+    std::vector<DriveCapture> captures_;  // per position; too large for a stack
 };
 
 // The file name a drive's capture is saved under: MODEL--FIRMWARE.smart,

@@ -2,7 +2,12 @@
 
 #include <cstring>
 
-EmulatedDriver::EmulatedDriver(uint32_t platformId) : platformId_(platformId) {}
+#include "inventory/drive_inventory.h"
+
+static_assert(static_cast<int>(kDriveBays) == static_cast<int>(kMaxDrivePositions),
+              "a bay for every position the scan opens");
+
+EmulatedDriver::EmulatedDriver(uint32_t platformId) : platformId_(platformId), bays_(kDriveBays) {}
 
 void EmulatedDriver::InsertDrive(int position, const DriveCapture& capture) {
     DriveBay& bay = bays_[position];
@@ -47,7 +52,7 @@ DeviceHandle EmulatedDriver::Open(const char* name, uint32_t access, uint32_t sh
     call.access = access;
     call.shareMode = shareMode;
     call.disposition = disposition;
-    const int device = OpenedDevice(bays_, Windows9x(), call.name.c_str());
+    const int device = OpenedDevice(bays_.data(), Windows9x(), call.name.c_str());
     call.handle = device == kNoDevice ? VANTREL_INVALID_DEVICE : NewHandle(device, access);
     call.result = call.handle != VANTREL_INVALID_DEVICE;
     calls_.push_back(call);
@@ -79,8 +84,8 @@ int EmulatedDriver::IoControl(DeviceHandle device, uint32_t code, const void* in
     uint32_t returned = 0;
     auto open = handles_.find(device);
     call.result = open != handles_.end() &&
-                  AnswerIoControl(bays_, open->second.position, open->second.access, code, input,
-                                  inputLength, output, outputLength, &returned);
+                  AnswerIoControl(bays_.data(), open->second.position, open->second.access, code,
+                                  input, inputLength, output, outputLength, &returned);
     if (bytesReturned) {
         *bytesReturned = returned;
     }

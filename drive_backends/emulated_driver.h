@@ -1,5 +1,5 @@
-// A software model of both Windows SMART drivers, holding up to four drives
-// filled from captures. It answers the driver seam exactly as the Windows 9x
+// A software model of both Windows SMART drivers, holding up to 64 drives
+// (four on Windows 9x) filled from captures. It answers the driver seam exactly as the Windows 9x
 // SMARTVSD driver or the NT disk driver would (the rules are those of
 // smart_driver_rules.h), refuses what they refuse, records every call, and
 // can be told to fail any single step of the scan at any position.
@@ -66,7 +66,7 @@ class EmulatedDriver : public SmartDriver {
     DeviceHandle NewHandle(int position, uint32_t access);
 
     uint32_t platformId_;
-    DriveBay bays_[kDriveBays];
+    std::vector<DriveBay> bays_;  // kDriveBays: too large for a stack
     std::map<DeviceHandle, OpenDevice> handles_;
     uintptr_t nextHandle_ = 0x100;
     std::vector<DriverCall> calls_;

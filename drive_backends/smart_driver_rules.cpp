@@ -17,7 +17,7 @@ bool Fails(const DriveBay bays[], int position, ScanStep step) {
 // The Windows 9x driver is one device for all positions: a step that fails
 // at any fitted position fails the device as a whole.
 bool AnyFittedFails(const DriveBay bays[], ScanStep step) {
-    for (int position = 0; position < kDriveBays; ++position) {
+    for (int position = 0; position < kSmartVxdBays; ++position) {
         if (bays[position].present && Fails(bays, position, step)) {
             return true;
         }
@@ -39,7 +39,7 @@ int Version(const DriveBay bays[], int devicePosition, void* output, uint32_t ou
         if (AnyFittedFails(bays, ScanStep::kVersion)) {
             return 0;
         }
-        for (int position = 0; position < kDriveBays; ++position) {
+        for (int position = 0; position < kSmartVxdBays; ++position) {
             if (bays[position].present && !bays[position].data.IsNvme()) {
                 version.bIDEDeviceMap |= static_cast<uint8_t>(1u << position);
                 if (bays[position].packet) {
@@ -99,7 +99,8 @@ int DriveCommand(const DriveBay bays[], int devicePosition, uint32_t access, uin
             return 0;
         }
     }
-    if (position >= kDriveBays || !bays[position].present || bays[position].data.IsNvme()) {
+    const int bayCount = devicePosition == kAllPositions ? kSmartVxdBays : kDriveBays;
+    if (position >= bayCount || !bays[position].present || bays[position].data.IsNvme()) {
         return 0;
     }
     const IdeRegs& regs = command.irDriveRegs;
@@ -200,11 +201,20 @@ int OpenedDevice(const DriveBay bays[kDriveBays], bool windows9x, const char* na
         return opens ? static_cast<int>(kAllPositions) : static_cast<int>(kNoDevice);
     }
     const size_t prefix = sizeof kPhysicalDrivePrefix - 1;
-    if (strncmp(name, kPhysicalDrivePrefix, prefix) != 0 || name[prefix] == '\0' ||
-        name[prefix + 1] != '\0') {
+    if (strncmp(name, kPhysicalDrivePrefix, prefix) != 0) {
         return kNoDevice;
     }
-    const int position = name[prefix] - '0';
+    // The drive number in decimal, as Windows names it: no sign, no leading
+    // zero, no more digits than the last bay needs.
+    const char* digits = name + prefix;
+    int position = 0;
+    size_t count = 0;
+    for (; digits[count] >= '0' && digits[count] <= '9' && count < 3; ++count) {
+        position = 10 * position + (digits[count] - '0');
+    }
+    if (count == 0 || digits[count] != '\0' || (count > 1 && digits[0] == '0')) {
+        return kNoDevice;
+    }
     return PhysicalDriveOpens(bays, position) ? position : kNoDevice;
 }
 

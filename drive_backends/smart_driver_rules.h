@@ -10,7 +10,9 @@
 #include "inventory/smart_driver.h"
 
 enum class ScanStep { kOpen, kVersion, kEnable, kIdentify, kReadData, kReadThresholds };
-enum { kScanStepCount = 6, kDriveBays = 4 };
+// Every position vantrel-report can scan; Windows 9x's driver serves the
+// first four only.
+enum { kScanStepCount = 6, kDriveBays = 64, kSmartVxdBays = 4 };
 
 // One drive position as the driver sees it.
 struct DriveBay {
@@ -30,7 +32,7 @@ bool PhysicalDriveOpens(const DriveBay bays[kDriveBays], int position);
 
 // The device that CreateFileA of a name opens on the given family:
 // kAllPositions for \\.\SMARTVSD on Windows 9x, the position for
-// \\.\PhysicalDrive0 to 3 on the NT family; kNoDevice for any other name,
+// \\.\PhysicalDrive0 upward on the NT family; kNoDevice for any other name,
 // and for a device that does not open.
 enum { kNoDevice = -2 };
 int OpenedDevice(const DriveBay bays[kDriveBays], bool windows9x, const char* name);

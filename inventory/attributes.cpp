@@ -86,18 +86,18 @@ void DriveInventory::StoreAttributes(const uint8_t* attributeData, const uint8_t
 }
 
 int DriveInventory::GetAttributeCount(int position) const {
-    if (position < 0 || position >= kDrivePositions) {
+    if (position < 0 || position >= kMaxDrivePositions) {
         return 0;
     }
     return attributeCount[position];
 }
 
 bool DriveInventory::ThresholdsKnown(int position) const {
-    return position >= 0 && position < kDrivePositions && !thresholdsUnknown[position];
+    return position >= 0 && position < kMaxDrivePositions && !thresholdsUnknown[position];
 }
 
 bool DriveInventory::GetAttribute(int position, int index, AttributeRecord* record) const {
-    if (position < 0 || position >= kDrivePositions || index < 0 ||
+    if (position < 0 || position >= kMaxDrivePositions || index < 0 ||
         index >= attributeCount[position] || attributes[position] == nullptr) {
         return false;
     }

@@ -4,7 +4,7 @@
 #include <cstring>
 
 DriveInventory::DriveInventory() {
-    for (int position = 0; position < kDrivePositions; ++position) {
+    for (int position = 0; position < kMaxDrivePositions; ++position) {
         attributes[position] = nullptr;
         nvme[position] = nullptr;
     }
@@ -12,7 +12,7 @@ DriveInventory::DriveInventory() {
 }
 
 DriveInventory::~DriveInventory() {
-    for (int position = 0; position < kDrivePositions; ++position) {
+    for (int position = 0; position < kMaxDrivePositions; ++position) {
         delete[] attributes[position];
         delete nvme[position];
     }
@@ -21,7 +21,7 @@ DriveInventory::~DriveInventory() {
 void DriveInventory::ResetInventory() {
     driveCount = 0;
     device = nullptr;
-    for (int position = 0; position < kDrivePositions; ++position) {
+    for (int position = 0; position < kMaxDrivePositions; ++position) {
         attributeCount[position] = 0;
         attributeRevision[position] = 0;
         thresholdRevision[position] = 0;
@@ -57,7 +57,7 @@ int DriveInventory::GetDriveCount() const {
 }
 
 bool DriveInventory::GetDriveEntry(DriveEntry* entry, int position) const {
-    if (position < 0 || position >= kDrivePositions || entries[position].DriveNumber == -1) {
+    if (position < 0 || position >= kMaxDrivePositions || entries[position].DriveNumber == -1) {
         return false;
     }
     *entry = entries[position];
@@ -65,7 +65,7 @@ bool DriveInventory::GetDriveEntry(DriveEntry* entry, int position) const {
 }
 
 void DriveInventory::StoreIdentify(const uint8_t* replyData, const SmartCommandRecord* command,
-                                   uint8_t commandByte, uint8_t smartMask, int position) {
+                                   uint8_t commandByte, uint64_t smartMask, int position) {
     DriveEntry& entry = entries[position];
     if (commandByte != kAtaIdentifyDevice) {
         entry.DriveNumber = position;
@@ -74,7 +74,7 @@ void DriveInventory::StoreIdentify(const uint8_t* replyData, const SmartCommandR
     }
     entry.DriveNumber = position;
     entry.IsPacketDevice = 0;
-    if (smartMask & (1u << position)) {
+    if ((smartMask >> position) & 1u) {
         entry.SmartEnabled = 1;
     }
     std::memcpy(entry.Identify.bytes, replyData, sizeof entry.Identify.bytes);

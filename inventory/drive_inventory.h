@@ -1,5 +1,7 @@
-// The scan's result: everything read from the four IDE drive positions
-// (primary master, primary slave, secondary master, secondary slave).
+// The scan's result: everything read from the drive positions. The window
+// scans the four IDE positions (primary master, primary slave, secondary
+// master, secondary slave); vantrel-report reads as many physical drives as
+// the machine has, up to kMaxDrivePositions.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +9,7 @@
 #include "inventory/smart_driver.h"
 #include "inventory/smart_records.h"
 
-enum { kDrivePositions = 4 };
+enum { kDrivePositions = 4, kMaxDrivePositions = 64, kOpenGapLimit = 8 };
 
 // Words 0 to 127 of IDENTIFY DEVICE, little-endian, with the serial number,
 // firmware revision and model number byte-swapped at store time.
@@ -80,7 +82,7 @@ class DriveInventory {
     bool GetDriveEntry(DriveEntry* entry, int position) const;
 
     void StoreIdentify(const uint8_t* replyData, const SmartCommandRecord* command,
-                       uint8_t commandByte, uint8_t smartMask, int position);
+                       uint8_t commandByte, uint64_t smartMask, int position);
     void StoreAttributes(const uint8_t* attributeData, const uint8_t* thresholdData, int position);
 
     int GetAttributeCount(int position) const;
@@ -95,21 +97,26 @@ class DriveInventory {
 
     int32_t driveCount;
     DeviceHandle device;
-    SmartVersion versions[kDrivePositions];
-    DriveEntry entries[kDrivePositions];
-    int16_t attributeRevision[kDrivePositions];
-    int16_t thresholdRevision[kDrivePositions];
+    SmartVersion versions[kMaxDrivePositions];
+    DriveEntry entries[kMaxDrivePositions];
+    int16_t attributeRevision[kMaxDrivePositions];
+    int16_t thresholdRevision[kMaxDrivePositions];
     // The SMART data block's first word whole (attributeRevision keeps its
     // low byte only, as the window shows it).
-    uint16_t smartDataRevision[kDrivePositions];
-    int32_t attributeCount[kDrivePositions];
-    AttributeRecord* attributes[kDrivePositions];
-    bool thresholdsUnknown[kDrivePositions];
+    uint16_t smartDataRevision[kMaxDrivePositions];
+    int32_t attributeCount[kMaxDrivePositions];
+    AttributeRecord* attributes[kMaxDrivePositions];
+    bool thresholdsUnknown[kMaxDrivePositions];
     // Asked for by vantrel-report only: on the NT family, a physical drive
     // that stored no IDENTIFY is asked for NVMe data, kept in nvme[] (its
     // entry stays empty). The window's scan sends the SMART controls alone.
     bool readNvme = false;
-    NvmeReplies* nvme[kDrivePositions];
+    // How many physical drives the NT family's scan opens: the window's four,
+    // or up to kMaxDrivePositions for vantrel-report, which then stops after
+    // kOpenGapLimit numbers in a row that do not open (Windows leaves gaps
+    // where disks were removed). Windows 9x always has four positions.
+    int scanPositions = kDrivePositions;
+    NvmeReplies* nvme[kMaxDrivePositions];
 
   private:
     DriveInventory(const DriveInventory&) = delete;

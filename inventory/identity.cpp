@@ -46,7 +46,7 @@ char* DriveInventory::CopyIdentityField(char* buffer, uint32_t* length, int posi
         return nullptr;
     }
     std::memset(buffer, 0, *length);
-    if (position < 0 || position >= kDrivePositions || entries[position].DriveNumber == -1) {
+    if (position < 0 || position >= kMaxDrivePositions || entries[position].DriveNumber == -1) {
         return nullptr;
     }
     const char* field = reinterpret_cast<const char*>(entries[position].Identify.bytes) + offset;
@@ -60,8 +60,8 @@ char* DriveInventory::CopyIdentityField(char* buffer, uint32_t* length, int posi
 }
 
 char* DriveInventory::GetSerialNumber(char* buffer, uint32_t* length, int position) const {
-    return CopyIdentityField(buffer, length, position, kSerialOffset, kSerialWidth,
-                             kSerialSmallest, kSerialSmallest);
+    return CopyIdentityField(buffer, length, position, kSerialOffset, kSerialWidth, kSerialSmallest,
+                             kSerialSmallest);
 }
 
 char* DriveInventory::GetFirmwareRevision(char* buffer, uint32_t* length, int position) const {
@@ -72,6 +72,7 @@ char* DriveInventory::GetFirmwareRevision(char* buffer, uint32_t* length, int po
 char* DriveInventory::GetModelName(char* buffer, uint32_t* length, int position,
                                    bool withSuffix) const {
     const uint32_t smallest = withSuffix ? kModelWithSuffixSmallest : kModelSmallest;
+    const uint32_t capacity = *length;
     if (!CopyIdentityField(buffer, length, position, kModelOffset, kModelWidth, smallest,
                            kModelWithSuffixSmallest)) {
         return nullptr;
@@ -84,10 +85,10 @@ char* DriveInventory::GetModelName(char* buffer, uint32_t* length, int position,
     }
     // The other positions' models, trimmed, as the drive list shows them
     // when they have no twin; an empty text for an empty position.
-    char others[kDrivePositions][kModelSmallest];
+    char others[kMaxDrivePositions][kModelSmallest];
     int earlier = 0;
     int later = 0;
-    for (int other = 0; other < kDrivePositions; ++other) {
+    for (int other = 0; other < kMaxDrivePositions; ++other) {
         uint32_t otherLength = sizeof others[other];
         if (other == position ||
             GetModelName(others[other], &otherLength, other, false) == nullptr) {
@@ -101,15 +102,15 @@ char* DriveInventory::GetModelName(char* buffer, uint32_t* length, int position,
     }
     // Twins are numbered 1, 2, 3 in position order, skipping any number
     // whose name another drive's model already is (X, X-1, X gives X-2,
-    // a name that two items shared would hide one drive. Skips
-    // never reach 5, since four positions hold at most four names, so the
-    // suffix stays one digit and the caller's 43 bytes hold it.
+    // a name that two items shared would hide one drive. With
+    // the window's four positions the suffix stays one digit, which the
+    // caller's 43 bytes hold; a longer scan's caller gives room for three.
     // The length written back stays the model's own, without the suffix.
     const size_t end = std::strlen(buffer);
     int number = 0;
     for (int free = 0; free <= earlier;) {
         ++number;
-        char candidate[kModelWithSuffixSmallest];
+        char candidate[kModelSmallest + 8];
         std::snprintf(candidate, sizeof candidate, "%s-%d", buffer, number);
         bool taken = false;
         for (const char* model : others) {
@@ -119,8 +120,6 @@ char* DriveInventory::GetModelName(char* buffer, uint32_t* length, int position,
             ++free;
         }
     }
-    buffer[end] = '-';
-    buffer[end + 1] = static_cast<char>('0' + number);
-    buffer[end + 2] = '\0';
+    std::snprintf(buffer + end, capacity - end, "-%d", number);
     return buffer;
 }

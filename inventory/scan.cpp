@@ -1,8 +1,10 @@
 // ScanDrives: the one walk over the four drive positions, for both Windows
 // driver families, written against the driver seam only.
 #include <cstring>
+#include <string>
 
 #include "inventory/drive_inventory.h"
+#include "inventory/nvme_data.h"
 #include "inventory/nvme_query.h"
 #include "inventory/smart_channel.h"
 
@@ -37,6 +39,12 @@ bool QueryNvme(SmartDriver& driver, DeviceHandle device, const NvmeQuery& query,
     }
     std::memcpy(out, data, query.length);
     return true;
+}
+
+// A decoded Identify Controller text, blank-padded as IDENTIFY's are.
+void StoreNvmeText(uint8_t* field, const std::string& text, size_t width) {
+    std::memset(field, ' ', width);
+    std::memcpy(field, text.data(), text.size() < width ? text.size() : width);
 }
 
 }  // namespace
@@ -111,14 +119,24 @@ void DriveInventory::ScanWindows9x(SmartDriver& driver) {
 
 void DriveInventory::ScanWindowsNt(SmartDriver& driver) {
     ResetInventory();
-    uint8_t mask = 0;
+    uint64_t mask = 0;
     ScanBuffers buffers;
     std::memset(&buffers, 0, sizeof buffers);
     uint32_t returned = 0;
-    for (int position = 0; position < kDrivePositions; ++position) {
+    const int positions =
+        scanPositions < 1
+            ? 1
+            : (scanPositions > kMaxDrivePositions ? kMaxDrivePositions : scanPositions);
+    int gap = 0;
+    for (int position = 0; position < positions; ++position) {
         if (OpenPhysicalDrive(driver, position) != 0) {
+            // The numbers have run out, not just skipped a removed disk.
+            if (++gap == kOpenGapLimit) {
+                break;
+            }
             continue;
         }
+        gap = 0;
         ++driveCount;
         entries[position].Found = 1;
         std::memset(&versions[position], 0, sizeof versions[position]);
@@ -135,7 +153,7 @@ void DriveInventory::ScanWindowsNt(SmartDriver& driver) {
                 std::memset(&buffers, 0, sizeof buffers);
                 if (SendEnableSmart(driver, device, &buffers.command, buffers.reply, position,
                                     &returned)) {
-                    mask = static_cast<uint8_t>(mask | (1u << position));
+                    mask |= uint64_t(1) << position;
                 }
             }
             const uint8_t identify = packet ? kAtaIdentifyPacketDevice : kAtaIdentifyDevice;
@@ -146,7 +164,7 @@ void DriveInventory::ScanWindowsNt(SmartDriver& driver) {
                               position);
             }
         }
-        if (mask & (1u << position)) {
+        if ((mask >> position) & 1u) {
             ReadAttributeTables(driver, &buffers.command, position);
         }
         ReadNvmeData(driver, position);
@@ -165,9 +183,17 @@ void DriveInventory::ReadNvmeData(SmartDriver& driver, int position) {
         QueryNvme(driver, device, IdentifyControllerQuery(), replies->controller);
     replies->hasNamespace =
         controller && QueryNvme(driver, device, IdentifyNamespaceQuery(), replies->nameSpace);
-    if (controller && QueryNvme(driver, device, HealthLogQuery(), replies->health)) {
-        nvme[position] = replies;
-    } else {
+    if (!controller || !QueryNvme(driver, device, HealthLogQuery(), replies->health)) {
         delete replies;
+        return;
     }
+    nvme[position] = replies;
+    // The position holds a drive, whose identity texts every accessor reads
+    // where an ATA drive's are, so that the drive list names both alike.
+    DriveEntry& entry = entries[position];
+    entry.DriveNumber = position;
+    const NvmeController identity = DecodeNvmeController(replies->controller);
+    StoreNvmeText(entry.Identify.bytes + kSerialOffset, identity.serial, kSerialWidth);
+    StoreNvmeText(entry.Identify.bytes + kFirmwareOffset, identity.firmware, kFirmwareWidth);
+    StoreNvmeText(entry.Identify.bytes + kModelOffset, identity.model, kModelWidth);
 }

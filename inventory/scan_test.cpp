@@ -3,6 +3,7 @@
 #include <cstring>
 #include <set>
 #include <vector>
+#include <string>
 
 #include "inventory/drive_inventory.h"
 #include "inventory/nvme_query.h"
@@ -360,6 +361,8 @@ DriveCapture NvmeDrive(bool withNamespace) {
     for (size_t i = 0; i < sizeof capture.nvmeHealth; ++i) {
         capture.nvmeHealth[i] = static_cast<uint8_t>(i * 13);
     }
+    std::memset(capture.nvmeController + 24, 0, 40);  // some drives pad with NULs
+    std::memcpy(capture.nvmeController + 24, "NVME MODEL  ", 12);
     return capture;
 }
 
@@ -380,7 +383,7 @@ TEST(ScanNtTest, NvmeDataIsReadOnlyWhenAskedFromDrivesWithoutIdentify) {
         ExpectAllClosed(driver);
         EXPECT_EQ(3, inventory.GetDriveCount());
         EXPECT_EQ("ALPHA", Model(inventory, 0));
-        EXPECT_EQ(-1, inventory.entries[1].DriveNumber);
+        EXPECT_EQ(asked ? 1 : -1, inventory.entries[1].DriveNumber);
         EXPECT_TRUE(inventory.nvme[0] == nullptr);
         std::vector<int> queried;
         for (const DriverCall& call : driver.Calls()) {
@@ -404,8 +407,46 @@ TEST(ScanNtTest, NvmeDataIsReadOnlyWhenAskedFromDrivesWithoutIdentify) {
             EXPECT_EQ(position == 1, replies.hasNamespace);
         }
         EXPECT_EQ(0, std::memcmp(inventory.nvme[1]->nameSpace, expected.nvmeNamespace, 4096));
+        // Named as the drive list names any drive, twins suffixed.
+        char name[50];
+        uint32_t length = sizeof name;
+        ASSERT_TRUE(inventory.GetModelName(name, &length, 2, true));
+        EXPECT_STREQ("NVME MODEL-2", name);
         inventory.ResetInventory();
         EXPECT_TRUE(inventory.nvme[1] == nullptr);
+    }
+}
+
+// The window's scan opens PhysicalDrive0 to 3 only; a long scan goes on
+// across gaps (removed disks) and stops after eight numbers in a row that
+// do not open.
+TEST(ScanNtTest, LongScanCrossesGapsAndStopsAfterEightUnopened) {
+    for (const int positions : {int(kDrivePositions), int(kMaxDrivePositions)}) {
+        EmulatedDriver driver(kPlatformWindowsNt);
+        for (const int position : {0, 5, 12, 21}) {
+            driver.InsertDrive(position, Drive("SAME"));
+        }
+        DriveInventory inventory;
+        inventory.scanPositions = positions;
+        inventory.ScanDrives(driver);
+        ExpectAllClosed(driver);
+        int opened = 0;
+        std::string last;
+        for (const DriverCall& call : driver.Calls()) {
+            opened += call.kind == DriverCall::kOpen;
+            last = call.kind == DriverCall::kOpen ? call.name : last;
+        }
+        const bool longScan = positions > kDrivePositions;
+        EXPECT_EQ(longScan ? 21 : 4, opened);
+        EXPECT_EQ(longScan ? "\\\\.\\PhysicalDrive20" : "\\\\.\\PhysicalDrive3", last);
+        EXPECT_EQ(longScan ? 3 : 1, inventory.GetDriveCount());
+        if (longScan) {
+            char name[50];
+            uint32_t length = sizeof name;
+            ASSERT_TRUE(inventory.GetModelName(name, &length, 12, true));
+            EXPECT_STREQ("SAME-3", name);
+            EXPECT_EQ(-1, inventory.entries[21].DriveNumber);
+        }
     }
 }
 

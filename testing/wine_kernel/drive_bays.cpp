@@ -2,7 +2,7 @@
 
 #include "drive_backends/smart_driver_rules.h"
 
-static_assert(DRIVE_BAY_COUNT == kDriveBays, "four drive positions");
+static_assert(DRIVE_BAY_COUNT <= kDriveBays, "a bay behind every device");
 static_assert(DRIVE_BAY_ALL_POSITIONS == kAllPositions, "SMARTVSD serves all positions");
 static_assert(DRIVE_BAY_MAX_CAPTURE == kMaxCaptureSize, "the capture size limit");
 

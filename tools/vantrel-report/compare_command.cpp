@@ -37,7 +37,7 @@ int MatchComparedDrive(const ReportOptions& options, CompareRun* run, const Driv
     DriveIdentity old;
     ReadDriveIdentity(*run->older, 0, &old);
     const bool live = options.captures.empty();
-    for (int position = 0; position < kDrivePositions; ++position) {
+    for (int position = 0; position < kMaxDrivePositions; ++position) {
         DriveIdentity identity;
         bool bySerial = true;
         if (!ReadDriveIdentity(newer, position, &identity)) {

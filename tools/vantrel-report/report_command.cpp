@@ -37,7 +37,7 @@ struct NamedDrive {
 
 std::vector<NamedDrive> ListDrives(const DriveInventory& inventory) {
     std::vector<NamedDrive> drives;
-    for (int position = 0; position < kDrivePositions; ++position) {
+    for (int position = 0; position < kMaxDrivePositions; ++position) {
         NamedDrive drive;
         drive.position = position;
         uint32_t length = sizeof drive.name;
@@ -190,7 +190,13 @@ bool SaveCaptures(const DriveInventory& inventory, const std::vector<NamedDrive>
             std::fprintf(err, "vantrel-report: %s exists, saving as %s\n", wanted.c_str(),
                          path.c_str());
         }
-        if (WriteCreatedFile(file, path, SerializeCapture(recorder.Capture(drive.position)))) {
+        std::unique_ptr<DriveCapture> nvme;
+        if (inventory.nvme[drive.position]) {
+            nvme.reset(new DriveCapture);
+            CaptureRecorder::NvmeCapture(*inventory.nvme[drive.position], nvme.get());
+        }
+        if (WriteCreatedFile(file, path,
+                             SerializeCapture(nvme ? *nvme : recorder.Capture(drive.position)))) {
             std::fprintf(err, "vantrel-report: saved %s\n", path.c_str());
         } else {
             std::fprintf(err, "vantrel-report: %s: write error\n", path.c_str());
@@ -208,10 +214,9 @@ bool ReadReplayCapture(const std::string& path, bool win9x, DriveCapture* captur
         std::fprintf(err, "vantrel-report: %s\n", error.c_str());
         return false;
     }
-    if (capture->IsNvme()) {
-        std::fprintf(err, "vantrel-report: %s: %s\n", path.c_str(),
-                     win9x ? "NVMe drives are not seen on Windows 9x"
-                           : "an NVMe drive, which this version does not replay yet");
+    if (capture->IsNvme() && win9x) {
+        std::fprintf(err, "vantrel-report: %s: NVMe drives are not seen on Windows 9x\n",
+                     path.c_str());
         return false;
     }
     return true;
@@ -272,6 +277,8 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
 
     CaptureRecorder recorder(*driver);
     std::unique_ptr<DriveInventory> inventory(new DriveInventory);
+    inventory->scanPositions = kMaxDrivePositions;
+    inventory->readNvme = true;
     inventory->ScanDrives(recorder);
     // The one place every output mode passes: the drives' texts as shown.
     // --save keeps the raw bytes, which come from the recorder.

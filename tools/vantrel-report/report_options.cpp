@@ -186,8 +186,12 @@ bool ParseReportOptions(const std::vector<std::string>& args, ReportOptions* opt
             return false;
         }
     }
-    if (options->captures.size() > kDrivePositions) {
-        *error = "at most 4 captures (drive positions 0 to 3)";
+    if (options->win9x && options->captures.size() > kDrivePositions) {
+        *error = "--win9x takes at most 4 captures (drive positions 0 to 3)";
+        return false;
+    }
+    if (options->captures.size() > kMaxDrivePositions) {
+        *error = "at most 64 captures (drive positions 0 to 63)";
         return false;
     }
     return true;
