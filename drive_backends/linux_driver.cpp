@@ -4,11 +4,13 @@
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "inventory/smart_records.h"
@@ -25,7 +27,15 @@ const uint32_t kCapabilities = 0x7;
 // may need several seconds before it answers at all.
 const unsigned kCommandTimeoutMs = 20000;
 
-const int kCapSysRawIo = 17;
+// Identify and Get Log Page, the only admin commands ever sent.
+const uint8_t kNvmeAdminGetLogPage = 0x02;
+const uint8_t kNvmeAdminIdentify = 0x06;
+const uint32_t kNvmeAllNamespaces = 0xFFFFFFFFu;
+// Get Log Page CDW10: NUMDL 127 (a 0's-based count of dwords, 512 bytes) in
+// bits 31-16 and the log identifier 02h; no RAE, no LSP.
+const uint32_t kNvmeHealthLogCdw10 = 0x007F0002u;
+const uint32_t kNvmeIdentifyLength = 4096;
+const uint32_t kNvmeHealthLogLength = 512;
 
 // sd followed by letters only (hd likewise): a whole disk, not a partition.
 bool IsWholeDisk(const std::string& name) {
@@ -49,6 +59,15 @@ bool KernelOrder(const std::string& a, const std::string& b) {
         return a.size() < b.size();
     }
     return a < b;
+}
+
+// The number after "nvme"; the name is known to be a controller's.
+unsigned long ControllerNumber(const std::string& name) {
+    return std::strtoul(name.c_str() + 4, nullptr, 10);
+}
+
+bool ControllerOrder(const std::string& a, const std::string& b) {
+    return ControllerNumber(a) < ControllerNumber(b);
 }
 
 std::vector<std::string> ListDev() {
@@ -85,6 +104,41 @@ int SgIo(int fd, sg_io_hdr_t* io) {
     return ioctl(fd, SG_IO, io);
 }
 
+int OpenController(const std::string& name) {
+    if (!IsNvmeControllerName(name)) {
+        errno = ENODEV;
+        return -1;
+    }
+    return OpenNvmeController("/dev/" + name, "/sys/class/nvme/" + name);
+}
+
+int NvmeAdminIoctl(int fd, nvme_admin_cmd* command) {
+    return ioctl(fd, NVME_IOCTL_ADMIN_CMD, command);
+}
+
+// The device number in a sysfs "dev" file: "259:0\n".
+bool ReadDeviceNumber(const std::string& path, dev_t* number) {
+    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (file < 0) {
+        return false;
+    }
+    char text[32];
+    const ssize_t got = read(file, text, sizeof text - 1);
+    close(file);
+    if (got <= 0) {
+        return false;
+    }
+    text[got] = 0;
+    unsigned major = 0;
+    unsigned minor = 0;
+    char end = 0;
+    if (std::sscanf(text, "%u:%u%c", &major, &minor, &end) != 3 || end != '\n') {
+        return false;
+    }
+    *number = makedev(major, minor);
+    return true;
+}
+
 bool IsLackOfRights(int error) {
     return error == EACCES || error == EPERM;
 }
@@ -102,6 +156,8 @@ LinuxSystem RealLinuxSystem(std::function<void(const std::string&)> notice) {
     system.listDeviceNames = ListDev;
     system.openDevice = OpenForCommands;
     system.sgIo = SgIo;
+    system.openController = OpenController;
+    system.nvmeAdmin = NvmeAdminIoctl;
     system.closeDevice = close;
     system.notice = std::move(notice);
     return system;
@@ -116,13 +172,158 @@ std::vector<std::string> SelectWholeDisks(const std::vector<std::string>& device
     }
     std::sort(disks.begin(), disks.end(), KernelOrder);
     disks.erase(std::unique(disks.begin(), disks.end()), disks.end());
-    if (disks.size() > 4) {
-        disks.resize(4);
-    }
     return disks;
 }
 
+bool IsNvmeControllerName(const std::string& name) {
+    // nvme and a number without leading zeros: nvme0n1 is a namespace,
+    // nvme-fabrics the fabrics control node.
+    if (name.size() < 5 || name.size() > 12 || name.compare(0, 4, "nvme") != 0 ||
+        (name[4] == '0' && name.size() > 5)) {
+        return false;
+    }
+    for (size_t i = 4; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<std::string> SelectNvmeControllers(const std::vector<std::string>& deviceNames) {
+    std::vector<std::string> controllers;
+    for (const std::string& name : deviceNames) {
+        if (IsNvmeControllerName(name)) {
+            controllers.push_back(name);
+        }
+    }
+    std::sort(controllers.begin(), controllers.end(), ControllerOrder);
+    controllers.erase(std::unique(controllers.begin(), controllers.end()), controllers.end());
+    return controllers;
+}
+
+std::vector<std::string> SelectDrivePositions(const std::vector<std::string>& deviceNames) {
+    std::vector<std::string> positions = SelectWholeDisks(deviceNames);
+    const std::vector<std::string> controllers = SelectNvmeControllers(deviceNames);
+    positions.insert(positions.end(), controllers.begin(), controllers.end());
+    if (positions.size() > kLinuxMaxPositions) {
+        positions.resize(kLinuxMaxPositions);
+    }
+    return positions;
+}
+
+int OpenNvmeController(const std::string& devicePath, const std::string& classDir) {
+    // The class entry names the controller's device number; the node must
+    // carry it before anything is opened (another driver's character device
+    // may act on an open alone) and still carry it once open.
+    dev_t expected;
+    struct stat node;
+    if (!ReadDeviceNumber(classDir + "/dev", &expected) || lstat(devicePath.c_str(), &node) != 0 ||
+        !S_ISCHR(node.st_mode) || node.st_rdev != expected) {
+        errno = ENODEV;
+        return -1;
+    }
+    // O_NONBLOCK as well: should a FIFO take the node's place after the
+    // check, the open must not wait for a writer.
+    const int fd =
+        open(devicePath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat opened;
+    if (fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode) || opened.st_rdev != expected) {
+        close(fd);
+        errno = ENODEV;
+        return -1;
+    }
+    return fd;
+}
+
+bool BuildNvmeAdmin(const NvmeQuery& query, void* data, nvme_admin_cmd* command) {
+    nvme_admin_cmd built;
+    std::memset(&built, 0, sizeof built);
+    if (query.propertyId == kAdapterProtocolSpecificProperty &&
+        query.dataType == kNvmeDataTypeIdentify && query.requestValue == kNvmeIdentifyController &&
+        query.requestSubValue == 0) {
+        built.opcode = kNvmeAdminIdentify;
+        built.cdw10 = kNvmeIdentifyController;
+        built.data_len = kNvmeIdentifyLength;
+    } else if (query.propertyId == kDeviceProtocolSpecificProperty &&
+               query.dataType == kNvmeDataTypeIdentify &&
+               query.requestValue == kNvmeIdentifyNamespace && query.requestSubValue == 1) {
+        built.opcode = kNvmeAdminIdentify;
+        built.nsid = 1;
+        built.cdw10 = kNvmeIdentifyNamespace;
+        built.data_len = kNvmeIdentifyLength;
+    } else if (query.propertyId == kAdapterProtocolSpecificProperty &&
+               query.dataType == kNvmeDataTypeLogPage && query.requestValue == kNvmeHealthLogPage &&
+               query.requestSubValue == 0) {
+        built.opcode = kNvmeAdminGetLogPage;
+        built.nsid = kNvmeAllNamespaces;
+        built.cdw10 = kNvmeHealthLogCdw10;
+        built.data_len = kNvmeHealthLogLength;
+    } else {
+        return false;
+    }
+    if (data == nullptr || query.length < built.data_len) {
+        return false;
+    }
+    built.addr = reinterpret_cast<uintptr_t>(data);
+    *command = built;
+    return true;
+}
+
+bool IsPermittedNvmeAdmin(const nvme_admin_cmd& command) {
+    // Every field the three commands leave at 0 must be 0: no metadata, no
+    // PRP or SGL flags, no other dwords that could widen a command.
+    if (command.flags != 0 || command.rsvd1 != 0 || command.cdw2 != 0 || command.cdw3 != 0 ||
+        command.metadata != 0 || command.metadata_len != 0 || command.cdw11 != 0 ||
+        command.cdw12 != 0 || command.cdw13 != 0 || command.cdw14 != 0 || command.cdw15 != 0 ||
+        command.addr == 0) {
+        return false;
+    }
+    if (command.opcode == kNvmeAdminIdentify) {
+        const bool controller = command.cdw10 == kNvmeIdentifyController && command.nsid == 0;
+        const bool nameSpace = command.cdw10 == kNvmeIdentifyNamespace && command.nsid == 1;
+        return (controller || nameSpace) && command.data_len == kNvmeIdentifyLength;
+    }
+    if (command.opcode == kNvmeAdminGetLogPage) {
+        return command.cdw10 == kNvmeHealthLogCdw10 && command.nsid == kNvmeAllNamespaces &&
+               command.data_len == kNvmeHealthLogLength;
+    }
+    return false;
+}
+
+std::string MissingRights(const std::vector<std::string>& positions, bool rawIo, bool sysAdmin) {
+    std::string firstDisk;
+    std::string firstController;
+    for (const std::string& name : positions) {
+        std::string& first = IsNvmeControllerName(name) ? firstController : firstDisk;
+        if (first.empty()) {
+            first = name;
+        }
+    }
+    const bool disks = !firstDisk.empty();
+    const bool controllers = !firstController.empty();
+    if ((disks && rawIo) || (controllers && sysAdmin) || (!disks && !controllers)) {
+        return std::string();
+    }
+    std::string message = "reading SMART data from /dev/" + (disks ? firstDisk : firstController);
+    if (disks && controllers) {
+        message += " needs root (CAP_SYS_RAWIO for ATA disks, CAP_SYS_ADMIN for NVMe)";
+    } else if (disks) {
+        message += " needs root (CAP_SYS_RAWIO)";
+    } else {
+        message += " needs root (CAP_SYS_ADMIN for NVMe)";
+    }
+    return message + ": run as root";
+}
+
 bool HasRawIoCapability(const std::string& procStatus, bool* known) {
+    return HasCapability(procStatus, kCapSysRawIo, known);
+}
+
+bool HasCapability(const std::string& procStatus, int capability, bool* known) {
     *known = false;
     for (size_t start = 0; start < procStatus.size();) {
         size_t end = procStatus.find('\n', start);
@@ -154,7 +355,7 @@ bool HasRawIoCapability(const std::string& procStatus, bool* known) {
             any = true;
         }
         *known = any;
-        return any && ((mask >> kCapSysRawIo) & 1) != 0;
+        return any && capability >= 0 && capability < 64 && ((mask >> capability) & 1) != 0;
     }
     return false;
 }
@@ -179,51 +380,72 @@ void LinuxDriver::DeviceName(int position, char* name, uint32_t size) {
     std::snprintf(name, size, "/dev/%s", disks_[position].c_str());
 }
 
-void LinuxDriver::NoteNoRights(const std::string& path, int error) {
+void LinuxDriver::NoteNoRights(const Disk& disk, int error) {
     if (rightsNoted_) {
         return;
     }
     rightsNoted_ = true;
     if (system_.notice) {
-        system_.notice(path + ": " + std::strerror(error) +
-                       ": reading SMART data needs root (CAP_SYS_RAWIO); run as root");
+        system_.notice(disk.path + ": " + std::strerror(error) +
+                       (disk.nvme ? ": reading the NVMe health log needs root (CAP_SYS_ADMIN)"
+                                  : ": reading SMART data needs root (CAP_SYS_RAWIO)") +
+                       "; run as root");
     }
 }
 
 DeviceHandle LinuxDriver::Open(const char* name, uint32_t access, uint32_t, uint32_t disposition) {
     const size_t prefix = sizeof kPhysicalDrivePrefix - 1;
-    if (name == nullptr || disposition != kOpenExisting || std::strlen(name) != prefix + 1 ||
+    if (name == nullptr || disposition != kOpenExisting ||
         std::strncmp(name, kPhysicalDrivePrefix, prefix) != 0) {
         return VANTREL_INVALID_DEVICE;
     }
-    const int position = name[prefix] - '0';
-    if (position < 0 || position > 3) {
+    // The drive number as Windows writes it: decimal, no leading zero.
+    const char* digits = name + prefix;
+    const size_t length = std::strlen(digits);
+    if (length == 0 || length > 2 || (digits[0] == '0' && length > 1)) {
         return VANTREL_INVALID_DEVICE;
+    }
+    int position = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (digits[i] < '0' || digits[i] > '9') {
+            return VANTREL_INVALID_DEVICE;
+        }
+        position = position * 10 + (digits[i] - '0');
     }
     if (!listed_) {
-        disks_ = SelectWholeDisks(system_.listDeviceNames());
+        disks_ = SelectDrivePositions(system_.listDeviceNames());
         listed_ = true;
     }
-    if (static_cast<size_t>(position) >= disks_.size()) {
+    if (position >= kLinuxMaxPositions || static_cast<size_t>(position) >= disks_.size()) {
         return VANTREL_INVALID_DEVICE;
     }
-    const std::string path = "/dev/" + disks_[position];
-    const int fd = system_.openDevice(path);
-    if (fd < 0) {
+    const bool nvme = IsNvmeControllerName(disks_[position]);
+    Disk disk{-1, position, access, "/dev/" + disks_[position], 0, nvme};
+    disk.fd = nvme ? system_.openController(disks_[position]) : system_.openDevice(disk.path);
+    if (disk.fd < 0) {
         // Anything but missing rights (no medium, a vanished device) leaves
         // the position empty without a word, as Windows would.
         if (IsLackOfRights(errno)) {
-            NoteNoRights(path, errno);
+            NoteNoRights(disk, errno);
         }
         return VANTREL_INVALID_DEVICE;
     }
-    Disk disk{fd, position, access, path, 0};
-    disk.deviceMap = IdentifyKind(disk);
-    if (disk.deviceMap == 0) {
-        // Not an IDE drive: the position stays empty, as on Windows, where
-        // such a disk has no SMART version to give; the positions after it
-        // keep their numbers.
-        system_.closeDevice(fd);
+    bool answers = false;
+    if (nvme) {
+        // A controller that cannot identify itself has nothing to show.
+        std::vector<uint8_t> probe(kNvmeIdentifyLength);
+        nvme_admin_cmd command;
+        answers = BuildNvmeAdmin(IdentifyControllerQuery(), probe.data(), &command) &&
+                  Admin(disk, &command);
+    } else {
+        disk.deviceMap = IdentifyKind(disk);
+        answers = disk.deviceMap != 0;
+    }
+    if (!answers) {
+        // Not an IDE drive (or an NVMe controller that does not answer): the
+        // position stays empty, as on Windows, where such a disk has no
+        // SMART version to give; the positions after it keep their numbers.
+        system_.closeDevice(disk.fd);
         return VANTREL_INVALID_DEVICE;
     }
     DeviceHandle handle = reinterpret_cast<DeviceHandle>(nextHandle_);
@@ -250,6 +472,13 @@ int LinuxDriver::IoControl(DeviceHandle device, uint32_t code, const void* input
     auto open = handles_.find(device);
     if (open == handles_.end() || (outputLength > 0 && output == nullptr)) {
         result = 0;
+    } else if (open->second.nvme) {
+        // Windows' NVMe driver knows no SMART control; it answers the
+        // property query alone.
+        if (code == kStorageQueryProperty) {
+            result =
+                NvmeProperty(open->second, input, inputLength, output, outputLength, &returned);
+        }
     } else if (code == kSmartGetVersion) {
         result = Version(open->second, output, outputLength, &returned);
     } else if (code == kSmartSendDriveCommand || code == kSmartRcvDriveData) {
@@ -366,7 +595,7 @@ bool LinuxDriver::Execute(const Disk& disk, const PassThroughCommand& command, u
         // A disk that takes no SCSI commands at all refuses SG_IO itself;
         // only missing rights are worth a word.
         if (IsLackOfRights(errno)) {
-            NoteNoRights(disk.path, errno);
+            NoteNoRights(disk, errno);
         }
         return false;
     }
@@ -378,4 +607,47 @@ bool LinuxDriver::Execute(const Disk& disk, const PassThroughCommand& command, u
     reply.senseLength = io.sb_len_wr < sizeof sense ? io.sb_len_wr : sizeof sense;
     reply.residual = io.resid;
     return PassThroughSucceeded(sent, reply);
+}
+
+int LinuxDriver::NvmeProperty(const Disk& disk, const void* input, uint32_t inputLength,
+                              void* output, uint32_t outputLength, uint32_t* returned) {
+    NvmeQuery query;
+    if (!ReadNvmeQuery(static_cast<const uint8_t*>(input), inputLength, &query)) {
+        return 0;
+    }
+    // The scan hands one buffer as input and output: the query is read
+    // before anything is written.
+    std::vector<uint8_t> data(kNvmeIdentifyLength);
+    nvme_admin_cmd command;
+    if (!BuildNvmeAdmin(query, data.data(), &command) ||
+        outputLength < kProtocolDataStart + command.data_len || !Admin(disk, &command)) {
+        return 0;
+    }
+    // STORAGE_PROTOCOL_DATA_DESCRIPTOR, as Windows' driver fills it in:
+    // Version and Size are its own size, the data right after the record.
+    uint8_t* reply = static_cast<uint8_t*>(output);
+    std::memset(reply, 0, kProtocolDataStart);
+    PutWord32(reply, kProtocolDataStart);
+    PutWord32(reply + 4, kProtocolDataStart);
+    PutProtocolRecord(reply + kProtocolRecordOffset, query, command.data_len);
+    std::memcpy(reply + kProtocolDataStart, data.data(), command.data_len);
+    *returned = kProtocolDataStart + command.data_len;
+    return 1;
+}
+
+bool LinuxDriver::Admin(const Disk& disk, nvme_admin_cmd* command) {
+    if (!IsPermittedNvmeAdmin(*command)) {
+        return false;
+    }
+    command->timeout_ms = kCommandTimeoutMs;
+    command->result = 0;
+    const int status = system_.nvmeAdmin(disk.fd, command);
+    if (status < 0) {
+        if (IsLackOfRights(errno)) {
+            NoteNoRights(disk, errno);
+        }
+        return false;
+    }
+    // Above 0 the controller's status: the command failed.
+    return status == 0;
 }

@@ -1,9 +1,11 @@
 // The NT disk driver's side of the seam, played by Linux: each
-// \\.\PhysicalDriveN is one whole disk, and the SMART I/O controls become
-// ATA PASS-THROUGH (16) commands sent through the SG_IO ioctl to the kernel's
-// SCSI/ATA Translation layer.
+// \\.\PhysicalDriveN is one whole disk or one NVMe controller. The SMART
+// I/O controls become ATA PASS-THROUGH (16) commands sent through the SG_IO
+// ioctl to the kernel's SCSI/ATA Translation layer; the NVMe property query
+// becomes an admin command sent through NVME_IOCTL_ADMIN_CMD.
 #pragma once
 
+#include <linux/nvme_ioctl.h>
 #include <scsi/sg.h>
 
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "drive_backends/ata_pass_through.h"
+#include "inventory/nvme_query.h"
 #include "inventory/smart_driver.h"
 
 // The system calls the backend makes, replaceable so that the backend can be
@@ -22,6 +25,11 @@ struct LinuxSystem {
     std::function<std::vector<std::string>()> listDeviceNames;  // the entries of /dev
     std::function<int(const std::string& path)> openDevice;     // a descriptor or -1
     std::function<int(int fd, sg_io_hdr_t* io)> sgIo;           // ioctl(fd, SG_IO, io)
+    // An NVMe controller by its /dev name (nvme0): a descriptor, or -1.
+    std::function<int(const std::string& name)> openController;
+    // ioctl(fd, NVME_IOCTL_ADMIN_CMD, command): 0, an NVMe status above 0,
+    // or -1.
+    std::function<int(int fd, nvme_admin_cmd* command)> nvmeAdmin;
     std::function<int(int fd)> closeDevice;
     // Told, once, that a disk could not be reached for lack of rights.
     std::function<void(const std::string& message)> notice;
@@ -30,15 +38,54 @@ struct LinuxSystem {
 // The running system's calls, with notices going to the given function.
 LinuxSystem RealLinuxSystem(std::function<void(const std::string&)> notice);
 
-// The disks PhysicalDrive0 to 3 stand for: whole disks (sd* and the old
-// IDE driver's hd*, without partitions), in the kernel's naming order
-// (sdz before sdaa), at most four.
+// As many positions as the drive inventory holds.
+enum { kLinuxMaxPositions = 64 };
+
+// Whole disks (sd* and the old IDE driver's hd*, without partitions), in
+// the kernel's naming order (sdz before sdaa).
 std::vector<std::string> SelectWholeDisks(const std::vector<std::string>& deviceNames);
 
+// NVMe controllers (nvme0, nvme1 ..., not their namespaces nvme0n1), in
+// number order (nvme2 before nvme10).
+std::vector<std::string> SelectNvmeControllers(const std::vector<std::string>& deviceNames);
+
+// What PhysicalDrive0, 1 ... stand for: the whole disks, then the NVMe
+// controllers, at most kLinuxMaxPositions.
+std::vector<std::string> SelectDrivePositions(const std::vector<std::string>& deviceNames);
+
+bool IsNvmeControllerName(const std::string& name);
+
+// Opens devicePath only when it is a character device whose number is the
+// one in classDir/dev (the controller's entry under /sys/class/nvme), and
+// is not a link; checked before the open, so that no other driver's device
+// is ever opened, and again after it. -1 with errno set otherwise.
+int OpenNvmeController(const std::string& devicePath, const std::string& classDir);
+
+// The admin command that answers one NVMe property query: Identify
+// Controller (CNS 1), Identify Namespace 1 (CNS 0) or the SMART / Health
+// Information log (02h), reading into data. False for any other query.
+bool BuildNvmeAdmin(const NvmeQuery& query, void* data, nvme_admin_cmd* command);
+
+// True only for a command that BuildNvmeAdmin can produce. Checked again
+// right before the ioctl, so that nothing else ever reaches a controller.
+bool IsPermittedNvmeAdmin(const nvme_admin_cmd& command);
+
+// Capability numbers of linux/capability.h.
+enum { kCapSysRawIo = 17, kCapSysAdmin = 21 };
+
 // Whether the effective capability set in the text of /proc/self/status
-// holds CAP_SYS_RAWIO, which the kernel demands of an ATA pass-through.
-// *known is false when the text has no readable CapEff line.
+// holds the capability. *known is false when the text has no readable
+// CapEff line.
+bool HasCapability(const std::string& procStatus, int capability, bool* known);
+
+// CAP_SYS_RAWIO, which the kernel demands of an ATA pass-through.
 bool HasRawIoCapability(const std::string& procStatus, bool* known);
+
+// Why no position could be read at all, given the capabilities held: ATA
+// disks need CAP_SYS_RAWIO, NVMe controllers CAP_SYS_ADMIN (for admin
+// commands, on Debian's kernel). Empty when some position can be read, or
+// there is none.
+std::string MissingRights(const std::vector<std::string>& positions, bool rawIo, bool sysAdmin);
 
 class LinuxDriver : public SmartDriver {
   public:
@@ -46,14 +93,16 @@ class LinuxDriver : public SmartDriver {
     ~LinuxDriver() override;
 
     uint32_t PlatformId() override;
-    // A disk that answers neither IDENTIFY DEVICE nor IDENTIFY PACKET DEVICE
-    // does not open: its position is empty.
+    // A disk that answers neither IDENTIFY DEVICE nor IDENTIFY PACKET DEVICE,
+    // and a controller that answers no Identify Controller, does not open:
+    // its position is empty.
     DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
                       uint32_t disposition) override;
     int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
                   void* output, uint32_t outputLength, uint32_t* bytesReturned) override;
     int Close(DeviceHandle device) override;
-    // The disk a position stands for once the scan has opened it: /dev/sda.
+    // The disk a position stands for once the scan has opened it: /dev/sda,
+    // /dev/nvme0.
     void DeviceName(int position, char* name, uint32_t size) override;
 
   private:
@@ -63,6 +112,7 @@ class LinuxDriver : public SmartDriver {
         uint32_t access;
         std::string path;
         uint8_t deviceMap;  // what IDENTIFY found at open: 0x01, or 0x11 for a packet device
+        bool nvme;
     };
 
     LinuxDriver(const LinuxDriver&) = delete;
@@ -73,7 +123,10 @@ class LinuxDriver : public SmartDriver {
     int DriveCommand(const Disk& disk, uint32_t code, const void* input, uint32_t inputLength,
                      void* output, uint32_t outputLength, uint32_t* returned);
     bool Execute(const Disk& disk, const PassThroughCommand& command, uint8_t* data);
-    void NoteNoRights(const std::string& path, int error);
+    int NvmeProperty(const Disk& disk, const void* input, uint32_t inputLength, void* output,
+                     uint32_t outputLength, uint32_t* returned);
+    bool Admin(const Disk& disk, nvme_admin_cmd* command);
+    void NoteNoRights(const Disk& disk, int error);
 
     LinuxSystem system_;
     bool listed_ = false;

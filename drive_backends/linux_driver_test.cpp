@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -26,6 +28,17 @@ struct FakeDisk {
     DriveCapture data;
 };
 
+// One NVMe controller as the kernel would present it at /dev/nvmeN.
+struct FakeController {
+    int openErrno = 0;         // non-zero: the open fails with it
+    int adminErrno = 0;        // non-zero: every admin ioctl fails with it
+    int identifyStatus = 0;    // non-zero: Identify Controller answers this NVMe status
+    bool hasNamespace = true;  // false: Identify Namespace answers Invalid Namespace
+    std::vector<uint8_t> controller = std::vector<uint8_t>(4096);
+    std::vector<uint8_t> nameSpace = std::vector<uint8_t>(4096);
+    std::vector<uint8_t> health = std::vector<uint8_t>(512);
+};
+
 struct SentCommand {
     std::string path;
     std::vector<uint8_t> cdb;
@@ -39,6 +52,8 @@ class FakeMachine {
     std::vector<std::string> names;
     std::map<std::string, FakeDisk> disks;  // by /dev path
     std::vector<SentCommand> sent;
+    std::map<std::string, FakeController> controllers;          // by /dev path
+    std::vector<std::pair<std::string, nvme_admin_cmd>> admin;  // every admin ioctl
     std::vector<std::string> notices;
     std::map<int, std::string> open;
     int nextFd = 10;
@@ -46,6 +61,11 @@ class FakeMachine {
     void Add(const std::string& name, const FakeDisk& disk) {
         names.push_back(name);
         disks["/dev/" + name] = disk;
+    }
+
+    void AddNvme(const std::string& name, const FakeController& controller) {
+        names.push_back(name);
+        controllers["/dev/" + name] = controller;
     }
 
     LinuxSystem System() {
@@ -65,12 +85,59 @@ class FakeMachine {
             return nextFd++;
         };
         system.sgIo = [this](int fd, sg_io_hdr_t* io) { return SgIo(fd, io); };
+        system.openController = [this](const std::string& name) {
+            auto controller = controllers.find("/dev/" + name);
+            if (controller == controllers.end()) {
+                errno = ENODEV;
+                return -1;
+            }
+            if (controller->second.openErrno) {
+                errno = controller->second.openErrno;
+                return -1;
+            }
+            open[nextFd] = controller->first;
+            return nextFd++;
+        };
+        system.nvmeAdmin = [this](int fd, nvme_admin_cmd* command) { return Admin(fd, command); };
         system.closeDevice = [this](int fd) { return open.erase(fd) == 1 ? 0 : -1; };
         system.notice = [this](const std::string& message) { notices.push_back(message); };
         return system;
     }
 
   private:
+    int Admin(int fd, nvme_admin_cmd* command) {
+        auto path = open.find(fd);
+        if (path == open.end() || controllers.count(path->second) == 0) {
+            errno = ENOTTY;  // what a disk says to an NVMe ioctl
+            return -1;
+        }
+        admin.emplace_back(path->second, *command);
+        const FakeController& controller = controllers[path->second];
+        if (controller.adminErrno) {
+            errno = controller.adminErrno;
+            return -1;
+        }
+        const std::vector<uint8_t>* data = nullptr;
+        if (command->opcode == 0x06 && command->cdw10 == 1 && command->nsid == 0) {
+            if (controller.identifyStatus) {
+                return controller.identifyStatus;
+            }
+            data = &controller.controller;
+        } else if (command->opcode == 0x06 && command->cdw10 == 0 && command->nsid == 1) {
+            if (!controller.hasNamespace) {
+                return 0x400B;  // Invalid Namespace or Format, do not retry
+            }
+            data = &controller.nameSpace;
+        } else if (command->opcode == 0x02 && (command->cdw10 & 0xFF) == 0x02) {
+            data = &controller.health;
+        } else {
+            return 0x4001;  // Invalid Command Opcode
+        }
+        std::memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(command->addr)), data->data(),
+                    std::min<size_t>(data->size(), command->data_len));
+        return 0;
+    }
+
     static void Sense(sg_io_hdr_t* io, const std::vector<uint8_t>& sense) {
         const size_t length = std::min<size_t>(sense.size(), io->mx_sb_len);
         std::memcpy(io->sbp, sense.data(), length);
@@ -145,6 +212,41 @@ FakeDisk Ata(const std::string& model, const std::string& serial) {
     return disk;
 }
 
+void PutText(std::vector<uint8_t>* data, size_t offset, size_t width, const std::string& text) {
+    for (size_t i = 0; i < width; ++i) {
+        (*data)[offset + i] = i < text.size() ? static_cast<uint8_t>(text[i]) : ' ';
+    }
+}
+
+// A controller with its identity, one 512-byte-block namespace and a health
+// log that reports the given composite temperature and critical warning.
+FakeController Nvme(const std::string& model, const std::string& serial, uint16_t kelvin,
+                    uint8_t warning) {
+    FakeController controller;
+    PutText(&controller.controller, 4, 20, serial);
+    PutText(&controller.controller, 24, 40, model);
+    PutText(&controller.controller, 64, 8, "NV-1");
+    controller.nameSpace[0] = 0x00;  // NSZE 0x10000 blocks
+    controller.nameSpace[2] = 0x01;
+    controller.nameSpace[130] = 9;  // LBA format 0: 512-byte blocks
+    controller.health[0] = warning;
+    controller.health[1] = static_cast<uint8_t>(kelvin);
+    controller.health[2] = static_cast<uint8_t>(kelvin >> 8);
+    controller.health[3] = 100;
+    controller.health[4] = 10;
+    return controller;
+}
+
+// A property query as the scan builds it; its reply comes back in the same
+// buffer.
+struct QueryBuffer {
+    std::vector<uint8_t> bytes;
+    explicit QueryBuffer(const NvmeQuery& query) : bytes(kProtocolDataStart + query.length) {
+        BuildNvmeQuery(query, bytes.data());
+    }
+    uint32_t size() const { return static_cast<uint32_t>(bytes.size()); }
+};
+
 SmartCommandRecord Record(uint8_t command, uint8_t feature, int position) {
     SmartCommandRecord record;
     std::memset(&record, 0, sizeof record);
@@ -173,16 +275,57 @@ std::string Model(const DriveInventory& inventory, int position) {
     return name ? name : "(none)";
 }
 
-TEST(LinuxDiskSelectionTest, WholeDisksInKernelOrderAtMostFour) {
-    const std::vector<std::string> names = {"sdb", "sda1", "sda", "sdc2",  "nvme0n1",
-                                            "vda", "sg0",  "sr0", "sdc",   "tty1",
-                                            "sd",  "sdB",  ".",   "loop0", "hdc"};
-    const std::vector<std::string> expected = {"hdc", "sda", "sdb", "sdc"};
-    EXPECT_EQ(expected, SelectWholeDisks(names));
-    const std::vector<std::string> many = {"sdaa", "sdz", "sdab", "sdy"};
-    const std::vector<std::string> manyExpected = {"sdy", "sdz", "sdaa", "sdab"};
-    EXPECT_EQ(manyExpected, SelectWholeDisks(many));
-    EXPECT_TRUE(SelectWholeDisks({"nvme0n1", "vda", "mmcblk0"}).empty());
+TEST(LinuxDiskSelectionTest, WholeDisksThenControllersInNaturalOrder) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> names;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"whole disks only, IDE names first",
+         {"sdb", "sda1", "sda", "sdc2", "vda", "sg0", "sr0", "sdc", "tty1", "sd", "sdB", ".",
+          "loop0", "hdc"},
+         {"hdc", "sda", "sdb", "sdc"}},
+        {"a shorter suffix first", {"sdaa", "sdz", "sdab", "sdy"}, {"sdy", "sdz", "sdaa", "sdab"}},
+        {"more than four disks",
+         {"sdf", "sde", "sdd", "sdc", "sdb", "sda"},
+         {"sda", "sdb", "sdc", "sdd", "sde", "sdf"}},
+        {"controllers by number after every disk, never their namespaces",
+         {"nvme10", "nvme2n1", "nvme2", "sdb", "nvme0", "nvme0n1p1", "nvme-fabrics", "nvme01",
+          "nvme", "nvme1x", "ng0n1", "sda"},
+         {"sda", "sdb", "nvme0", "nvme2", "nvme10"}},
+        {"no disks", {"nvme0n1", "vda", "mmcblk0", "null"}, {}},
+    };
+    for (const Case& test : cases) {
+        EXPECT_EQ(test.expected, SelectDrivePositions(test.names)) << test.what;
+    }
+    const std::vector<std::string> controllers = {"nvme10", "nvme9", "nvme100", "nvme0"};
+    const std::vector<std::string> inOrder = {"nvme0", "nvme9", "nvme10", "nvme100"};
+    EXPECT_EQ(inOrder, SelectNvmeControllers(controllers));
+}
+
+TEST(LinuxDiskSelectionTest, AtMostSixtyFourPositions) {
+    // 60 disks (sda..sdz, sdaa..sdbh) and 8 controllers: the last four
+    // controllers do not fit.
+    std::vector<std::string> names;
+    for (int i = 0; i < 60; ++i) {
+        std::string name = "sd";
+        if (i >= 26) {
+            name += static_cast<char>('a' + i / 26 - 1);
+        }
+        name += static_cast<char>('a' + i % 26);
+        names.push_back(name);
+    }
+    for (int i = 7; i >= 0; --i) {
+        names.push_back("nvme" + std::to_string(i));
+    }
+    const std::vector<std::string> positions = SelectDrivePositions(names);
+    ASSERT_EQ(64u, positions.size());
+    EXPECT_EQ("sdz", positions[25]);
+    EXPECT_EQ("sdaa", positions[26]);
+    EXPECT_EQ("sdbh", positions[59]);
+    EXPECT_EQ("nvme0", positions[60]);
+    EXPECT_EQ("nvme3", positions[63]);
 }
 
 TEST(LinuxCapabilityTest, ReadsRawIoFromTheEffectiveSet) {
@@ -200,6 +343,52 @@ TEST(LinuxCapabilityTest, ReadsRawIoFromTheEffectiveSet) {
     EXPECT_FALSE(known);
     EXPECT_FALSE(HasRawIoCapability("CapEff:\tzz\n", &known));
     EXPECT_FALSE(known);
+}
+
+TEST(LinuxCapabilityTest, ReadsSysAdminApartFromRawIo) {
+    bool known = false;
+    EXPECT_TRUE(HasCapability("CapEff:\t0000000000200000\n", kCapSysAdmin, &known));
+    EXPECT_TRUE(known);
+    EXPECT_FALSE(HasCapability("CapEff:\t0000000000200000\n", kCapSysRawIo, &known));
+    EXPECT_FALSE(HasCapability("CapEff:\t0000000000020000\n", kCapSysAdmin, &known));
+    EXPECT_TRUE(HasCapability("CapEff:\t0000000000020000\n", kCapSysRawIo, &known));
+}
+
+TEST(LinuxCapabilityTest, MissingRightsNameWhatEachKindNeeds) {
+    struct Case {
+        std::vector<std::string> positions;
+        bool rawIo;
+        bool sysAdmin;
+        const char* expected;  // empty: something can be read
+    };
+    const Case cases[] = {
+        {{"sda", "nvme0"},
+         false,
+         false,
+         "reading SMART data from /dev/sda needs root (CAP_SYS_RAWIO for ATA disks, "
+         "CAP_SYS_ADMIN for NVMe): run as root"},
+        {{"sda"},
+         false,
+         false,
+         "reading SMART data from /dev/sda needs root (CAP_SYS_RAWIO): run as root"},
+        {{"sda"},
+         false,
+         true,
+         "reading SMART data from /dev/sda needs root (CAP_SYS_RAWIO): run as root"},
+        {{"nvme1"},
+         true,
+         false,
+         "reading SMART data from /dev/nvme1 needs root (CAP_SYS_ADMIN for NVMe): run as root"},
+        {{"sda", "nvme0"}, true, false, ""},
+        {{"sda", "nvme0"}, false, true, ""},
+        {{"nvme0"}, false, true, ""},
+        {{}, false, false, ""},
+    };
+    for (const Case& test : cases) {
+        EXPECT_EQ(test.expected, MissingRights(test.positions, test.rawIo, test.sysAdmin))
+            << test.positions.size() << " positions, rawio " << test.rawIo << " sysadmin "
+            << test.sysAdmin;
+    }
 }
 
 TEST(LinuxDriverTest, AnswersAsTheNtFamily) {
@@ -220,8 +409,14 @@ TEST(LinuxDriverTest, PhysicalDrivesAreTheWholeDisksInOrder) {
     ASSERT_NE(VANTREL_INVALID_DEVICE, second);
     EXPECT_EQ(VANTREL_INVALID_DEVICE, OpenDrive(driver, 2));
     EXPECT_EQ(VANTREL_INVALID_DEVICE, driver.Open("\\\\.\\SMARTVSD", 0, 0, kCreateNew));
-    EXPECT_EQ(VANTREL_INVALID_DEVICE,
-              driver.Open("\\\\.\\PhysicalDrive4", kGenericRead | kGenericWrite, 0, kOpenExisting));
+    // Names Windows would not give a drive number never reach a disk.
+    for (const char* name :
+         {"\\\\.\\PhysicalDrive01", "\\\\.\\PhysicalDrive1x", "\\\\.\\PhysicalDrive-1",
+          "\\\\.\\PhysicalDrive", "\\\\.\\PhysicalDrive100", "\\\\.\\PhysicalDrive64"}) {
+        EXPECT_EQ(VANTREL_INVALID_DEVICE,
+                  driver.Open(name, kGenericRead | kGenericWrite, 0, kOpenExisting))
+            << name;
+    }
     ASSERT_EQ(2u, machine.open.size());
     EXPECT_EQ("/dev/sda", machine.open.begin()->second);
     EXPECT_EQ("/dev/sdb", machine.open.rbegin()->second);
@@ -315,8 +510,26 @@ TEST(LinuxDriverTest, ScanReadsIdentityAndAttributesThroughPassThrough) {
         }
         EXPECT_EQ(enable ? SG_DXFER_NONE : SG_DXFER_FROM_DEV, sent.direction);
         EXPECT_EQ(enable ? 0u : 512u, sent.length);
-        EXPECT_NE("/dev/sde", sent.path) << "only four positions";
     }
+}
+
+TEST(LinuxDriverTest, PositionsGoPastFour) {
+    FakeMachine machine;
+    const char* const names[] = {"sdf", "sde", "sdd", "sdc", "sdb", "sda"};
+    for (const char* name : names) {
+        machine.Add(name, Ata(std::string("DISK ") + name, std::string("SER-") + name));
+    }
+    LinuxDriver driver(machine.System());
+    for (int position = 0; position < 6; ++position) {
+        DeviceHandle handle = OpenDrive(driver, position);
+        ASSERT_NE(VANTREL_INVALID_DEVICE, handle) << position;
+        char name[32];
+        driver.DeviceName(position, name, sizeof name);
+        EXPECT_EQ("/dev/sd" + std::string(1, static_cast<char>('a' + position)), name);
+        EXPECT_EQ(name, machine.open.rbegin()->second);
+        driver.Close(handle);
+    }
+    EXPECT_EQ(VANTREL_INVALID_DEVICE, OpenDrive(driver, 6));
 }
 
 TEST(LinuxDriverTest, RepliesCarryTheBlockAtOffsetSixteen) {
@@ -465,6 +678,286 @@ TEST(LinuxDriverTest, DiskWithoutMediumIsQuiet) {
     EXPECT_EQ("BRAVO", Model(inventory, 1));
 }
 
+TEST(LinuxNvmeTest, QueriesBecomeTheirAdminCommands) {
+    struct Case {
+        const char* what;
+        NvmeQuery query;
+        bool built;
+        uint8_t opcode;
+        uint32_t nsid;
+        uint32_t cdw10;
+        uint32_t length;
+    };
+    NvmeQuery otherNamespace = IdentifyNamespaceQuery();
+    otherNamespace.requestSubValue = 2;
+    NvmeQuery namespaceOfAdapter = IdentifyNamespaceQuery();
+    namespaceOfAdapter.propertyId = kAdapterProtocolSpecificProperty;
+    NvmeQuery errorLog = HealthLogQuery();
+    errorLog.requestValue = 1;
+    NvmeQuery firmwareLog = HealthLogQuery();
+    firmwareLog.requestValue = 3;
+    NvmeQuery shortLog = HealthLogQuery();
+    shortLog.length = 511;
+    NvmeQuery activeList = IdentifyControllerQuery();
+    activeList.requestValue = 2;
+    NvmeQuery logWithOffset = HealthLogQuery();
+    logWithOffset.requestSubValue = 512;
+    const Case cases[] = {
+        {"Identify Controller", IdentifyControllerQuery(), true, 0x06, 0, 1, 4096},
+        {"Identify Namespace 1", IdentifyNamespaceQuery(), true, 0x06, 1, 0, 4096},
+        {"health log", HealthLogQuery(), true, 0x02, 0xFFFFFFFFu, 0x007F0002u, 512},
+        {"namespace 2", otherNamespace, false, 0, 0, 0, 0},
+        {"namespace asked of the adapter", namespaceOfAdapter, false, 0, 0, 0, 0},
+        {"error log", errorLog, false, 0, 0, 0, 0},
+        {"firmware slot log", firmwareLog, false, 0, 0, 0, 0},
+        {"log into too small a buffer", shortLog, false, 0, 0, 0, 0},
+        {"active namespace list", activeList, false, 0, 0, 0, 0},
+        {"log at an offset", logWithOffset, false, 0, 0, 0, 0},
+    };
+    std::vector<uint8_t> data(4096);
+    for (const Case& test : cases) {
+        nvme_admin_cmd command;
+        std::memset(&command, 0xEE, sizeof command);
+        ASSERT_EQ(test.built, BuildNvmeAdmin(test.query, data.data(), &command)) << test.what;
+        if (!test.built) {
+            continue;
+        }
+        EXPECT_EQ(test.opcode, command.opcode) << test.what;
+        EXPECT_EQ(test.nsid, command.nsid) << test.what;
+        EXPECT_EQ(test.cdw10, command.cdw10) << test.what;
+        EXPECT_EQ(test.length, command.data_len) << test.what;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(data.data()), command.addr) << test.what;
+        EXPECT_TRUE(IsPermittedNvmeAdmin(command)) << test.what;
+    }
+}
+
+TEST(LinuxNvmeTest, WhitelistRefusesEveryOtherAdminCommand) {
+    std::vector<uint8_t> data(4096);
+    nvme_admin_cmd identify;
+    ASSERT_TRUE(BuildNvmeAdmin(IdentifyControllerQuery(), data.data(), &identify));
+    nvme_admin_cmd log;
+    ASSERT_TRUE(BuildNvmeAdmin(HealthLogQuery(), data.data(), &log));
+    struct Case {
+        const char* what;
+        nvme_admin_cmd command;
+    };
+    std::vector<Case> cases;
+    auto add = [&](const char* what, const nvme_admin_cmd& base, auto change) {
+        nvme_admin_cmd command = base;
+        change(command);
+        cases.push_back({what, command});
+    };
+    add("Format NVM", identify, [](nvme_admin_cmd& c) { c.opcode = 0x80; });
+    add("Set Features", identify, [](nvme_admin_cmd& c) { c.opcode = 0x09; });
+    add("Firmware Commit", identify, [](nvme_admin_cmd& c) { c.opcode = 0x10; });
+    add("Firmware Image Download", identify, [](nvme_admin_cmd& c) { c.opcode = 0x11; });
+    add("Sanitize", identify, [](nvme_admin_cmd& c) { c.opcode = 0x84; });
+    add("Namespace Management", identify, [](nvme_admin_cmd& c) { c.opcode = 0x0D; });
+    add("Security Send", identify, [](nvme_admin_cmd& c) { c.opcode = 0x81; });
+    add("Device Self-test", identify, [](nvme_admin_cmd& c) { c.opcode = 0x14; });
+    add("Identify CNS 2", identify, [](nvme_admin_cmd& c) { c.cdw10 = 2; });
+    add("Identify for a controller id", identify, [](nvme_admin_cmd& c) { c.cdw10 = 0x10001; });
+    add("Identify Controller with a namespace", identify, [](nvme_admin_cmd& c) { c.nsid = 1; });
+    add("Identify Namespace 2", identify, [](nvme_admin_cmd& c) {
+        c.cdw10 = 0;
+        c.nsid = 2;
+    });
+    add("Identify longer than 4096", identify, [](nvme_admin_cmd& c) { c.data_len = 8192; });
+    add("Identify with metadata", identify, [](nvme_admin_cmd& c) {
+        c.metadata = c.addr;
+        c.metadata_len = 64;
+    });
+    add("Identify with flags", identify, [](nvme_admin_cmd& c) { c.flags = 1; });
+    add("Identify without a buffer", identify, [](nvme_admin_cmd& c) { c.addr = 0; });
+    add("error log", log, [](nvme_admin_cmd& c) { c.cdw10 = 0x007F0001u; });
+    add("health log, 4096 bytes", log, [](nvme_admin_cmd& c) {
+        c.cdw10 = 0x03FF0002u;
+        c.data_len = 4096;
+    });
+    add("health log retaining the event", log, [](nvme_admin_cmd& c) { c.cdw10 |= 0x8000; });
+    add("health log at an offset", log, [](nvme_admin_cmd& c) { c.cdw12 = 512; });
+    add("health log of namespace 1", log, [](nvme_admin_cmd& c) { c.nsid = 1; });
+    add("health log with CDW11", log, [](nvme_admin_cmd& c) { c.cdw11 = 1; });
+    add("health log with CDW14", log, [](nvme_admin_cmd& c) { c.cdw14 = 1; });
+    add("health log with CDW2", log, [](nvme_admin_cmd& c) { c.cdw2 = 1; });
+    for (const Case& test : cases) {
+        EXPECT_FALSE(IsPermittedNvmeAdmin(test.command)) << test.what;
+    }
+    EXPECT_TRUE(IsPermittedNvmeAdmin(identify));
+    EXPECT_TRUE(IsPermittedNvmeAdmin(log));
+}
+
+TEST(LinuxNvmeTest, ScanReadsControllersAfterTheDisks) {
+    FakeMachine machine;
+    machine.Add("sda", Ata("ALPHA", "S1"));
+    FakeDisk usb;
+    usb.kind = FakeDisk::kNotAta;
+    machine.Add("sdb", usb);
+    machine.Add("sdc", Ata("CHARLIE", "S3"));
+    machine.Add("sdd", Ata("DELTA", "S4"));
+    machine.Add("sde", Ata("ECHO", "S5"));
+    FakeController degraded = Nvme("VANTREL NVME", "NV-10", 323, 0x04);
+    degraded.hasNamespace = false;
+    machine.AddNvme("nvme10", degraded);
+    machine.AddNvme("nvme2", Nvme("VANTREL NVME", "NV-2", 300, 0));
+    machine.names.push_back("nvme2n1");
+    LinuxDriver driver(machine.System());
+    DriveInventory inventory;
+    inventory.scanPositions = kMaxDrivePositions;
+    inventory.readNvme = true;
+    inventory.ScanDrives(driver);
+
+    EXPECT_EQ(6, inventory.GetDriveCount());
+    const char* const models[] = {"ALPHA", "(none)",         "CHARLIE",       "DELTA",
+                                  "ECHO",  "VANTREL NVME-1", "VANTREL NVME-2"};
+    for (int position = 0; position < 7; ++position) {
+        EXPECT_EQ(models[position], Model(inventory, position)) << position;
+    }
+    EXPECT_EQ("(none)", Model(inventory, 7));
+    char name[32];
+    driver.DeviceName(5, name, sizeof name);
+    EXPECT_STREQ("/dev/nvme2", name);
+    driver.DeviceName(6, name, sizeof name);
+    EXPECT_STREQ("/dev/nvme10", name);
+
+    // The controllers' data as they gave it; nvme10 has no namespace.
+    ASSERT_NE(nullptr, inventory.nvme[5]);
+    ASSERT_NE(nullptr, inventory.nvme[6]);
+    const FakeController& second = machine.controllers["/dev/nvme2"];
+    EXPECT_EQ(0, std::memcmp(inventory.nvme[5]->controller, second.controller.data(), 4096));
+    EXPECT_TRUE(inventory.nvme[5]->hasNamespace);
+    EXPECT_EQ(0, std::memcmp(inventory.nvme[5]->nameSpace, second.nameSpace.data(), 4096));
+    EXPECT_EQ(0, std::memcmp(inventory.nvme[5]->health, second.health.data(), 512));
+    EXPECT_FALSE(inventory.nvme[6]->hasNamespace);
+    EXPECT_EQ(0x04, inventory.nvme[6]->health[0]);
+    EXPECT_EQ(323, inventory.nvme[6]->health[1] | inventory.nvme[6]->health[2] << 8);
+    EXPECT_TRUE(machine.open.empty()) << "every disk and controller is closed again";
+    EXPECT_TRUE(machine.notices.empty());
+
+    // Each controller got Identify at the open, then the scan's three, and
+    // nothing else; no SG_IO went to a controller.
+    std::map<std::string, std::vector<std::pair<uint8_t, uint32_t>>> commands;
+    for (const auto& sent : machine.admin) {
+        commands[sent.first].emplace_back(sent.second.opcode, sent.second.nsid);
+        EXPECT_TRUE(IsPermittedNvmeAdmin(sent.second));
+    }
+    const std::vector<std::pair<uint8_t, uint32_t>> expected = {
+        {0x06, 0}, {0x06, 0}, {0x06, 1}, {0x02, 0xFFFFFFFFu}};
+    EXPECT_EQ(expected, commands["/dev/nvme2"]);
+    EXPECT_EQ(expected, commands["/dev/nvme10"]);
+    EXPECT_EQ(2u, commands.size());
+    for (const SentCommand& sent : machine.sent) {
+        EXPECT_EQ(std::string::npos, sent.path.find("nvme")) << sent.path;
+    }
+}
+
+TEST(LinuxNvmeTest, AControllerAnswersTheQueryAloneAndNoSmartControl) {
+    FakeMachine machine;
+    machine.AddNvme("nvme0", Nvme("VANTREL NVME", "NV-0", 323, 0));
+    LinuxDriver driver(machine.System());
+    DeviceHandle handle = OpenDrive(driver, 0);
+    ASSERT_NE(VANTREL_INVALID_DEVICE, handle);
+    machine.admin.clear();
+
+    SmartVersion version;
+    uint32_t returned = 99;
+    EXPECT_EQ(0, driver.IoControl(handle, kSmartGetVersion, nullptr, 0, &version, sizeof version,
+                                  &returned));
+    EXPECT_EQ(0u, returned);
+    SmartCommandRecord record = Record(0xEC, 0, 0);
+    uint8_t reply[528];
+    EXPECT_EQ(
+        0, driver.IoControl(handle, kSmartRcvDriveData, &record, 32, reply, sizeof reply, nullptr));
+    EXPECT_EQ(0, driver.IoControl(handle, kSmartSendDriveCommand, &record, 32, reply, sizeof reply,
+                                  nullptr));
+    EXPECT_TRUE(machine.sent.empty());
+
+    // The reply: a descriptor that places the log right after the record.
+    QueryBuffer log(HealthLogQuery());
+    ASSERT_NE(0, driver.IoControl(handle, kStorageQueryProperty, log.bytes.data(), log.size(),
+                                  log.bytes.data(), log.size(), &returned));
+    EXPECT_EQ(48u + 512u, returned);
+    const uint8_t* data = NvmeReplyData(log.bytes.data(), returned, 512);
+    ASSERT_EQ(log.bytes.data() + 48, data);
+    EXPECT_EQ(0, std::memcmp(data, machine.controllers["/dev/nvme0"].health.data(), 512));
+    EXPECT_EQ(1u, machine.admin.size());
+
+    // Queries that map to no permitted command, and a reply buffer too
+    // small for the data, never reach the controller.
+    NvmeQuery errorLog = HealthLogQuery();
+    errorLog.requestValue = 1;
+    NvmeQuery namespaceTwo = IdentifyNamespaceQuery();
+    namespaceTwo.requestSubValue = 2;
+    for (const NvmeQuery& query : {errorLog, namespaceTwo}) {
+        QueryBuffer refused(query);
+        EXPECT_EQ(
+            0, driver.IoControl(handle, kStorageQueryProperty, refused.bytes.data(), refused.size(),
+                                refused.bytes.data(), refused.size(), &returned));
+    }
+    QueryBuffer shortReply(IdentifyControllerQuery());
+    EXPECT_EQ(0, driver.IoControl(handle, kStorageQueryProperty, shortReply.bytes.data(),
+                                  shortReply.size(), shortReply.bytes.data(), shortReply.size() - 1,
+                                  &returned));
+    EXPECT_EQ(1u, machine.admin.size()) << "only the health log reached the controller";
+    driver.Close(handle);
+}
+
+TEST(LinuxNvmeTest, AnAtaDiskAnswersNoPropertyQuery) {
+    FakeMachine machine;
+    machine.Add("sda", Ata("ALPHA", "S1"));
+    LinuxDriver driver(machine.System());
+    DeviceHandle handle = OpenDrive(driver, 0);
+    ASSERT_NE(VANTREL_INVALID_DEVICE, handle);
+    QueryBuffer query(IdentifyControllerQuery());
+    uint32_t returned = 0;
+    EXPECT_EQ(0, driver.IoControl(handle, kStorageQueryProperty, query.bytes.data(), query.size(),
+                                  query.bytes.data(), query.size(), &returned));
+    EXPECT_TRUE(machine.admin.empty());
+    driver.Close(handle);
+}
+
+TEST(LinuxNvmeTest, UnreadableControllersLeaveTheirPositionEmpty) {
+    struct Case {
+        const char* what;
+        int openErrno;
+        int adminErrno;
+        int identifyStatus;
+        const char* notice;  // empty: none
+    };
+    const Case cases[] = {
+        {"open refused", EACCES, 0, 0, "/dev/nvme0: Permission denied"},
+        {"admin refused", 0, EPERM, 0, "/dev/nvme0: Operation not permitted"},
+        {"Identify fails", 0, 0, 0x4002, ""},
+        {"controller gone", ENODEV, 0, 0, ""},
+    };
+    for (const Case& test : cases) {
+        FakeMachine machine;
+        FakeController controller = Nvme("VANTREL NVME", "NV-0", 323, 0);
+        controller.openErrno = test.openErrno;
+        controller.adminErrno = test.adminErrno;
+        controller.identifyStatus = test.identifyStatus;
+        machine.AddNvme("nvme0", controller);
+        machine.AddNvme("nvme1", Nvme("SECOND NVME", "NV-1", 323, 0));
+        LinuxDriver driver(machine.System());
+        DriveInventory inventory;
+        inventory.scanPositions = kMaxDrivePositions;
+        inventory.readNvme = true;
+        inventory.ScanDrives(driver);
+        EXPECT_EQ("(none)", Model(inventory, 0)) << test.what;
+        EXPECT_EQ(nullptr, inventory.nvme[0]) << test.what;
+        EXPECT_EQ("SECOND NVME", Model(inventory, 1)) << test.what;
+        EXPECT_TRUE(machine.open.empty()) << test.what;
+        if (*test.notice) {
+            ASSERT_EQ(1u, machine.notices.size()) << test.what;
+            EXPECT_EQ(0u, machine.notices[0].find(test.notice)) << machine.notices[0];
+            EXPECT_NE(std::string::npos, machine.notices[0].find("CAP_SYS_ADMIN")) << test.what;
+            EXPECT_NE(std::string::npos, machine.notices[0].find("run as root")) << test.what;
+        } else {
+            EXPECT_TRUE(machine.notices.empty()) << test.what;
+        }
+    }
+}
+
 }  // namespace
 
 namespace {
@@ -502,6 +995,85 @@ TEST(LinuxDeviceOpenTest, OnlyBlockDevicesOpen) {
         if (fd >= 0) {
             close(fd);
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+std::string DeviceNumberText(const std::string& path) {
+    struct stat node;
+    if (stat(path.c_str(), &node) != 0) {
+        return "";
+    }
+    return std::to_string(major(node.st_rdev)) + ":" + std::to_string(minor(node.st_rdev)) + "\n";
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    ASSERT_NE(nullptr, file) << path;
+    std::fputs(text.c_str(), file);
+    std::fclose(file);
+}
+
+// A controller opens only as the character device its class entry names.
+// /dev/null stands in for a controller: a character device whose number
+// the test writes into a class entry of its own.
+TEST(LinuxDeviceOpenTest, NvmeControllersOpenOnlyAsTheirClassCharacterDevice) {
+    const std::string dir = ::testing::TempDir() + "nvme-open";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir + "/class/nvme0");
+    std::filesystem::create_directories(dir + "/other/nvme0");
+    std::filesystem::create_directories(dir + "/missing/nvme0");
+    const std::string null = DeviceNumberText("/dev/null");
+    ASSERT_FALSE(null.empty());
+    WriteFile(dir + "/class/nvme0/dev", null);
+    WriteFile(dir + "/other/nvme0/dev", "1:5\n");  // /dev/zero's number
+    WriteFile(dir + "/file", "not a device");
+    ASSERT_EQ(0, mkfifo((dir + "/fifo").c_str(), 0600));
+    std::filesystem::create_symlink("/dev/null", dir + "/link");
+    // A block device named nvme0: made here where the rights allow, else any
+    // block device at hand.
+    std::string block = dir + "/nvme0";
+    if (mknod(block.c_str(), S_IFBLK | 0600, makedev(7, 0)) != 0) {
+        block = "/dev/loop0";
+    }
+    const std::string blockClass = dir + "/block-class/nvme0";
+    std::filesystem::create_directories(blockClass);
+    WriteFile(blockClass + "/dev", DeviceNumberText(block));
+
+    struct Case {
+        const char* what;
+        std::string device;
+        std::string classDir;
+        bool opens;
+    };
+    const std::vector<Case> cases = {
+        {"the character device its class names", "/dev/null", dir + "/class/nvme0", true},
+        {"another character device", "/dev/zero", dir + "/class/nvme0", false},
+        {"a number the class does not name", "/dev/null", dir + "/other/nvme0", false},
+        {"no class entry", "/dev/null", dir + "/missing/nvme0", false},
+        {"a regular file", dir + "/file", dir + "/class/nvme0", false},
+        {"a FIFO", dir + "/fifo", dir + "/class/nvme0", false},
+        {"a link to the right device", dir + "/link", dir + "/class/nvme0", false},
+        {"a block device named nvme0", block, blockClass, false},
+        {"nothing there", dir + "/absent", dir + "/class/nvme0", false},
+    };
+    for (const Case& test : cases) {
+        if (test.device == "/dev/loop0" && DeviceNumberText(test.device).empty()) {
+            continue;  // no block device to try here
+        }
+        const int fd = OpenNvmeController(test.device, test.classDir);
+        EXPECT_EQ(test.opens, fd >= 0) << test.what;
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+    // The real open's names are the controllers' alone.
+    const LinuxSystem system = RealLinuxSystem([](const std::string&) {});
+    for (const char* name : {"null", "../dev/null", "nvme0n1", "sda"}) {
+        EXPECT_LT(system.openController(name), 0) << name;
     }
 }
 

@@ -30,18 +30,22 @@ void ToStandardError(const std::string& message) {
 }  // namespace
 
 std::unique_ptr<SmartDriver> CreateRealDriver(std::string* unavailable) {
-    // Without CAP_SYS_RAWIO the kernel turns every pass-through away, so
-    // when there are disks to read, say why once instead of scanning four
-    // positions into "no drives". Where the capability cannot be told, the
-    // backend itself notices a refusal.
-    bool known = false;
-    const bool rawIo = HasRawIoCapability(ReadProcStatus(), &known);
+    // Without CAP_SYS_RAWIO the kernel turns every ATA pass-through away,
+    // and without CAP_SYS_ADMIN every NVMe admin command: when no disk at
+    // hand could be read, say why once instead of scanning them all into
+    // "no drives". Where the capabilities cannot be told, the backend itself
+    // notices a refusal.
+    const std::string status = ReadProcStatus();
+    bool rawIoKnown = false;
+    bool sysAdminKnown = false;
+    const bool rawIo = HasCapability(status, kCapSysRawIo, &rawIoKnown);
+    const bool sysAdmin = HasCapability(status, kCapSysAdmin, &sysAdminKnown);
     LinuxSystem system = RealLinuxSystem(ToStandardError);
-    if (known && !rawIo) {
-        const std::vector<std::string> disks = SelectWholeDisks(system.listDeviceNames());
-        if (!disks.empty()) {
-            *unavailable = "reading SMART data from /dev/" + disks.front() +
-                           " needs root (CAP_SYS_RAWIO): run as root";
+    if (rawIoKnown && sysAdminKnown) {
+        const std::string missing =
+            MissingRights(SelectDrivePositions(system.listDeviceNames()), rawIo, sysAdmin);
+        if (!missing.empty()) {
+            *unavailable = missing;
             return nullptr;
         }
     }
