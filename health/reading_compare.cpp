@@ -61,12 +61,17 @@ long long RawNumber(const AttributeRecord& record) {
 
 ReadingComparison CompareReadings(const DriveInventory& older, int olderPosition,
                                   const DriveInventory& newer, int newerPosition) {
+    return CompareRecords(
+        DriveAttributes(older, olderPosition), older.ThresholdsKnown(olderPosition),
+        DriveAttributes(newer, newerPosition), newer.ThresholdsKnown(newerPosition));
+}
+
+ReadingComparison CompareRecords(const std::vector<AttributeRecord>& before,
+                                 bool olderThresholdsKnown,
+                                 const std::vector<AttributeRecord>& after, bool thresholdsKnown) {
     ReadingComparison result;
-    result.olderHealth = AssessDriveHealth(older, olderPosition);
-    result.newerHealth = AssessDriveHealth(newer, newerPosition);
-    const std::vector<AttributeRecord> before = DriveAttributes(older, olderPosition);
-    const std::vector<AttributeRecord> after = DriveAttributes(newer, newerPosition);
-    const bool thresholdsKnown = newer.ThresholdsKnown(newerPosition);
+    result.olderHealth = AssessAttributes(before, olderThresholdsKnown);
+    result.newerHealth = AssessAttributes(after, thresholdsKnown);
 
     std::vector<bool> matched(before.size(), false);
     for (const AttributeRecord& record : after) {

@@ -42,6 +42,10 @@ struct ReadingComparison {
 
 ReadingComparison CompareReadings(const DriveInventory& older, int olderPosition,
                                   const DriveInventory& newer, int newerPosition);
+// The same from each reading's records in table order.
+ReadingComparison CompareRecords(const std::vector<AttributeRecord>& before,
+                                 bool olderThresholdsKnown,
+                                 const std::vector<AttributeRecord>& after, bool thresholdsKnown);
 
 // The raw value as a number: the defect counts' bytes 0 and 1, the
 // temperature's byte 0, otherwise the table's signed four bytes.

@@ -56,6 +56,16 @@ std::string NvmeCounter::Decimal() const {
     return digits;
 }
 
+NvmeCounter NvmeCounter::Product(uint64_t count, uint32_t size) {
+    // Each half's product fits in 64 bits; the high half's carries over.
+    const uint64_t low = (count & 0xFFFFFFFFu) * size;
+    const uint64_t high = (count >> 32) * size;
+    NvmeCounter product;
+    product.low = low + (high << 32);
+    product.high = (high >> 32) + (product.low < low ? 1 : 0);
+    return product;
+}
+
 NvmeController DecodeNvmeController(const uint8_t (&data)[kNvmeIdentifySize]) {
     NvmeController c;
     c.pciVendor = static_cast<uint16_t>(Little(data, 2));

@@ -21,6 +21,8 @@ struct NvmeCounter {
     bool IsZero() const { return low == 0 && high == 0; }
     // Exact, in decimal, however large.
     std::string Decimal() const;
+    // A count of blocks times their size, which can pass 2^64 bytes.
+    static NvmeCounter Product(uint64_t count, uint32_t size);
 };
 
 struct NvmeController {

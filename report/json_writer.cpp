@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "report/attribute_format.h"
+#include "report/nvme_report_text.h"
 
 namespace {
 
@@ -61,6 +62,18 @@ class JsonText {
         Separate();
         AppendNumber(out_, value);
     }
+    void Signed(int value) {
+        Separate();
+        if (value < 0) {
+            out_->push_back('-');
+        }
+        AppendNumber(out_, static_cast<uint64_t>(value < 0 ? -static_cast<int64_t>(value) : value));
+    }
+    // A number or literal already in JSON's form.
+    void Raw(const std::string& text) {
+        Separate();
+        out_->append(text.data(), text.size());
+    }
     void Bool(bool value) {
         Separate();
         if (value) {
@@ -111,19 +124,14 @@ void WriteFlags(JsonText& json, uint16_t flags) {
     json.Close('}');
 }
 
-void WriteAttributeTable(JsonText& json, const DriveInventory& inventory, int position) {
-    const bool thresholdsKnown = inventory.ThresholdsKnown(position);
+void WriteAttributeTable(JsonText& json, const AtaReading& ata) {
     json.Key("ata_smart_attributes");
     json.Open('{');
     json.Key("revision");
-    json.Number(inventory.smartDataRevision[position]);
+    json.Number(ata.smartRevision);
     json.Key("table");
     json.Open('[');
-    for (int index = 0; index < inventory.GetAttributeCount(position); ++index) {
-        AttributeRecord record;
-        if (!inventory.GetAttribute(position, index, &record)) {
-            continue;
-        }
+    for (const AttributeRecord& record : ata.attributes) {
         json.Open('{');
         json.Key("id");
         json.Number(AttributeId(record));
@@ -133,12 +141,12 @@ void WriteAttributeTable(JsonText& json, const DriveInventory& inventory, int po
         json.Number(AttributeCurrent(record));
         json.Key("worst");
         json.Number(AttributeWorst(record));
-        if (thresholdsKnown) {
+        if (ata.thresholdsKnown) {
             json.Key("thresh");
             json.Number(AttributeThreshold(record));
         }
         json.Key("when_failed");
-        json.String(WhenFailed(record, thresholdsKnown));
+        json.String(WhenFailed(record, ata.thresholdsKnown));
         WriteFlags(json, AttributeFlags(record));
         json.Key("raw");
         json.Open('{');
@@ -153,116 +161,259 @@ void WriteAttributeTable(JsonText& json, const DriveInventory& inventory, int po
     json.Close('}');
 }
 
-// The values the tools keep outside the table, each from its attribute.
-void WriteAttributeSummaries(JsonText& json, const DriveInventory& inventory, int position) {
-    AttributeRecord record;
-    uint8_t celsius;
-    if (DriveTemperature(inventory, position, &celsius)) {
+// A 128-bit count as the exact JSON integer it is.
+void Count(JsonText& json, const NvmeCounter& counter) {
+    json.Raw(counter.Decimal());
+}
+
+// The values the tools keep outside the tables.
+void WriteSummaries(JsonText& json, const DriveReading& drive) {
+    if (drive.hasTemperature) {
         json.Key("temperature");
         json.Open('{');
         json.Key("current");
-        json.Number(celsius);
+        json.Signed(drive.temperature);
         json.Close('}');
     }
-    if (FindAttribute(inventory, position, 9, &record)) {
+    if (drive.hasPowerOnHours) {
         json.Key("power_on_time");
         json.Open('{');
         json.Key("hours");
-        json.Number(RawLow32(record));
+        Count(json, drive.powerOnHours);
         json.Close('}');
     }
-    if (FindAttribute(inventory, position, 12, &record)) {
+    if (drive.hasPowerCycles) {
         json.Key("power_cycle_count");
-        json.Number(RawLow32(record));
+        Count(json, drive.powerCycles);
     }
 }
 
-void WriteOwnDriveKeys(JsonText& json, const DriveInventory& inventory, const ListedDrive& drive) {
-    const int position = drive.position;
-    const bool thresholdsKnown = inventory.ThresholdsKnown(position);
-    json.Key("vantrel");
-    json.Open('{');
-    json.Key("position");
-    json.Number(static_cast<uint64_t>(position));
-    json.Key("list_name");
-    json.String(drive.listName);
-    json.Key("thresholds_known");
-    json.Bool(thresholdsKnown);
-    json.Key("attributes");
-    json.Open('[');
-    for (int index = 0; index < inventory.GetAttributeCount(position); ++index) {
-        AttributeRecord record;
-        if (inventory.GetAttribute(position, index, &record)) {
-            json.Open('{');
-            json.Key("id");
-            json.Number(AttributeId(record));
-            json.Key("verdict");
-            json.String(VerdictText(RecordVerdict(record, thresholdsKnown), TextForm::kList));
-            json.Close('}');
-        }
-    }
-    json.Close(']');
+void WriteHealth(JsonText& json, const DriveHealth& health) {
     json.Key("health");
     json.Open('{');
     json.Key("verdict");
-    json.String(HealthVerdictName(drive.health.verdict));
+    json.String(HealthVerdictName(health.verdict));
     json.Key("reasons");
     json.Open('[');
-    for (const std::string& reason : drive.health.reasons) {
+    for (const std::string& reason : health.reasons) {
         json.String(reason);
     }
     json.Close(']');
     json.Close('}');
+}
+
+void WriteOwnAtaKeys(JsonText& json, const DriveReading& drive) {
+    const AtaReading& ata = drive.ata;
+    json.Key("vantrel");
+    json.Open('{');
+    json.Key("position");
+    json.Number(static_cast<uint64_t>(drive.position));
+    json.Key("list_name");
+    json.String(drive.listName);
+    json.Key("thresholds_known");
+    json.Bool(ata.thresholdsKnown);
+    json.Key("attributes");
+    json.Open('[');
+    for (const AttributeRecord& record : ata.attributes) {
+        json.Open('{');
+        json.Key("id");
+        json.Number(AttributeId(record));
+        json.Key("verdict");
+        json.String(VerdictText(RecordVerdict(record, ata.thresholdsKnown), TextForm::kList));
+        json.Close('}');
+    }
+    json.Close(']');
+    WriteHealth(json, drive.health);
     json.Close('}');
 }
 
-void WriteDrive(JsonText& json, const DriveInventory& inventory, const ListedDrive& drive) {
-    const int position = drive.position;
-    const IdentifyData& identify = inventory.entries[position].Identify;
+void WriteOwnNvmeKeys(JsonText& json, const DriveReading& drive) {
+    json.Key("vantrel");
     json.Open('{');
+    json.Key("position");
+    json.Number(static_cast<uint64_t>(drive.position));
+    json.Key("list_name");
+    json.String(drive.listName);
+    WriteHealth(json, drive.health);
+    json.Key("rows");
+    json.Open('[');
+    for (const NvmeRow& row : NvmeHealthRows(drive.nvme.controller, drive.nvme.log)) {
+        json.Open('{');
+        json.Key("id");
+        json.Number(row.id);
+        json.Key("name");
+        json.String(row.description);
+        json.Key("verdict");
+        if (row.hasVerdict) {
+            json.String(NvmeRowVerdictText(row, TextForm::kList));
+        } else {
+            json.Raw("null");
+        }
+        json.Close('}');
+    }
+    json.Close(']');
+    json.Close('}');
+}
+
+void WriteDeviceAndIdentity(JsonText& json, const DriveReading& drive, bool nvme) {
     json.Key("device");
     json.Open('{');
     json.Key("name");
     json.String(drive.device);
     json.Key("type");
-    json.String("ata");
+    json.String(nvme ? "nvme" : "ata");
     json.Key("protocol");
-    json.String("ATA");
+    json.String(nvme ? "NVMe" : "ATA");
     json.Close('}');
-
-    const IdentityTexts identity = DriveIdentity(inventory, position);
     json.Key("model_name");
-    json.String(identity.model);
+    json.String(drive.identity.model);
     json.Key("serial_number");
-    json.String(identity.serial);
+    json.String(drive.identity.serial);
     json.Key("firmware_version");
-    json.String(identity.firmware);
+    json.String(drive.identity.firmware);
+}
 
-    const uint64_t blocks = CapacityBlocks(identify);
+void WriteCapacity(JsonText& json, const DriveReading& drive) {
+    if (!drive.hasCapacity) {
+        return;
+    }
     json.Key("user_capacity");
     json.Open('{');
     json.Key("blocks");
-    json.Number(blocks);
+    json.Number(drive.blocks);
     json.Key("bytes");
-    json.Number(blocks * LogicalSectorSize(identify));
+    Count(json, drive.bytes);
     json.Close('}');
     json.Key("logical_block_size");
-    json.Number(LogicalSectorSize(identify));
+    json.Number(drive.blockSize);
+}
 
+void WriteSmartSupport(JsonText& json, bool available, bool enabled) {
     json.Key("smart_support");
     json.Open('{');
     json.Key("available");
-    json.Bool(SmartAvailable(identify) || inventory.entries[position].SmartEnabled);
+    json.Bool(available);
     json.Key("enabled");
-    json.Bool(inventory.entries[position].SmartEnabled != 0);
+    json.Bool(enabled);
     json.Close('}');
+}
 
+void WriteAtaDrive(JsonText& json, const DriveReading& drive) {
+    WriteDeviceAndIdentity(json, drive, false);
+    WriteCapacity(json, drive);
+    WriteSmartSupport(json, drive.ata.smartAvailable, drive.ata.smartEnabled);
     // A drive whose SMART data was not read has no table, not an empty one.
-    if (inventory.attributes[position] != nullptr) {
-        WriteAttributeTable(json, inventory, position);
-        WriteAttributeSummaries(json, inventory, position);
+    if (drive.ata.hasSmartData) {
+        WriteAttributeTable(json, drive.ata);
+        WriteSummaries(json, drive);
     }
-    WriteOwnDriveKeys(json, inventory, drive);
+    WriteOwnAtaKeys(json, drive);
+}
+
+void WriteHealthLog(JsonText& json, const NvmeHealthLog& log) {
+    json.Key("nvme_smart_health_information_log");
+    json.Open('{');
+    json.Key("critical_warning");
+    json.Number(log.criticalWarning);
+    if (log.temperatureKelvin != 0) {
+        json.Key("temperature");
+        json.Signed(Celsius(log.temperatureKelvin));
+    }
+    json.Key("available_spare");
+    json.Number(log.availableSpare);
+    json.Key("available_spare_threshold");
+    json.Number(log.spareThreshold);
+    json.Key("percentage_used");
+    json.Number(log.percentageUsed);
+    const struct {
+        const char* key;
+        const NvmeCounter* counter;
+    } counts[] = {
+        {"data_units_read", &log.dataUnitsRead}, {"data_units_written", &log.dataUnitsWritten},
+        {"host_reads", &log.hostReads},          {"host_writes", &log.hostWrites},
+        {"controller_busy_time", &log.busyTime}, {"power_cycles", &log.powerCycles},
+        {"power_on_hours", &log.powerOnHours},   {"unsafe_shutdowns", &log.unsafeShutdowns},
+        {"media_errors", &log.mediaErrors},      {"num_err_log_entries", &log.errorLogEntries},
+    };
+    for (const auto& count : counts) {
+        json.Key(count.key, std::strlen(count.key));
+        Count(json, *count.counter);
+    }
+    json.Key("warning_temp_time");
+    json.Number(log.warningTempMinutes);
+    json.Key("critical_comp_time");
+    json.Number(log.criticalTempMinutes);
+    bool sensors = false;
+    for (uint16_t kelvin : log.sensorKelvin) {
+        sensors = sensors || kelvin != 0;
+    }
+    if (sensors) {
+        json.Key("temperature_sensors");
+        json.Open('[');
+        for (uint16_t kelvin : log.sensorKelvin) {
+            if (kelvin != 0) {
+                json.Signed(Celsius(kelvin));
+            }
+        }
+        json.Close(']');
+    }
+    json.Close('}');
+}
+
+void WriteNvmeDrive(JsonText& json, const DriveReading& drive) {
+    const NvmeController& c = drive.nvme.controller;
+    WriteDeviceAndIdentity(json, drive, true);
+    json.Key("nvme_pci_vendor");
+    json.Open('{');
+    json.Key("id");
+    json.Number(c.pciVendor);
+    json.Key("subsystem_id");
+    json.Number(c.pciSubsystemVendor);
+    json.Close('}');
+    json.Key("nvme_ieee_oui_identifier");
+    json.Number(c.ieeeOui);
+    json.Key("nvme_controller_id");
+    json.Number(c.controllerId);
+    json.Key("nvme_version");
+    json.Open('{');
+    json.Key("value");
+    json.Number(c.version);
+    json.Key("string");
+    json.String(NvmeVersionText(c.version));
+    json.Close('}');
+    json.Key("nvme_number_of_namespaces");
+    json.Number(c.namespaces);
+    if (!c.totalCapacity.IsZero()) {
+        json.Key("nvme_total_capacity");
+        Count(json, c.totalCapacity);
+        json.Key("nvme_unallocated_capacity");
+        Count(json, c.unallocatedCapacity);
+    }
+    WriteCapacity(json, drive);
+    WriteSmartSupport(json, true, true);
+    const uint8_t warning = drive.nvme.log.criticalWarning;
+    json.Key("smart_status");
+    json.Open('{');
+    json.Key("passed");
+    json.Bool(warning == 0);
+    json.Key("nvme");
+    json.Open('{');
+    json.Key("value");
+    json.Number(warning);
+    json.Close('}');
+    json.Close('}');
+    WriteHealthLog(json, drive.nvme.log);
+    WriteSummaries(json, drive);
+    WriteOwnNvmeKeys(json, drive);
+}
+
+void WriteDrive(JsonText& json, const DriveReading& drive) {
+    json.Open('{');
+    if (drive.protocol == DriveProtocol::kNvme) {
+        WriteNvmeDrive(json, drive);
+    } else {
+        WriteAtaDrive(json, drive);
+    }
     json.Close('}');
 }
 
@@ -286,8 +437,8 @@ std::string JsonReport(const MachineReport& report) {
     json.Close('}');
     json.Key("drives");
     json.Open('[');
-    for (const ListedDrive& drive : report.drives) {
-        WriteDrive(json, *report.inventory, drive);
+    for (const DriveReading& drive : report.drives) {
+        WriteDrive(json, drive);
     }
     json.Close(']');
     json.Close('}');

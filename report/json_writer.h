@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "report/machine_report.h"
+#include "report/drive_reading.h"
 
 enum { kJsonFormatMajor = 1, kJsonFormatMinor = 0 };
 

@@ -14,11 +14,11 @@ class JsonWriterTest : public ::testing::Test {
   protected:
     std::string Report() {
         inventory.ScanDrives(driver);
-        MachineReport report{&inventory, {}, "V", 0};
+        MachineReport report{{}, inventory.GetDriveCount(), "V", 0};
         for (int position = 0; position < kDrivePositions; ++position) {
             if (inventory.entries[position].DriveNumber >= 0) {
-                report.drives.push_back(ListedDrive{
-                    position, "list", "dev\\\"x", {HealthVerdict::kCaution, {"a \"b\"", "c"}}});
+                report.drives.push_back(ReadDrive(inventory, position, "list", "dev\\\"x"));
+                report.drives.back().health = {HealthVerdict::kCaution, {"a \"b\"", "c"}};
             }
         }
         return JsonReport(report);

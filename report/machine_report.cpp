@@ -111,7 +111,7 @@ std::string Trimmed(const char* text) {
 
 }  // namespace
 
-IdentityTexts DriveIdentity(const DriveInventory& inventory, int position) {
+IdentityTexts TrimmedIdentity(const DriveInventory& inventory, int position) {
     IdentityTexts texts;
     char buffer[64];
     uint32_t length = sizeof buffer;

@@ -1,6 +1,6 @@
-// What the whole-document writers (JSON, Prometheus metrics) are given, and
-// the drive values they both carry, each defined once so that the two
-// documents never disagree.
+// The drive values the documents (JSON, Prometheus metrics) carry, each
+// defined once so that they never disagree, and the pieces of text they
+// are written with.
 #pragma once
 
 #include <cstdint>
@@ -9,27 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "health/drive_health.h"
 #include "inventory/attribute_fields.h"
 #include "inventory/drive_inventory.h"
-
-// A drive the drive list shows, in its order, with the name it shows and
-// the device it was read from.
-struct ListedDrive {
-    int position;
-    std::string listName;
-    std::string device;
-    // The drive health verdict and its reasons, assessed by the caller:
-    // the writers put them into words.
-    DriveHealth health;
-};
-
-struct MachineReport {
-    const DriveInventory* inventory;
-    std::vector<ListedDrive> drives;
-    const char* version;
-    int exitStatus;
-};
 
 enum { kFlagBits = 6 };
 // prefailure, updated_online, performance, error_rate, event_count,
@@ -77,7 +58,7 @@ struct IdentityTexts {
     std::string serial;
     std::string firmware;
 };
-IdentityTexts DriveIdentity(const DriveInventory& inventory, int position);
+IdentityTexts TrimmedIdentity(const DriveInventory& inventory, int position);
 
 // A string made of many short pieces: appends are inline, where those of
 // std::string cost more than the bytes they copy. Its two appends are named

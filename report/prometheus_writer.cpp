@@ -1,5 +1,6 @@
 #include "report/prometheus_writer.h"
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -84,27 +85,57 @@ std::string FlagsLong(uint16_t flags) {
 // repeated id only: a second sample with the same labels would be dropped
 // by the server, and would hide which one it kept.
 template <typename Visit>
-void EachAttribute(const DriveInventory& inventory, int position, Visit visit) {
+void EachAttribute(const DriveReading& drive, Visit visit) {
     bool seen[256] = {};
-    for (int index = 0; index < inventory.GetAttributeCount(position); ++index) {
-        AttributeRecord record;
-        if (inventory.GetAttribute(position, index, &record) && !seen[AttributeId(record)]) {
+    for (const AttributeRecord& record : drive.ata.attributes) {
+        if (!seen[AttributeId(record)]) {
             seen[AttributeId(record)] = true;
             visit(record);
         }
     }
 }
 
+// The first record with the id, when the drive has one.
+const AttributeRecord* Attribute(const DriveReading& drive, uint8_t id) {
+    for (const AttributeRecord& record : drive.ata.attributes) {
+        if (AttributeId(record) == id) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+// A count as a Prometheus float: exact below 2^53, beyond that the nearest
+// double in exponent form.
+void FloatValue(std::string* out, double value) {
+    out->append("} ");
+    if (value < 9007199254740992.0) {
+        AppendNumber(out, static_cast<uint64_t>(value));
+    } else {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.17g", value);
+        out->append(text);
+    }
+    out->push_back('\n');
+}
+
+double Approximate(const NvmeCounter& counter) {
+    return static_cast<double>(counter.high) * 18446744073709551616.0 +
+           static_cast<double>(counter.low);
+}
+
 void DeviceSamples(std::string* out, const MachineReport& report,
                    const std::vector<DeviceLabel>& devices) {
     Family(out, "smartctl_device", "gauge", "Device info");
     for (size_t i = 0; i < devices.size(); ++i) {
-        const IdentityTexts identity = DriveIdentity(*report.inventory, report.drives[i].position);
+        const IdentityTexts& identity = report.drives[i].identity;
         Sample(out, "smartctl_device", devices[i]);
         Label(out, "model_name", identity.model);
         Label(out, "serial_number", identity.serial);
         Label(out, "firmware_version", identity.firmware);
-        out->append(",interface=\"ata\",protocol=\"ATA\"");
+        out->append(report.drives[i].protocol == DriveProtocol::kNvme
+                        ? ",interface=\"nvme\",protocol=\"NVMe\""
+                        : ",interface=\"ata\",protocol=\"ATA\"");
         Value(out, 1);
     }
 }
@@ -114,9 +145,8 @@ void AttributeSamples(std::string* out, const MachineReport& report,
     Family(out, "smartctl_device_attribute", "gauge", "Device attributes");
     std::string head;
     for (size_t i = 0; i < devices.size(); ++i) {
-        const int position = report.drives[i].position;
-        const bool thresholdsKnown = report.inventory->ThresholdsKnown(position);
-        EachAttribute(*report.inventory, position, [&](const AttributeRecord& record) {
+        const bool thresholdsKnown = report.drives[i].ata.thresholdsKnown;
+        EachAttribute(report.drives[i], [&](const AttributeRecord& record) {
             // The labels all four samples share, then each one's type.
             const uint16_t flags = AttributeFlags(record);
             FlagsText flagsShort = FlagsShort(flags);
@@ -146,21 +176,73 @@ void AttributeSamples(std::string* out, const MachineReport& report,
     }
 }
 
-// One sample per drive that has the attribute, of the value taken from it.
-template <typename Take>
+// One sample per drive that has the value, of the value taken from it.
+template <typename Has, typename Take>
 void SummarySamples(std::string* out, const MachineReport& report,
-                    const std::vector<DeviceLabel>& devices, uint8_t id, const char* name,
-                    const char* type, const char* help, const char* extraLabel, Take take) {
+                    const std::vector<DeviceLabel>& devices, const char* name, const char* type,
+                    const char* help, Has has, Take take) {
     Family(out, name, type, help);
     for (size_t i = 0; i < devices.size(); ++i) {
-        AttributeRecord record;
-        if (FindAttribute(*report.inventory, report.drives[i].position, id, &record)) {
+        if (has(report.drives[i])) {
             Sample(out, name, devices[i]);
-            if (extraLabel) {
-                out->append(extraLabel);
-            }
-            Value(out, take(record));
+            FloatValue(out, take(report.drives[i]));
         }
+    }
+}
+
+bool IsNvme(const DriveReading& drive) {
+    return drive.protocol == DriveProtocol::kNvme;
+}
+
+// The health log's values, for the NVMe drives; no family at all on a
+// machine without one.
+void NvmeSamples(std::string* out, const MachineReport& report,
+                 const std::vector<DeviceLabel>& devices) {
+    bool any = false;
+    for (const DriveReading& drive : report.drives) {
+        any = any || IsNvme(drive);
+    }
+    if (!any) {
+        return;
+    }
+    typedef double (*Take)(const DriveReading&);
+    typedef bool (*Has)(const DriveReading&);
+    const struct {
+        const char* name;
+        const char* help;
+        Has has;
+        Take take;
+    } families[] = {
+        {"smartctl_device_nvme_capacity_bytes", "NVMe total NVM capacity in bytes",
+         [](const DriveReading& d) {
+             return IsNvme(d) && !d.nvme.controller.totalCapacity.IsZero();
+         },
+         [](const DriveReading& d) { return Approximate(d.nvme.controller.totalCapacity); }},
+        {"smartctl_device_percentage_used", "NVMe percentage of the rated endurance used", IsNvme,
+         [](const DriveReading& d) { return static_cast<double>(d.nvme.log.percentageUsed); }},
+        {"smartctl_device_available_spare", "NVMe available spare capacity, per cent", IsNvme,
+         [](const DriveReading& d) { return static_cast<double>(d.nvme.log.availableSpare); }},
+        {"smartctl_device_available_spare_threshold", "NVMe available spare threshold, per cent",
+         IsNvme,
+         [](const DriveReading& d) { return static_cast<double>(d.nvme.log.spareThreshold); }},
+        {"smartctl_device_critical_warning", "NVMe critical warning bits", IsNvme,
+         [](const DriveReading& d) { return static_cast<double>(d.nvme.log.criticalWarning); }},
+        {"smartctl_device_media_errors", "NVMe media and data integrity errors", IsNvme,
+         [](const DriveReading& d) { return Approximate(d.nvme.log.mediaErrors); }},
+        {"smartctl_device_num_err_log_entries", "NVMe error information log entries", IsNvme,
+         [](const DriveReading& d) { return Approximate(d.nvme.log.errorLogEntries); }},
+        {"smartctl_device_bytes_read", "NVMe data units read, times 512,000 bytes",
+         [](const DriveReading& d) { return IsNvme(d) && !d.nvme.log.dataUnitsRead.IsZero(); },
+         [](const DriveReading& d) { return Approximate(d.nvme.log.dataUnitsRead) * 512000; }},
+        {"smartctl_device_bytes_written", "NVMe data units written, times 512,000 bytes",
+         [](const DriveReading& d) { return IsNvme(d) && !d.nvme.log.dataUnitsWritten.IsZero(); },
+         [](const DriveReading& d) { return Approximate(d.nvme.log.dataUnitsWritten) * 512000; }},
+        {"smartctl_device_smart_status", "NVMe critical warning clear: 1 passed, 0 not", IsNvme,
+         [](const DriveReading& d) { return d.nvme.log.criticalWarning == 0 ? 1.0 : 0.0; }},
+    };
+    for (const auto& family : families) {
+        SummarySamples(out, report, devices, family.name, "gauge", family.help, family.has,
+                       family.take);
     }
 }
 
@@ -186,20 +268,18 @@ void OwnSamples(std::string* out, const MachineReport& report,
            "Raw bytes 0 and 1 of attributes 5, 187, 197 and 198: sectors and errors counted");
     for (size_t i = 0; i < devices.size(); ++i) {
         for (const uint8_t id : kCountedAttributes) {
-            AttributeRecord record;
-            if (FindAttribute(*report.inventory, report.drives[i].position, id, &record)) {
+            if (const AttributeRecord* record = Attribute(report.drives[i], id)) {
                 Sample(out, "vantrel_attribute_count", devices[i]);
                 IdLabel(out, id);
-                Value(out, RawLow16(record));
+                Value(out, RawLow16(*record));
             }
         }
     }
     Family(out, "vantrel_attribute_verdict", "gauge",
            "Attribute verdict: 0 OK, 1 WARNING, 2 FAIL, 3 UNKNOWN");
     for (size_t i = 0; i < devices.size(); ++i) {
-        const int position = report.drives[i].position;
-        const bool thresholdsKnown = report.inventory->ThresholdsKnown(position);
-        EachAttribute(*report.inventory, position, [&](const AttributeRecord& record) {
+        const bool thresholdsKnown = report.drives[i].ata.thresholdsKnown;
+        EachAttribute(report.drives[i], [&](const AttributeRecord& record) {
             Sample(out, "vantrel_attribute_verdict", devices[i]);
             IdLabel(out, AttributeId(record));
             Value(out, VerdictNumber(RecordVerdict(record, thresholdsKnown)));
@@ -216,28 +296,34 @@ std::string PrometheusReport(const MachineReport& report) {
     DeviceSamples(&out, report, devices);
     AttributeSamples(&out, report, devices);
     Family(&out, "smartctl_device_temperature", "gauge",
-           "Temperature in degrees Celsius: raw byte 0 of attribute 194, or of 190 without 194");
+           "Temperature in degrees Celsius: raw byte 0 of attribute 194, or of 190 without 194; "
+           "an NVMe drive's composite temperature");
     for (size_t i = 0; i < devices.size(); ++i) {
-        uint8_t celsius;
-        if (DriveTemperature(*report.inventory, report.drives[i].position, &celsius)) {
+        if (report.drives[i].hasTemperature) {
             Sample(&out, "smartctl_device_temperature", devices[i]);
             out.append(",temperature_type=\"current\"");
-            Value(&out, celsius);
+            const int celsius = report.drives[i].temperature;
+            out.append("} ").append(std::to_string(celsius)).push_back('\n');
         }
     }
-    SummarySamples(&out, report, devices, 9, "smartctl_device_power_on_seconds", "counter",
-                   "Power-on time from raw bytes 0 to 3 of attribute 9, read as hours", nullptr,
-                   [](const AttributeRecord& record) { return uint64_t{RawLow32(record)} * 3600; });
-    SummarySamples(&out, report, devices, 12, "smartctl_device_power_cycle_count", "counter",
-                   "Power cycles: raw bytes 0 to 3 of attribute 12", nullptr,
-                   [](const AttributeRecord& record) { return uint64_t{RawLow32(record)}; });
+    SummarySamples(
+        &out, report, devices, "smartctl_device_power_on_seconds", "counter",
+        "Power-on time from raw bytes 0 to 3 of attribute 9, read as hours; NVMe power on hours",
+        [](const DriveReading& d) { return d.hasPowerOnHours; },
+        [](const DriveReading& d) { return Approximate(d.powerOnHours) * 3600; });
+    SummarySamples(
+        &out, report, devices, "smartctl_device_power_cycle_count", "counter",
+        "Power cycles: raw bytes 0 to 3 of attribute 12; NVMe power cycles",
+        [](const DriveReading& d) { return d.hasPowerCycles; },
+        [](const DriveReading& d) { return Approximate(d.powerCycles); });
     Family(&out, "smartctl_device_capacity_bytes", "gauge", "User-addressable capacity in bytes");
     for (size_t i = 0; i < devices.size(); ++i) {
-        Sample(&out, "smartctl_device_capacity_bytes", devices[i]);
-        const IdentifyData& identify =
-            report.inventory->entries[report.drives[i].position].Identify;
-        Value(&out, CapacityBlocks(identify) * LogicalSectorSize(identify));
+        if (report.drives[i].hasCapacity) {
+            Sample(&out, "smartctl_device_capacity_bytes", devices[i]);
+            FloatValue(&out, Approximate(report.drives[i].bytes));
+        }
     }
+    NvmeSamples(&out, report, devices);
     OwnSamples(&out, report, devices);
     Family(&out, "vantrel_drive_health", "gauge",
            "Drive health verdict: 1 for the drive's, 0 for the others");
@@ -250,7 +336,7 @@ std::string PrometheusReport(const MachineReport& report) {
     }
     Family(&out, "vantrel_scan_drives", "gauge", "Drives the scan found");
     out.append("vantrel_scan_drives ");
-    AppendNumber(&out, static_cast<uint64_t>(report.inventory->GetDriveCount()));
+    AppendNumber(&out, static_cast<uint64_t>(report.driveCount));
     out.push_back('\n');
     return out;
 }

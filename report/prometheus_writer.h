@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "report/machine_report.h"
+#include "report/drive_reading.h"
 
 // The whole exposition, LF line ends.
 std::string PrometheusReport(const MachineReport& report);

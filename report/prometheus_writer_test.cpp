@@ -12,11 +12,12 @@ namespace {
 
 std::string Metrics(EmulatedDriver& driver, DriveInventory& inventory, const std::string& device) {
     inventory.ScanDrives(driver);
-    MachineReport report{&inventory, {}, "V", 0};
+    MachineReport report{{}, inventory.GetDriveCount(), "V", 0};
     for (int position = 0; position < kDrivePositions; ++position) {
         if (inventory.entries[position].DriveNumber >= 0) {
-            report.drives.push_back(ListedDrive{
-                position, "list", device + std::to_string(position), {HealthVerdict::kBad, {}}});
+            report.drives.push_back(
+                ReadDrive(inventory, position, "list", device + std::to_string(position)));
+            report.drives.back().health = {HealthVerdict::kBad, {}};
         }
     }
     return PrometheusReport(report);

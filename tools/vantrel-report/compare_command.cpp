@@ -21,6 +21,7 @@ int LoadOlderReading(const ReportOptions& options, CompareRun* run, FILE* err) {
     EmulatedDriver driver(options.win9x ? kPlatformWindows9x : kPlatformWindowsNt);
     driver.InsertDrive(0, capture);
     run->older.reset(new DriveInventory);
+    run->older->readNvme = true;
     run->older->ScanDrives(driver);
     DriveIdentity identity;
     if (!ReadDriveIdentity(*run->older, 0, &identity)) {
@@ -29,6 +30,7 @@ int LoadOlderReading(const ReportOptions& options, CompareRun* run, FILE* err) {
         return kExitUsage;
     }
     run->olderLabel = options.compareOld;
+    run->olderReading = ReadDrive(*run->older, 0, identity.model, options.compareOld);
     return kExitReported;
 }
 

@@ -7,10 +7,12 @@
 #include <string>
 
 #include "inventory/drive_inventory.h"
+#include "report/drive_reading.h"
 #include "tools/vantrel-report/report_options.h"
 
 struct CompareRun {
     std::unique_ptr<DriveInventory> older;  // OLD's drive at position 0
+    DriveReading olderReading;
     std::string olderLabel;
     std::string newerLabel;
 };
@@ -25,6 +27,9 @@ int LoadOlderReading(const ReportOptions& options, CompareRun* run, FILE* err);
 int MatchComparedDrive(const ReportOptions& options, CompareRun* run, const DriveInventory& newer,
                        FILE* err);
 
+// "Drive:", "Then:", "Now:" and the two health lines.
+std::string ComparisonHeading(const CompareRun& run, const DriveReading& newer,
+                              const DriveHealth& then, const DriveHealth& now);
+
 // What changed, from OLD to the matched drive; LF line ends.
-bool WriteComparison(const CompareRun& run, const DriveInventory& newer, int position,
-                     FILE* stream);
+std::string ComparisonText(const CompareRun& run, const DriveReading& newer);

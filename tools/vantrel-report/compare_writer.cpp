@@ -1,22 +1,31 @@
 #include <cstdarg>
 #include <string>
+#include <vector>
 
 #include "health/reading_compare.h"
 #include "report/attribute_format.h"
 #include "tools/vantrel-report/compare_command.h"
 #include "tools/vantrel-report/health_writer.h"
+#include "tools/vantrel-report/nvme_compare.h"
 
 namespace {
 
-// Collects every write's outcome, so that one failure anywhere is reported.
+// The comparison's text, piece by piece.
 struct Out {
-    FILE* stream;
-    bool ok = true;
+    std::string text;
     void Print(const char* format, ...) {
         va_list args;
         va_start(args, format);
-        ok = std::vfprintf(stream, format, args) >= 0 && ok;
+        va_list again;
+        va_copy(again, args);
+        const int length = std::vsnprintf(nullptr, 0, format, args);
         va_end(args);
+        if (length > 0) {
+            std::vector<char> piece(static_cast<size_t>(length) + 1);
+            std::vsnprintf(piece.data(), piece.size(), format, again);
+            text.append(piece.data(), static_cast<size_t>(length));
+        }
+        va_end(again);
     }
 };
 
@@ -124,17 +133,25 @@ void WriteProjections(const ReadingComparison& c, Out* out) {
 
 }  // namespace
 
-bool WriteComparison(const CompareRun& run, const DriveInventory& newer, int position,
-                     FILE* stream) {
-    const ReadingComparison c = CompareReadings(*run.older, 0, newer, position);
-    DriveIdentity identity;
-    ReadDriveIdentity(newer, position, &identity);
-    Out out{stream};
-    out.Print("Drive: %s, serial %s\n", identity.model.c_str(),
-              identity.serial.empty() ? "(blank)" : identity.serial.c_str());
-    out.Print("Then: %s\nNow: %s\n", run.olderLabel.c_str(), run.newerLabel.c_str());
-    out.ok = WriteHealthLine("Health then", c.olderHealth, stream) && out.ok;
-    out.ok = WriteHealthLine("Health now", c.newerHealth, stream) && out.ok;
+std::string ComparisonHeading(const CompareRun& run, const DriveReading& newer,
+                              const DriveHealth& then, const DriveHealth& now) {
+    const std::string& serial = newer.identity.serial;
+    return "Drive: " + newer.identity.model + ", serial " +
+           (serial.empty() ? std::string("(blank)") : serial) + "\nThen: " + run.olderLabel +
+           "\nNow: " + run.newerLabel + "\n" + HealthLine("Health then", then) +
+           HealthLine("Health now", now);
+}
+
+std::string ComparisonText(const CompareRun& run, const DriveReading& newer) {
+    if (newer.protocol == DriveProtocol::kNvme ||
+        run.olderReading.protocol == DriveProtocol::kNvme) {
+        return NvmeComparisonText(run, newer);
+    }
+    const ReadingComparison c =
+        CompareRecords(run.olderReading.ata.attributes, run.olderReading.ata.thresholdsKnown,
+                       newer.ata.attributes, newer.ata.thresholdsKnown);
+    Out out;
+    out.text = ComparisonHeading(run, newer, c.olderHealth, c.newerHealth);
     WritePowerOn(c, &out);
     out.Print("\n%s%s%s%s%sFlags\n", Pad("ID", 4).c_str(), Pad("Description", 37).c_str(),
               Pad("Value then -> now", 22).c_str(), Pad("Worst then -> now", 22).c_str(),
@@ -150,5 +167,5 @@ bool WriteComparison(const CompareRun& run, const DriveInventory& newer, int pos
         out.Print("%s\n", line.c_str());
     }
     WriteProjections(c, &out);
-    return out.ok;
+    return out.text;
 }

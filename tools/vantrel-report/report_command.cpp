@@ -13,6 +13,7 @@
 #include "report/export_writer.h"
 #include "report/json_writer.h"
 #include "report/prometheus_writer.h"
+#include "report/nvme_report_text.h"
 #include "report/report_text.h"
 #include "tools/vantrel-report/compare_command.h"
 #include "tools/vantrel-report/health_writer.h"
@@ -23,6 +24,11 @@
 namespace {
 
 enum { kMaxCopies = 999 };
+
+NvmeReportValues NvmeValues(const DriveReading& drive) {
+    return NvmeReportValues{drive.position, &drive.nvme.controller, drive.nvme.hasNamespace,
+                            &drive.nvme.space};
+}
 
 int Usage(FILE* err, const std::string& problem) {
     std::fprintf(err, "vantrel-report: %s\n%s", problem.c_str(), kReportUsage);
@@ -49,66 +55,87 @@ std::vector<NamedDrive> ListDrives(const DriveInventory& inventory) {
 }
 
 // The window after Get Info on the drive, its list rows in the order shown.
-bool WriteDriveWindow(const DriveInventory& inventory, int position, FILE* stream) {
-    DriveReportText report;
-    BuildDriveReportText(inventory, position, ReportVariant::kWindow, &report);
-    bool ok = std::fputs(report.text, stream) >= 0;
-    const bool thresholdsKnown = inventory.ThresholdsKnown(position);
-    for (int index = 0; index < inventory.GetAttributeCount(position); ++index) {
-        AttributeRecord record;
-        if (inventory.GetAttribute(position, index, &record)) {
-            const AttributeRowText row = FormatAttributeRow(record, thresholdsKnown);
-            for (int column = 0; column < kAttributeColumns; ++column) {
-                ok = std::fprintf(stream, column ? "\t%s" : "%s", row.cells[column]) >= 0 && ok;
-            }
-            ok = std::fputs("\r\n", stream) >= 0 && ok;
+std::string DriveWindowText(const DriveInventory& inventory, const DriveReading& drive) {
+    if (drive.protocol == DriveProtocol::kNvme) {
+        std::string text = NvmeReportText(NvmeValues(drive));
+        for (const NvmeRow& row : NvmeHealthRows(drive.nvme.controller, drive.nvme.log)) {
+            text += NvmeWindowRow(row);
         }
+        return text;
     }
-    return ok;
+    DriveReportText report;
+    BuildDriveReportText(inventory, drive.position, ReportVariant::kWindow, &report);
+    std::string text = report.text;
+    for (const AttributeRecord& record : drive.ata.attributes) {
+        const AttributeRowText row = FormatAttributeRow(record, drive.ata.thresholdsKnown);
+        for (int column = 0; column < kAttributeColumns; ++column) {
+            if (column) {
+                text += '\t';
+            }
+            text += row.cells[column];
+        }
+        text += "\r\n";
+    }
+    return text;
 }
 
-bool WriteAll(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
-              const ReportOptions& options, const CompareRun& compare,
-              const MachineReport& document, FILE* stream) {
-    if (options.mode == ReportMode::kJson || options.mode == ReportMode::kPrometheus) {
-        const bool ok = options.mode == ReportMode::kJson ? WriteJsonReport(document, stream)
-                                                          : WritePrometheusReport(document, stream);
-        return std::fflush(stream) == 0 && ok;
+std::string DriveExport(const DriveInventory& inventory, const DriveReading& drive) {
+    if (drive.protocol == DriveProtocol::kNvme) {
+        return NvmeExportText(NvmeValues(drive),
+                              NvmeHealthRows(drive.nvme.controller, drive.nvme.log));
     }
-    bool ok = true;
-    for (const NamedDrive& drive : drives) {
+    return DriveExportText(inventory, drive.position);
+}
+
+// Everything the run prints, in the mode asked for.
+std::string OutputText(const DriveInventory& inventory, const ReportOptions& options,
+                       const CompareRun& compare, const MachineReport& document) {
+    if (options.mode == ReportMode::kJson) {
+        return JsonReport(document);
+    }
+    if (options.mode == ReportMode::kPrometheus) {
+        return PrometheusReport(document);
+    }
+    std::string text;
+    for (const DriveReading& drive : document.drives) {
         switch (options.mode) {
             case ReportMode::kList:
-                ok = std::fprintf(stream, "%s\n", drive.name) >= 0 && ok;
+                text += drive.listName + "\n";
                 break;
             case ReportMode::kWindow:
-                ok = WriteDriveWindow(inventory, drive.position, stream) && ok;
+                text += DriveWindowText(inventory, drive);
                 break;
             case ReportMode::kCompare:
-                ok = WriteComparison(compare, inventory, drive.position, stream) && ok;
+                text += ComparisonText(compare, drive);
                 break;
             case ReportMode::kHealth:
-                ok = WriteHealthLine(drive.name, AssessDriveHealth(inventory, drive.position),
-                                     stream) &&
-                     ok;
+                text += HealthLine(drive.listName, drive.health);
                 break;
             default:
-                ok = WriteDriveExport(inventory, drive.position, stream) && ok;
+                text += DriveExport(inventory, drive);
                 break;
         }
     }
+    return text;
+}
+
+// Writes the run's output; to a terminal, a drive's own texts go as
+// printable text only.
+bool WriteAll(const std::string& text, bool masked, FILE* stream) {
+    const std::string shown = masked ? TerminalText(text) : std::string();
+    const std::string& written = masked ? shown : text;
+    const bool ok = std::fwrite(written.data(), 1, written.size(), stream) == written.size();
     return std::fflush(stream) == 0 && ok;
 }
 
 // --health's and --compare's call for action: a listed drive whose (newer)
 // verdict is CAUTION or BAD.
-bool HealthAlert(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
-                 const ReportOptions& options) {
+bool HealthAlert(const MachineReport& document, const ReportOptions& options) {
     if (options.mode != ReportMode::kHealth && options.mode != ReportMode::kCompare) {
         return false;
     }
-    for (const NamedDrive& drive : drives) {
-        if (HealthAlerts(AssessDriveHealth(inventory, drive.position).verdict)) {
+    for (const DriveReading& drive : document.drives) {
+        if (HealthAlerts(drive.health.verdict)) {
             return true;
         }
     }
@@ -118,8 +145,8 @@ bool HealthAlert(const DriveInventory& inventory, const std::vector<NamedDrive>&
 // The drives with the device each was read from: the capture's file name
 // when replayed.
 MachineReport DescribeDrives(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
-                             const ReportOptions& options, SmartDriver& driver, int exitStatus) {
-    MachineReport document{&inventory, {}, kReportVersion, exitStatus};
+                             const ReportOptions& options, SmartDriver& driver) {
+    MachineReport document{{}, inventory.GetDriveCount(), kReportVersion, kExitReported};
     for (const NamedDrive& drive : drives) {
         std::string device;
         if (options.captures.empty()) {
@@ -131,8 +158,7 @@ MachineReport DescribeDrives(const DriveInventory& inventory, const std::vector<
             const size_t slash = device.find_last_of("/\\");
             device.erase(0, slash == std::string::npos ? 0 : slash + 1);
         }
-        document.drives.push_back(ListedDrive{drive.position, drive.name, device,
-                                              AssessDriveHealth(inventory, drive.position)});
+        document.drives.push_back(ReadDrive(inventory, drive.position, drive.name, device));
     }
     return document;
 }
@@ -280,11 +306,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     inventory->scanPositions = kMaxDrivePositions;
     inventory->readNvme = true;
     inventory->ScanDrives(recorder);
-    // The one place every output mode passes: the drives' texts as shown.
-    // --save keeps the raw bytes, which come from the recorder.
-    if (IsTerminal(out) || IsTerminal(err)) {
-        MaskDriveTexts(inventory.get());
-    }
+    const bool masked = IsTerminal(out) || IsTerminal(err);
     if (inventory->GetDriveCount() <= 0) {
         std::fprintf(err, "No SMART compatible drives were detected.\n");
         return noDrive;
@@ -309,14 +331,16 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     // A capture that could not be saved does not cost the user the report.
     const bool saved =
         !options.hasSave || SaveCaptures(*inventory, drives, recorder, options.saveDir, err);
+    MachineReport document = DescribeDrives(*inventory, drives, options, *driver);
     int done = saved ? kExitReported : kExitWriteFailed;
-    if (done == kExitReported && HealthAlert(*inventory, drives, options)) {
+    if (done == kExitReported && HealthAlert(document, options)) {
         done = kExitHealthAlert;
     }
-    const MachineReport document = DescribeDrives(*inventory, drives, options, *driver, done);
+    document.exitStatus = done;
+    const std::string text = OutputText(*inventory, options, compare, document);
 
     if (!options.hasOutput) {
-        if (!WriteAll(*inventory, drives, options, compare, document, out)) {
+        if (!WriteAll(text, masked, out)) {
             std::fprintf(err, "vantrel-report: standard output: write error\n");
             return kExitWriteFailed;
         }
@@ -324,10 +348,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     }
     std::string problem;
     if (!WriteOutputFile(
-            options.output,
-            [&](FILE* stream) {
-                return WriteAll(*inventory, drives, options, compare, document, stream);
-            },
+            options.output, [&](FILE* stream) { return WriteAll(text, masked, stream); },
             &problem)) {
         std::fprintf(err, "vantrel-report: %s: %s\n", options.output.c_str(), problem.c_str());
         return kExitWriteFailed;

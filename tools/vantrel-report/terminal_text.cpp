@@ -1,23 +1,12 @@
 #include "tools/vantrel-report/terminal_text.h"
 
-#include "inventory/drive_inventory.h"
-
-void MaskDriveTexts(DriveInventory* inventory) {
-    static const struct {
-        int offset;
-        int width;
-    } kTexts[] = {{kSerialOffset, kSerialWidth},
-                  {kFirmwareOffset, kFirmwareWidth},
-                  {kModelOffset, kModelWidth}};
-    for (DriveEntry& entry : inventory->entries) {
-        for (const auto& text : kTexts) {
-            for (int at = text.offset; at < text.offset + text.width; ++at) {
-                uint8_t& byte = entry.Identify.bytes[at];
-                // A NUL ends the text as the drive pads it; it is not shown.
-                if (byte != 0 && (byte < 0x20 || byte > 0x7E)) {
-                    byte = '?';
-                }
-            }
+std::string TerminalText(const std::string& text) {
+    std::string shown = text;
+    for (char& c : shown) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 || byte > 0x7E) && c != '\t' && c != '\r' && c != '\n') {
+            c = '?';
         }
     }
+    return shown;
 }

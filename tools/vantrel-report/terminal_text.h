@@ -4,13 +4,13 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
-class DriveInventory;
-
-// Replaces every byte outside 0x20-0x7E of each drive's model number, serial
-// number and firmware revision by '?'. Every output mode reads the drives'
-// texts from the inventory, so masking there covers them all.
-void MaskDriveTexts(DriveInventory* inventory);
+// The output as a terminal is shown it: every byte outside 0x20-0x7E but
+// the tab and the line ends becomes '?'. The program's own texts are plain
+// ASCII, so only what a drive sent is changed; the reading itself, and a
+// file or pipe, keep the drive's bytes.
+std::string TerminalText(const std::string& text);
 
 // True when stream is a terminal (or on Windows a console).
 bool IsTerminal(FILE* stream);

@@ -1,0 +1,83 @@
+#include "report/drive_reading.h"
+
+#include "health/nvme_health.h"
+
+namespace {
+
+NvmeCounter Count(uint64_t value) {
+    NvmeCounter counter;
+    counter.low = value;
+    return counter;
+}
+
+void ReadAta(const DriveInventory& inventory, int position, DriveReading* reading) {
+    AtaReading& ata = reading->ata;
+    ata.entry = inventory.entries[position];
+    const IdentifyData& identify = ata.entry.Identify;
+    ata.smartEnabled = ata.entry.SmartEnabled != 0;
+    ata.smartAvailable = SmartAvailable(identify) || ata.smartEnabled;
+    ata.hasSmartData = inventory.attributes[position] != nullptr;
+    ata.smartRevision = inventory.smartDataRevision[position];
+    ata.attributes = DriveAttributes(inventory, position);
+    ata.thresholdsKnown = inventory.ThresholdsKnown(position);
+
+    reading->hasCapacity = true;
+    reading->blocks = CapacityBlocks(identify);
+    reading->blockSize = LogicalSectorSize(identify);
+    reading->bytes = NvmeCounter::Product(reading->blocks, reading->blockSize);
+    uint8_t celsius = 0;
+    reading->hasTemperature = DriveTemperature(inventory, position, &celsius);
+    reading->temperature = celsius;
+    AttributeRecord record;
+    if (FindAttribute(inventory, position, 9, &record)) {
+        reading->hasPowerOnHours = true;
+        reading->powerOnHours = Count(RawLow32(record));
+    }
+    if (FindAttribute(inventory, position, 12, &record)) {
+        reading->hasPowerCycles = true;
+        reading->powerCycles = Count(RawLow32(record));
+    }
+    reading->health = AssessAttributes(ata.attributes, ata.thresholdsKnown);
+}
+
+void ReadNvme(const NvmeReplies& replies, DriveReading* reading) {
+    NvmeReading& nvme = reading->nvme;
+    nvme.controller = DecodeNvmeController(replies.controller);
+    nvme.hasNamespace = replies.hasNamespace && DecodeNvmeNamespace(replies.nameSpace, &nvme.space);
+    nvme.log = DecodeNvmeHealthLog(replies.health);
+
+    reading->identity.model = nvme.controller.model;
+    reading->identity.serial = nvme.controller.serial;
+    reading->identity.firmware = nvme.controller.firmware;
+    if (nvme.hasNamespace) {
+        reading->hasCapacity = true;
+        reading->blocks = nvme.space.blocks;
+        reading->blockSize = nvme.space.blockSize;
+        reading->bytes = NvmeCounter::Product(reading->blocks, reading->blockSize);
+    }
+    // 0 K is a drive that does not report it.
+    reading->hasTemperature = nvme.log.temperatureKelvin != 0;
+    reading->temperature = Celsius(nvme.log.temperatureKelvin);
+    reading->hasPowerOnHours = reading->hasPowerCycles = true;
+    reading->powerOnHours = nvme.log.powerOnHours;
+    reading->powerCycles = nvme.log.powerCycles;
+    reading->health = AssessNvmeHealth(nvme.log);
+}
+
+}  // namespace
+
+DriveReading ReadDrive(const DriveInventory& inventory, int position, const std::string& listName,
+                       const std::string& device) {
+    DriveReading reading;
+    reading.position = position;
+    reading.device = device;
+    reading.listName = listName;
+    if (inventory.nvme[position] != nullptr) {
+        reading.protocol = DriveProtocol::kNvme;
+        ReadNvme(*inventory.nvme[position], &reading);
+    } else {
+        reading.identity = TrimmedIdentity(inventory, position);
+        ReadAta(inventory, position, &reading);
+    }
+    return reading;
+}

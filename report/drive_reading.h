@@ -1,0 +1,69 @@
+// One disk as vantrel-report read it, decoded once: what every output of
+// the command reads. The common part holds what any disk has; the protocol
+// part what only an ATA or an NVMe drive has; the verdict travels as its
+// value, and the writers put it into words.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "health/drive_health.h"
+#include "inventory/drive_inventory.h"
+#include "inventory/nvme_data.h"
+#include "report/machine_report.h"
+
+enum class DriveProtocol { kAta, kNvme };
+
+struct AtaReading {
+    DriveEntry entry;  // the IDENTIFY words and the registers as sent
+    bool smartAvailable = false;
+    bool smartEnabled = false;
+    // Whether the SMART data was read: a drive without it has no table,
+    // not an empty one.
+    bool hasSmartData = false;
+    uint16_t smartRevision = 0;
+    std::vector<AttributeRecord> attributes;  // in the drive's table order
+    bool thresholdsKnown = false;
+};
+
+struct NvmeReading {
+    NvmeController controller;
+    bool hasNamespace = false;  // a usable Identify Namespace of namespace 1
+    NvmeNamespace space;
+    NvmeHealthLog log;
+};
+
+struct DriveReading {
+    int position = -1;
+    std::string device;    // as its user names it, or the capture's file name
+    std::string listName;  // as the drive list shows it
+    DriveProtocol protocol = DriveProtocol::kAta;
+    IdentityTexts identity;  // trimmed, as the drive sent them
+    bool hasCapacity = false;
+    uint64_t blocks = 0;
+    uint32_t blockSize = 0;
+    NvmeCounter bytes;
+    bool hasTemperature = false;
+    int temperature = 0;  // degrees Celsius
+    bool hasPowerOnHours = false;
+    NvmeCounter powerOnHours;
+    bool hasPowerCycles = false;
+    NvmeCounter powerCycles;
+    AtaReading ata;
+    NvmeReading nvme;
+    DriveHealth health;
+};
+
+// The reading of the drive at position, which the drive list shows.
+DriveReading ReadDrive(const DriveInventory& inventory, int position, const std::string& listName,
+                       const std::string& device);
+
+// What the whole-document writers (JSON, Prometheus metrics) are given: the
+// drives the drive list shows, in its order.
+struct MachineReport {
+    std::vector<DriveReading> drives;
+    int driveCount;  // the drives the scan found, listed or not
+    const char* version;
+    int exitStatus;
+};

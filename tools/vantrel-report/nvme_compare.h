@@ -1,0 +1,9 @@
+// --compare for an NVMe drive: every health log value then and now, what
+// matters flagged, and where the wear is heading.
+#pragma once
+
+#include <string>
+
+#include "tools/vantrel-report/compare_command.h"
+
+std::string NvmeComparisonText(const CompareRun& run, const DriveReading& newer);
