@@ -99,11 +99,80 @@ with tempfile.TemporaryDirectory() as folder:
                 if drive[key] != want:
                     failures.append(f"hostile {key}: {drive[key]!r}, not {want!r}")
 
-real = sorted(os.path.join(captures, name) for name in os.listdir(captures)
-              if name.endswith(".smart")) if os.path.isdir(captures) else []
+def nvme_capture(log=(), controller=(), namespace=None):
+    """An NVMe capture: Identify Controller, Identify Namespace when given,
+    the health log; each a list of (offset, width, value), little-endian."""
+    def block(size, fields):
+        data = bytearray(size)
+        for offset, width, value in fields:
+            data[offset:offset + width] = value.to_bytes(width, "little")
+        return bytes(data)
+    ident = bytearray(block(4096, controller))
+    ident[24:64] = b"SYNTHETIC NVME".ljust(40)
+    out = b"NVID" + struct.pack(">I", 4096) + bytes(ident)
+    if namespace is not None:
+        out += b"NVNS" + struct.pack(">I", 4096) + block(4096, namespace)
+    return out + b"NVHL" + struct.pack(">I", 512) + block(512, log)
+
+
+KELVIN = (1, 2, 273 + 40)
+SPARE = lambda spare, threshold: [(3, 1, spare), (4, 1, threshold)]
+nvme_cases = [
+    # (name, capture, verdict, reasons, checks on the drive's JSON)
+    ("healthy, 4096-byte format", nvme_capture(
+        [KELVIN] + SPARE(100, 10), [(280, 16, 4096 * 1000)],
+        [(0, 8, 1000), (25, 1, 1), (26, 1, 1), (128 + 4 + 2, 1, 12)]),
+     "GOOD", [], {("user_capacity", "bytes"): 4096000, ("logical_block_size",): 4096}),
+    ("every warning bit", nvme_capture([(0, 1, 0x3F), KELVIN] + SPARE(5, 10)),
+     "BAD", ["available spare below its threshold", "reliability degraded",
+             "media placed in read-only mode", "volatile memory backup failed",
+             "persistent memory region unreliable", "temperature beyond a threshold"],
+     {("smart_status", "passed"): False, ("smart_status", "nvme", "value"): 63}),
+    ("temperature alone", nvme_capture([(0, 1, 2), KELVIN] + SPARE(100, 10)),
+     "CAUTION", ["temperature beyond a threshold"], {}),
+    ("spare below a threshold, bit clear", nvme_capture([KELVIN] + SPARE(8, 10)),
+     "BAD", ["available spare 8% below its threshold 10%"], {}),
+    ("spare 0 with no threshold", nvme_capture([KELVIN] + SPARE(0, 0)), "GOOD", [], {}),
+    ("counters beyond 2^64", nvme_capture(
+        [KELVIN, (5, 1, 104), (160, 16, 2**64 + 5), (32, 16, 2**127 + 1)] + SPARE(100, 10)),
+     "CAUTION", ["18446744073709551621 media and data integrity errors",
+                 "rated endurance used up (104%)"],
+     {("nvme_smart_health_information_log", "data_units_read"): 2**127 + 1}),
+    ("no namespace, 0 K, one error", nvme_capture([(160, 16, 1)] + SPARE(100, 10)),
+     "CAUTION", ["1 media and data integrity error"], {("temperature",): None}),
+    ("an inactive namespace answers zeros", nvme_capture(SPARE(100, 10), namespace=[]),
+     "GOOD", [], {("user_capacity",): None}),
+]
+with tempfile.TemporaryDirectory() as folder:
+    paths = []
+    for index, case in enumerate(nvme_cases):
+        paths.append(os.path.join(folder, f"nvme{index}.smart"))
+        with open(paths[-1], "wb") as f:
+            f.write(case[1])
+    run = subprocess.run([program, "--json"] + paths, stdout=subprocess.PIPE, timeout=30)
+    document = json.loads(run.stdout.decode("utf-8"))
+    check("synthetic NVMe drives", document)
+    for drive, (name, _, verdict, reasons, checks) in zip(document["drives"], nvme_cases):
+        health = drive["vantrel"]["health"]
+        if (health["verdict"], health["reasons"]) != (verdict, reasons):
+            failures.append(f"NVMe {name}: {health}, not {verdict} {reasons}")
+        for keys, want in checks.items():
+            value = drive
+            for key in keys:
+                value = value.get(key) if isinstance(value, dict) else None
+            if value != want:
+                failures.append(f"NVMe {name}: {'/'.join(keys)} is {value!r}, not {want!r}")
+
+def smart_files(folder):
+    return sorted(os.path.join(folder, name) for name in os.listdir(folder)
+                  if name.endswith(".smart")) if os.path.isdir(folder) else []
+
+
+real = smart_files(captures)
+nvme_real = smart_files(os.path.join(captures, "nvme"))
 if not real:
     print(f"skipped the real captures: none in {captures}")
-for path in real:
+for path in real + nvme_real:
     document = report([path])
     if document is not None:
         check(os.path.basename(path), document)
@@ -126,13 +195,15 @@ if real:
             for subpath, sub in renamed_copies(value[0], path + (0,)):
                 yield subpath, [sub] + value[1:]
 
-    document = report([real[0]])
     renames = 0
-    for keypath, copy in renamed_copies(document):
-        renames += 1
-        if validator.is_valid(copy):
-            failures.append(f"renaming {'/'.join(map(str, keypath))} still validates")
-    print(f"{len(real)} captures, 4 hostile drives and {renames} renamed keys checked")
+    for paths in ([real[0]], nvme_real[:1]):
+        document = report(paths) if paths else None
+        for keypath, copy in renamed_copies(document) if document else ():
+            renames += 1
+            if validator.is_valid(copy):
+                failures.append(f"renaming {'/'.join(map(str, keypath))} still validates")
+    print(f"{len(real) + len(nvme_real)} captures, 4 hostile and {len(nvme_cases)} synthetic "
+          f"NVMe drives and {renames} renamed keys checked")
 
 for failure in failures:
     print(failure, file=sys.stderr)

@@ -113,9 +113,19 @@ real = sorted(os.path.join(captures, name) for name in os.listdir(captures)
 if not real:
     print(f"skipped: no captures in {captures}")
     sys.exit(0)
-for path in real:
+nvme_folder = os.path.join(captures, "nvme")
+nvme = sorted(os.path.join(nvme_folder, name) for name in os.listdir(nvme_folder)
+              if name.endswith(".smart")) if os.path.isdir(nvme_folder) else []
+for path in real + nvme:
     check_metrics(os.path.basename(path), metrics([path]))
 check_metrics("four drives", metrics(real[:4]))
+if nvme:
+    # ATA and NVMe drives side by side share the common families.
+    mixed = metrics(real[:2] + nvme)
+    check_metrics("ATA and NVMe drives", mixed)
+    for name in ("smartctl_device_percentage_used", "smartctl_device_critical_warning"):
+        if mixed.count(b"\n" + name.encode() + b"{") != len(nvme):
+            failures.append(f"ATA and NVMe drives: not one {name} per NVMe drive")
 
 # The drive for the rest: the first capture with a temperature and a pending
 # sector count; its second reading has eight more pending sectors.

@@ -255,10 +255,20 @@ TEST_F(ReportCommandTest, SavedCapturesReplayToTheSameReport) {
     SetAttribute(&other, 0, 5, 100, 100, 7, 36);
     other.hasStatus = false;
     other.hasThresholds = false;  // its threshold read fails, in the replay too
+    // An NVMe drive, at a fifth position, with its namespace data.
+    DriveCapture nvme;
+    nvme.hasNvmeController = nvme.hasNvmeNamespace = nvme.hasNvmeHealth = true;
+    std::memcpy(nvme.nvmeController + 24, "NVME SAVE", 9);
+    std::memcpy(nvme.nvmeController + 64, "FW 1", 4);
+    nvme.nvmeNamespace[0] = 0x10;  // 16 blocks of 512 bytes (format 0)
+    nvme.nvmeNamespace[128 + 2] = 9;
+    nvme.nvmeHealth[1] = 0x2C;  // 300 K
+    nvme.nvmeHealth[2] = 0x01;
     const std::string a = Write("save-twin.smart", twin);
     const std::string b = Write("save-other.smart", other);
+    const std::string n = Write("save-nvme.smart", nvme);
     const std::string dir = FreshDir("save-replay");
-    const Result live = RunTool({"--save", dir, a, b, "-", a});
+    const Result live = RunTool({"--save", dir, a, b, "-", a, n});
     ASSERT_EQ(0, live.status) << live.err;
     EXPECT_NE(std::string::npos, live.out.find("7   \tUNKNOWN  100\t  100\t  -\r\n"));
     const std::string first = dir + "/SAVE_TWIN-1--2.5+.smart";
@@ -269,8 +279,12 @@ TEST_F(ReportCommandTest, SavedCapturesReplayToTheSameReport) {
     EXPECT_EQ(serialized, ReadFile(first));
     EXPECT_EQ(serialized, ReadFile(second));
     EXPECT_EQ(ReadFile(b), ReadFile(odd));
+    EXPECT_EQ(ReadFile(n), ReadFile(dir + "/NVME_SAVE--FW_1.smart"));
+    EXPECT_NE(std::string::npos, live.out.find("Drive 4  NVMe\r\n")) << live.out;
+    EXPECT_NE(std::string::npos, live.out.find("Namespace 1: 8192 \tBlock Size: 512\r\n"));
+    EXPECT_NE(std::string::npos, live.out.find("\tComposite Temperature                 27 C\t"));
 
-    const Result replay = RunTool({first, odd, "-", second});
+    const Result replay = RunTool({first, odd, "-", second, dir + "/NVME_SAVE--FW_1.smart"});
     ASSERT_EQ(0, replay.status) << replay.err;
     EXPECT_EQ(live.out, replay.out);
     EXPECT_EQ("", replay.err);
@@ -375,6 +389,49 @@ TEST_F(ReportCommandTest, CompareShowsChangesFlagsAndProjection) {
     EXPECT_NE(std::string::npos, r.err.find("matched CMP DRIVE by its model alone"));
     // No live drive to compare with is a refusal too.
     EXPECT_EQ(2, RunTool({"--compare", a}).status);
+}
+
+// An NVMe drive's readings: every row then and now, the flags, and where
+// the wear and the spare are heading; another drive is refused.
+TEST_F(ReportCommandTest, CompareOfAnNvmeDrive) {
+    DriveCapture then;
+    then.hasNvmeController = then.hasNvmeHealth = true;
+    std::memcpy(then.nvmeController + 4, "SN-1", 4);
+    std::memcpy(then.nvmeController + 24, "NVME CMP", 8);
+    then.nvmeHealth[3] = 100;     // spare
+    then.nvmeHealth[4] = 10;      // its threshold
+    then.nvmeHealth[5] = 20;      // percentage used
+    then.nvmeHealth[128] = 0xE8;  // 1000 power-on hours
+    then.nvmeHealth[129] = 0x03;
+    DriveCapture now = then;
+    now.nvmeHealth[0] = 0x04;  // reliability degraded
+    now.nvmeHealth[3] = 90;
+    now.nvmeHealth[5] = 22;
+    now.nvmeHealth[128] = 0xD0;  // 2000
+    now.nvmeHealth[129] = 0x07;
+    now.nvmeHealth[160] = 2;  // media errors
+    const std::string a = Write("nvme-then.smart", then);
+    Result r = RunTool({"--compare", a, Write("nvme-now.smart", now)});
+    EXPECT_EQ(3, r.status) << r.err;
+    for (const char* line :
+         {"Health now: BAD: reliability degraded, 2 media and data integrity errors\n",
+          "Power on hours: 1000 then, 2000 now, 1000 between the readings.\n",
+          "\n1   Critical Warning                     0x0 -> 0x4                                  "
+          "newly set: reliability degraded\n",
+          "\n3   Available Spare                      100% -> 90% (-10)                           "
+          "spare falling\n",
+          "\nE   Media and Data Integrity Errors      0 -> 2 (+2)                                 "
+          "new media errors\n",
+          "Percentage Used (5): 20% -> 22%, rising 2.0 per 1,000 power-on hours; at that rate, "
+          "100% in about 39000 power-on hours.\n",
+          "Available Spare (3): 100% -> 90%, falling 10.0 per 1,000 power-on hours; at that "
+          "rate, its threshold 10% in about 8000 power-on hours.\n"}) {
+        EXPECT_NE(std::string::npos, r.out.find(line)) << line << r.out;
+    }
+    std::memcpy(now.nvmeController + 4, "SN-2", 4);
+    r = RunTool({"--compare", a, Write("nvme-other.smart", now)});
+    EXPECT_EQ(2, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("are different drives")) << r.err;
 }
 
 // A capture that cannot be saved costs neither the report nor the news.
