@@ -2,8 +2,9 @@
 """The shipped vantrel.exe end to end under Wine, on a SMART driver of our own.
 
 The test driver (testing/wine_kernel) runs in Wine's kernel as a
-demand-start service and serves real drive captures as \\\\.\\SMARTVSD and
-\\\\.\\PhysicalDrive0-3. For every layout below the unmodified product is
+demand-start service and serves real drive captures, ATA and NVMe, as
+\\\\.\\SMARTVSD and \\\\.\\PhysicalDrive0-19. For every layout below the
+unmodified product is
 started on the NT family's path and used as a user would (ui-remote: the
 drive list, Get Info, the window text and every list cell, Export through the
 save dialog), and:
@@ -15,7 +16,9 @@ On the Windows 9x path Wine lets the product open SMARTVSD but no request
 through (see main); there the log and the no-drive behaviour are checked.
 With the driver stopped, the program shows its no-drive behaviour.
 The shipped vantrel-report.exe reads the same drives live through the real
-Windows backend: its report, --json and --prometheus equal the native replay
+Windows backend, past the window's four positions and NVMe drives (through
+the storage property query) included: its report, --list, --health, --json
+and --prometheus equal the native replay of the captures its scan reaches
 (apart from the device names, checked on their own), and its --save captures
 replay to the same report; the driver log then holds one scan per run.
 
@@ -24,6 +27,8 @@ in a 64-bit prefix, the i686 driver with the i686 program in a 32-bit one.
 
 Usage: test-wine-driver.py SOURCE_DIR NATIVE_BUILD WIN64_BUILD [WIN32_BUILD]
 Runs inside an X display (xvfb-run). Skips when the captures are absent.
+Its prefixes and files go to SOURCE_DIR/build, or to VANTREL_DRIVER_TEST_DIR
+when set (so that two runs on one machine keep apart).
 """
 import difflib
 import json
@@ -36,9 +41,16 @@ import sys
 import time
 
 ALL = ("IDFY", "SMST", "SMDT", "SMTH")
+NVME = ("NVID", "NVNS", "NVHL")
 
-# (what the layout shows, the NT family's Windows version, positions 0 to 3:
-#  None for a gap, else (kind, capture, the capture's sections kept)).
+
+def sparse(drives, count):
+    """Positions 0 to count - 1, the given ones filled."""
+    return [drives.get(position) for position in range(count)]
+
+
+# (what the layout shows, the NT family's Windows version, positions 0
+#  upward: None for a gap, else (kind, capture, the capture's sections kept)).
 LAYOUTS = [
     ("a gap, two of one model, a packet device", "winxp", [
         ("ata", "FUJITSU_MHY2120BH--0084000D.smart", ALL),
@@ -52,10 +64,33 @@ LAYOUTS = [
         ("ata", "INTEL_SSDSA2CW120G3--4PC10302.smart", ALL),
         ("ata", "WDC_WD2500JS-75NCB3--10.02E04.smart", ("IDFY", "SMST", "SMDT")),
     ]),
+    # The window keeps to the ATA drives of the first four positions; the
+    # two of one model are told apart only where both are listed.
+    ("NVMe drives among ATA ones, one without namespace data, drives past the fourth", "win10", [
+        ("nvme", "nvme/SAMSUNG_MZVL21T0HCLR-00B00--nvme.smart", NVME),
+        ("ata", "FUJITSU_MHY2120BH--0085000B.smart", ALL),
+        None,
+        ("nvme", "nvme/INTEL_SSDPE2KX080T8--nvme.smart", NVME),
+        ("ata", "ST9100821AS--3.CME.smart", ALL),
+        None,
+        ("nvme", "nvme/KXG60ZNV512G_TOSHIBA--nvme.smart", NVME),
+        ("ata", "FUJITSU_MHY2120BH--0084000D.smart", ALL),
+    ]),
+    # Seven numbers in a row that do not open are passed over, the eighth
+    # ends the scan: the drive behind it is not seen.
+    ("gaps of seven and of eight drive numbers", "winxp", sparse({
+        0: ("ata", "INTEL_SSDSA2CW120G3--4PC10302.smart", ALL),
+        8: ("nvme", "nvme/KXG60ZNV512G_TOSHIBA--nvme.smart", NVME),
+        17: ("ata", "SAMSUNG_HD501LJ--CR100-12.smart", ALL),
+    }, 18)),
 ]
+WINDOW_POSITIONS = 4
+OPEN_GAP_LIMIT = 8  # numbers in a row that do not open, where a scan stops
 
 SERVICE = "VantrelSmartTest"
 SMART_GET_VERSION, SMART_SEND_DRIVE_COMMAND, SMART_RCV_DRIVE_DATA = 0x74080, 0x7C084, 0x7C088
+STORAGE_QUERY_PROPERTY = 0x2D1400
+LOGGED_INPUT = 64  # bytes of each request's input the driver logs
 
 failures = []
 
@@ -85,20 +120,45 @@ def sections(data):
 
 
 def prepare_captures(layout, captures, work):
-    """The capture file for each position, cut down to the sections kept."""
-    paths = []
+    """(kind, file, its sections) for each position, each capture cut down
+    to the sections kept; (None, None, ()) for a gap."""
+    drives = []
     for position, drive in enumerate(layout):
         if drive is None:
-            paths.append(None)
+            drives.append((None, None, ()))
             continue
         kind, name, kept = drive
         with open(os.path.join(captures, name), "rb") as f:
             data = f.read()
-        path = os.path.join(work, "%d-%s" % (position, name))
+        path = os.path.join(work, "%d-%s" % (position, os.path.basename(name)))
+        written = [(tag, raw) for tag, raw in sections(data) if tag in kept]
         with open(path, "wb") as f:
-            f.write(b"".join(raw for tag, raw in sections(data) if tag in kept))
-        paths.append(path)
-    return paths
+            f.write(b"".join(raw for _, raw in written))
+        drives.append((kind, path, tuple(tag for tag, _ in written)))
+    return drives
+
+
+def reached(drives, window):
+    """The positions a scan reaches: the window's four; vantrel-report's up
+    to the last drive before eight numbers in a row that do not open."""
+    if window:
+        return drives[:WINDOW_POSITIONS]
+    seen, gap = [], 0
+    for position, drive in enumerate(drives):
+        gap = gap + 1 if drive[1] is None else 0
+        if gap == OPEN_GAP_LIMIT:
+            break
+        if drive[1] is not None:
+            seen = drives[:position + 1]
+    return seen
+
+
+def replayed(drives, window):
+    """vantrel-report's arguments for what a scan shows: the window shows
+    ATA drives only, vantrel-report ATA and NVMe ones. A packet device has
+    no name and no report, so it is left out ("-") as a gap is."""
+    kinds = ("ata",) if window else ("ata", "nvme")
+    return [path if kind in kinds else "-" for kind, path, _ in reached(drives, window)]
 
 
 # The command record as the scan must send it: cBufferSize, the
@@ -110,23 +170,48 @@ def record(buffer_size, features, cyl_low, cyl_high, command, position):
 
 def request(device, code, data, out_length, ok, returned):
     line = "%s ioctl=%08X in=%d out=%d bytes=%s" % (device, code, len(data), out_length,
-                                                     data.hex().upper())
+                                                     data[:LOGGED_INPUT].hex().upper())
     return line + (" ok returned=%d" % returned if ok else " failed")
 
 
-def expected_log(layout):
-    """Every request the NT family's scan sends to this layout, in order."""
-    def has(position, tag):
-        return tag in layout[position][2]
+# STORAGE_PROPERTY_QUERY with its STORAGE_PROTOCOL_SPECIFIC_DATA (ProtocolType
+# NVMe, the data right after the 40-byte record) and room for the data, as
+# the NVMe driver of Windows 10 takes it; the reply has the same layout.
+def nvme_query(property_id, data_type, value, sub_value, length):
+    record = struct.pack("<6I", 3, data_type, value, sub_value, 40, length) + bytes(16)
+    return struct.pack("<II", property_id, 0) + record + bytes(length)
 
+
+def nvme_requests(device, tags):
+    """Identify Controller, Identify Namespace 1, the health log."""
     lines = []
-    for p in range(4):
-        if layout[p] is None:
+    for property_id, data_type, value, sub_value, length, tag in (
+            (49, 1, 1, 0, 4096, "NVID"), (50, 1, 0, 1, 4096, "NVNS"), (49, 2, 2, 0, 512, "NVHL")):
+        query = nvme_query(property_id, data_type, value, sub_value, length)
+        lines.append(request(device, STORAGE_QUERY_PROPERTY, query, len(query), tag in tags,
+                             len(query)))
+    return lines
+
+
+def expected_log(drives, window):
+    """Every request the NT family's scan sends to this layout, in order:
+    the window's or vantrel-report's, which asks a drive that gave no
+    IDENTIFY for NVMe data."""
+    lines = []
+    for p, (kind, path, tags) in enumerate(reached(drives, window)):
+        if path is None:
             continue  # no device there: the open fails before reaching a driver
         device = "PhysicalDrive%d" % p
-        ata = layout[p][0] == "ata"
-        lines += [device + " open share=3", request(device, SMART_GET_VERSION, b"", 24, True, 24)]
-        enabled = ata and has(p, "SMDT")
+        lines.append(device + " open share=3")
+        if kind == "nvme":
+            # The NVMe driver answers none of the SMART controls.
+            lines.append(request(device, SMART_GET_VERSION, b"", 24, False, 0))
+            lines += [] if window else nvme_requests(device, tags)
+            lines.append(device + " close")
+            continue
+        ata = kind == "ata"
+        lines.append(request(device, SMART_GET_VERSION, b"", 24, True, 24))
+        enabled = ata and "SMDT" in tags
         if ata:
             lines.append(request(device, SMART_SEND_DRIVE_COMMAND,
                                  record(0, 0xD8, 0x4F, 0xC2, 0xB0, p), 16, enabled, 16))
@@ -137,7 +222,7 @@ def expected_log(layout):
             lines.append(request(device, SMART_RCV_DRIVE_DATA,
                                  record(512, 0xD0, 0x4F, 0xC2, 0xB0, p), 528, True, 528))
             lines.append(request(device, SMART_RCV_DRIVE_DATA,
-                                 record(512, 0xD1, 0x4F, 0xC2, 0xB0, p), 528, has(p, "SMTH"), 528))
+                                 record(512, 0xD1, 0x4F, 0xC2, 0xB0, p), 528, "SMTH" in tags, 528))
         lines.append(device + " close")
     return lines
 
@@ -199,12 +284,12 @@ class Prefix:
             f.write("REGEDIT4\n\n" + "\n".join(lines) + "\n")
         run(["wine", "regedit", "/S", path], self.env, 120, self.wine_log)
 
-    def start_driver(self, captures):
+    def start_driver(self, drives):
         key = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\%s\\Parameters" % SERVICE
         lines = ["[-%s]" % key, "[%s]" % key, '"Log"="%s"' % nt_path(self.driver_log).replace("\\", "\\\\")]
-        for position, (kind, path) in enumerate(captures):
+        for position, (kind, path, _) in enumerate(drives):
             if path:
-                name = "Drive%d" if kind == "ata" else "Packet%d"
+                name = "Packet%d" if kind == "packet" else "Drive%d"
                 lines.append('"%s"="%s"' % (name % position, nt_path(path).replace("\\", "\\\\")))
         self.regedit(lines)
         if os.path.exists(self.driver_log):
@@ -256,77 +341,85 @@ class Product:
             return None
 
 
-def report(tool, captures, mode):
-    args = [tool] + ([mode] if mode else [])
-    # A packet device has no name and no report: the replay leaves it out.
-    args += [path if path and kind == "ata" else "-" for kind, path in captures]
+def report(tool, files, mode):
+    args = [tool] + ([mode] if mode else []) + files
     return subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
 
 
 def without_device(document):
     """A --json or --prometheus document with each drive's device name left
     out: the one thing a live read and a replay tell differently."""
-    document = re.sub(rb'(?m)^(        "name": )"(?:[^"\\]|\\.)*",$', rb'\1"",', document)
+    document = re.sub(rb'("device": \{\n +"name": )"(?:[^"\\]|\\.)*"', rb'\1""', document)
     return re.sub(rb'device="(?:[^"\\]|\\.)*"', b'device=""', document)
 
 
-def check_report_exe(prefix, report_exe, tool, what, captures, out):
-    """vantrel-report.exe reading the driver live: the same report, JSON and
-    metrics as the native replay, and --save captures that replay to the same
-    report. Returns how many scans it ran."""
-    def live(*args):
+def check_report_exe(prefix, report_exe, tool, what, drives, out):
+    """vantrel-report.exe reading the driver live: the same report, drive
+    list, health lines, JSON and metrics as the native replay of what its
+    scan reaches, and --save captures that replay to the same report.
+    Returns how many scans it ran."""
+    def live(*args, status=0):
         path = os.path.join(out, "report-%d" % len(os.listdir(out)))
         with open(path + ".out", "wb") as stdout, open(path + ".err", "wb") as stderr:
-            status = subprocess.run(["wine", report_exe] + list(args), env=prefix.env,
-                                    stdout=stdout, stderr=stderr, timeout=120).returncode
-        check("%s: vantrel-report.exe %s: exit status" % (what, " ".join(args)), 0, status)
+            returned = subprocess.run(["wine", report_exe] + list(args), env=prefix.env,
+                                      stdout=stdout, stderr=stderr, timeout=120).returncode
+        check("%s: vantrel-report.exe %s: exit status" % (what, " ".join(args)), status, returned)
         return read(path + ".out"), read(path + ".err")
 
-    check(what + ": vantrel-report.exe", report(tool, captures, None).stdout, live()[0])
-    listed = [p for p, (kind, path) in enumerate(captures) if path and kind == "ata"]
+    files = replayed(drives, False)
+    scans = 0
+    for mode in (None, "--list", "--health"):
+        scans += 1
+        # --health's status tells the worst verdict: the replay's is due.
+        replay = report(tool, files, mode)
+        check("%s: vantrel-report.exe %s" % (what, mode or "(report)"), replay.stdout,
+              live(*([mode] if mode else []), status=replay.returncode)[0])
+    listed = [p for p, path in enumerate(files) if path != "-"]
     json_live = live("--json")[0]
     try:
         names = [d["device"]["name"] for d in json.loads(json_live)["drives"]]
     except ValueError:
         names = None
     check(what + ": --json device names", ["\\\\.\\PhysicalDrive%d" % p for p in listed], names)
-    check(what + ": --json", without_device(report(tool, captures, "--json").stdout),
+    check(what + ": --json", without_device(report(tool, files, "--json").stdout),
           without_device(json_live))
     # A packet device is found but cannot be replayed: the drives found are
     # checked against the layout instead.
-    present = sum(1 for _, path in captures if path)
+    present = sum(1 for _, path, _ in reached(drives, False) if path)
     prometheus_live = live("--prometheus")[0]
     check(what + ": --prometheus drives found", ["vantrel_scan_drives %d" % present],
           re.findall(r"(?m)^vantrel_scan_drives \d+$", prometheus_live.decode("latin-1")))
     check(what + ": --prometheus",
           without_device(re.sub(rb"(?m)^vantrel_scan_drives \d+$", b"",
-                                report(tool, captures, "--prometheus").stdout)),
+                                report(tool, files, "--prometheus").stdout)),
           without_device(re.sub(rb"(?m)^vantrel_scan_drives \d+$", b"", prometheus_live)))
     saved = os.path.join(out, "saved")
     os.makedirs(saved)
     told = live("--save", windows_path(saved))[1].decode("latin-1")
+    scans += 3
     # "saved Z:\...\NAME.smart", one line per listed drive, in list order.
     paths = [os.path.join(saved, re.split(r"[\\/]", line)[-1])
              for line in told.splitlines() if line.startswith("vantrel-report: saved ")]
-    replay = ["-"] * len(captures)
+    replay = ["-"] * len(files)
     for position, path in zip(listed, paths):
         replay[position] = path
     check(what + ": --save captures", len(listed), len(paths))
-    check(what + ": --save captures replayed", report(tool, captures, None).stdout,
+    check(what + ": --save captures replayed", report(tool, files, None).stdout,
           subprocess.run([tool] + replay, stdout=subprocess.PIPE, timeout=60).stdout)
-    return 4
+    return scans
 
 
-def check_layout(prefix, exe, remote, report_exe, tool, name, layout, captures, version, out):
+def check_layout(prefix, exe, remote, report_exe, tool, name, drives, version, out):
     what = "%s, %s" % (name, version)
     prefix.set_version(version)
-    if not prefix.start_driver(captures):
+    if not prefix.start_driver(drives):
         return
     product = Product(prefix, exe, remote)
     listed = os.path.join(out, "list.txt")
     product("list", windows_path(listed))
     names = read(listed)
-    check(what + ": drive list", report(tool, captures, "--list").stdout, names)
+    shown_files = replayed(drives, True)
+    check(what + ": drive list", report(tool, shown_files, "--list").stdout, names)
     window, export = b"", b""
     for index in range(len(names.splitlines())):
         shown = os.path.join(out, "window-%d.txt" % index)
@@ -336,11 +429,12 @@ def check_layout(prefix, exe, remote, report_exe, tool, name, layout, captures, 
         window += read(shown)
         export += read(saved)
     check(what + ": exit code", 0, product.exit())
-    check(what + ": window", report(tool, captures, "--window").stdout, window)
-    check(what + ": export", report(tool, captures, None).stdout, export)
-    scans = 1 + check_report_exe(prefix, report_exe, tool, what, captures, out)
+    check(what + ": window", report(tool, shown_files, "--window").stdout, window)
+    check(what + ": export", report(tool, shown_files, None).stdout, export)
+    scans = check_report_exe(prefix, report_exe, tool, what, drives, out)
     prefix.stop_driver()
-    check(what + ": driver log", "\n".join(expected_log(layout) * scans),
+    check(what + ": driver log",
+          "\n".join(expected_log(drives, True) + expected_log(drives, False) * scans),
           "\n".join(prefix.requests()))
 
 
@@ -352,7 +446,7 @@ def check_no_drive(prefix, exe, remote, tool, what, version, log, out):
     seen = os.path.join(out, "nodrive.txt")
     product("nodrive", windows_path(seen))
     check(what + ": exit code", 0, product.exit())
-    message = report(tool, [("ata", None)] * 4, None).stderr
+    message = report(tool, ["-"] * WINDOW_POSITIONS, None).stderr
     expected = b"Warning: " + message + b"No drives found\n1002 off\n1005 off\n3 off\n"
     check(what + ": warning, drive list and controls", expected, read(seen))
     if log is not None:
@@ -368,7 +462,8 @@ def main():
         print("test-wine-driver: skipped, no real drive captures in %s" % captures_dir)
         return 0
     tool = os.path.join(native, "tools/vantrel-report/vantrel-report")
-    work = os.path.join(source, "build", "wine-driver-test")
+    root = os.environ.get("VANTREL_DRIVER_TEST_DIR") or os.path.join(source, "build")
+    work = os.path.join(root, "wine-driver-test")
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
 
@@ -392,7 +487,7 @@ def main():
         runs.append(("win32", build(win32, "win32"), [build(win32, "win32")]))
     started = time.time()
     for prefix_arch, driver_build, products in runs:
-        prefix_dir = os.path.join(source, "build", "wineprefix-driver-" + prefix_arch)
+        prefix_dir = os.path.join(root, "wineprefix-driver-" + prefix_arch)
         prefix = Prefix(prefix_dir, prefix_arch, driver_build[2], work)
         try:
             for exe, remote, _, exe_arch, report_exe in products:
@@ -400,17 +495,16 @@ def main():
                 for number, (name, version, layout) in enumerate(LAYOUTS):
                     out = os.path.join(work, "%s-%s-%d" % (prefix_arch, exe_arch, number))
                     os.makedirs(out)
-                    paths = prepare_captures(layout, captures_dir, out)
-                    captures = [(d[0] if d else "ata", path) for d, path in zip(layout, paths)]
-                    check_layout(prefix, exe, remote, report_exe, tool, name, layout, captures,
-                                 version, out)
+                    drives = prepare_captures(layout, captures_dir, out)
+                    check_layout(prefix, exe, remote, report_exe, tool, name, drives, version,
+                                 out)
                 # The Windows 9x path opens SMARTVSD with no access rights, and
                 # Wine's server checks a control code's access bits against the
                 # handle before any driver sees the request: the version query
                 # fails, so the scan closes the device and finds no drive.
                 out = os.path.join(work, "%s-%s-win98" % (prefix_arch, exe_arch))
                 os.makedirs(out)
-                if prefix.start_driver(captures):
+                if prefix.start_driver(drives):
                     check_no_drive(prefix, exe, remote, tool, "win98", "win98",
                                    ["SMARTVSD open share=0", "SMARTVSD close"], out)
                 # The driver stopped: no SMART device at all (it took

@@ -10,18 +10,20 @@
 extern "C" {
 #endif
 
-#define DRIVE_BAY_COUNT 4
+/* Past the window's four, and far enough for a run of eight numbers that
+   do not open (where vantrel-report's scan stops) with a drive behind it. */
+#define DRIVE_BAY_COUNT 20
 #define DRIVE_BAY_ALL_POSITIONS (-1) /* the device of SMARTVSD */
 #define DRIVE_BAY_MAX_CAPTURE (64 * 1024)
 
-/* Fills a position from a capture held in memory; a packet device answers
-   IDENTIFY PACKET DEVICE only. Returns 0 and the fault's kind and offset
+/* Fills a position from a capture held in memory, ATA or NVMe; a packet
+   device answers IDENTIFY PACKET DEVICE only. Returns 0 and the fault's kind and offset
    when the bytes are not a capture. */
 int FitDriveBay(int position, int packet, const uint8_t* data, size_t size, int* faultKind,
                 size_t* faultOffset);
 
-/* Whether the device of a position opens: -1 is SMARTVSD, 0 to 3
-   PhysicalDrive0 to 3. */
+/* Whether the device of a position opens: -1 is SMARTVSD, 0 upward
+   PhysicalDrive0 upward. */
 int DriveBayDeviceOpens(int devicePosition);
 
 /* One buffered DeviceIoControl on that device; non-zero on success, with

@@ -1,39 +1,63 @@
 /* A stand-in for the machine's SMART drivers, for tests only and never
    shipped: a kernel-mode driver that Wine loads into winedevice.exe. It
-   serves \\.\SMARTVSD (the Windows 9x driver) and \\.\PhysicalDrive0 to 3
-   (the NT disk driver's SMART interface) from drive captures, answering
-   through the same rules as the emulated driver, and logs every request it
-   gets, so that the unmodified product can be watched through the kernel.
+   serves \\.\SMARTVSD (the Windows 9x driver) and \\.\PhysicalDrive0 to 19
+   (the NT disk driver's SMART interface, and the NVMe driver's property
+   query) from drive captures, answering through the same rules as the
+   emulated driver, and logs every request it gets, so that the unmodified
+   product can be watched through the kernel.
 
    Service parameters (REG_SZ, NT paths): DriveN or PacketN names the capture
-   of position N (a packet device answers IDENTIFY PACKET DEVICE only), Log
-   the file the log is written to. */
+   of position N (a packet device answers IDENTIFY PACKET DEVICE only; an
+   NVMe capture makes an NVMe drive), Log the file the log is written to. */
 #include <ntddk.h>
 #include <stdio.h>
 
 #include "testing/wine_kernel/drive_bays.h"
 
-enum { kMaxLoggedInput = 64 };
+enum { kMaxLoggedInput = 64, kNameLength = 40 };
 #define POOL_TAG 0x6D536156 /* "VaSm" */
 
 typedef struct {
     int position; /* DRIVE_BAY_ALL_POSITIONS for SMARTVSD */
-    const char* name;
-    const wchar_t* device;
-    const wchar_t* link;
+    char name[kNameLength];
+    wchar_t device[kNameLength];
+    wchar_t link[kNameLength];
     BOOLEAN linked;
 } DeviceState;
 
 static HANDLE g_log;
-static DeviceState g_devices[] = {
-    {DRIVE_BAY_ALL_POSITIONS, "SMARTVSD", L"\\Device\\VantrelSmartVsd", L"\\DosDevices\\SMARTVSD",
-     FALSE},
-    {0, "PhysicalDrive0", L"\\Device\\VantrelDrive0", L"\\DosDevices\\PhysicalDrive0", FALSE},
-    {1, "PhysicalDrive1", L"\\Device\\VantrelDrive1", L"\\DosDevices\\PhysicalDrive1", FALSE},
-    {2, "PhysicalDrive2", L"\\Device\\VantrelDrive2", L"\\DosDevices\\PhysicalDrive2", FALSE},
-    {3, "PhysicalDrive3", L"\\Device\\VantrelDrive3", L"\\DosDevices\\PhysicalDrive3", FALSE},
-};
+/* SMARTVSD, then one physical drive per position. */
+static DeviceState g_devices[1 + DRIVE_BAY_COUNT];
 enum { kDeviceCount = sizeof g_devices / sizeof g_devices[0] };
+
+/* An ASCII text as a wide one; the names here are plain ASCII. */
+static void Widen(const char* text, wchar_t* wide, size_t wideLength) {
+    size_t i;
+    for (i = 0; i + 1 < wideLength && text[i]; ++i) {
+        wide[i] = (wchar_t)(unsigned char)text[i];
+    }
+    wide[i] = L'\0';
+}
+
+static void NameDevices(void) {
+    int i;
+    for (i = 0; i < kDeviceCount; ++i) {
+        DeviceState* state = &g_devices[i];
+        char text[kNameLength];
+        state->position = i == 0 ? DRIVE_BAY_ALL_POSITIONS : i - 1;
+        if (i == 0) {
+            _snprintf(state->name, sizeof state->name, "SMARTVSD");
+            _snprintf(text, sizeof text, "\\Device\\VantrelSmartVsd");
+        } else {
+            _snprintf(state->name, sizeof state->name, "PhysicalDrive%d", state->position);
+            _snprintf(text, sizeof text, "\\Device\\VantrelDrive%d", state->position);
+        }
+        Widen(text, state->device, kNameLength);
+        _snprintf(text, sizeof text, "\\DosDevices\\%s", state->name);
+        Widen(text, state->link, kNameLength);
+        state->linked = FALSE;
+    }
+}
 
 static void Log(const char* line) {
     IO_STATUS_BLOCK io;
@@ -129,13 +153,12 @@ static NTSTATUS LoadParameters(PUNICODE_STRING registryPath) {
     for (position = 0; position < DRIVE_BAY_COUNT; ++position) {
         int packet;
         for (packet = 0; packet < 2; ++packet) {
-            wchar_t valueName[8] = L"Drive0";
+            char text[16];
+            wchar_t valueName[16];
             char problem[96];
             char line[160];
-            if (packet) {
-                RtlCopyMemory(valueName, L"Packet0", sizeof L"Packet0");
-            }
-            valueName[packet ? 6 : 5] = (wchar_t)(L'0' + position);
+            _snprintf(text, sizeof text, packet ? "Packet%d" : "Drive%d", position);
+            Widen(text, valueName, sizeof valueName / sizeof valueName[0]);
             if (!ReadParameter(key, valueName, path, sizeof path)) {
                 continue;
             }
@@ -188,8 +211,9 @@ static NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
     const ULONG code = stack->Parameters.DeviceIoControl.IoControlCode;
     const ULONG inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
     const ULONG outputLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
-    /* The SMART I/O controls are buffered: input and output share one
-       system buffer, so the input is kept before the answer overwrites it. */
+    /* The SMART I/O controls and the property query are buffered: input
+       and output share one system buffer, so the input is kept before the
+       answer overwrites it. */
     const BOOLEAN buffered = (code & 3) == METHOD_BUFFERED;
     UCHAR* buffer = irp->AssociatedIrp.SystemBuffer;
     UCHAR* input = NULL;
@@ -291,6 +315,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
     driver->MajorFunction[IRP_MJ_CLOSE] = DispatchClose;
     driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchCleanup;
     driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
+    NameDevices();
     status = LoadParameters(registryPath);
     if (NT_SUCCESS(status)) {
         status = CreateDevices(driver);
