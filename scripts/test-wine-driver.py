@@ -35,6 +35,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -227,14 +228,20 @@ def expected_log(drives, window):
     return lines
 
 
+def as_text(value):
+    """What check shows of a value: bytes, a number or a list, one item a
+    line (a list of names, say)."""
+    if isinstance(value, bytes):
+        return value.decode("latin-1")
+    if isinstance(value, list):
+        return "".join("%s\n" % item for item in value)
+    return str(value)
+
+
 def check(what, expected, actual):
     if expected == actual:
         return
-    if isinstance(expected, int):
-        expected, actual = str(expected), str(actual)
-    if isinstance(expected, bytes):
-        expected = expected.decode("latin-1")
-        actual = actual.decode("latin-1")
+    expected, actual = as_text(expected), as_text(actual)
     diff = difflib.unified_diff(expected.splitlines(True), actual.splitlines(True),
                                 "expected", "actual", n=1)
     failures.append(what)
@@ -252,13 +259,18 @@ def read(path):
 class Prefix:
     """A Wine prefix with the test driver installed as a demand-start service."""
 
-    def __init__(self, path, arch, driver, work):
+    def __init__(self, path, arch, work):
         self.env = dict(os.environ, WINEPREFIX=os.path.abspath(path), WINEDEBUG="-all")
         if arch == "win32":
             self.env["WINEARCH"] = "win32"
         self.work = work
         self.wine_log = os.path.join(work, "wine.log")
         self.driver_log = os.path.join(work, "driver.log")
+        self.path = path
+
+    def install(self, driver):
+        """The prefix made if new, the driver copied in and registered."""
+        path = self.path
         if not os.path.isdir(path):
             run(["wineboot", "-i"], self.env, 300, self.wine_log)
             run(["wineserver", "-w"], self.env, 300, self.wine_log)
@@ -455,6 +467,8 @@ def check_no_drive(prefix, exe, remote, tool, what, version, log, out):
 
 
 def main():
+    # A time limit's SIGTERM still ends Wine's session (the finally below).
+    signal.signal(signal.SIGTERM, lambda number, frame: sys.exit("test-wine-driver: terminated"))
     source, native, win64 = sys.argv[1:4]
     win32 = sys.argv[4] if len(sys.argv) > 4 else None
     captures_dir = os.path.join(source, "..", "shared", "captures")
@@ -488,8 +502,9 @@ def main():
     started = time.time()
     for prefix_arch, driver_build, products in runs:
         prefix_dir = os.path.join(root, "wineprefix-driver-" + prefix_arch)
-        prefix = Prefix(prefix_dir, prefix_arch, driver_build[2], work)
+        prefix = Prefix(prefix_dir, prefix_arch, work)
         try:
+            prefix.install(driver_build[2])
             for exe, remote, _, exe_arch, report_exe in products:
                 print("== %s vantrel.exe on the %s driver" % (exe_arch, prefix_arch), flush=True)
                 for number, (name, version, layout) in enumerate(LAYOUTS):

@@ -78,8 +78,10 @@ else
 fi
 
 echo "== the product end to end on a SMART driver in Wine's kernel"
+# Its own commands each have a limit; this bounds the whole, and the script
+# ends Wine's session on the way out.
 xvfb-run -a -s "-screen 0 1024x768x24" \
-    python3 scripts/test-wine-driver.py "$PWD" build/native build/win64 $win32
+    timeout -k 10 1200 python3 scripts/test-wine-driver.py "$PWD" build/native build/win64 $win32
 end_wine
 
 scripts/check-imports.sh build/win64 build/win32
