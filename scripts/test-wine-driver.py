@@ -4,10 +4,9 @@
 The test driver (testing/wine_kernel) runs in Wine's kernel as a
 demand-start service and serves real drive captures, ATA and NVMe, as
 \\\\.\\SMARTVSD and \\\\.\\PhysicalDrive0-19. For every layout below the
-unmodified product is
-started on the NT family's path and used as a user would (ui-remote: the
-drive list, Get Info, the window text and every list cell, Export through the
-save dialog), and:
+unmodified product is started on the NT family's path and used as a user
+would (ui-remote: the drive list, Get Info, the window text and every list
+cell, Export through the save dialog), and:
   - the window and the exported files equal vantrel-report's replay of the
     same captures, byte for byte;
   - the driver's log holds exactly the requests the scan must send, worked
@@ -79,7 +78,7 @@ LAYOUTS = [
     ]),
     # Seven numbers in a row that do not open are passed over, the eighth
     # ends the scan: the drive behind it is not seen.
-    ("gaps of seven and of eight drive numbers", "winxp", sparse({
+    ("gaps of seven and of eight drive numbers", "win10", sparse({
         0: ("ata", "INTEL_SSDSA2CW120G3--4PC10302.smart", ALL),
         8: ("nvme", "nvme/KXG60ZNV512G_TOSHIBA--nvme.smart", NVME),
         17: ("ata", "SAMSUNG_HD501LJ--CR100-12.smart", ALL),
