@@ -1,18 +1,12 @@
-// A software model of both Windows SMART drivers, holding up to 64 drives
-// (four on Windows 9x) filled from captures. It answers the driver seam exactly as the Windows 9x
-// SMARTVSD driver or the NT disk driver would (the rules are those of
-// smart_driver_rules.h), refuses what they refuse, records every call, and
-// can be told to fail any single step of the scan at any position.
+// The replay driver (replay_driver.h) for the tests: it also records every
+// call the scan makes, with the exact bytes passed in.
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "capture/capture.h"
-#include "drive_backends/smart_driver_rules.h"
-#include "inventory/smart_driver.h"
+#include "drive_backends/replay_driver.h"
 
 struct DriverCall {
     enum Kind { kOpen, kIoControl, kClose } kind;
@@ -28,28 +22,13 @@ struct DriverCall {
     int result = 0;
 };
 
-class EmulatedDriver : public SmartDriver {
+class EmulatedDriver : public ReplayDriver {
   public:
-    explicit EmulatedDriver(uint32_t platformId = kPlatformWindowsNt);
-
-    void SetPlatformId(uint32_t platformId) { platformId_ = platformId; }
-
-    // An ATA drive answering from the capture: IDENTIFY DEVICE with IDFY;
-    // SMART ENABLE OPERATIONS and READ DATA only when SMDT is present; READ
-    // THRESHOLDS only when SMTH is present. Or an NVMe drive (NVID), which
-    // answers the NVMe property queries only: Identify Controller, Identify
-    // Namespace when NVNS is present, and the health log.
-    void InsertDrive(int position, const DriveCapture& capture);
-    // A packet device: answers IDENTIFY PACKET DEVICE only.
-    void InsertPacketDevice(int position, const uint8_t identify[512]);
-    void RemoveDrive(int position);
-    void FailStep(int position, ScanStep step);
+    explicit EmulatedDriver(uint32_t platformId = kPlatformWindowsNt) : ReplayDriver(platformId) {}
 
     const std::vector<DriverCall>& Calls() const { return calls_; }
     void ClearCalls() { calls_.clear(); }
-    size_t OpenHandleCount() const { return handles_.size(); }
 
-    uint32_t PlatformId() override;
     DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
                       uint32_t disposition) override;
     int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
@@ -57,17 +36,5 @@ class EmulatedDriver : public SmartDriver {
     int Close(DeviceHandle device) override;
 
   private:
-    struct OpenDevice {
-        int position;  // kAllPositions for the Windows 9x driver
-        uint32_t access;
-    };
-
-    bool Windows9x() const { return platformId_ == kPlatformWindows9x; }
-    DeviceHandle NewHandle(int position, uint32_t access);
-
-    uint32_t platformId_;
-    std::vector<DriveBay> bays_;  // kDriveBays: too large for a stack
-    std::map<DeviceHandle, OpenDevice> handles_;
-    uintptr_t nextHandle_ = 0x100;
     std::vector<DriverCall> calls_;
 };

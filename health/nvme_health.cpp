@@ -4,53 +4,50 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-const struct {
-    uint8_t bit;
-    const char* reason;
-} kFailureBits[] = {
+const NvmeWarningName kNvmeWarningNames[6] = {
     {kNvmeSpareLow, "available spare below its threshold"},
+    {kNvmeTemperature, "temperature beyond a threshold"},
     {kNvmeDegraded, "reliability degraded"},
     {kNvmeReadOnly, "media placed in read-only mode"},
     {kNvmeBackupFailed, "volatile memory backup failed"},
     {kNvmePersistentMemory, "persistent memory region unreliable"},
 };
 
-}  // namespace
-
 DriveHealth AssessNvmeHealth(const NvmeHealthLog& log) {
-    std::vector<std::string> bad;
-    for (const auto& failure : kFailureBits) {
-        if (log.criticalWarning & failure.bit) {
-            bad.push_back(failure.reason);
+    DriveHealth health;
+    std::vector<std::string>& reasons = health.reasons;
+    // Every bit but the temperature's is a failure the drive reports.
+    for (const NvmeWarningName& warning : kNvmeWarningNames) {
+        if ((log.criticalWarning & warning.bit) && warning.bit != kNvmeTemperature) {
+            reasons.push_back(warning.name);
         }
     }
+    char reason[80];
     // The drive may not raise bit 0 for a spare it reports below the line.
     if (!(log.criticalWarning & kNvmeSpareLow) && log.spareThreshold != 0 &&
         log.availableSpare < log.spareThreshold) {
-        char reason[64];
         std::snprintf(reason, sizeof reason, "available spare %u%% below its threshold %u%%",
                       log.availableSpare, log.spareThreshold);
-        bad.push_back(reason);
+        reasons.push_back(reason);
     }
-    std::vector<std::string> caution;
+    const size_t bad = reasons.size();
     if (!log.mediaErrors.IsZero()) {
+        char count[NvmeCounter::kDecimalSize];
+        log.mediaErrors.Decimal(count);
         const bool one = log.mediaErrors.low == 1 && log.mediaErrors.high == 0;
-        caution.push_back(log.mediaErrors.Decimal() + (one ? " media and data integrity error"
-                                                           : " media and data integrity errors"));
+        std::snprintf(reason, sizeof reason, "%s media and data integrity error%s", count,
+                      one ? "" : "s");
+        reasons.push_back(reason);
     }
     if (log.criticalWarning & kNvmeTemperature) {
-        caution.push_back("temperature beyond a threshold");
+        reasons.push_back(kNvmeWarningNames[1].name);
     }
     if (log.percentageUsed >= 100) {
-        caution.push_back("rated endurance used up (" + std::to_string(log.percentageUsed) + "%)");
+        std::snprintf(reason, sizeof reason, "rated endurance used up (%u%%)", log.percentageUsed);
+        reasons.push_back(reason);
     }
-    DriveHealth health;
-    health.verdict = !bad.empty()       ? HealthVerdict::kBad
-                     : !caution.empty() ? HealthVerdict::kCaution
-                                        : HealthVerdict::kGood;
-    health.reasons = bad;
-    health.reasons.insert(health.reasons.end(), caution.begin(), caution.end());
+    health.verdict = bad != 0                ? HealthVerdict::kBad
+                     : bad != reasons.size() ? HealthVerdict::kCaution
+                                             : HealthVerdict::kGood;
     return health;
 }

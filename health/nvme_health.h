@@ -14,3 +14,10 @@
 // are not signs: hosts log harmless errors, and power cuts happen to sound
 // drives.
 DriveHealth AssessNvmeHealth(const NvmeHealthLog& log);
+
+// Each critical-warning bit and what it says, bits 0 to 5 in order.
+struct NvmeWarningName {
+    uint8_t bit;
+    const char* name;
+};
+extern const NvmeWarningName kNvmeWarningNames[6];

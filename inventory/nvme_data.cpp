@@ -1,6 +1,7 @@
 #include "inventory/nvme_data.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -20,27 +21,32 @@ NvmeCounter Counter(const uint8_t* bytes) {
 }
 
 // The texts are ASCII padded with blanks; some drives pad with NULs.
-std::string Text(const uint8_t* bytes, size_t width) {
-    std::string text(reinterpret_cast<const char*>(bytes), width);
-    for (char& c : text) {
-        if (c == '\0') {
-            c = ' ';
-        }
+template <size_t N>
+void Text(const uint8_t* bytes, char (&text)[N]) {
+    const size_t width = N - 1;
+    size_t begin = 0;
+    size_t end = width;
+    while (begin < end && (bytes[begin] == ' ' || bytes[begin] == '\0')) {
+        ++begin;
     }
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return std::string();
+    while (end > begin && (bytes[end - 1] == ' ' || bytes[end - 1] == '\0')) {
+        --end;
     }
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+    for (size_t i = begin; i < end; ++i) {
+        text[i - begin] = bytes[i] == '\0' ? ' ' : static_cast<char>(bytes[i]);
+    }
+    text[end - begin] = '\0';
 }
 
 }  // namespace
 
-std::string NvmeCounter::Decimal() const {
-    // Long division of the 128 bits by 10, in 32-bit pieces.
+void NvmeCounter::Decimal(char (&text)[kDecimalSize]) const {
+    // Long division of the 128 bits by 10, in 32-bit pieces, the digits
+    // written from the end.
     uint32_t parts[4] = {static_cast<uint32_t>(high >> 32), static_cast<uint32_t>(high),
                          static_cast<uint32_t>(low >> 32), static_cast<uint32_t>(low)};
-    std::string digits;
+    size_t at = kDecimalSize - 1;
+    text[at] = '\0';
     bool zero;
     do {
         uint64_t remainder = 0;
@@ -51,9 +57,15 @@ std::string NvmeCounter::Decimal() const {
             remainder = current % 10;
             zero = zero && part == 0;
         }
-        digits.insert(digits.begin(), static_cast<char>('0' + remainder));
+        text[--at] = static_cast<char>('0' + remainder);
     } while (!zero);
-    return digits;
+    std::memmove(text, text + at, kDecimalSize - at);
+}
+
+std::string NvmeCounter::Decimal() const {
+    char text[kDecimalSize];
+    Decimal(text);
+    return text;
 }
 
 NvmeCounter NvmeCounter::Product(uint64_t count, uint32_t size) {
@@ -70,9 +82,9 @@ NvmeController DecodeNvmeController(const uint8_t (&data)[kNvmeIdentifySize]) {
     NvmeController c;
     c.pciVendor = static_cast<uint16_t>(Little(data, 2));
     c.pciSubsystemVendor = static_cast<uint16_t>(Little(data + 2, 2));
-    c.serial = Text(data + 4, 20);
-    c.model = Text(data + 24, 40);
-    c.firmware = Text(data + 64, 8);
+    Text(data + 4, c.serial);
+    Text(data + 24, c.model);
+    Text(data + 64, c.firmware);
     c.ieeeOui = static_cast<uint32_t>(Little(data + 73, 3));
     c.controllerId = static_cast<uint16_t>(Little(data + 78, 2));
     c.version = static_cast<uint32_t>(Little(data + 80, 4));
@@ -84,19 +96,22 @@ NvmeController DecodeNvmeController(const uint8_t (&data)[kNvmeIdentifySize]) {
     return c;
 }
 
-std::string NvmeVersionText(uint32_t version) {
-    if (version == 0) {
-        return "<1.2";
-    }
-    char text[24];
+void NvmeVersionText(uint32_t version, char (&text)[kNvmeVersionTextSize]) {
     const unsigned major = version >> 16;
     const unsigned minor = (version >> 8) & 0xFF;
     const unsigned tertiary = version & 0xFF;
-    if (tertiary != 0) {
+    if (version == 0) {
+        std::snprintf(text, sizeof text, "<1.2");
+    } else if (tertiary != 0) {
         std::snprintf(text, sizeof text, "%u.%u.%u", major, minor, tertiary);
     } else {
         std::snprintf(text, sizeof text, "%u.%u", major, minor);
     }
+}
+
+std::string NvmeVersionText(uint32_t version) {
+    char text[kNvmeVersionTextSize];
+    NvmeVersionText(version, text);
     return text;
 }
 

@@ -19,7 +19,9 @@ struct NvmeCounter {
     uint64_t high = 0;
 
     bool IsZero() const { return low == 0 && high == 0; }
-    // Exact, in decimal, however large.
+    // Exact, in decimal, however large: up to 39 digits and the NUL.
+    enum { kDecimalSize = 40 };
+    void Decimal(char (&text)[kDecimalSize]) const;
     std::string Decimal() const;
     // A count of blocks times their size, which can pass 2^64 bytes.
     static NvmeCounter Product(uint64_t count, uint32_t size);
@@ -28,9 +30,9 @@ struct NvmeCounter {
 struct NvmeController {
     uint16_t pciVendor = 0;           // bytes 0-1
     uint16_t pciSubsystemVendor = 0;  // 2-3
-    std::string serial;               // 4-23, trimmed
-    std::string model;                // 24-63, trimmed
-    std::string firmware;             // 64-71, trimmed
+    char serial[21] = {};             // 4-23, trimmed
+    char model[41] = {};              // 24-63, trimmed
+    char firmware[9] = {};            // 64-71, trimmed
     uint32_t ieeeOui = 0;             // 73-75
     uint16_t controllerId = 0;        // 78-79
     uint32_t version = 0;             // 80-83
@@ -45,6 +47,8 @@ NvmeController DecodeNvmeController(const uint8_t (&data)[kNvmeIdentifySize]);
 
 // "M.m", "M.m.t" when the tertiary number is not 0, "<1.2" for 0 (controllers
 // before 1.2 did not report it).
+enum { kNvmeVersionTextSize = 24 };
+void NvmeVersionText(uint32_t version, char (&text)[kNvmeVersionTextSize]);
 std::string NvmeVersionText(uint32_t version);
 
 struct NvmeNamespace {

@@ -82,7 +82,7 @@ TEST(NvmeDataTest, RealDrivesDecodeToTheirReportedValues) {
             GTEST_SKIP() << error;
         }
         const NvmeController controller = DecodeNvmeController(capture.nvmeController);
-        EXPECT_EQ(d.model, controller.model) << d.file;
+        EXPECT_STREQ(d.model, controller.model) << d.file;
         EXPECT_EQ(d.version, NvmeVersionText(controller.version)) << d.file;
         EXPECT_EQ(d.namespaces, controller.namespaces) << d.file;
         EXPECT_EQ(d.capacity, controller.totalCapacity.Decimal()) << d.file;

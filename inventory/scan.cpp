@@ -1,7 +1,6 @@
 // ScanDrives: the one walk over the four drive positions, for both Windows
 // driver families, written against the driver seam only.
 #include <cstring>
-#include <string>
 
 #include "inventory/drive_inventory.h"
 #include "inventory/nvme_data.h"
@@ -42,9 +41,10 @@ bool QueryNvme(SmartDriver& driver, DeviceHandle device, const NvmeQuery& query,
 }
 
 // A decoded Identify Controller text, blank-padded as IDENTIFY's are.
-void StoreNvmeText(uint8_t* field, const std::string& text, size_t width) {
+void StoreNvmeText(uint8_t* field, const char* text, size_t width) {
     std::memset(field, ' ', width);
-    std::memcpy(field, text.data(), text.size() < width ? text.size() : width);
+    const size_t length = std::strlen(text);
+    std::memcpy(field, text, length < width ? length : width);
 }
 
 }  // namespace

@@ -66,18 +66,16 @@ void ReadNvme(const NvmeReplies& replies, DriveReading* reading) {
 
 }  // namespace
 
-DriveReading ReadDrive(const DriveInventory& inventory, int position, const std::string& listName,
-                       const std::string& device) {
-    DriveReading reading;
-    reading.position = position;
-    reading.device = device;
-    reading.listName = listName;
+void ReadDrive(const DriveInventory& inventory, int position, const std::string& listName,
+               const std::string& device, DriveReading* reading) {
+    reading->position = position;
+    reading->device = device;
+    reading->listName = listName;
     if (inventory.nvme[position] != nullptr) {
-        reading.protocol = DriveProtocol::kNvme;
-        ReadNvme(*inventory.nvme[position], &reading);
+        reading->protocol = DriveProtocol::kNvme;
+        ReadNvme(*inventory.nvme[position], reading);
     } else {
-        reading.identity = TrimmedIdentity(inventory, position);
-        ReadAta(inventory, position, &reading);
+        reading->identity = TrimmedIdentity(inventory, position);
+        ReadAta(inventory, position, reading);
     }
-    return reading;
 }

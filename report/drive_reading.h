@@ -55,9 +55,10 @@ struct DriveReading {
     DriveHealth health;
 };
 
-// The reading of the drive at position, which the drive list shows.
-DriveReading ReadDrive(const DriveInventory& inventory, int position, const std::string& listName,
-                       const std::string& device);
+// The reading of the drive at position, which the drive list shows, into
+// a fresh reading (filled in place: a reading is large to move).
+void ReadDrive(const DriveInventory& inventory, int position, const std::string& listName,
+               const std::string& device, DriveReading* reading);
 
 // What the whole-document writers (JSON, Prometheus metrics) are given: the
 // drives the drive list shows, in its order.

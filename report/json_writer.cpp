@@ -1,6 +1,7 @@
 #include "report/json_writer.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include "report/attribute_format.h"
 #include "report/nvme_report_text.h"
@@ -70,9 +71,9 @@ class JsonText {
         AppendNumber(out_, static_cast<uint64_t>(value < 0 ? -static_cast<int64_t>(value) : value));
     }
     // A number or literal already in JSON's form.
-    void Raw(const std::string& text) {
+    void Raw(const char* text) {
         Separate();
-        out_->append(text.data(), text.size());
+        out_->append(text, std::strlen(text));
     }
     void Bool(bool value) {
         Separate();
@@ -161,9 +162,23 @@ void WriteAttributeTable(JsonText& json, const AtaReading& ata) {
     json.Close('}');
 }
 
+// Keys with plain numbers, in order.
+struct KeyNumber {
+    const char* key;
+    uint64_t value;
+};
+void Numbers(JsonText& json, std::initializer_list<KeyNumber> members) {
+    for (const KeyNumber& member : members) {
+        json.Key(member.key, std::strlen(member.key));
+        json.Number(member.value);
+    }
+}
+
 // A 128-bit count as the exact JSON integer it is.
 void Count(JsonText& json, const NvmeCounter& counter) {
-    json.Raw(counter.Decimal());
+    char digits[NvmeCounter::kDecimalSize];
+    counter.Decimal(digits);
+    json.Raw(digits);
 }
 
 // The values the tools keep outside the tables.
@@ -237,7 +252,9 @@ void WriteOwnNvmeKeys(JsonText& json, const DriveReading& drive) {
     WriteHealth(json, drive.health);
     json.Key("rows");
     json.Open('[');
-    for (const NvmeRow& row : NvmeHealthRows(drive.nvme.controller, drive.nvme.log)) {
+    NvmeRows rows;
+    NvmeHealthRows(drive.nvme.controller, drive.nvme.log, &rows);
+    for (const NvmeRow& row : rows.rows) {
         json.Open('{');
         json.Key("id");
         json.Number(row.id);
@@ -319,12 +336,9 @@ void WriteHealthLog(JsonText& json, const NvmeHealthLog& log) {
         json.Key("temperature");
         json.Signed(Celsius(log.temperatureKelvin));
     }
-    json.Key("available_spare");
-    json.Number(log.availableSpare);
-    json.Key("available_spare_threshold");
-    json.Number(log.spareThreshold);
-    json.Key("percentage_used");
-    json.Number(log.percentageUsed);
+    Numbers(json, {{"available_spare", log.availableSpare},
+                   {"available_spare_threshold", log.spareThreshold},
+                   {"percentage_used", log.percentageUsed}});
     const struct {
         const char* key;
         const NvmeCounter* counter;
@@ -339,10 +353,8 @@ void WriteHealthLog(JsonText& json, const NvmeHealthLog& log) {
         json.Key(count.key, std::strlen(count.key));
         Count(json, *count.counter);
     }
-    json.Key("warning_temp_time");
-    json.Number(log.warningTempMinutes);
-    json.Key("critical_comp_time");
-    json.Number(log.criticalTempMinutes);
+    Numbers(json, {{"warning_temp_time", log.warningTempMinutes},
+                   {"critical_comp_time", log.criticalTempMinutes}});
     bool sensors = false;
     for (uint16_t kelvin : log.sensorKelvin) {
         sensors = sensors || kelvin != 0;
@@ -365,21 +377,18 @@ void WriteNvmeDrive(JsonText& json, const DriveReading& drive) {
     WriteDeviceAndIdentity(json, drive, true);
     json.Key("nvme_pci_vendor");
     json.Open('{');
-    json.Key("id");
-    json.Number(c.pciVendor);
-    json.Key("subsystem_id");
-    json.Number(c.pciSubsystemVendor);
+    Numbers(json, {{"id", c.pciVendor}, {"subsystem_id", c.pciSubsystemVendor}});
     json.Close('}');
-    json.Key("nvme_ieee_oui_identifier");
-    json.Number(c.ieeeOui);
-    json.Key("nvme_controller_id");
-    json.Number(c.controllerId);
+    Numbers(json,
+            {{"nvme_ieee_oui_identifier", c.ieeeOui}, {"nvme_controller_id", c.controllerId}});
     json.Key("nvme_version");
     json.Open('{');
     json.Key("value");
     json.Number(c.version);
     json.Key("string");
-    json.String(NvmeVersionText(c.version));
+    char version[kNvmeVersionTextSize];
+    NvmeVersionText(c.version, version);
+    json.String(version);
     json.Close('}');
     json.Key("nvme_number_of_namespaces");
     json.Number(c.namespaces);

@@ -17,7 +17,8 @@ class JsonWriterTest : public ::testing::Test {
         MachineReport report{{}, inventory.GetDriveCount(), "V", 0};
         for (int position = 0; position < kDrivePositions; ++position) {
             if (inventory.entries[position].DriveNumber >= 0) {
-                report.drives.push_back(ReadDrive(inventory, position, "list", "dev\\\"x"));
+                report.drives.emplace_back();
+                ReadDrive(inventory, position, "list", "dev\\\"x", &report.drives.back());
                 report.drives.back().health = {HealthVerdict::kCaution, {"a \"b\"", "c"}};
             }
         }

@@ -1,44 +1,34 @@
 #include "report/nvme_report_text.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
-enum { kDescriptionWidth = 36, kRawWidth = 4 };
+const uint8_t kFailureBits =
+    kNvmeSpareLow | kNvmeDegraded | kNvmeReadOnly | kNvmeBackupFailed | kNvmePersistentMemory;
 
-const char kHealthHeading[] =
-    "\r\nSMART / HEALTH INFORMATION:\r\n"
-    "ID\tDescription                         Raw Value\tStatus\t Value\t Worst\tThreshold\r\n"
-    "-----------------------------------------------------------------------------------------"
-    "---\r\n";
-
-std::string Percent(unsigned value) {
-    return std::to_string(value) + "%";
+void Row(NvmeRows* rows, int index, const char* description) {
+    NvmeRow& row = rows->rows[index];
+    row.id = static_cast<uint8_t>(index + 1);
+    row.description = description;
+    row.hasVerdict = false;
+    row.verdict = AttributeVerdict::kOk;
+    std::strcpy(row.value, "-");
+    std::strcpy(row.threshold, "-");
 }
 
-std::string Padded(const std::string& text, size_t width) {
-    return text.size() < width ? text + std::string(width - text.size(), ' ') : text;
+void Judge(NvmeRow* row, AttributeVerdict verdict) {
+    row->hasVerdict = true;
+    row->verdict = verdict;
 }
 
-NvmeRow Row(uint8_t id, const char* description, const std::string& raw) {
-    return NvmeRow{id, description, raw, false, AttributeVerdict::kOk, "-", "-", "-"};
-}
-
-NvmeRow Judged(uint8_t id, const char* description, const std::string& raw,
-               AttributeVerdict verdict) {
-    NvmeRow row = Row(id, description, raw);
-    row.hasVerdict = true;
-    row.verdict = verdict;
-    return row;
-}
-
-AttributeVerdict WarningVerdict(uint8_t warning) {
-    const uint8_t failures =
-        kNvmeSpareLow | kNvmeDegraded | kNvmeReadOnly | kNvmeBackupFailed | kNvmePersistentMemory;
-    if (warning & failures) {
-        return AttributeVerdict::kFail;
+void CelsiusText(char* text, size_t size, uint16_t kelvin) {
+    if (kelvin == 0) {
+        std::snprintf(text, size, "NA");
+    } else {
+        std::snprintf(text, size, "%d C", Celsius(kelvin));
     }
-    return warning & kNvmeTemperature ? AttributeVerdict::kWarning : AttributeVerdict::kOk;
 }
 
 AttributeVerdict TemperatureVerdict(const NvmeController& controller, uint16_t kelvin) {
@@ -51,80 +41,100 @@ AttributeVerdict TemperatureVerdict(const NvmeController& controller, uint16_t k
     return AttributeVerdict::kOk;
 }
 
-std::string CelsiusText(uint16_t kelvin) {
-    return kelvin == 0 ? "NA" : std::to_string(Celsius(kelvin)) + " C";
-}
-
 }  // namespace
 
-std::vector<NvmeRow> NvmeHealthRows(const NvmeController& controller, const NvmeHealthLog& log) {
-    char warning[8];
-    std::snprintf(warning, sizeof warning, "0x%X", log.criticalWarning);
-    std::vector<NvmeRow> rows;
-    rows.push_back(Judged(1, "Critical Warning", warning, WarningVerdict(log.criticalWarning)));
-    rows.push_back(Judged(2, "Composite Temperature", CelsiusText(log.temperatureKelvin),
-                          TemperatureVerdict(controller, log.temperatureKelvin)));
-    NvmeRow spare = Judged(3, "Available Spare", Percent(log.availableSpare),
-                           AttributeStatus(log.availableSpare, log.spareThreshold));
-    spare.value = std::to_string(log.availableSpare);
-    spare.threshold = std::to_string(log.spareThreshold);
-    rows.push_back(spare);
-    rows.push_back(Row(4, "Available Spare Threshold", Percent(log.spareThreshold)));
-    rows.push_back(
-        Judged(5, "Percentage Used", Percent(log.percentageUsed),
-               log.percentageUsed >= 90 ? AttributeVerdict::kWarning : AttributeVerdict::kOk));
-    const struct {
-        const char* description;
-        const NvmeCounter* counter;
-    } counts[] = {
-        {"Data Units Read", &log.dataUnitsRead}, {"Data Units Written", &log.dataUnitsWritten},
-        {"Host Read Commands", &log.hostReads},  {"Host Write Commands", &log.hostWrites},
-        {"Controller Busy Time", &log.busyTime}, {"Power Cycles", &log.powerCycles},
-        {"Power On Hours", &log.powerOnHours},   {"Unsafe Shutdowns", &log.unsafeShutdowns},
+void NvmeHealthRows(const NvmeController& controller, const NvmeHealthLog& log, NvmeRows* rows) {
+    static const char* const kDescriptions[kNvmeRowCount] = {
+        "Critical Warning",
+        "Composite Temperature",
+        "Available Spare",
+        "Available Spare Threshold",
+        "Percentage Used",
+        "Data Units Read",
+        "Data Units Written",
+        "Host Read Commands",
+        "Host Write Commands",
+        "Controller Busy Time",
+        "Power Cycles",
+        "Power On Hours",
+        "Unsafe Shutdowns",
+        "Media and Data Integrity Errors",
+        "Error Information Log Entries",
+        "Warning Composite Temp Time",
+        "Critical Composite Temp Time",
     };
-    uint8_t id = 6;
-    for (const auto& count : counts) {
-        rows.push_back(Row(id++, count.description, count.counter->Decimal()));
+    for (int index = 0; index < kNvmeRowCount; ++index) {
+        Row(rows, index, kDescriptions[index]);
     }
-    rows.push_back(
-        Judged(0x0E, "Media and Data Integrity Errors", log.mediaErrors.Decimal(),
-               log.mediaErrors.IsZero() ? AttributeVerdict::kOk : AttributeVerdict::kWarning));
-    rows.push_back(Row(0x0F, "Error Information Log Entries", log.errorLogEntries.Decimal()));
-    rows.push_back(
-        Row(0x10, "Warning Composite Temp Time", std::to_string(log.warningTempMinutes)));
-    rows.push_back(
-        Row(0x11, "Critical Composite Temp Time", std::to_string(log.criticalTempMinutes)));
-    return rows;
+    NvmeRow* row = rows->rows;
+    std::snprintf(row[0].raw, kNvmeCellSize, "0x%X", log.criticalWarning);
+    Judge(&row[0], log.criticalWarning & kFailureBits       ? AttributeVerdict::kFail
+                   : log.criticalWarning & kNvmeTemperature ? AttributeVerdict::kWarning
+                                                            : AttributeVerdict::kOk);
+    CelsiusText(row[1].raw, kNvmeCellSize, log.temperatureKelvin);
+    Judge(&row[1], TemperatureVerdict(controller, log.temperatureKelvin));
+    std::snprintf(row[2].raw, kNvmeCellSize, "%u%%", log.availableSpare);
+    std::snprintf(row[2].value, sizeof row[2].value, "%u", log.availableSpare);
+    std::snprintf(row[2].threshold, sizeof row[2].threshold, "%u", log.spareThreshold);
+    Judge(&row[2], AttributeStatus(log.availableSpare, log.spareThreshold));
+    std::snprintf(row[3].raw, kNvmeCellSize, "%u%%", log.spareThreshold);
+    std::snprintf(row[4].raw, kNvmeCellSize, "%u%%", log.percentageUsed);
+    Judge(&row[4], log.percentageUsed >= 90 ? AttributeVerdict::kWarning : AttributeVerdict::kOk);
+    const NvmeCounter* const counters[] = {
+        &log.dataUnitsRead, &log.dataUnitsWritten, &log.hostReads,    &log.hostWrites,
+        &log.busyTime,      &log.powerCycles,      &log.powerOnHours, &log.unsafeShutdowns,
+        &log.mediaErrors,   &log.errorLogEntries};
+    for (int index = 0; index < 10; ++index) {
+        counters[index]->Decimal(row[5 + index].raw);
+    }
+    Judge(&row[13], log.mediaErrors.IsZero() ? AttributeVerdict::kOk : AttributeVerdict::kWarning);
+    std::snprintf(row[15].raw, kNvmeCellSize, "%lu",
+                  static_cast<unsigned long>(log.warningTempMinutes));
+    std::snprintf(row[16].raw, kNvmeCellSize, "%lu",
+                  static_cast<unsigned long>(log.criticalTempMinutes));
 }
 
-std::string NvmeReportText(const NvmeReportValues& values) {
+void NvmeReportText(const NvmeReportValues& values, char (&text)[kNvmeReportTextSize]) {
     const NvmeController& c = *values.controller;
-    const bool total = !c.totalCapacity.IsZero();
-    const std::string na = "NA";
-    char head[160];
-    std::snprintf(head, sizeof head,
+    char version[24];
+    NvmeVersionText(c.version, version);
+    char total[NvmeCounter::kDecimalSize] = "NA";
+    char unallocated[NvmeCounter::kDecimalSize] = "NA";
+    if (!c.totalCapacity.IsZero()) {
+        c.totalCapacity.Decimal(total);
+        c.unallocatedCapacity.Decimal(unallocated);
+    }
+    char bytes[NvmeCounter::kDecimalSize] = "NA";
+    char blockSize[12] = "NA";
+    if (values.hasNamespace) {
+        NvmeCounter::Product(values.space->blocks, values.space->blockSize).Decimal(bytes);
+        std::snprintf(blockSize, sizeof blockSize, "%lu",
+                      static_cast<unsigned long>(values.space->blockSize));
+    }
+    char warning[12];
+    char critical[12];
+    CelsiusText(warning, sizeof warning, c.warningTempKelvin);
+    CelsiusText(critical, sizeof critical, c.criticalTempKelvin);
+    std::snprintf(text, sizeof text,
                   "Drive %d  NVMe\r\n\r\n"
                   "NVMe CONTROLLER:\r\n"
-                  "PCI Vendor: 0x%X \tSubsystem Vendor: 0x%X \tController ID: %u\r\n",
-                  values.position, c.pciVendor, c.pciSubsystemVendor, c.controllerId);
-    std::string text = head;
-    text += "NVMe Version: " + NvmeVersionText(c.version) +
-            " \tNamespaces: " + std::to_string(c.namespaces) + "\r\n\r\n";
-    text += "DRIVE INFORMATION:\r\nSerial Number: " + c.serial + "\r\nFirmWare Rev: " + c.firmware +
-            "\r\nModel Number: " + c.model + "\r\n";
-    text += "Total NVM Capacity: " + (total ? c.totalCapacity.Decimal() : na) +
-            " \tUnallocated: " + (total ? c.unallocatedCapacity.Decimal() : na) + "\r\n";
-    if (values.hasNamespace) {
-        const NvmeNamespace& space = *values.space;
-        text += "Namespace 1: " + NvmeCounter::Product(space.blocks, space.blockSize).Decimal() +
-                " \tBlock Size: " + std::to_string(space.blockSize) + "\r\n";
-    } else {
-        text += "Namespace 1: NA \tBlock Size: NA\r\n";
-    }
-    text += "Warning Temp: " + CelsiusText(c.warningTempKelvin) +
-            " \tCritical Temp: " + CelsiusText(c.criticalTempKelvin) + "\r\n";
-    return text;
+                  "PCI Vendor: 0x%X \tSubsystem Vendor: 0x%X \tController ID: %u\r\n"
+                  "NVMe Version: %s \tNamespaces: %lu\r\n\r\n"
+                  "DRIVE INFORMATION:\r\n"
+                  "Serial Number: %s\r\nFirmWare Rev: %s\r\nModel Number: %s\r\n"
+                  "Total NVM Capacity: %s \tUnallocated: %s\r\n"
+                  "Namespace 1: %s \tBlock Size: %s\r\n"
+                  "Warning Temp: %s \tCritical Temp: %s\r\n",
+                  values.position, c.pciVendor, c.pciSubsystemVendor, c.controllerId, version,
+                  static_cast<unsigned long>(c.namespaces), c.serial, c.firmware, c.model, total,
+                  unallocated, bytes, blockSize, warning, critical);
 }
+
+const char kNvmeExportHeading[] =
+    "\r\nSMART / HEALTH INFORMATION:\r\n"
+    "ID\tDescription                         Raw Value\tStatus\t Value\t Worst\tThreshold\r\n"
+    "-----------------------------------------------------------------------------------------"
+    "---\r\n";
 
 const char* NvmeRowVerdictText(const NvmeRow& row, TextForm form) {
     if (!row.hasVerdict) {
@@ -133,22 +143,13 @@ const char* NvmeRowVerdictText(const NvmeRow& row, TextForm form) {
     return VerdictText(row.verdict, form);
 }
 
-std::string NvmeExportText(const NvmeReportValues& values, const std::vector<NvmeRow>& rows) {
-    std::string text = NvmeReportText(values) + kHealthHeading;
-    for (const NvmeRow& row : rows) {
-        char id[4];
-        std::snprintf(id, sizeof id, "%X", row.id);
-        text += std::string(id) + "\t" + Padded(row.description, kDescriptionWidth) + "  " +
-                Padded(row.raw, kRawWidth) + "\t" + NvmeRowVerdictText(row, TextForm::kExport) +
-                "  " + row.value + "\t  " + row.worst + "\t  " + row.threshold + "\r\n";
-    }
-    return text;
+void NvmeExportLine(const NvmeRow& row, char (&line)[kNvmeLineSize]) {
+    std::snprintf(line, sizeof line, "%X\t%-36s  %-4s\t%s  %s\t  -\t  %s\r\n", row.id,
+                  row.description, row.raw, NvmeRowVerdictText(row, TextForm::kExport), row.value,
+                  row.threshold);
 }
 
-std::string NvmeWindowRow(const NvmeRow& row) {
-    char id[4];
-    std::snprintf(id, sizeof id, "%X", row.id);
-    return std::string(id) + "\t" + Padded(row.description, kDescriptionWidth) + "\t" + row.raw +
-           "\t" + NvmeRowVerdictText(row, TextForm::kList) + "\t" + row.value + "\t" + row.worst +
-           "\t" + row.threshold + "\r\n";
+void NvmeWindowLine(const NvmeRow& row, char (&line)[kNvmeLineSize]) {
+    std::snprintf(line, sizeof line, "%X\t%-36s\t%s\t%s\t%s\t-\t%s\r\n", row.id, row.description,
+                  row.raw, NvmeRowVerdictText(row, TextForm::kList), row.value, row.threshold);
 }

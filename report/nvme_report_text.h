@@ -1,29 +1,33 @@
 // An NVMe drive's report: the block of its controller and drive values, and
 // its health log as rows of one table, id, description, raw text, verdict,
 // value, worst and threshold, as the attribute table shows an ATA drive.
-// vantrel-report writes them, and the window shows the same.
+// vantrel-report writes them, and the window shows the same: fixed-size
+// texts, as the window's own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "inventory/nvme_data.h"
 #include "report/attribute_format.h"
 
+enum { kNvmeRowCount = 17, kNvmeCellSize = NvmeCounter::kDecimalSize };
+
 struct NvmeRow {
     uint8_t id;
     const char* description;
-    std::string raw;
+    char raw[kNvmeCellSize];
     bool hasVerdict;  // the rows that only count have none
     AttributeVerdict verdict;
-    std::string value;  // "-" where the row has none
-    std::string worst;
-    std::string threshold;
+    char value[4];      // "-" where the row has none
+    char threshold[4];  // the worst is "-" in every row
 };
 
 // Ids 1 to 11h, in this order.
-std::vector<NvmeRow> NvmeHealthRows(const NvmeController& controller, const NvmeHealthLog& log);
+struct NvmeRows {
+    NvmeRow rows[kNvmeRowCount];
+};
+void NvmeHealthRows(const NvmeController& controller, const NvmeHealthLog& log, NvmeRows* rows);
 
 struct NvmeReportValues {
     int position;
@@ -32,15 +36,21 @@ struct NvmeReportValues {
     const NvmeNamespace* space;
 };
 
-// The block, as the Drive Information box shows it (CR LF line ends).
-std::string NvmeReportText(const NvmeReportValues& values);
+enum { kNvmeReportTextSize = 1024, kNvmeLineSize = 160 };
 
-// The results file: the block, the health log heading and one line per row.
-std::string NvmeExportText(const NvmeReportValues& values, const std::vector<NvmeRow>& rows);
+// The block, as the Drive Information box shows it (CR LF line ends).
+void NvmeReportText(const NvmeReportValues& values, char (&text)[kNvmeReportTextSize]);
+
+// What the results file has between the block and the rows: an empty line,
+// the health log's heading, the column heading and the dashed line.
+extern const char kNvmeExportHeading[];
+
+// One row as a line of the results file.
+void NvmeExportLine(const NvmeRow& row, char (&line)[kNvmeLineSize]);
 
 // A row's cells as the window's list shows them, TAB-separated, the
 // description padded to 36 characters, with a CR LF.
-std::string NvmeWindowRow(const NvmeRow& row);
+void NvmeWindowLine(const NvmeRow& row, char (&line)[kNvmeLineSize]);
 
 // "OK", "WARNING", "FAIL", or "-" for a row without one.
 const char* NvmeRowVerdictText(const NvmeRow& row, TextForm form);

@@ -6,8 +6,8 @@
 
 namespace {
 
-const NvmeRow& RowById(const std::vector<NvmeRow>& rows, uint8_t id) {
-    for (const NvmeRow& row : rows) {
+const NvmeRow& RowById(const NvmeRows& rows, uint8_t id) {
+    for (const NvmeRow& row : rows.rows) {
         if (row.id == id) {
             return row;
         }
@@ -59,10 +59,10 @@ TEST(NvmeRowsTest, EachRowsVerdictFollowsItsRule) {
         log.percentageUsed = c.used;
         log.temperatureKelvin = c.kelvin;
         log.mediaErrors.low = c.mediaErrors;
-        const std::vector<NvmeRow> rows = NvmeHealthRows(controller, log);
-        ASSERT_EQ(17u, rows.size());
+        NvmeRows rows;
+        NvmeHealthRows(controller, log, &rows);
         const NvmeRow& row = RowById(rows, c.id);
-        EXPECT_EQ(c.raw, row.raw) << c.what;
+        EXPECT_STREQ(c.raw, row.raw) << c.what;
         EXPECT_STREQ(c.verdict, NvmeRowVerdictText(row, TextForm::kList)) << c.what;
     }
 }
@@ -74,18 +74,18 @@ TEST(NvmeRowsTest, ExportAndWindowFormsOfOneRow) {
     NvmeHealthLog log;
     log.availableSpare = 7;
     log.spareThreshold = 10;
-    NvmeReportValues values{2, &controller, false, nullptr};
-    const std::vector<NvmeRow> rows = NvmeHealthRows(controller, log);
-    const std::string text = NvmeExportText(values, rows);
-    EXPECT_NE(
-        std::string::npos,
-        text.find("\r\n3\tAvailable Spare                       7%  \tFAIL     7\t  -\t  10\r\n"))
-        << text;
-    EXPECT_NE(
-        std::string::npos,
-        text.find("\r\nD\tUnsafe Shutdowns                      0   \t-        -\t  -\t  -\r\n"));
-    EXPECT_EQ("3\tAvailable Spare                     \t7%\tFAIL\t7\t-\t10\r\n",
-              NvmeWindowRow(RowById(rows, 3)));
+    NvmeRows rows;
+    NvmeHealthRows(controller, log, &rows);
+    char line[kNvmeLineSize];
+    NvmeExportLine(RowById(rows, 3), line);
+    EXPECT_STREQ("3\tAvailable Spare                       7%  \tFAIL     7\t  -\t  10\r\n", line);
+    NvmeExportLine(RowById(rows, 0x0D), line);
+    EXPECT_STREQ("D\tUnsafe Shutdowns                      0   \t-        -\t  -\t  -\r\n", line);
+    NvmeWindowLine(RowById(rows, 3), line);
+    EXPECT_STREQ("3\tAvailable Spare                     \t7%\tFAIL\t7\t-\t10\r\n", line);
+    char block[kNvmeReportTextSize];
+    NvmeReportText(NvmeReportValues{2, &controller, false, nullptr}, block);
+    const std::string text = block;
     EXPECT_EQ(0u, text.find("Drive 2  NVMe\r\n"));
     EXPECT_NE(std::string::npos, text.find("Total NVM Capacity: NA \tUnallocated: NA\r\n"));
     EXPECT_NE(std::string::npos, text.find("Namespace 1: NA \tBlock Size: NA\r\n"));

@@ -205,44 +205,46 @@ void NvmeSamples(std::string* out, const MachineReport& report,
     if (!any) {
         return;
     }
-    typedef double (*Take)(const DriveReading&);
-    typedef bool (*Has)(const DriveReading&);
-    const struct {
-        const char* name;
-        const char* help;
-        Has has;
-        Take take;
-    } families[] = {
-        {"smartctl_device_nvme_capacity_bytes", "NVMe total NVM capacity in bytes",
-         [](const DriveReading& d) {
-             return IsNvme(d) && !d.nvme.controller.totalCapacity.IsZero();
-         },
-         [](const DriveReading& d) { return Approximate(d.nvme.controller.totalCapacity); }},
-        {"smartctl_device_percentage_used", "NVMe percentage of the rated endurance used", IsNvme,
-         [](const DriveReading& d) { return static_cast<double>(d.nvme.log.percentageUsed); }},
-        {"smartctl_device_available_spare", "NVMe available spare capacity, per cent", IsNvme,
-         [](const DriveReading& d) { return static_cast<double>(d.nvme.log.availableSpare); }},
-        {"smartctl_device_available_spare_threshold", "NVMe available spare threshold, per cent",
-         IsNvme,
-         [](const DriveReading& d) { return static_cast<double>(d.nvme.log.spareThreshold); }},
-        {"smartctl_device_critical_warning", "NVMe critical warning bits", IsNvme,
-         [](const DriveReading& d) { return static_cast<double>(d.nvme.log.criticalWarning); }},
-        {"smartctl_device_media_errors", "NVMe media and data integrity errors", IsNvme,
-         [](const DriveReading& d) { return Approximate(d.nvme.log.mediaErrors); }},
-        {"smartctl_device_num_err_log_entries", "NVMe error information log entries", IsNvme,
-         [](const DriveReading& d) { return Approximate(d.nvme.log.errorLogEntries); }},
-        {"smartctl_device_bytes_read", "NVMe data units read, times 512,000 bytes",
-         [](const DriveReading& d) { return IsNvme(d) && !d.nvme.log.dataUnitsRead.IsZero(); },
-         [](const DriveReading& d) { return Approximate(d.nvme.log.dataUnitsRead) * 512000; }},
-        {"smartctl_device_bytes_written", "NVMe data units written, times 512,000 bytes",
-         [](const DriveReading& d) { return IsNvme(d) && !d.nvme.log.dataUnitsWritten.IsZero(); },
-         [](const DriveReading& d) { return Approximate(d.nvme.log.dataUnitsWritten) * 512000; }},
-        {"smartctl_device_smart_status", "NVMe critical warning clear: 1 passed, 0 not", IsNvme,
-         [](const DriveReading& d) { return d.nvme.log.criticalWarning == 0 ? 1.0 : 0.0; }},
+    static const char* const kFamilies[][2] = {
+        {"smartctl_device_nvme_capacity_bytes", "NVMe total capacity, bytes"},
+        {"smartctl_device_percentage_used", "NVMe endurance used, per cent"},
+        {"smartctl_device_available_spare", "NVMe spare, per cent"},
+        {"smartctl_device_available_spare_threshold", "NVMe spare threshold, per cent"},
+        {"smartctl_device_critical_warning", "NVMe critical warning"},
+        {"smartctl_device_media_errors", "NVMe media errors"},
+        {"smartctl_device_num_err_log_entries", "NVMe error log entries"},
+        {"smartctl_device_bytes_read", "NVMe data units read x 512000"},
+        {"smartctl_device_bytes_written", "NVMe data units written x 512000"},
+        {"smartctl_device_smart_status", "NVMe no critical warning: 1, else 0"},
     };
-    for (const auto& family : families) {
-        SummarySamples(out, report, devices, family.name, "gauge", family.help, family.has,
-                       family.take);
+    const size_t count = sizeof kFamilies / sizeof kFamilies[0];
+    for (size_t family = 0; family < count; ++family) {
+        Family(out, kFamilies[family][0], "gauge", kFamilies[family][1]);
+        for (size_t i = 0; i < devices.size(); ++i) {
+            const DriveReading& d = report.drives[i];
+            if (!IsNvme(d)) {
+                continue;
+            }
+            const NvmeHealthLog& log = d.nvme.log;
+            const NvmeCounter& total = d.nvme.controller.totalCapacity;
+            // The capacity and the byte counts only where the drive counts them.
+            const double values[] = {Approximate(total),
+                                     static_cast<double>(log.percentageUsed),
+                                     static_cast<double>(log.availableSpare),
+                                     static_cast<double>(log.spareThreshold),
+                                     static_cast<double>(log.criticalWarning),
+                                     Approximate(log.mediaErrors),
+                                     Approximate(log.errorLogEntries),
+                                     Approximate(log.dataUnitsRead) * 512000,
+                                     Approximate(log.dataUnitsWritten) * 512000,
+                                     log.criticalWarning == 0 ? 1.0 : 0.0};
+            const bool counted = family == 0 || family == 7 || family == 8;
+            if (counted && values[family] == 0) {
+                continue;
+            }
+            Sample(out, kFamilies[family][0], devices[i]);
+            FloatValue(out, values[family]);
+        }
     }
 }
 
@@ -296,8 +298,7 @@ std::string PrometheusReport(const MachineReport& report) {
     DeviceSamples(&out, report, devices);
     AttributeSamples(&out, report, devices);
     Family(&out, "smartctl_device_temperature", "gauge",
-           "Temperature in degrees Celsius: raw byte 0 of attribute 194, or of 190 without 194; "
-           "an NVMe drive's composite temperature");
+           "Degrees Celsius: ATA attribute 194 (or 190) raw byte 0, NVMe composite");
     for (size_t i = 0; i < devices.size(); ++i) {
         if (report.drives[i].hasTemperature) {
             Sample(&out, "smartctl_device_temperature", devices[i]);
@@ -308,12 +309,12 @@ std::string PrometheusReport(const MachineReport& report) {
     }
     SummarySamples(
         &out, report, devices, "smartctl_device_power_on_seconds", "counter",
-        "Power-on time from raw bytes 0 to 3 of attribute 9, read as hours; NVMe power on hours",
+        "Power-on time: ATA attribute 9 raw bytes 0 to 3 as hours, NVMe power on hours",
         [](const DriveReading& d) { return d.hasPowerOnHours; },
         [](const DriveReading& d) { return Approximate(d.powerOnHours) * 3600; });
     SummarySamples(
         &out, report, devices, "smartctl_device_power_cycle_count", "counter",
-        "Power cycles: raw bytes 0 to 3 of attribute 12; NVMe power cycles",
+        "Power cycles: ATA attribute 12 raw bytes 0 to 3, NVMe power cycles",
         [](const DriveReading& d) { return d.hasPowerCycles; },
         [](const DriveReading& d) { return Approximate(d.powerCycles); });
     Family(&out, "smartctl_device_capacity_bytes", "gauge", "User-addressable capacity in bytes");

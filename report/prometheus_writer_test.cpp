@@ -15,8 +15,9 @@ std::string Metrics(EmulatedDriver& driver, DriveInventory& inventory, const std
     MachineReport report{{}, inventory.GetDriveCount(), "V", 0};
     for (int position = 0; position < kDrivePositions; ++position) {
         if (inventory.entries[position].DriveNumber >= 0) {
-            report.drives.push_back(
-                ReadDrive(inventory, position, "list", device + std::to_string(position)));
+            report.drives.emplace_back();
+            ReadDrive(inventory, position, "list", device + std::to_string(position),
+                      &report.drives.back());
             report.drives.back().health = {HealthVerdict::kBad, {}};
         }
     }

@@ -6,7 +6,9 @@
 #   - for each real drive capture, vantrel-report's instructions (callgrind,
 #     the whole process, loader included) and its peak resident memory;
 #   - the instructions of --json and --prometheus against the text report,
-#     for one capture and for four, against 1.2 times the text's.
+#     for one capture and for four, against 1.2 times the text's;
+#   - one NVMe capture's text and --json against one ATA capture's (1.2 times
+#     at most), and eight captures against one (8 times at most).
 # Instruction counts repeat exactly for the same binary and input, whatever
 # else the machine is doing; peak memory varies by a few pages.
 #   benchmark.sh --sizes   the sizes only, failing when one is over its goal
@@ -79,3 +81,26 @@ for set in one four; do
         "$prom" "$(ratio "$prom")"
 done
 echo "(! marks a ratio over 1.2)"
+
+nvme=$(ls "$captures"/nvme/*.smart 2>/dev/null | head -n 1 || true)
+if [ -z "$nvme" ]; then
+    echo "no NVMe captures in $captures/nvme"
+    exit 0
+fi
+echo
+echo "== an NVMe drive against an ATA drive, eight drives against one (instructions)"
+printf '%-12s %12s %12s %7s %12s %7s\n' output ATA NVMe ratio "8 x NVMe" ratio
+for mode in text --json; do
+    option=$([ $mode = text ] || echo $mode)
+    # shellcheck disable=SC2086  # no option for the text report
+    a=$(instructions $option "$one")
+    # shellcheck disable=SC2086
+    n=$(instructions $option "$nvme")
+    # shellcheck disable=SC2086
+    eight=$(instructions $option "$nvme" "$nvme" "$nvme" "$nvme" "$nvme" "$nvme" "$nvme" "$nvme")
+    printf '%-12s %12s %12s %7s %12s %7s\n' "$mode" "$a" "$n" \
+        "$(awk -v a="$n" -v b="$a" 'BEGIN { r = a / b; printf "%.2f%s", r, r <= 1.2 ? "" : "!" }')" \
+        "$eight" \
+        "$(awk -v a="$eight" -v b="$n" 'BEGIN { r = a / b; printf "%.2f%s", r, r <= 8 ? "" : "!" }')"
+done
+echo "(! marks a ratio over its goal: 1.2 for NVMe against ATA, 8 for eight drives)"

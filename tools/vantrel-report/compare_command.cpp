@@ -1,7 +1,7 @@
 #include "tools/vantrel-report/compare_command.h"
 
 #include "capture/capture.h"
-#include "drive_backends/emulated_driver.h"
+#include "drive_backends/replay_driver.h"
 #include "health/reading_compare.h"
 #include "tools/vantrel-report/report_command.h"
 
@@ -18,7 +18,7 @@ int LoadOlderReading(const ReportOptions& options, CompareRun* run, FILE* err) {
     if (!ReadReplayCapture(options.compareOld, options.win9x, &capture, err)) {
         return kExitUsage;
     }
-    EmulatedDriver driver(options.win9x ? kPlatformWindows9x : kPlatformWindowsNt);
+    ReplayDriver driver(options.win9x ? kPlatformWindows9x : kPlatformWindowsNt);
     driver.InsertDrive(0, capture);
     run->older.reset(new DriveInventory);
     run->older->readNvme = true;
@@ -30,7 +30,7 @@ int LoadOlderReading(const ReportOptions& options, CompareRun* run, FILE* err) {
         return kExitUsage;
     }
     run->olderLabel = options.compareOld;
-    run->olderReading = ReadDrive(*run->older, 0, identity.model, options.compareOld);
+    ReadDrive(*run->older, 0, identity.model, options.compareOld, &run->olderReading);
     return kExitReported;
 }
 

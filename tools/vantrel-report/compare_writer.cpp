@@ -136,10 +136,13 @@ void WriteProjections(const ReadingComparison& c, Out* out) {
 std::string ComparisonHeading(const CompareRun& run, const DriveReading& newer,
                               const DriveHealth& then, const DriveHealth& now) {
     const std::string& serial = newer.identity.serial;
-    return "Drive: " + newer.identity.model + ", serial " +
-           (serial.empty() ? std::string("(blank)") : serial) + "\nThen: " + run.olderLabel +
-           "\nNow: " + run.newerLabel + "\n" + HealthLine("Health then", then) +
-           HealthLine("Health now", now);
+    Out out;
+    out.Print("Drive: %s, serial %s\nThen: %s\nNow: %s\n", newer.identity.model.c_str(),
+              serial.empty() ? "(blank)" : serial.c_str(), run.olderLabel.c_str(),
+              run.newerLabel.c_str());
+    out.text += HealthLine("Health then", then);
+    out.text += HealthLine("Health now", now);
+    return out.text;
 }
 
 std::string ComparisonText(const CompareRun& run, const DriveReading& newer) {

@@ -1,9 +1,15 @@
 #include "tools/vantrel-report/health_writer.h"
 
 std::string HealthLine(const std::string& name, const DriveHealth& health) {
-    std::string line = name + ": " + HealthVerdictName(health.verdict);
-    for (size_t i = 0; i < health.reasons.size(); ++i) {
-        line += (i ? ", " : ": ") + health.reasons[i];
+    std::string line = name;
+    line += ": ";
+    line += HealthVerdictName(health.verdict);
+    const char* separator = ": ";
+    for (const std::string& reason : health.reasons) {
+        line += separator;
+        line += reason;
+        separator = ", ";
     }
-    return line + "\n";
+    line += '\n';
+    return line;
 }

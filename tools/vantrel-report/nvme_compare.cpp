@@ -1,59 +1,36 @@
 #include "tools/vantrel-report/nvme_compare.h"
 
+#include <cstdarg>
 #include <cstdio>
-#include <vector>
 
+#include "health/nvme_health.h"
 #include "report/nvme_report_text.h"
 
 namespace {
 
-const struct {
-    uint8_t bit;
-    const char* name;
-} kWarnings[] = {
-    {kNvmeSpareLow, "available spare below its threshold"},
-    {kNvmeTemperature, "temperature beyond a threshold"},
-    {kNvmeDegraded, "reliability degraded"},
-    {kNvmeReadOnly, "media placed in read-only mode"},
-    {kNvmeBackupFailed, "volatile memory backup failed"},
-    {kNvmePersistentMemory, "persistent memory region unreliable"},
-};
+enum { kPowerOnRow = 11, kMediaErrorRow = 13 };
 
-std::string Pad(const std::string& text, size_t width) {
-    return text + std::string(text.size() < width ? width - text.size() : 1, ' ');
-}
-
-// A row's value as a number, where it is one that fits.
-bool RowNumber(const NvmeHealthLog& log, uint8_t id, long long* value) {
+// A row's value as a number, where it is one that fits: the counters up to
+// 2^63, the rest as the log keeps them.
+bool RowNumber(const NvmeHealthLog& log, int index, long long* value) {
     const NvmeCounter* const counters[] = {
         &log.dataUnitsRead, &log.dataUnitsWritten, &log.hostReads,    &log.hostWrites,
         &log.busyTime,      &log.powerCycles,      &log.powerOnHours, &log.unsafeShutdowns,
         &log.mediaErrors,   &log.errorLogEntries};
-    switch (id) {
-        case 1:
-            return false;
-        case 2:
-            *value = Celsius(log.temperatureKelvin);
-            return log.temperatureKelvin != 0;
-        case 3:
-            *value = log.availableSpare;
-            return true;
-        case 4:
-            *value = log.spareThreshold;
-            return true;
-        case 5:
-            *value = log.percentageUsed;
-            return true;
-        case 0x10:
-            *value = log.warningTempMinutes;
-            return true;
-        case 0x11:
-            *value = log.criticalTempMinutes;
-            return true;
-        default:
-            break;
+    const long long small[] = {-1, Celsius(log.temperatureKelvin), log.availableSpare,
+                               log.spareThreshold, log.percentageUsed};
+    if (index == 0 || (index == 1 && log.temperatureKelvin == 0)) {
+        return false;
     }
-    const NvmeCounter& counter = *counters[id - 6];
+    if (index < 5) {
+        *value = small[index];
+        return true;
+    }
+    if (index >= 15) {
+        *value = index == 15 ? log.warningTempMinutes : log.criticalTempMinutes;
+        return true;
+    }
+    const NvmeCounter& counter = *counters[index - 5];
     if (counter.high != 0 || counter.low > 0x7FFFFFFFFFFFFFFFull) {
         return false;
     }
@@ -61,75 +38,76 @@ bool RowNumber(const NvmeHealthLog& log, uint8_t id, long long* value) {
     return true;
 }
 
-std::string Flag(uint8_t id, const NvmeHealthLog& then, const NvmeHealthLog& now) {
-    switch (id) {
-        case 1: {
-            std::string flag;
-            for (const auto& warning : kWarnings) {
-                if ((now.criticalWarning & warning.bit) && !(then.criticalWarning & warning.bit)) {
-                    flag += (flag.empty() ? "newly set: " : ", ") + std::string(warning.name);
-                }
+void Flag(int index, const NvmeHealthLog& then, const NvmeHealthLog& now, std::string* line) {
+    if (index == 0) {
+        const char* separator = "newly set: ";
+        for (const NvmeWarningName& warning : kNvmeWarningNames) {
+            if ((now.criticalWarning & warning.bit) && !(then.criticalWarning & warning.bit)) {
+                *line += separator;
+                *line += warning.name;
+                separator = ", ";
             }
-            return flag;
         }
-        case 3:
-            return now.availableSpare < then.availableSpare ? "spare falling" : "";
-        case 5:
-            return now.percentageUsed > then.percentageUsed ? "percentage used rising" : "";
-        case 0x0E: {
-            const NvmeCounter& a = then.mediaErrors;
-            const NvmeCounter& b = now.mediaErrors;
-            const bool more = b.high > a.high || (b.high == a.high && b.low > a.low);
-            return more ? "new media errors" : "";
+    } else if (index == 2 && now.availableSpare < then.availableSpare) {
+        *line += "spare falling";
+    } else if (index == 4 && now.percentageUsed > then.percentageUsed) {
+        *line += "percentage used rising";
+    } else if (index == kMediaErrorRow) {
+        const NvmeCounter& a = then.mediaErrors;
+        const NvmeCounter& b = now.mediaErrors;
+        if (b.high > a.high || (b.high == a.high && b.low > a.low)) {
+            *line += "new media errors";
         }
-        default:
-            return "";
     }
 }
 
-std::string Decimal(long long value) {
-    return std::to_string(value);
+void Print(std::string* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Print(std::string* out, const char* format, ...) {
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    *out += line;
 }
 
+// Where the percentage used (toward 100) and the spare (toward its
+// threshold) head at the rate between the readings.
 void Projections(const NvmeHealthLog& then, const NvmeHealthLog& now, double hours,
                  std::string* out) {
+    const struct {
+        const char* row;
+        unsigned before, after, limit;
+        const char* moving;
+        const char* limitText;
+    } trends[] = {
+        {"Percentage Used (5)", then.percentageUsed, now.percentageUsed, 100, "rising", ""},
+        {"Available Spare (3)", then.availableSpare, now.availableSpare, now.spareThreshold,
+         "falling", "its threshold "},
+    };
     std::string lines;
-    char line[256];
-    if (now.percentageUsed > then.percentageUsed) {
-        const double perThousand = (now.percentageUsed - then.percentageUsed) * 1000.0 / hours;
-        if (now.percentageUsed >= 100) {
-            std::snprintf(line, sizeof line,
-                          "Percentage Used (5): %u%% -> %u%%, rising %.1f per 1,000 power-on "
-                          "hours; already at 100%%.\n",
-                          then.percentageUsed, now.percentageUsed, perThousand);
-        } else {
-            std::snprintf(line, sizeof line,
-                          "Percentage Used (5): %u%% -> %u%%, rising %.1f per 1,000 power-on "
-                          "hours; at that rate, 100%% in about %.0f power-on hours.\n",
-                          then.percentageUsed, now.percentageUsed, perThousand,
-                          (100 - now.percentageUsed) * 1000.0 / perThousand);
+    for (const auto& t : trends) {
+        const bool rising = t.limit == 100;
+        const bool moved = rising ? t.after > t.before : t.after < t.before && t.limit != 0;
+        if (!moved) {
+            continue;
         }
-        lines += line;
-    }
-    if (now.availableSpare < then.availableSpare && now.spareThreshold != 0) {
-        const double perThousand = (then.availableSpare - now.availableSpare) * 1000.0 / hours;
-        if (now.availableSpare <= now.spareThreshold) {
-            std::snprintf(line, sizeof line,
-                          "Available Spare (3): %u%% -> %u%%, falling %.1f per 1,000 power-on "
-                          "hours; already at or below its threshold %u%%.\n",
-                          then.availableSpare, now.availableSpare, perThousand, now.spareThreshold);
+        const unsigned step = rising ? t.after - t.before : t.before - t.after;
+        const double perThousand = step * 1000.0 / hours;
+        Print(&lines, "%s: %u%% -> %u%%, %s %.1f per 1,000 power-on hours; ", t.row, t.before,
+              t.after, t.moving, perThousand);
+        const bool reached = rising ? t.after >= t.limit : t.after <= t.limit;
+        const unsigned left = rising ? t.limit - t.after : t.after - t.limit;
+        if (reached) {
+            Print(&lines, "already at %s%u%%.\n", t.limitText, t.limit);
         } else {
-            std::snprintf(line, sizeof line,
-                          "Available Spare (3): %u%% -> %u%%, falling %.1f per 1,000 power-on "
-                          "hours; at that rate, its threshold %u%% in about %.0f power-on "
-                          "hours.\n",
-                          then.availableSpare, now.availableSpare, perThousand, now.spareThreshold,
-                          (now.availableSpare - now.spareThreshold) * 1000.0 / perThousand);
+            Print(&lines, "at that rate, %s%u%% in about %.0f power-on hours.\n", t.limitText,
+                  t.limit, left * 1000.0 / perThousand);
         }
-        lines += line;
     }
     if (!lines.empty()) {
-        *out += "\nRough projections from two readings only, at the rate between them:\n" + lines;
+        *out += "\nRough projections from two readings only, at the rate between them:\n";
+        *out += lines;
     }
 }
 
@@ -145,36 +123,42 @@ std::string NvmeComparisonText(const CompareRun& run, const DriveReading& newer)
     const NvmeHealthLog& now = newer.nvme.log;
     long long before = 0;
     long long after = 0;
-    const bool counted = RowNumber(then, 0x0C, &before) && RowNumber(now, 0x0C, &after);
+    const bool counted =
+        RowNumber(then, kPowerOnRow, &before) && RowNumber(now, kPowerOnRow, &after);
     if (!counted) {
         out +=
             "Power on hours: too large to count between the readings; no rate and no "
             "projection.\n";
     } else if (after > before) {
-        out += "Power on hours: " + Decimal(before) + " then, " + Decimal(after) + " now, " +
-               Decimal(after - before) + " between the readings.\n";
+        Print(&out, "Power on hours: %lld then, %lld now, %lld between the readings.\n", before,
+              after, after - before);
     } else if (after == before) {
-        out += "Power on hours: " + Decimal(after) +
-               " in both readings, zero between them; no rate and no projection.\n";
+        Print(&out,
+              "Power on hours: %lld in both readings, zero between them; no rate and no "
+              "projection.\n",
+              after);
     } else {
-        out += "Power on hours: went backwards, " + Decimal(before) + " then, " + Decimal(after) +
-               " now; no rate and no projection.\n";
+        Print(&out,
+              "Power on hours: went backwards, %lld then, %lld now; no rate and no projection.\n",
+              before, after);
     }
-    out += "\n" + Pad("ID", 4) + Pad("Description", 37) + Pad("Then -> now", 44) + "Flags\n";
-    const std::vector<NvmeRow> rowsThen = NvmeHealthRows(older.nvme.controller, then);
-    const std::vector<NvmeRow> rowsNow = NvmeHealthRows(newer.nvme.controller, now);
-    for (size_t i = 0; i < rowsNow.size() && i < rowsThen.size(); ++i) {
-        const NvmeRow& row = rowsNow[i];
-        std::string cell = rowsThen[i].raw + " -> " + row.raw;
+    Print(&out, "\n%-4s%-37s%-44sFlags\n", "ID", "Description", "Then -> now");
+    NvmeRows rowsThen;
+    NvmeRows rowsNow;
+    NvmeHealthRows(older.nvme.controller, then, &rowsThen);
+    NvmeHealthRows(newer.nvme.controller, now, &rowsNow);
+    for (int index = 0; index < kNvmeRowCount; ++index) {
+        const NvmeRow& row = rowsNow.rows[index];
+        char cell[2 * kNvmeCellSize + 32];
+        int used = std::snprintf(cell, sizeof cell, "%s -> %s", rowsThen.rows[index].raw, row.raw);
         long long a = 0;
         long long b = 0;
-        if (RowNumber(then, row.id, &a) && RowNumber(now, row.id, &b) && a != b) {
-            cell += (b > a ? " (+" : " (") + Decimal(b - a) + ")";
+        if (RowNumber(then, index, &a) && RowNumber(now, index, &b) && a != b) {
+            std::snprintf(cell + used, sizeof cell - used, b > a ? " (+%lld)" : " (%lld)", b - a);
         }
-        char id[4];
-        std::snprintf(id, sizeof id, "%X", row.id);
-        std::string line =
-            Pad(id, 4) + Pad(row.description, 37) + Pad(cell, 44) + Flag(row.id, then, now);
+        std::string line;
+        Print(&line, "%-4X%-37s%-44s", row.id, row.description, cell);
+        Flag(index, then, now, &line);
         line.erase(line.find_last_not_of(' ') + 1);
         out += line + "\n";
     }

@@ -7,7 +7,7 @@
 #include "capture/capture.h"
 #include "capture/capture_recorder.h"
 #include "inventory/drive_inventory.h"
-#include "drive_backends/emulated_driver.h"
+#include "drive_backends/replay_driver.h"
 #include "health/drive_health.h"
 #include "report/attribute_format.h"
 #include "report/export_writer.h"
@@ -25,9 +25,29 @@ namespace {
 
 enum { kMaxCopies = 999 };
 
-NvmeReportValues NvmeValues(const DriveReading& drive) {
-    return NvmeReportValues{drive.position, &drive.nvme.controller, drive.nvme.hasNamespace,
-                            &drive.nvme.space};
+// An NVMe drive's block and rows, as the results file or as the window
+// shows them.
+std::string NvmeText(const DriveReading& drive, bool exported) {
+    const NvmeReportValues values{drive.position, &drive.nvme.controller, drive.nvme.hasNamespace,
+                                  &drive.nvme.space};
+    char block[kNvmeReportTextSize];
+    NvmeReportText(values, block);
+    std::string text = block;
+    if (exported) {
+        text += kNvmeExportHeading;
+    }
+    NvmeRows rows;
+    NvmeHealthRows(drive.nvme.controller, drive.nvme.log, &rows);
+    for (const NvmeRow& row : rows.rows) {
+        char line[kNvmeLineSize];
+        if (exported) {
+            NvmeExportLine(row, line);
+        } else {
+            NvmeWindowLine(row, line);
+        }
+        text += line;
+    }
+    return text;
 }
 
 int Usage(FILE* err, const std::string& problem) {
@@ -56,13 +76,6 @@ std::vector<NamedDrive> ListDrives(const DriveInventory& inventory) {
 
 // The window after Get Info on the drive, its list rows in the order shown.
 std::string DriveWindowText(const DriveInventory& inventory, const DriveReading& drive) {
-    if (drive.protocol == DriveProtocol::kNvme) {
-        std::string text = NvmeReportText(NvmeValues(drive));
-        for (const NvmeRow& row : NvmeHealthRows(drive.nvme.controller, drive.nvme.log)) {
-            text += NvmeWindowRow(row);
-        }
-        return text;
-    }
     DriveReportText report;
     BuildDriveReportText(inventory, drive.position, ReportVariant::kWindow, &report);
     std::string text = report.text;
@@ -79,14 +92,6 @@ std::string DriveWindowText(const DriveInventory& inventory, const DriveReading&
     return text;
 }
 
-std::string DriveExport(const DriveInventory& inventory, const DriveReading& drive) {
-    if (drive.protocol == DriveProtocol::kNvme) {
-        return NvmeExportText(NvmeValues(drive),
-                              NvmeHealthRows(drive.nvme.controller, drive.nvme.log));
-    }
-    return DriveExportText(inventory, drive.position);
-}
-
 // Everything the run prints, in the mode asked for.
 std::string OutputText(const DriveInventory& inventory, const ReportOptions& options,
                        const CompareRun& compare, const MachineReport& document) {
@@ -98,6 +103,12 @@ std::string OutputText(const DriveInventory& inventory, const ReportOptions& opt
     }
     std::string text;
     for (const DriveReading& drive : document.drives) {
+        const bool report =
+            options.mode == ReportMode::kWindow || options.mode == ReportMode::kExport;
+        if (report && drive.protocol == DriveProtocol::kNvme) {
+            text += NvmeText(drive, options.mode == ReportMode::kExport);
+            continue;
+        }
         switch (options.mode) {
             case ReportMode::kList:
                 text += drive.listName + "\n";
@@ -112,7 +123,7 @@ std::string OutputText(const DriveInventory& inventory, const ReportOptions& opt
                 text += HealthLine(drive.listName, drive.health);
                 break;
             default:
-                text += DriveExport(inventory, drive);
+                text += DriveExportText(inventory, drive.position);
                 break;
         }
     }
@@ -121,10 +132,8 @@ std::string OutputText(const DriveInventory& inventory, const ReportOptions& opt
 
 // Writes the run's output; to a terminal, a drive's own texts go as
 // printable text only.
-bool WriteAll(const std::string& text, bool masked, FILE* stream) {
-    const std::string shown = masked ? TerminalText(text) : std::string();
-    const std::string& written = masked ? shown : text;
-    const bool ok = std::fwrite(written.data(), 1, written.size(), stream) == written.size();
+bool WriteAll(const std::string& text, FILE* stream) {
+    const bool ok = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
     return std::fflush(stream) == 0 && ok;
 }
 
@@ -146,19 +155,21 @@ bool HealthAlert(const MachineReport& document, const ReportOptions& options) {
 // when replayed.
 MachineReport DescribeDrives(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
                              const ReportOptions& options, SmartDriver& driver) {
-    MachineReport document{{}, inventory.GetDriveCount(), kReportVersion, kExitReported};
-    for (const NamedDrive& drive : drives) {
+    MachineReport document{std::vector<DriveReading>(drives.size()), inventory.GetDriveCount(),
+                           kReportVersion, kExitReported};
+    for (size_t i = 0; i < drives.size(); ++i) {
+        const int position = drives[i].position;
         std::string device;
         if (options.captures.empty()) {
             char name[64];
-            driver.DeviceName(drive.position, name, sizeof name);
+            driver.DeviceName(position, name, sizeof name);
             device = name;
         } else {
-            device = options.captures[drive.position];
+            device = options.captures[position];
             const size_t slash = device.find_last_of("/\\");
             device.erase(0, slash == std::string::npos ? 0 : slash + 1);
         }
-        document.drives.push_back(ReadDrive(inventory, drive.position, drive.name, device));
+        ReadDrive(inventory, position, drives[i].name, device, &document.drives[i]);
     }
     return document;
 }
@@ -281,8 +292,8 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
             return noDrive;
         }
     } else {
-        std::unique_ptr<EmulatedDriver> emulated(
-            new EmulatedDriver(options.win9x ? kPlatformWindows9x : kPlatformWindowsNt));
+        std::unique_ptr<ReplayDriver> emulated(
+            new ReplayDriver(options.win9x ? kPlatformWindows9x : kPlatformWindowsNt));
         for (size_t position = 0; position < options.captures.size(); ++position) {
             if (options.captures[position] == "-") {
                 continue;
@@ -337,10 +348,13 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         done = kExitHealthAlert;
     }
     document.exitStatus = done;
-    const std::string text = OutputText(*inventory, options, compare, document);
+    std::string text = OutputText(*inventory, options, compare, document);
+    if (masked) {
+        MaskForTerminal(&text);
+    }
 
     if (!options.hasOutput) {
-        if (!WriteAll(text, masked, out)) {
+        if (!WriteAll(text, out)) {
             std::fprintf(err, "vantrel-report: standard output: write error\n");
             return kExitWriteFailed;
         }
@@ -348,8 +362,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     }
     std::string problem;
     if (!WriteOutputFile(
-            options.output, [&](FILE* stream) { return WriteAll(text, masked, stream); },
-            &problem)) {
+            options.output, [&](FILE* stream) { return WriteAll(text, stream); }, &problem)) {
         std::fprintf(err, "vantrel-report: %s: %s\n", options.output.c_str(), problem.c_str());
         return kExitWriteFailed;
     }

@@ -6,11 +6,18 @@
 #include <cstdio>
 #include <string>
 
-// The output as a terminal is shown it: every byte outside 0x20-0x7E but
+// Turns the output into what a terminal is shown: every byte outside 0x20-0x7E but
 // the tab and the line ends becomes '?'. The program's own texts are plain
 // ASCII, so only what a drive sent is changed; the reading itself, and a
 // file or pipe, keep the drive's bytes.
-std::string TerminalText(const std::string& text);
+inline void MaskForTerminal(std::string* text) {
+    for (char& c : *text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 || byte > 0x7E) && c != '\t' && c != '\r' && c != '\n') {
+            c = '?';
+        }
+    }
+}
 
 // True when stream is a terminal (or on Windows a console).
 bool IsTerminal(FILE* stream);

@@ -1,0 +1,77 @@
+#include "drive_backends/replay_driver.h"
+
+#include <cstring>
+
+#include "inventory/drive_inventory.h"
+
+static_assert(static_cast<int>(kDriveBays) == static_cast<int>(kMaxDrivePositions),
+              "a bay for every position the scan opens");
+
+ReplayDriver::ReplayDriver(uint32_t platformId) : platformId_(platformId), bays_(kDriveBays) {}
+
+void ReplayDriver::InsertDrive(int position, const DriveCapture& capture) {
+    DriveBay& bay = bays_[position];
+    bay.present = true;
+    bay.packet = false;
+    bay.data = capture;
+}
+
+void ReplayDriver::InsertPacketDevice(int position, const uint8_t identify[512]) {
+    DriveBay& bay = bays_[position];
+    bay.present = true;
+    bay.packet = true;
+    bay.data = DriveCapture();
+    bay.data.hasIdentify = true;
+    std::memcpy(bay.data.identify, identify, sizeof bay.data.identify);
+}
+
+void ReplayDriver::RemoveDrive(int position) {
+    bays_[position] = DriveBay();
+}
+
+void ReplayDriver::FailStep(int position, ScanStep step) {
+    bays_[position].failing[static_cast<int>(step)] = true;
+}
+
+uint32_t ReplayDriver::PlatformId() {
+    return platformId_;
+}
+
+DeviceHandle ReplayDriver::Open(const char* name, uint32_t access, uint32_t, uint32_t) {
+    const int device = OpenedDevice(bays_.data(), Windows9x(), name ? name : "");
+    if (device == kNoDevice) {
+        return VANTREL_INVALID_DEVICE;
+    }
+    DeviceHandle handle = reinterpret_cast<DeviceHandle>(nextHandle_);
+    nextHandle_ += 4;
+    handles_.push_back(OpenDevice{handle, device, access});
+    return handle;
+}
+
+int ReplayDriver::Close(DeviceHandle device) {
+    for (size_t i = 0; i < handles_.size(); ++i) {
+        if (handles_[i].handle == device) {
+            handles_.erase(handles_.begin() + static_cast<ptrdiff_t>(i));
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int ReplayDriver::IoControl(DeviceHandle device, uint32_t code, const void* input,
+                            uint32_t inputLength, void* output, uint32_t outputLength,
+                            uint32_t* bytesReturned) {
+    uint32_t returned = 0;
+    int result = 0;
+    for (const OpenDevice& open : handles_) {
+        if (open.handle == device) {
+            result = AnswerIoControl(bays_.data(), open.position, open.access, code, input,
+                                     inputLength, output, outputLength, &returned);
+            break;
+        }
+    }
+    if (bytesReturned) {
+        *bytesReturned = returned;
+    }
+    return result;
+}

@@ -1,0 +1,57 @@
+// A software model of both Windows SMART drivers, holding up to 64 drives
+// (four on Windows 9x) filled from captures. It answers the driver seam
+// exactly as the Windows 9x SMARTVSD driver or the NT disk driver would (the
+// rules are those of smart_driver_rules.h), refuses what they refuse, and
+// can be told to fail any single step of the scan at any position. What
+// vantrel-report replays captures on; the tests' EmulatedDriver records
+// every call on top of it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "capture/capture.h"
+#include "drive_backends/smart_driver_rules.h"
+#include "inventory/smart_driver.h"
+
+class ReplayDriver : public SmartDriver {
+  public:
+    explicit ReplayDriver(uint32_t platformId = kPlatformWindowsNt);
+
+    void SetPlatformId(uint32_t platformId) { platformId_ = platformId; }
+
+    // An ATA drive answering from the capture: IDENTIFY DEVICE with IDFY;
+    // SMART ENABLE OPERATIONS and READ DATA only when SMDT is present; READ
+    // THRESHOLDS only when SMTH is present. Or an NVMe drive (NVID), which
+    // answers the NVMe property queries only: Identify Controller, Identify
+    // Namespace when NVNS is present, and the health log.
+    void InsertDrive(int position, const DriveCapture& capture);
+    // A packet device: answers IDENTIFY PACKET DEVICE only.
+    void InsertPacketDevice(int position, const uint8_t identify[512]);
+    void RemoveDrive(int position);
+    void FailStep(int position, ScanStep step);
+
+    size_t OpenHandleCount() const { return handles_.size(); }
+
+    uint32_t PlatformId() override;
+    DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
+                      uint32_t disposition) override;
+    int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
+                  void* output, uint32_t outputLength, uint32_t* bytesReturned) override;
+    int Close(DeviceHandle device) override;
+
+  private:
+    struct OpenDevice {
+        DeviceHandle handle;
+        int position;  // kAllPositions for the Windows 9x driver
+        uint32_t access;
+    };
+
+    bool Windows9x() const { return platformId_ == kPlatformWindows9x; }
+
+    uint32_t platformId_;
+    std::vector<DriveBay> bays_;  // kDriveBays: too large for a stack
+    // A scan holds one or two open at a time: a list is enough.
+    std::vector<OpenDevice> handles_;
+    uintptr_t nextHandle_ = 0x100;
+};
