@@ -24,9 +24,9 @@ class CaptureRecorder : public SmartDriver {
     static void NvmeCapture(const NvmeReplies& replies, DriveCapture* capture);
 
     uint32_t PlatformId() override { return driver_.PlatformId(); }
-    DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
-                      uint32_t disposition) override {
-        return driver_.Open(name, access, shareMode, disposition);
+    DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode, uint32_t disposition,
+                      uint32_t* error = nullptr) override {
+        return driver_.Open(name, access, shareMode, disposition, error);
     }
     int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
                   void* output, uint32_t outputLength, uint32_t* bytesReturned) override;

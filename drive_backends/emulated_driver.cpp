@@ -1,14 +1,14 @@
 #include "drive_backends/emulated_driver.h"
 
 DeviceHandle EmulatedDriver::Open(const char* name, uint32_t access, uint32_t shareMode,
-                                  uint32_t disposition) {
+                                  uint32_t disposition, uint32_t* error) {
     DriverCall call;
     call.kind = DriverCall::kOpen;
     call.name = name ? name : "";
     call.access = access;
     call.shareMode = shareMode;
     call.disposition = disposition;
-    call.handle = ReplayDriver::Open(name, access, shareMode, disposition);
+    call.handle = ReplayDriver::Open(name, access, shareMode, disposition, error);
     call.result = call.handle != VANTREL_INVALID_DEVICE;
     calls_.push_back(call);
     return call.handle;

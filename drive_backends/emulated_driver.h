@@ -29,8 +29,8 @@ class EmulatedDriver : public ReplayDriver {
     const std::vector<DriverCall>& Calls() const { return calls_; }
     void ClearCalls() { calls_.clear(); }
 
-    DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
-                      uint32_t disposition) override;
+    DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode, uint32_t disposition,
+                      uint32_t* error = nullptr) override;
     int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
                   void* output, uint32_t outputLength, uint32_t* bytesReturned) override;
     int Close(DeviceHandle device) override;

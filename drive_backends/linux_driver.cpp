@@ -381,6 +381,7 @@ void LinuxDriver::DeviceName(int position, char* name, uint32_t size) {
 }
 
 void LinuxDriver::NoteNoRights(const Disk& disk, int error) {
+    denied_ = true;
     if (rightsNoted_) {
         return;
     }
@@ -393,7 +394,12 @@ void LinuxDriver::NoteNoRights(const Disk& disk, int error) {
     }
 }
 
-DeviceHandle LinuxDriver::Open(const char* name, uint32_t access, uint32_t, uint32_t disposition) {
+DeviceHandle LinuxDriver::Open(const char* name, uint32_t access, uint32_t, uint32_t disposition,
+                               uint32_t* error) {
+    uint32_t unused = 0;
+    uint32_t& why = error ? *error : unused;
+    why = kErrorFileNotFound;
+    denied_ = false;
     const size_t prefix = sizeof kPhysicalDrivePrefix - 1;
     if (name == nullptr || disposition != kOpenExisting ||
         std::strncmp(name, kPhysicalDrivePrefix, prefix) != 0) {
@@ -427,6 +433,7 @@ DeviceHandle LinuxDriver::Open(const char* name, uint32_t access, uint32_t, uint
         // the position empty without a word, as Windows would.
         if (IsLackOfRights(errno)) {
             NoteNoRights(disk, errno);
+            why = kErrorAccessDenied;
         }
         return VANTREL_INVALID_DEVICE;
     }
@@ -446,6 +453,7 @@ DeviceHandle LinuxDriver::Open(const char* name, uint32_t access, uint32_t, uint
         // position stays empty, as on Windows, where such a disk has no
         // SMART version to give; the positions after it keep their numbers.
         system_.closeDevice(disk.fd);
+        why = denied_ ? kErrorAccessDenied : kErrorNotSupported;
         return VANTREL_INVALID_DEVICE;
     }
     DeviceHandle handle = reinterpret_cast<DeviceHandle>(nextHandle_);

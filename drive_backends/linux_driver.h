@@ -95,9 +95,11 @@ class LinuxDriver : public SmartDriver {
     uint32_t PlatformId() override;
     // A disk that answers neither IDENTIFY DEVICE nor IDENTIFY PACKET DEVICE,
     // and a controller that answers no Identify Controller, does not open:
-    // its position is empty.
-    DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
-                      uint32_t disposition) override;
+    // its position is empty, and the error says it is there but takes no
+    // such commands (kErrorNotSupported); missing rights give
+    // kErrorAccessDenied, a number past the last disk kErrorFileNotFound.
+    DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode, uint32_t disposition,
+                      uint32_t* error = nullptr) override;
     int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
                   void* output, uint32_t outputLength, uint32_t* bytesReturned) override;
     int Close(DeviceHandle device) override;
@@ -127,6 +129,7 @@ class LinuxDriver : public SmartDriver {
                      uint32_t outputLength, uint32_t* returned);
     bool Admin(const Disk& disk, nvme_admin_cmd* command);
     void NoteNoRights(const Disk& disk, int error);
+    bool denied_ = false;  // a refusal for want of rights since the last open
 
     LinuxSystem system_;
     bool listed_ = false;

@@ -37,9 +37,15 @@ uint32_t ReplayDriver::PlatformId() {
     return platformId_;
 }
 
-DeviceHandle ReplayDriver::Open(const char* name, uint32_t access, uint32_t, uint32_t) {
+DeviceHandle ReplayDriver::Open(const char* name, uint32_t access, uint32_t, uint32_t,
+                                uint32_t* error) {
     const int device = OpenedDevice(bays_.data(), Windows9x(), name ? name : "");
     if (device == kNoDevice) {
+        if (error) {
+            *error = OpenedDevice(bays_.data(), Windows9x(), name ? name : "", true) == kNoDevice
+                         ? kErrorFileNotFound
+                         : kErrorAccessDenied;
+        }
         return VANTREL_INVALID_DEVICE;
     }
     DeviceHandle handle = reinterpret_cast<DeviceHandle>(nextHandle_);

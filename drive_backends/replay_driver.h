@@ -34,8 +34,9 @@ class ReplayDriver : public SmartDriver {
     size_t OpenHandleCount() const { return handles_.size(); }
 
     uint32_t PlatformId() override;
-    DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
-                      uint32_t disposition) override;
+    // A position that is failed at its open step is there, but denies access.
+    DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode, uint32_t disposition,
+                      uint32_t* error = nullptr) override;
     int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
                   void* output, uint32_t outputLength, uint32_t* bytesReturned) override;
     int Close(DeviceHandle device) override;

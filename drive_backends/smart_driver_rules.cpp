@@ -193,11 +193,13 @@ bool PhysicalDriveOpens(const DriveBay bays[kDriveBays], int position) {
            !Fails(bays, position, ScanStep::kOpen);
 }
 
-int OpenedDevice(const DriveBay bays[kDriveBays], bool windows9x, const char* name) {
+int OpenedDevice(const DriveBay bays[kDriveBays], bool windows9x, const char* name,
+                 bool presentIsEnough) {
     static const char kSmartVxdName[] = "\\\\.\\SMARTVSD";
     static const char kPhysicalDrivePrefix[] = "\\\\.\\PhysicalDrive";
     if (windows9x) {
-        const bool opens = strcmp(name, kSmartVxdName) == 0 && SmartVxdOpens(bays);
+        const bool opens =
+            strcmp(name, kSmartVxdName) == 0 && (presentIsEnough || SmartVxdOpens(bays));
         return opens ? static_cast<int>(kAllPositions) : static_cast<int>(kNoDevice);
     }
     const size_t prefix = sizeof kPhysicalDrivePrefix - 1;
@@ -215,7 +217,9 @@ int OpenedDevice(const DriveBay bays[kDriveBays], bool windows9x, const char* na
     if (count == 0 || digits[count] != '\0' || (count > 1 && digits[0] == '0')) {
         return kNoDevice;
     }
-    return PhysicalDriveOpens(bays, position) ? position : kNoDevice;
+    const bool opens = presentIsEnough ? position < kDriveBays && bays[position].present
+                                       : PhysicalDriveOpens(bays, position);
+    return opens ? position : kNoDevice;
 }
 
 int AnswerIoControl(const DriveBay bays[kDriveBays], int devicePosition, uint32_t access,

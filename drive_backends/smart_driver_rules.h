@@ -33,9 +33,11 @@ bool PhysicalDriveOpens(const DriveBay bays[kDriveBays], int position);
 // The device that CreateFileA of a name opens on the given family:
 // kAllPositions for \\.\SMARTVSD on Windows 9x, the position for
 // \\.\PhysicalDrive0 upward on the NT family; kNoDevice for any other name,
-// and for a device that does not open.
+// and for a device that does not open (unless present is enough: then
+// only for one that is not there).
 enum { kNoDevice = -2 };
-int OpenedDevice(const DriveBay bays[kDriveBays], bool windows9x, const char* name);
+int OpenedDevice(const DriveBay bays[kDriveBays], bool windows9x, const char* name,
+                 bool presentIsEnough = false);
 
 // One DeviceIoControl on a device opened with the given access. Returns the
 // success flag and, on success only, sets *returned; everything but the

@@ -17,9 +17,15 @@ uint32_t WindowsDriver::PlatformId() {
 }
 
 DeviceHandle WindowsDriver::Open(const char* name, uint32_t access, uint32_t shareMode,
-                                 uint32_t disposition) {
+                                 uint32_t disposition, uint32_t* error) {
     HANDLE handle = CreateFileA(name, access, shareMode, NULL, disposition, 0, NULL);
-    return handle == INVALID_HANDLE_VALUE ? VANTREL_INVALID_DEVICE : handle;
+    if (handle == INVALID_HANDLE_VALUE) {
+        if (error) {
+            *error = GetLastError();
+        }
+        return VANTREL_INVALID_DEVICE;
+    }
+    return handle;
 }
 
 int WindowsDriver::IoControl(DeviceHandle device, uint32_t code, const void* input,

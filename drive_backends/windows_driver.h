@@ -10,8 +10,8 @@ uint32_t WindowsPlatformId();
 class WindowsDriver : public SmartDriver {
   public:
     uint32_t PlatformId() override;
-    DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
-                      uint32_t disposition) override;
+    DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode, uint32_t disposition,
+                      uint32_t* error = nullptr) override;
     int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
                   void* output, uint32_t outputLength, uint32_t* bytesReturned) override;
     int Close(DeviceHandle device) override;

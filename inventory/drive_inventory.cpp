@@ -27,6 +27,7 @@ void DriveInventory::ResetInventory() {
         thresholdRevision[position] = 0;
         smartDataRevision[position] = 0;
         thresholdsUnknown[position] = false;
+        openError[position] = 0;
         std::memset(&versions[position], 0, sizeof versions[position]);
         std::memset(&entries[position], 0, sizeof entries[position]);
         entries[position].DriveNumber = -1;
@@ -47,8 +48,12 @@ int DriveInventory::OpenPhysicalDrive(SmartDriver& driver, int position) {
     device = nullptr;
     char name[32];
     std::snprintf(name, sizeof name, "\\\\.\\PhysicalDrive%d", position);
+    uint32_t error = 0;
     device = driver.Open(name, kGenericRead | kGenericWrite, kFileShareRead | kFileShareWrite,
-                         kOpenExisting);
+                         kOpenExisting, &error);
+    if (device == VANTREL_INVALID_DEVICE && position >= 0 && position < kMaxDrivePositions) {
+        openError[position] = error;
+    }
     return device == VANTREL_INVALID_DEVICE ? 2 : 0;
 }
 

@@ -113,9 +113,13 @@ class DriveInventory {
     bool readNvme = false;
     // How many physical drives the NT family's scan opens: the window's four,
     // or up to kMaxDrivePositions for vantrel-report, which then stops after
-    // kOpenGapLimit numbers in a row that do not open (Windows leaves gaps
-    // where disks were removed). Windows 9x always has four positions.
+    // kOpenGapLimit numbers in a row where no disk is (Windows leaves gaps
+    // where disks were removed; a disk that is there but refuses the open is
+    // no gap). Windows 9x always has four positions.
     int scanPositions = kDrivePositions;
+    // Why the NT family's open of a position failed (the seam's error code;
+    // 0 where it opened or was not tried). The window has no use for it.
+    uint32_t openError[kMaxDrivePositions];
     NvmeReplies* nvme[kMaxDrivePositions];
 
   private:

@@ -131,7 +131,11 @@ void DriveInventory::ScanWindowsNt(SmartDriver& driver) {
     for (int position = 0; position < positions; ++position) {
         if (OpenPhysicalDrive(driver, position) != 0) {
             // The numbers have run out, not just skipped a removed disk.
-            if (++gap == kOpenGapLimit) {
+            const uint32_t error = openError[position];
+            const bool absent =
+                error == 0 || error == kErrorFileNotFound || error == kErrorPathNotFound;
+            gap = absent ? gap + 1 : 0;
+            if (gap == kOpenGapLimit) {
                 break;
             }
             continue;

@@ -28,6 +28,16 @@ enum : uint32_t {
     kOpenExisting = 3u,
 };
 
+// Why an open failed, as Windows' GetLastError says it. Only the first two
+// mean that nothing is there; a backend of another system answers with the
+// code that means the same.
+enum : uint32_t {
+    kErrorFileNotFound = 2,
+    kErrorPathNotFound = 3,
+    kErrorAccessDenied = 5,
+    kErrorNotSupported = 50,  // a disk that takes neither ATA nor NVMe commands
+};
+
 // The SMART I/O control codes.
 enum : uint32_t {
     kSmartGetVersion = 0x74080u,
@@ -43,9 +53,10 @@ class SmartDriver {
     virtual uint32_t PlatformId() = 0;
 
     // CreateFileA with no security attributes, attributes 0 and no template.
-    // Returns VANTREL_INVALID_DEVICE on failure.
+    // Returns VANTREL_INVALID_DEVICE on failure, with the reason in *error
+    // where asked for, as GetLastError gives it (see the codes below).
     virtual DeviceHandle Open(const char* name, uint32_t access, uint32_t shareMode,
-                              uint32_t disposition) = 0;
+                              uint32_t disposition, uint32_t* error = nullptr) = 0;
 
     // DeviceIoControl without overlapped I/O. Returns non-zero on success.
     virtual int IoControl(DeviceHandle device, uint32_t code, const void* input,

@@ -12,6 +12,7 @@
 #include "inventory/drive_inventory.h"
 #include "inventory/nvme_data.h"
 #include "report/machine_report.h"
+#include "report/unreadable_disks.h"
 
 enum class DriveProtocol { kAta, kNvme };
 
@@ -67,4 +68,5 @@ struct MachineReport {
     int driveCount;  // the drives the scan found, listed or not
     const char* version;
     int exitStatus;
+    std::vector<UnreadableDisk> unreadable;
 };

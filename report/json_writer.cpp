@@ -443,6 +443,20 @@ std::string JsonReport(const MachineReport& report) {
     json.String(report.version);
     json.Key("exit_status");
     json.Number(static_cast<uint64_t>(report.exitStatus));
+    // Only where there is one, as older documents have none.
+    if (!report.unreadable.empty()) {
+        json.Key("unreadable");
+        json.Open('[');
+        for (const UnreadableDisk& disk : report.unreadable) {
+            json.Open('{');
+            json.Key("device");
+            json.String(disk.device);
+            json.Key("reason");
+            json.String(disk.reason);
+            json.Close('}');
+        }
+        json.Close(']');
+    }
     json.Close('}');
     json.Key("drives");
     json.Open('[');

@@ -14,7 +14,7 @@ class JsonWriterTest : public ::testing::Test {
   protected:
     std::string Report() {
         inventory.ScanDrives(driver);
-        MachineReport report{{}, inventory.GetDriveCount(), "V", 0};
+        MachineReport report{{}, inventory.GetDriveCount(), "V", 0, {}};
         for (int position = 0; position < kDrivePositions; ++position) {
             if (inventory.entries[position].DriveNumber >= 0) {
                 report.drives.emplace_back();

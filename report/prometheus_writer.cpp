@@ -339,6 +339,10 @@ std::string PrometheusReport(const MachineReport& report) {
     out.append("vantrel_scan_drives ");
     AppendNumber(&out, static_cast<uint64_t>(report.driveCount));
     out.push_back('\n');
+    Family(&out, "vantrel_scan_unreadable", "gauge", "Disks found but not readable");
+    out.append("vantrel_scan_unreadable ");
+    AppendNumber(&out, report.unreadable.size());
+    out.push_back('\n');
     return out;
 }
 

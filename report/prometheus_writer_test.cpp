@@ -12,7 +12,7 @@ namespace {
 
 std::string Metrics(EmulatedDriver& driver, DriveInventory& inventory, const std::string& device) {
     inventory.ScanDrives(driver);
-    MachineReport report{{}, inventory.GetDriveCount(), "V", 0};
+    MachineReport report{{}, inventory.GetDriveCount(), "V", 0, {}};
     for (int position = 0; position < kDrivePositions; ++position) {
         if (inventory.entries[position].DriveNumber >= 0) {
             report.drives.emplace_back();

@@ -250,6 +250,19 @@ poke "$old" 583 '\000'
 poke "$old" 614 '\305\062\000\144\144\002'
 vantrel-report --compare "$old" >compare.txt 2>compare.err
 echo $? >compare.rc
+# An older reading of the degraded NVMe controller, from its capture, with
+# the critical warning still clear (its health log follows the NVID and
+# NVNS sections, or NVID alone).
+nvme_old=/out/old-nvme.smart
+cp /out/save/QEMU_NVMe_Ctrl-2--*.smart "$nvme_old"
+for at in 8208 4104; do
+    if [ "$(dd if="$nvme_old" bs=1 skip=$at count=4 2>/dev/null)" = NVHL ]; then
+        poke "$nvme_old" $((at + 8)) '\000'
+        break
+    fi
+done
+vantrel-report --compare "$nvme_old" >nvme-compare.txt 2>nvme-compare.err
+echo $? >nvme-compare.rc
 echo "VANTREL-RESULTS-BEGIN"
 tar -cf - . | base64
 echo "VANTREL-RESULTS-END"
@@ -353,10 +366,35 @@ for run in list:0 health:3 report:0 save:0 json:0 prometheus:0; do
         fail "${run%:*} exit status $(cat "$out/${run%:*}.rc"): $(cat "$out/${run%:*}.err")"
     fi
 done
-# The SCSI disk is skipped without a word; --save names what it saved.
-[ ! -s "$out/list.err" ] && [ ! -s "$out/health.err" ] && [ ! -s "$out/report.err" ] &&
-    [ ! -s "$out/json.err" ] && [ ! -s "$out/prometheus.err" ] && pass "nothing on stderr" ||
-    fail "stderr: $(cat "$out"/{list,health,report,json,prometheus}.err)"
+# The SCSI disk keeps its position and is named, with its reason: on
+# standard error in the text modes, only in the document in the others.
+scsi_line="vantrel-report: /dev/sdc: not readable: takes neither ATA nor NVMe commands"
+for mode in list health report; do
+    [ "$(cat "$out/$mode.err")" = "$scsi_line" ] && pass "$mode names the SCSI disk on stderr" ||
+        fail "$mode stderr: $(cat "$out/$mode.err")"
+done
+[ ! -s "$out/json.err" ] && [ ! -s "$out/prometheus.err" ] && pass "documents: nothing on stderr" ||
+    fail "documents' stderr: $(cat "$out"/{json,prometheus}.err)"
+grep -qx 'vantrel_scan_unreadable 1' "$out/prometheus.txt" && pass "vantrel_scan_unreadable 1" ||
+    fail "vantrel_scan_unreadable: $(grep unreadable "$out/prometheus.txt")"
+python3 -c '
+import json, sys
+unreadable = json.load(open(sys.argv[1]))["vantrel"].get("unreadable")
+sys.exit(unreadable != [{"device": "/dev/sdc",
+                         "reason": "not readable: takes neither ATA nor NVMe commands"}])
+' "$out/json.txt" && pass "JSON vantrel.unreadable names /dev/sdc" ||
+    fail "JSON vantrel.unreadable: $(grep -A6 unreadable "$out/json.txt")"
+
+# The NVMe comparison: the warning newly set, the verdict then and now.
+if [ "$(cat "$out/nvme-compare.rc")" = 3 ] &&
+    grep -qx "Health then: GOOD" "$out/nvme-compare.txt" &&
+    grep -qx "Health now: BAD: reliability degraded" "$out/nvme-compare.txt" &&
+    grep -q "^1 .*0x0 -> 0x4 .*newly set: reliability degraded$" "$out/nvme-compare.txt"; then
+    pass "--compare of an older NVMe reading with the live controller"
+else
+    fail "NVMe --compare (status $(cat "$out/nvme-compare.rc")): $(cat "$out/nvme-compare.txt" \
+        "$out/nvme-compare.err")"
+fi
 
 # Without root: one line that says so, and not "no drives".
 if [ "$(cat "$out/user.rc")" = 1 ] && [ ! -s "$out/user.txt" ] &&

@@ -16,16 +16,21 @@ namespace {
 class SampleDrives : public SmartDriver {
   public:
     SampleDrives() : platformId_(WindowsPlatformId()) {
-        for (int position = 0; position < kDriveBays; ++position) {
+        // The window scans the four positions its sample drives fill.
+        for (int position = 0; position < kDrivePositions; ++position) {
             Load(position);
         }
     }
 
     uint32_t PlatformId() override { return platformId_; }
 
-    DeviceHandle Open(const char* name, uint32_t access, uint32_t, uint32_t) override {
+    DeviceHandle Open(const char* name, uint32_t access, uint32_t, uint32_t,
+                      uint32_t* error = nullptr) override {
         const int position = OpenedDevice(bays_, platformId_ == kPlatformWindows9x, name);
         if (position == kNoDevice) {
+            if (error) {
+                *error = kErrorFileNotFound;
+            }
             return VANTREL_INVALID_DEVICE;
         }
         for (int slot = 0; slot < kHandles; ++slot) {

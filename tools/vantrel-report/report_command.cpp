@@ -155,8 +155,11 @@ bool HealthAlert(const MachineReport& document, const ReportOptions& options) {
 // when replayed.
 MachineReport DescribeDrives(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
                              const ReportOptions& options, SmartDriver& driver) {
-    MachineReport document{std::vector<DriveReading>(drives.size()), inventory.GetDriveCount(),
-                           kReportVersion, kExitReported};
+    MachineReport document{std::vector<DriveReading>(drives.size()),
+                           inventory.GetDriveCount(),
+                           kReportVersion,
+                           kExitReported,
+                           {}};
     for (size_t i = 0; i < drives.size(); ++i) {
         const int position = drives[i].position;
         std::string device;
@@ -318,11 +321,22 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     inventory->readNvme = true;
     inventory->ScanDrives(recorder);
     const bool masked = IsTerminal(out) || IsTerminal(err);
+    // A disk that is there but cannot be read is named: on standard error,
+    // except where a document says it itself, so that a scheduled run of
+    // one stays quiet; with no drive to report, no document is written.
+    std::vector<UnreadableDisk> unreadable = FindUnreadableDisks(*inventory, recorder);
+    std::vector<NamedDrive> drives = ListDrives(*inventory);
+    const bool documented =
+        options.mode == ReportMode::kJson || options.mode == ReportMode::kPrometheus;
+    for (const UnreadableDisk& disk : unreadable) {
+        if (!documented || drives.empty()) {
+            std::fprintf(err, "vantrel-report: %s: %s\n", disk.device.c_str(), disk.reason.c_str());
+        }
+    }
     if (inventory->GetDriveCount() <= 0) {
         std::fprintf(err, "No SMART compatible drives were detected.\n");
         return noDrive;
     }
-    std::vector<NamedDrive> drives = ListDrives(*inventory);
     if (drives.empty()) {
         std::fprintf(err, "vantrel-report: %d drive(s) found, but none reported a model name.\n",
                      inventory->GetDriveCount());
@@ -343,6 +357,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     const bool saved =
         !options.hasSave || SaveCaptures(*inventory, drives, recorder, options.saveDir, err);
     MachineReport document = DescribeDrives(*inventory, drives, options, *driver);
+    document.unreadable.swap(unreadable);
     int done = saved ? kExitReported : kExitWriteFailed;
     if (done == kExitReported && HealthAlert(document, options)) {
         done = kExitHealthAlert;

@@ -745,3 +745,66 @@ TEST(ReportRealCapturesTest, EveryRealCaptureReportsWithItsAttributeLines) {
 }
 
 }  // namespace
+
+// A machine with disks that are there but cannot be read: one denies the
+// open, one opens but answers neither the SMART controls nor the NVMe
+// queries. Each is named, with its reason: on standard error in the text
+// modes, in the document itself for --json and --prometheus.
+std::unique_ptr<SmartDriver> MachineWithUnreadableDisks(std::string*) {
+    std::unique_ptr<EmulatedDriver> machine(new EmulatedDriver(kPlatformWindowsNt));
+    machine->InsertDrive(0, MakeCapture("READ DISK", "R-1", "R1"));
+    machine->InsertDrive(2, MakeCapture("DENIED DISK", "D-1", "D1"));
+    machine->FailStep(2, ScanStep::kOpen);
+    // Past a gap of six numbers: a disk whose driver answers no SMART
+    // control (nor, not being NVMe, the NVMe queries).
+    machine->InsertDrive(9, MakeCapture("BRIDGED DISK", "B-1", "B1"));
+    machine->FailStep(9, ScanStep::kVersion);
+    return std::unique_ptr<SmartDriver>(machine.release());
+}
+
+std::unique_ptr<SmartDriver> MachineWithOnlyADeniedDisk(std::string*) {
+    std::unique_ptr<EmulatedDriver> machine(new EmulatedDriver(kPlatformWindowsNt));
+    machine->InsertDrive(0, MakeCapture("DENIED DISK", "D-1", "D1"));
+    machine->FailStep(0, ScanStep::kOpen);
+    return std::unique_ptr<SmartDriver>(machine.release());
+}
+
+TEST_F(ReportCommandTest, DisksThatCannotBeReadAreNamed) {
+    const std::string lines =
+        "vantrel-report: \\\\.\\PhysicalDrive2: not readable: no rights (administrator or root)\n"
+        "vantrel-report: \\\\.\\PhysicalDrive9: not readable: answers neither SMART nor NVMe\n";
+    const struct {
+        const char* mode;
+        const char* err;
+        const char* inDocument;
+        RealDriverFactory machine;
+        int status;
+    } cases[] = {
+        {"--list", lines.c_str(), nullptr, MachineWithUnreadableDisks, 0},
+        {"--health", lines.c_str(), nullptr, MachineWithUnreadableDisks, 0},
+        {"--json", "",
+         "\"exit_status\": 0,\n    \"unreadable\": [\n      {\n        \"device\": "
+         "\"\\\\\\\\.\\\\PhysicalDrive2\",\n        \"reason\": \"not readable: no rights "
+         "(administrator or root)\"\n      },",
+         MachineWithUnreadableDisks, 0},
+        {"--prometheus", "", "\nvantrel_scan_unreadable 2\n", MachineWithUnreadableDisks, 0},
+        // Nothing read: said whatever the mode, and no document.
+        {"--json",
+         "vantrel-report: \\\\.\\PhysicalDrive0: not readable: no rights (administrator or "
+         "root)\nNo SMART compatible drives were detected.\n",
+         nullptr, MachineWithOnlyADeniedDisk, 1},
+    };
+    for (const auto& c : cases) {
+        FILE* out = std::tmpfile();
+        FILE* err = std::tmpfile();
+        const int status = RunReportCommand({c.mode}, out, err, c.machine);
+        const std::string written = ReadStream(out);
+        EXPECT_EQ(c.status, status) << c.mode;
+        EXPECT_EQ(c.err, ReadStream(err)) << c.mode;
+        if (c.inDocument) {
+            EXPECT_NE(std::string::npos, written.find(c.inDocument)) << written;
+        }
+        std::fclose(out);
+        std::fclose(err);
+    }
+}
