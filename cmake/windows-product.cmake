@@ -37,7 +37,7 @@ list(GET vantrel_subsystem 1 vantrel_subsystem_minor)
 # these options, instead of linked from the library's one object, which brings
 # all its members with their unwind tables and exception handlers.
 set(VANTREL_PRODUCT_COMPILE_OPTIONS
-    -Os -ffunction-sections -fdata-sections
+    -Oz -ffunction-sections -fdata-sections
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics
     -D_GLIBCXX_ASSERTIONS>)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)

@@ -117,8 +117,3 @@ DriveHealth AssessAttributes(const std::vector<AttributeRecord>& records, bool t
     }
     return health;
 }
-
-DriveHealth AssessDriveHealth(const DriveInventory& inventory, int position) {
-    return AssessAttributes(DriveAttributes(inventory, position),
-                            inventory.ThresholdsKnown(position));
-}

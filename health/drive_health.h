@@ -30,9 +30,8 @@ inline bool HealthAlerts(HealthVerdict verdict) {
     return verdict == HealthVerdict::kCaution || verdict == HealthVerdict::kBad;
 }
 
-DriveHealth AssessDriveHealth(const DriveInventory& inventory, int position);
-
-// The same for records in table order; no records means no SMART data.
+// A drive's verdict from its records in table order; no records means no
+// SMART data.
 DriveHealth AssessAttributes(const std::vector<AttributeRecord>& records, bool thresholdsKnown);
 
 // A drive's records in table order.

@@ -59,13 +59,6 @@ long long RawNumber(const AttributeRecord& record) {
     return static_cast<int32_t>(RawLow32(record));
 }
 
-ReadingComparison CompareReadings(const DriveInventory& older, int olderPosition,
-                                  const DriveInventory& newer, int newerPosition) {
-    return CompareRecords(
-        DriveAttributes(older, olderPosition), older.ThresholdsKnown(olderPosition),
-        DriveAttributes(newer, newerPosition), newer.ThresholdsKnown(newerPosition));
-}
-
 ReadingComparison CompareRecords(const std::vector<AttributeRecord>& before,
                                  bool olderThresholdsKnown,
                                  const std::vector<AttributeRecord>& after, bool thresholdsKnown) {

@@ -40,9 +40,7 @@ struct ReadingComparison {
     uint32_t newerPowerOn = 0;
 };
 
-ReadingComparison CompareReadings(const DriveInventory& older, int olderPosition,
-                                  const DriveInventory& newer, int newerPosition);
-// The same from each reading's records in table order.
+// Two readings of one drive, from each reading's records in table order.
 ReadingComparison CompareRecords(const std::vector<AttributeRecord>& before,
                                  bool olderThresholdsKnown,
                                  const std::vector<AttributeRecord>& after, bool thresholdsKnown);

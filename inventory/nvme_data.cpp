@@ -62,12 +62,6 @@ void NvmeCounter::Decimal(char (&text)[kDecimalSize]) const {
     std::memmove(text, text + at, kDecimalSize - at);
 }
 
-std::string NvmeCounter::Decimal() const {
-    char text[kDecimalSize];
-    Decimal(text);
-    return text;
-}
-
 NvmeCounter NvmeCounter::Product(uint64_t count, uint32_t size) {
     // Each half's product fits in 64 bits; the high half's carries over.
     const uint64_t low = (count & 0xFFFFFFFFu) * size;
@@ -107,12 +101,6 @@ void NvmeVersionText(uint32_t version, char (&text)[kNvmeVersionTextSize]) {
     } else {
         std::snprintf(text, sizeof text, "%u.%u", major, minor);
     }
-}
-
-std::string NvmeVersionText(uint32_t version) {
-    char text[kNvmeVersionTextSize];
-    NvmeVersionText(version, text);
-    return text;
 }
 
 bool DecodeNvmeNamespace(const uint8_t (&data)[kNvmeIdentifySize], NvmeNamespace* space) {

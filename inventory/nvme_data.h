@@ -22,7 +22,6 @@ struct NvmeCounter {
     // Exact, in decimal, however large: up to 39 digits and the NUL.
     enum { kDecimalSize = 40 };
     void Decimal(char (&text)[kDecimalSize]) const;
-    std::string Decimal() const;
     // A count of blocks times their size, which can pass 2^64 bytes.
     static NvmeCounter Product(uint64_t count, uint32_t size);
 };
@@ -49,7 +48,6 @@ NvmeController DecodeNvmeController(const uint8_t (&data)[kNvmeIdentifySize]);
 // before 1.2 did not report it).
 enum { kNvmeVersionTextSize = 24 };
 void NvmeVersionText(uint32_t version, char (&text)[kNvmeVersionTextSize]);
-std::string NvmeVersionText(uint32_t version);
 
 struct NvmeNamespace {
     uint64_t blocks = 0;     // NSZE, bytes 0-7

@@ -10,6 +10,18 @@
 
 namespace {
 
+std::string VersionText(uint32_t version) {
+    char text[kNvmeVersionTextSize];
+    NvmeVersionText(version, text);
+    return text;
+}
+
+std::string DecimalText(const NvmeCounter& counter) {
+    char text[NvmeCounter::kDecimalSize];
+    counter.Decimal(text);
+    return text;
+}
+
 // The values the shared captures' README lists for its three NVMe drives.
 TEST(NvmeDataTest, RealDrivesDecodeToTheirReportedValues) {
     const struct {
@@ -83,9 +95,9 @@ TEST(NvmeDataTest, RealDrivesDecodeToTheirReportedValues) {
         }
         const NvmeController controller = DecodeNvmeController(capture.nvmeController);
         EXPECT_STREQ(d.model, controller.model) << d.file;
-        EXPECT_EQ(d.version, NvmeVersionText(controller.version)) << d.file;
+        EXPECT_EQ(d.version, VersionText(controller.version)) << d.file;
         EXPECT_EQ(d.namespaces, controller.namespaces) << d.file;
-        EXPECT_EQ(d.capacity, controller.totalCapacity.Decimal()) << d.file;
+        EXPECT_EQ(d.capacity, DecimalText(controller.totalCapacity)) << d.file;
         EXPECT_EQ(d.vendor, controller.pciVendor) << d.file;
         EXPECT_EQ(d.subsystem, controller.pciSubsystemVendor) << d.file;
         EXPECT_EQ(d.oui, controller.ieeeOui) << d.file;
@@ -113,7 +125,7 @@ TEST(NvmeDataTest, RealDrivesDecodeToTheirReportedValues) {
                                         log.powerOnHours,   log.unsafeShutdowns,  log.mediaErrors,
                                         log.errorLogEntries};
         for (int i = 0; i < 10; ++i) {
-            EXPECT_EQ(d.counters[i], counters[i].Decimal()) << d.file << " counter " << i;
+            EXPECT_EQ(d.counters[i], DecimalText(counters[i])) << d.file << " counter " << i;
         }
         std::vector<int> sensors;
         for (uint16_t kelvin : log.sensorKelvin) {
@@ -126,9 +138,9 @@ TEST(NvmeDataTest, RealDrivesDecodeToTheirReportedValues) {
 }
 
 TEST(NvmeDataTest, VersionsAndCountersAsTheyAreWritten) {
-    EXPECT_EQ("<1.2", NvmeVersionText(0));
-    EXPECT_EQ("1.4", NvmeVersionText(0x00010400));
-    EXPECT_EQ("2.0.1", NvmeVersionText(0x00020001));
+    EXPECT_EQ("<1.2", VersionText(0));
+    EXPECT_EQ("1.4", VersionText(0x00010400));
+    EXPECT_EQ("2.0.1", VersionText(0x00020001));
     const struct {
         NvmeCounter counter;
         const char* decimal;
@@ -139,7 +151,7 @@ TEST(NvmeDataTest, VersionsAndCountersAsTheyAreWritten) {
         {{~0ull, ~0ull}, "340282366920938463463374607431768211455"},
     };
     for (const auto& c : counters) {
-        EXPECT_EQ(c.decimal, c.counter.Decimal());
+        EXPECT_EQ(c.decimal, DecimalText(c.counter));
     }
 }
 

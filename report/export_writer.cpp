@@ -43,13 +43,6 @@ bool EmitDriveExport(const DriveInventory& inventory, int position, Put put) {
 
 }  // namespace
 
-bool WriteDriveExport(const DriveInventory& inventory, int position, FILE* stream) {
-    return EmitDriveExport(inventory, position, [stream](const char* text) {
-        const size_t length = std::strlen(text);
-        return std::fwrite(text, 1, length, stream) == length;
-    });
-}
-
 std::string DriveExportText(const DriveInventory& inventory, int position) {
     std::string text;
     EmitDriveExport(inventory, position, [&text](const char* piece) {
@@ -57,4 +50,9 @@ std::string DriveExportText(const DriveInventory& inventory, int position) {
         return true;
     });
     return text;
+}
+
+bool WriteDriveExport(const DriveInventory& inventory, int position, FILE* stream) {
+    const std::string text = DriveExportText(inventory, position);
+    return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
 }

@@ -468,8 +468,3 @@ std::string JsonReport(const MachineReport& report) {
     out.push_back('\n');
     return out.Text();
 }
-
-bool WriteJsonReport(const MachineReport& report, FILE* stream) {
-    const std::string text = JsonReport(report);
-    return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
-}

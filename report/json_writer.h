@@ -13,5 +13,3 @@ enum { kJsonFormatMajor = 1, kJsonFormatMinor = 0 };
 // The whole document, LF line ends, ending in a line end.
 std::string JsonReport(const MachineReport& report);
 
-// Writes JsonReport to a stream; false when the write fails.
-bool WriteJsonReport(const MachineReport& report, FILE* stream);

@@ -213,9 +213,9 @@ void NvmeSamples(std::string* out, const MachineReport& report,
         {"smartctl_device_critical_warning", "NVMe critical warning"},
         {"smartctl_device_media_errors", "NVMe media errors"},
         {"smartctl_device_num_err_log_entries", "NVMe error log entries"},
-        {"smartctl_device_bytes_read", "NVMe data units read x 512000"},
-        {"smartctl_device_bytes_written", "NVMe data units written x 512000"},
-        {"smartctl_device_smart_status", "NVMe no critical warning: 1, else 0"},
+        {"smartctl_device_bytes_read", "NVMe bytes read"},
+        {"smartctl_device_bytes_written", "NVMe bytes written"},
+        {"smartctl_device_smart_status", "NVMe critical warning clear"},
     };
     const size_t count = sizeof kFamilies / sizeof kFamilies[0];
     for (size_t family = 0; family < count; ++family) {
@@ -339,14 +339,9 @@ std::string PrometheusReport(const MachineReport& report) {
     out.append("vantrel_scan_drives ");
     AppendNumber(&out, static_cast<uint64_t>(report.driveCount));
     out.push_back('\n');
-    Family(&out, "vantrel_scan_unreadable", "gauge", "Disks found but not readable");
+    Family(&out, "vantrel_scan_unreadable", "gauge", "Disks there but not readable");
     out.append("vantrel_scan_unreadable ");
     AppendNumber(&out, report.unreadable.size());
     out.push_back('\n');
     return out;
-}
-
-bool WritePrometheusReport(const MachineReport& report, FILE* stream) {
-    const std::string text = PrometheusReport(report);
-    return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
 }

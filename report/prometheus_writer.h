@@ -11,5 +11,3 @@
 // The whole exposition, LF line ends.
 std::string PrometheusReport(const MachineReport& report);
 
-// Writes PrometheusReport to a stream; false when the write fails.
-bool WritePrometheusReport(const MachineReport& report, FILE* stream);

@@ -7,6 +7,7 @@
 #include "capture/capture_sections.h"
 #include "drive_backends/smart_driver_rules.h"
 #include "drive_backends/windows_driver.h"
+#include "inventory/drive_inventory.h"
 #include "resources/resource.h"
 #include "ui/globals.h"
 #include "ui/program_driver.h"
