@@ -1,5 +1,7 @@
 #include "inventory/nvme_data.h"
 
+#include "inventory/drive_inventory.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -140,4 +142,11 @@ NvmeHealthLog DecodeNvmeHealthLog(const uint8_t (&data)[kNvmeHealthLogSize]) {
         log.sensorKelvin[i] = static_cast<uint16_t>(Little(data + 200 + 2 * i, 2));
     }
     return log;
+}
+
+void DecodeNvmeDrive(const NvmeReplies& replies, NvmeDrive* drive) {
+    drive->controller = DecodeNvmeController(replies.controller);
+    drive->hasNamespace =
+        replies.hasNamespace && DecodeNvmeNamespace(replies.nameSpace, &drive->space);
+    drive->log = DecodeNvmeHealthLog(replies.health);
 }

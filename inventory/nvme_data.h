@@ -82,6 +82,17 @@ struct NvmeHealthLog {
 
 NvmeHealthLog DecodeNvmeHealthLog(const uint8_t (&data)[kNvmeHealthLogSize]);
 
+// Everything an NVMe drive's replies say: its controller, namespace 1 where
+// usable, its health log.
+struct NvmeDrive {
+    NvmeController controller;
+    bool hasNamespace = false;
+    NvmeNamespace space;
+    NvmeHealthLog log;
+};
+struct NvmeReplies;
+void DecodeNvmeDrive(const NvmeReplies& replies, NvmeDrive* drive);
+
 // Degrees Celsius from the kelvin the drive reports.
 inline int Celsius(uint16_t kelvin) {
     return static_cast<int>(kelvin) - 273;

@@ -42,9 +42,7 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
 
 void ReadNvme(const NvmeReplies& replies, DriveReading* reading) {
     NvmeReading& nvme = reading->nvme;
-    nvme.controller = DecodeNvmeController(replies.controller);
-    nvme.hasNamespace = replies.hasNamespace && DecodeNvmeNamespace(replies.nameSpace, &nvme.space);
-    nvme.log = DecodeNvmeHealthLog(replies.health);
+    DecodeNvmeDrive(replies, &nvme);
 
     reading->identity.model = nvme.controller.model;
     reading->identity.serial = nvme.controller.serial;

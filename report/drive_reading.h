@@ -28,12 +28,7 @@ struct AtaReading {
     bool thresholdsKnown = false;
 };
 
-struct NvmeReading {
-    NvmeController controller;
-    bool hasNamespace = false;  // a usable Identify Namespace of namespace 1
-    NvmeNamespace space;
-    NvmeHealthLog log;
-};
+typedef NvmeDrive NvmeReading;
 
 struct DriveReading {
     int position = -1;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "report/attribute_format.h"
+#include "report/nvme_report_text.h"
 #include "report/report_text.h"
 
 namespace {
@@ -44,6 +45,11 @@ bool EmitDriveExport(const DriveInventory& inventory, int position, Put put) {
 }  // namespace
 
 std::string DriveExportText(const DriveInventory& inventory, int position) {
+    if (const NvmeReplies* replies = inventory.nvme[position]) {
+        NvmeDrive drive;
+        DecodeNvmeDrive(*replies, &drive);
+        return NvmeExportText(position, drive);
+    }
     std::string text;
     EmitDriveExport(inventory, position, [&text](const char* piece) {
         text += piece;

@@ -94,8 +94,8 @@ void NvmeHealthRows(const NvmeController& controller, const NvmeHealthLog& log, 
                   static_cast<unsigned long>(log.criticalTempMinutes));
 }
 
-void NvmeReportText(const NvmeReportValues& values, char (&text)[kNvmeReportTextSize]) {
-    const NvmeController& c = *values.controller;
+void NvmeReportText(int position, const NvmeDrive& drive, char (&text)[kNvmeReportTextSize]) {
+    const NvmeController& c = drive.controller;
     char version[24];
     NvmeVersionText(c.version, version);
     char total[NvmeCounter::kDecimalSize] = "NA";
@@ -106,10 +106,10 @@ void NvmeReportText(const NvmeReportValues& values, char (&text)[kNvmeReportText
     }
     char bytes[NvmeCounter::kDecimalSize] = "NA";
     char blockSize[12] = "NA";
-    if (values.hasNamespace) {
-        NvmeCounter::Product(values.space->blocks, values.space->blockSize).Decimal(bytes);
+    if (drive.hasNamespace) {
+        NvmeCounter::Product(drive.space.blocks, drive.space.blockSize).Decimal(bytes);
         std::snprintf(blockSize, sizeof blockSize, "%lu",
-                      static_cast<unsigned long>(values.space->blockSize));
+                      static_cast<unsigned long>(drive.space.blockSize));
     }
     char warning[12];
     char critical[12];
@@ -125,7 +125,7 @@ void NvmeReportText(const NvmeReportValues& values, char (&text)[kNvmeReportText
                   "Total NVM Capacity: %s \tUnallocated: %s\r\n"
                   "Namespace 1: %s \tBlock Size: %s\r\n"
                   "Warning Temp: %s \tCritical Temp: %s\r\n",
-                  values.position, c.pciVendor, c.pciSubsystemVendor, c.controllerId, version,
+                  position, c.pciVendor, c.pciSubsystemVendor, c.controllerId, version,
                   static_cast<unsigned long>(c.namespaces), c.serial, c.firmware, c.model, total,
                   unallocated, bytes, blockSize, warning, critical);
 }
@@ -149,7 +149,39 @@ void NvmeExportLine(const NvmeRow& row, char (&line)[kNvmeLineSize]) {
                   row.threshold);
 }
 
+void NvmeWindowCells(const NvmeRow& row, NvmeRowCells* cells) {
+    const char* const texts[kAttributeColumns] = {
+        nullptr, row.description, row.raw, NvmeRowVerdictText(row, TextForm::kList), row.value,
+        "-",     row.threshold};
+    std::snprintf(cells->cells[0], kNvmeCellSize, "%X", row.id);
+    std::snprintf(cells->cells[1], kNvmeCellSize, "%-36s", row.description);
+    for (int column = 2; column < kAttributeColumns; ++column) {
+        std::snprintf(cells->cells[column], kNvmeCellSize, "%s", texts[column]);
+    }
+}
+
 void NvmeWindowLine(const NvmeRow& row, char (&line)[kNvmeLineSize]) {
-    std::snprintf(line, sizeof line, "%X\t%-36s\t%s\t%s\t%s\t-\t%s\r\n", row.id, row.description,
-                  row.raw, NvmeRowVerdictText(row, TextForm::kList), row.value, row.threshold);
+    NvmeRowCells cells;
+    NvmeWindowCells(row, &cells);
+    size_t used = 0;
+    for (int column = 0; column < kAttributeColumns; ++column) {
+        used += std::snprintf(line + used, sizeof line - used, column ? "\t%s" : "%s",
+                              cells.cells[column]);
+    }
+    std::snprintf(line + used, sizeof line - used, "\r\n");
+}
+
+std::string NvmeExportText(int position, const NvmeDrive& drive) {
+    char block[kNvmeReportTextSize];
+    NvmeReportText(position, drive, block);
+    std::string text = block;
+    text += kNvmeExportHeading;
+    NvmeRows rows;
+    NvmeHealthRows(drive.controller, drive.log, &rows);
+    for (const NvmeRow& row : rows.rows) {
+        char line[kNvmeLineSize];
+        NvmeExportLine(row, line);
+        text += line;
+    }
+    return text;
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "inventory/nvme_data.h"
 #include "report/attribute_format.h"
@@ -29,17 +30,10 @@ struct NvmeRows {
 };
 void NvmeHealthRows(const NvmeController& controller, const NvmeHealthLog& log, NvmeRows* rows);
 
-struct NvmeReportValues {
-    int position;
-    const NvmeController* controller;
-    bool hasNamespace;
-    const NvmeNamespace* space;
-};
-
 enum { kNvmeReportTextSize = 1024, kNvmeLineSize = 160 };
 
 // The block, as the Drive Information box shows it (CR LF line ends).
-void NvmeReportText(const NvmeReportValues& values, char (&text)[kNvmeReportTextSize]);
+void NvmeReportText(int position, const NvmeDrive& drive, char (&text)[kNvmeReportTextSize]);
 
 // What the results file has between the block and the rows: an empty line,
 // the health log's heading, the column heading and the dashed line.
@@ -48,9 +42,19 @@ extern const char kNvmeExportHeading[];
 // One row as a line of the results file.
 void NvmeExportLine(const NvmeRow& row, char (&line)[kNvmeLineSize]);
 
-// A row's cells as the window's list shows them, TAB-separated, the
-// description padded to 36 characters, with a CR LF.
+// A row's cells as the window's list shows them: id, the description padded
+// to 36 characters, raw value, status, value, worst, threshold.
+struct NvmeRowCells {
+    char cells[kAttributeColumns][kNvmeCellSize];
+};
+void NvmeWindowCells(const NvmeRow& row, NvmeRowCells* cells);
+
+// The same cells TAB-separated, with a CR LF.
 void NvmeWindowLine(const NvmeRow& row, char (&line)[kNvmeLineSize]);
+
+// The results file of an NVMe drive: the block, the health log's headings,
+// one line per row.
+std::string NvmeExportText(int position, const NvmeDrive& drive);
 
 // "OK", "WARNING", "FAIL", or "-" for a row without one.
 const char* NvmeRowVerdictText(const NvmeRow& row, TextForm form);

@@ -84,7 +84,9 @@ TEST(NvmeRowsTest, ExportAndWindowFormsOfOneRow) {
     NvmeWindowLine(RowById(rows, 3), line);
     EXPECT_STREQ("3\tAvailable Spare                     \t7%\tFAIL\t7\t-\t10\r\n", line);
     char block[kNvmeReportTextSize];
-    NvmeReportText(NvmeReportValues{2, &controller, false, nullptr}, block);
+    NvmeDrive drive;
+    drive.controller = controller;
+    NvmeReportText(2, drive, block);
     const std::string text = block;
     EXPECT_EQ(0u, text.find("Drive 2  NVMe\r\n"));
     EXPECT_NE(std::string::npos, text.find("Total NVM Capacity: NA \tUnallocated: NA\r\n"));

@@ -1,5 +1,6 @@
 // Fills the main window with one drive: the report block into the Drive
-// Information box, one list row per SMART attribute.
+// Information box, one list row per SMART attribute, or, for an NVMe drive,
+// per row of its health log.
 #pragma once
 
 #include <windows.h>

@@ -42,6 +42,9 @@ void InitMainWindow(HWND window) {
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
 
     g_inventory = new DriveInventory;
+    // A physical drive that answers no SMART control is asked, on the NT
+    // family, whether it is an NVMe drive (Windows 10's own driver says).
+    g_inventory->readNvme = true;
     g_inventory->ScanDrives(ProgramDriver());
 
     if (g_inventory->GetDriveCount() <= 0) {

@@ -25,26 +25,17 @@ namespace {
 
 enum { kMaxCopies = 999 };
 
-// An NVMe drive's block and rows, as the results file or as the window
-// shows them.
-std::string NvmeText(const DriveReading& drive, bool exported) {
-    const NvmeReportValues values{drive.position, &drive.nvme.controller, drive.nvme.hasNamespace,
-                                  &drive.nvme.space};
+// An NVMe drive as the window shows it after Get Info: the block, then the
+// rows' cells.
+std::string NvmeWindowText(const DriveReading& drive) {
     char block[kNvmeReportTextSize];
-    NvmeReportText(values, block);
+    NvmeReportText(drive.position, drive.nvme, block);
     std::string text = block;
-    if (exported) {
-        text += kNvmeExportHeading;
-    }
     NvmeRows rows;
     NvmeHealthRows(drive.nvme.controller, drive.nvme.log, &rows);
     for (const NvmeRow& row : rows.rows) {
         char line[kNvmeLineSize];
-        if (exported) {
-            NvmeExportLine(row, line);
-        } else {
-            NvmeWindowLine(row, line);
-        }
+        NvmeWindowLine(row, line);
         text += line;
     }
     return text;
@@ -103,10 +94,8 @@ std::string OutputText(const DriveInventory& inventory, const ReportOptions& opt
     }
     std::string text;
     for (const DriveReading& drive : document.drives) {
-        const bool report =
-            options.mode == ReportMode::kWindow || options.mode == ReportMode::kExport;
-        if (report && drive.protocol == DriveProtocol::kNvme) {
-            text += NvmeText(drive, options.mode == ReportMode::kExport);
+        if (options.mode == ReportMode::kWindow && drive.protocol == DriveProtocol::kNvme) {
+            text += NvmeWindowText(drive);
             continue;
         }
         switch (options.mode) {
