@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstring>
+
 #include "capture/synthetic_capture.h"
 #include "report/attribute_format.h"
 #include "report/report_text.h"
@@ -175,6 +177,75 @@ TEST(GetInfoTest, ShowsTheWindowReportAndOneRowPerAttributeInSlotOrder) {
     main.Command(1005);
     EXPECT_EQ(2, g_selectedDrive);
     EXPECT_EQ(1, main.ListRows());
+}
+
+DriveCapture NvmeDrive(const char* model) {
+    DriveCapture capture;
+    capture.hasNvmeController = capture.hasNvmeHealth = true;
+    std::memcpy(capture.nvmeController + 24, model, std::strlen(model));
+    capture.nvmeHealth[1] = 0x2C;  // 300 K
+    capture.nvmeHealth[2] = 0x01;
+    capture.nvmeHealth[3] = 100;  // spare
+    capture.nvmeHealth[4] = 10;   // its threshold
+    return capture;
+}
+
+// An NVMe drive whose model an ATA drive shares: both listed with their
+// suffixes; Get Info shows the NVMe block and its rows, each cell as
+// vantrel-report --window prints it. Windows 9x never sees it, and its
+// scan asks no NVMe query.
+TEST(GetInfoTest, NvmeDriveIsListedWithItsTwinsSuffixAndShowsItsRows) {
+    ResetTestMachine();
+    TestMachine().InsertDrive(0, Drive("TWIN", 2));
+    TestMachine().InsertDrive(2, NvmeDrive("TWIN"));
+    {
+        MainWindow main;
+        EXPECT_EQ((std::vector<std::string>{"TWIN-1", "TWIN-2"}), main.DriveList());
+        main.Select(1);
+        main.Command(1005);
+        ASSERT_EQ(2, g_selectedDrive);
+        EXPECT_EQ(0u, main.Text(1003).find("Drive 2  NVMe\r\n\r\nNVMe CONTROLLER:\r\n"));
+        EXPECT_NE(std::string::npos, main.Text(1003).find("Model Number: TWIN\r\n"));
+        ASSERT_EQ(17, main.ListRows());
+        const std::string rows[][7] = {
+            {"1", "Critical Warning                    ", "0x0", "OK", "-", "-", "-"},
+            {"2", "Composite Temperature               ", "27 C", "OK", "-", "-", "-"},
+            {"3", "Available Spare                     ", "100%", "OK", "100", "-", "10"},
+            {"11", "Critical Composite Temp Time        ", "0", "-", "-", "-", "-"},
+        };
+        const int at[] = {0, 1, 2, 16};
+        for (int i = 0; i < 4; ++i) {
+            for (int column = 0; column < 7; ++column) {
+                EXPECT_EQ(rows[i][column], main.Cell(at[i], column)) << at[i] << "," << column;
+            }
+        }
+        // The ATA twin afterwards: its own block and rows again.
+        main.Select(0);
+        main.Command(1005);
+        EXPECT_EQ(0u, main.Text(1003).find("Drive 0  SMART enabled"));
+        EXPECT_EQ(2, main.ListRows());
+    }
+    // The NVMe queries went to the NVMe drive's handle alone.
+    DeviceHandle nvmeHandle = nullptr;
+    int queries = 0;
+    for (const DriverCall& call : TestMachine().Calls()) {
+        if (call.kind == DriverCall::kOpen && call.name == "\\\\.\\PhysicalDrive2") {
+            nvmeHandle = call.handle;
+        }
+        if (call.kind == DriverCall::kIoControl && call.code == 0x2D1400u) {
+            EXPECT_EQ(nvmeHandle, call.handle);
+            ++queries;
+        }
+    }
+    EXPECT_EQ(3, queries);
+    ResetTestMachine(kPlatformWindows9x);
+    TestMachine().InsertDrive(0, Drive("TWIN", 2));
+    TestMachine().InsertDrive(2, NvmeDrive("TWIN"));
+    MainWindow main;
+    EXPECT_EQ((std::vector<std::string>{"TWIN"}), main.DriveList());
+    for (const DriverCall& call : TestMachine().Calls()) {
+        EXPECT_NE(0x2D1400u, call.code) << "an NVMe query on Windows 9x";
+    }
 }
 
 TEST(GetInfoTest, DriveWithoutSmartDataLeavesTheListEmpty) {
