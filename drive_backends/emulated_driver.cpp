@@ -1,5 +1,24 @@
 #include "drive_backends/emulated_driver.h"
 
+#include <cstring>
+
+void EmulatedDriver::InsertPacketDevice(int position, const uint8_t identify[512]) {
+    DriveBay& bay = bays_[position];
+    bay.present = true;
+    bay.packet = true;
+    bay.data = DriveCapture();
+    bay.data.hasIdentify = true;
+    std::memcpy(bay.data.identify, identify, sizeof bay.data.identify);
+}
+
+void EmulatedDriver::RemoveDrive(int position) {
+    bays_[position] = DriveBay();
+}
+
+void EmulatedDriver::FailStep(int position, ScanStep step) {
+    bays_[position].failing[static_cast<int>(step)] = true;
+}
+
 DeviceHandle EmulatedDriver::Open(const char* name, uint32_t access, uint32_t shareMode,
                                   uint32_t disposition, uint32_t* error) {
     DriverCall call;

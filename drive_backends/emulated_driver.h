@@ -26,6 +26,11 @@ class EmulatedDriver : public ReplayDriver {
   public:
     explicit EmulatedDriver(uint32_t platformId = kPlatformWindowsNt) : ReplayDriver(platformId) {}
 
+    // A packet device: answers IDENTIFY PACKET DEVICE only.
+    void InsertPacketDevice(int position, const uint8_t identify[512]);
+    void RemoveDrive(int position);
+    void FailStep(int position, ScanStep step);
+
     const std::vector<DriverCall>& Calls() const { return calls_; }
     void ClearCalls() { calls_.clear(); }
 

@@ -7,30 +7,13 @@
 static_assert(static_cast<int>(kDriveBays) == static_cast<int>(kMaxDrivePositions),
               "a bay for every position the scan opens");
 
-ReplayDriver::ReplayDriver(uint32_t platformId) : platformId_(platformId), bays_(kDriveBays) {}
+ReplayDriver::ReplayDriver(uint32_t platformId) : bays_(kDriveBays), platformId_(platformId) {}
 
 void ReplayDriver::InsertDrive(int position, const DriveCapture& capture) {
     DriveBay& bay = bays_[position];
     bay.present = true;
     bay.packet = false;
     bay.data = capture;
-}
-
-void ReplayDriver::InsertPacketDevice(int position, const uint8_t identify[512]) {
-    DriveBay& bay = bays_[position];
-    bay.present = true;
-    bay.packet = true;
-    bay.data = DriveCapture();
-    bay.data.hasIdentify = true;
-    std::memcpy(bay.data.identify, identify, sizeof bay.data.identify);
-}
-
-void ReplayDriver::RemoveDrive(int position) {
-    bays_[position] = DriveBay();
-}
-
-void ReplayDriver::FailStep(int position, ScanStep step) {
-    bays_[position].failing[static_cast<int>(step)] = true;
 }
 
 uint32_t ReplayDriver::PlatformId() {

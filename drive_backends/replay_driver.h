@@ -2,9 +2,9 @@
 // (four on Windows 9x) filled from captures. It answers the driver seam
 // exactly as the Windows 9x SMARTVSD driver or the NT disk driver would (the
 // rules are those of smart_driver_rules.h), refuses what they refuse, and
-// can be told to fail any single step of the scan at any position. What
-// vantrel-report replays captures on; the tests' EmulatedDriver records
-// every call on top of it.
+// can be told to fail any single step of the scan at any position (through
+// the tests' EmulatedDriver, which also records every call on top of it).
+// What vantrel-report replays captures on.
 #pragma once
 
 #include <cstdint>
@@ -26,10 +26,6 @@ class ReplayDriver : public SmartDriver {
     // answers the NVMe property queries only: Identify Controller, Identify
     // Namespace when NVNS is present, and the health log.
     void InsertDrive(int position, const DriveCapture& capture);
-    // A packet device: answers IDENTIFY PACKET DEVICE only.
-    void InsertPacketDevice(int position, const uint8_t identify[512]);
-    void RemoveDrive(int position);
-    void FailStep(int position, ScanStep step);
 
     size_t OpenHandleCount() const { return handles_.size(); }
 
@@ -41,6 +37,9 @@ class ReplayDriver : public SmartDriver {
                   void* output, uint32_t outputLength, uint32_t* bytesReturned) override;
     int Close(DeviceHandle device) override;
 
+  protected:
+    std::vector<DriveBay> bays_;  // kDriveBays: too large for a stack
+
   private:
     struct OpenDevice {
         DeviceHandle handle;
@@ -51,7 +50,6 @@ class ReplayDriver : public SmartDriver {
     bool Windows9x() const { return platformId_ == kPlatformWindows9x; }
 
     uint32_t platformId_;
-    std::vector<DriveBay> bays_;  // kDriveBays: too large for a stack
     // A scan holds one or two open at a time: a list is enough.
     std::vector<OpenDevice> handles_;
     uintptr_t nextHandle_ = 0x100;

@@ -298,7 +298,7 @@ std::string PrometheusReport(const MachineReport& report) {
     DeviceSamples(&out, report, devices);
     AttributeSamples(&out, report, devices);
     Family(&out, "smartctl_device_temperature", "gauge",
-           "Degrees Celsius: ATA attribute 194 (or 190) raw byte 0, NVMe composite");
+           "Degrees Celsius: attribute 194 (or 190) raw byte 0; NVMe composite");
     for (size_t i = 0; i < devices.size(); ++i) {
         if (report.drives[i].hasTemperature) {
             Sample(&out, "smartctl_device_temperature", devices[i]);
@@ -309,12 +309,12 @@ std::string PrometheusReport(const MachineReport& report) {
     }
     SummarySamples(
         &out, report, devices, "smartctl_device_power_on_seconds", "counter",
-        "Power-on time: ATA attribute 9 raw bytes 0 to 3 as hours, NVMe power on hours",
+        "Power-on time: attribute 9 raw bytes 0-3 as hours; NVMe power on hours",
         [](const DriveReading& d) { return d.hasPowerOnHours; },
         [](const DriveReading& d) { return Approximate(d.powerOnHours) * 3600; });
     SummarySamples(
         &out, report, devices, "smartctl_device_power_cycle_count", "counter",
-        "Power cycles: ATA attribute 12 raw bytes 0 to 3, NVMe power cycles",
+        "Power cycles: attribute 12 raw bytes 0-3; NVMe power cycles",
         [](const DriveReading& d) { return d.hasPowerCycles; },
         [](const DriveReading& d) { return Approximate(d.powerCycles); });
     Family(&out, "smartctl_device_capacity_bytes", "gauge", "User-addressable capacity in bytes");

@@ -8,20 +8,21 @@ std::vector<UnreadableDisk> FindUnreadableDisks(const DriveInventory& inventory,
     for (int position = 0; position < kMaxDrivePositions; ++position) {
         const uint32_t error = inventory.openError[position];
         const DriveEntry& entry = inventory.entries[position];
-        char reason[64];
+        char reason[64] = "not readable: ";
+        char* const why = reason + 14;
+        const size_t room = sizeof reason - 14;
         if (error == kErrorAccessDenied) {
-            std::snprintf(reason, sizeof reason, "not readable: no rights (administrator or root)");
+            std::snprintf(why, room, "no rights (administrator or root)");
         } else if (error == kErrorNotSupported) {
-            std::snprintf(reason, sizeof reason,
-                          "not readable: takes neither ATA nor NVMe commands");
+            std::snprintf(why, room, "takes neither ATA nor NVMe commands");
         } else if (error != 0 && error != kErrorFileNotFound && error != kErrorPathNotFound) {
-            std::snprintf(reason, sizeof reason, "not readable: the open failed (error %lu)",
+            std::snprintf(why, room, "the open failed (error %lu)",
                           static_cast<unsigned long>(error));
         } else if (entry.Found && entry.DriveNumber < 0) {
             // Windows' disk driver opened it, but answered no SMART control
             // and no NVMe query: a USB bridge without pass-through, a RAID
             // volume, or an NVMe drive before Windows 10.
-            std::snprintf(reason, sizeof reason, "not readable: answers neither SMART nor NVMe");
+            std::snprintf(why, room, "answers neither SMART nor NVMe");
         } else {
             continue;
         }
