@@ -50,7 +50,9 @@ def sparse(drives, count):
 
 
 # (what the layout shows, the NT family's Windows version, positions 0
-#  upward: None for a gap, else (kind, capture, the capture's sections kept)).
+#  upward: None for a gap, else (kind, capture, the capture's sections kept
+#  [, the model an NVMe capture is given instead of its own]) [, the drive
+#  list's names, where the layout is there for them]).
 LAYOUTS = [
     ("a gap, two of one model, a packet device", "winxp", [
         ("ata", "FUJITSU_MHY2120BH--0084000D.smart", ALL),
@@ -64,8 +66,8 @@ LAYOUTS = [
         ("ata", "INTEL_SSDSA2CW120G3--4PC10302.smart", ALL),
         ("ata", "WDC_WD2500JS-75NCB3--10.02E04.smart", ("IDFY", "SMST", "SMDT")),
     ]),
-    # The window keeps to the ATA drives of the first four positions; the
-    # two of one model are told apart only where both are listed.
+    # The window keeps to the first four positions; the two of one model
+    # are told apart only where both are listed.
     ("NVMe drives among ATA ones, one without namespace data, drives past the fourth", "win10", [
         ("nvme", "nvme/SAMSUNG_MZVL21T0HCLR-00B00--nvme.smart", NVME),
         ("ata", "FUJITSU_MHY2120BH--0085000B.smart", ALL),
@@ -83,6 +85,31 @@ LAYOUTS = [
         8: ("nvme", "nvme/KXG60ZNV512G_TOSHIBA--nvme.smart", NVME),
         17: ("ata", "SAMSUNG_HD501LJ--CR100-12.smart", ALL),
     }, 18)),
+    # Today's laptop: its one disk is NVMe.
+    ("an NVMe drive alone", "win10", [
+        ("nvme", "nvme/SAMSUNG_MZVL21T0HCLR-00B00--nvme.smart", NVME),
+    ], ["SAMSUNG MZVL21T0HCLR-00B00"]),
+    # NVMe and ATA drives taking turns: the NVMe queries go to the NVMe
+    # positions alone, the ATA drives read as before.
+    ("NVMe drives at 0 and 2, ATA drives at 1 and 3", "win10", [
+        ("nvme", "nvme/KXG60ZNV512G_TOSHIBA--nvme.smart", NVME),
+        ("ata", "SAMSUNG_HD501LJ--CR100-12.smart", ALL),
+        ("nvme", "nvme/INTEL_SSDPE2KX080T8--nvme.smart", NVME),
+        ("ata", "WDC_WD2500JS-75NCB3--10.02E04.smart", ALL),
+    ], ["KXG60ZNV512G TOSHIBA", "SAMSUNG HD501LJ", "INTEL SSDPE2KX080T8",
+        "WDC WD2500JS-75NCB3"]),
+    # Two NVMe drives of one model, the second refusing Identify Namespace,
+    # behind a gap.
+    ("two NVMe drives of one model, one without namespace data", "win10", [
+        None,
+        ("nvme", "nvme/KXG60ZNV512G_TOSHIBA--nvme.smart", NVME),
+        ("nvme", "nvme/KXG60ZNV512G_TOSHIBA--nvme.smart", ("NVID", "NVHL")),
+    ], ["KXG60ZNV512G TOSHIBA-1", "KXG60ZNV512G TOSHIBA-2"]),
+    # An NVMe drive named as an ATA drive is: one suffix rule for both.
+    ("an NVMe drive of an ATA drive's model", "win10", [
+        ("ata", "FUJITSU_MHY2120BH--0085000B.smart", ALL),
+        ("nvme", "nvme/SAMSUNG_MZVL21T0HCLR-00B00--nvme.smart", NVME, "FUJITSU MHY2120BH"),
+    ], ["FUJITSU MHY2120BH-1", "FUJITSU MHY2120BH-2"]),
 ]
 WINDOW_POSITIONS = 4
 OPEN_GAP_LIMIT = 8  # numbers in a row that do not open, where a scan stops
@@ -121,17 +148,22 @@ def sections(data):
 
 def prepare_captures(layout, captures, work):
     """(kind, file, its sections) for each position, each capture cut down
-    to the sections kept; (None, None, ()) for a gap."""
+    to the sections kept (and renamed where asked); (None, None, ()) for a
+    gap."""
     drives = []
     for position, drive in enumerate(layout):
         if drive is None:
             drives.append((None, None, ()))
             continue
-        kind, name, kept = drive
+        kind, name, kept = drive[:3]
         with open(os.path.join(captures, name), "rb") as f:
             data = f.read()
         path = os.path.join(work, "%d-%s" % (position, os.path.basename(name)))
         written = [(tag, raw) for tag, raw in sections(data) if tag in kept]
+        if len(drive) > 3:
+            # Identify Controller's model, bytes 24-63, blank-padded.
+            written = [(tag, raw[:32] + drive[3].encode().ljust(40) + raw[72:]
+                        if tag == "NVID" else raw) for tag, raw in written]
         with open(path, "wb") as f:
             f.write(b"".join(raw for _, raw in written))
         drives.append((kind, path, tuple(tag for tag, _ in written)))
@@ -154,11 +186,10 @@ def reached(drives, window):
 
 
 def replayed(drives, window):
-    """vantrel-report's arguments for what a scan shows: the window shows
-    ATA drives only, vantrel-report ATA and NVMe ones. A packet device has
-    no name and no report, so it is left out ("-") as a gap is."""
-    kinds = ("ata",) if window else ("ata", "nvme")
-    return [path if kind in kinds else "-" for kind, path, _ in reached(drives, window)]
+    """vantrel-report's arguments for what a scan shows, ATA and NVMe
+    drives. A packet device has no name and no report, so it is left out
+    ("-") as a gap is."""
+    return [path if kind in ("ata", "nvme") else "-" for kind, path, _ in reached(drives, window)]
 
 
 # The command record as the scan must send it: cBufferSize, the
@@ -195,8 +226,8 @@ def nvme_requests(device, tags):
 
 def expected_log(drives, window):
     """Every request the NT family's scan sends to this layout, in order:
-    the window's or vantrel-report's, which asks a drive that gave no
-    IDENTIFY for NVMe data."""
+    the window's or vantrel-report's, both of which ask a drive that gave
+    no IDENTIFY for NVMe data, and no other."""
     lines = []
     for p, (kind, path, tags) in enumerate(reached(drives, window)):
         if path is None:
@@ -206,7 +237,7 @@ def expected_log(drives, window):
         if kind == "nvme":
             # The NVMe driver answers none of the SMART controls.
             lines.append(request(device, SMART_GET_VERSION, b"", 24, False, 0))
-            lines += [] if window else nvme_requests(device, tags)
+            lines += nvme_requests(device, tags)
             lines.append(device + " close")
             continue
         ata = kind == "ata"
@@ -305,7 +336,14 @@ class Prefix:
         self.regedit(lines)
         if os.path.exists(self.driver_log):
             os.remove(self.driver_log)
-        if run(["wine", "sc", "start", SERVICE], self.env, 120, self.wine_log) != 0:
+        # The driver logs its unload before the service manager has marked
+        # the service stopped: a start right after a stop can be refused
+        # for a moment.
+        for _ in range(10):
+            if run(["wine", "sc", "start", SERVICE], self.env, 120, self.wine_log) == 0:
+                break
+            time.sleep(1)
+        else:
             failures.append("driver start")
             print("FAIL: the driver did not start:\n" + read(self.driver_log).decode(), flush=True)
             return False
@@ -420,7 +458,7 @@ def check_report_exe(prefix, report_exe, tool, what, drives, out):
     return scans
 
 
-def check_layout(prefix, exe, remote, report_exe, tool, name, drives, version, out):
+def check_layout(prefix, exe, remote, report_exe, tool, name, drives, version, names_due, out):
     what = "%s, %s" % (name, version)
     prefix.set_version(version)
     if not prefix.start_driver(drives):
@@ -431,6 +469,8 @@ def check_layout(prefix, exe, remote, report_exe, tool, name, drives, version, o
     names = read(listed)
     shown_files = replayed(drives, True)
     check(what + ": drive list", report(tool, shown_files, "--list").stdout, names)
+    if names_due is not None:
+        check(what + ": drive list's names", names_due, names.decode("latin-1").splitlines())
     window, export = b"", b""
     for index in range(len(names.splitlines())):
         shown = os.path.join(out, "window-%d.txt" % index)
@@ -506,18 +546,23 @@ def main():
             prefix.install(driver_build[2])
             for exe, remote, _, exe_arch, report_exe in products:
                 print("== %s vantrel.exe on the %s driver" % (exe_arch, prefix_arch), flush=True)
-                for number, (name, version, layout) in enumerate(LAYOUTS):
+                for number, (name, version, layout, *names) in enumerate(LAYOUTS):
                     out = os.path.join(work, "%s-%s-%d" % (prefix_arch, exe_arch, number))
                     os.makedirs(out)
                     drives = prepare_captures(layout, captures_dir, out)
                     check_layout(prefix, exe, remote, report_exe, tool, name, drives, version,
-                                 out)
+                                 (names or [None])[0], out)
                 # The Windows 9x path opens SMARTVSD with no access rights, and
                 # Wine's server checks a control code's access bits against the
                 # handle before any driver sees the request: the version query
-                # fails, so the scan closes the device and finds no drive.
+                # fails, so the scan closes the device and finds no drive. The
+                # last layout puts an NVMe drive among the window's four
+                # positions, which the NT path would query: this one sends no
+                # storage query at all.
                 out = os.path.join(work, "%s-%s-win98" % (prefix_arch, exe_arch))
                 os.makedirs(out)
+                check("win98: an NVMe drive within the window's positions", True,
+                      any(kind == "nvme" for kind, _, _ in drives[:WINDOW_POSITIONS]))
                 if prefix.start_driver(drives):
                     check_no_drive(prefix, exe, remote, tool, "win98", "win98",
                                    ["SMARTVSD open share=0", "SMARTVSD close"], out)
