@@ -36,6 +36,9 @@ const Allowed kAllowed[] = {
     {kSmartRcvDriveData, kAtaIdentifyPacketDevice, 0, false, AtaTransfer::kFromDevice},
     {kSmartRcvDriveData, kAtaSmart, kSmartReadData, true, AtaTransfer::kFromDevice},
     {kSmartRcvDriveData, kAtaSmart, kSmartReadThresholds, true, AtaTransfer::kFromDevice},
+    // Asks the power mode without changing it: a drive in standby answers
+    // from its interface and does not spin up.
+    {kAtaPassThroughControl, kAtaCheckPowerMode, 0, false, AtaTransfer::kNone},
 };
 
 void Fill(const Allowed& allowed, PassThroughCommand* out) {
@@ -47,8 +50,11 @@ void Fill(const Allowed& allowed, PassThroughCommand* out) {
     cdb[1] = data ? kProtocolPioDataIn : kProtocolNonData;
     cdb[2] = data ? kBlockFromDevice : kCheckCondition;
     cdb[4] = allowed.feature;
-    cdb[6] = 1;  // COUNT: the one block, and what the Windows records carry
-    cdb[8] = 1;  // LBA 7:0, as the Windows records' sector number
+    // COUNT: the one block, and what the Windows SMART records carry; LBA
+    // 7:0 as their sector number. CHECK POWER MODE uses neither.
+    const bool powerMode = allowed.command == kAtaCheckPowerMode;
+    cdb[6] = powerMode ? 0 : 1;
+    cdb[8] = powerMode ? 0 : 1;
     cdb[10] = allowed.smartSignature ? kSmartCylLow : 0;
     cdb[12] = allowed.smartSignature ? kSmartCylHigh : 0;
     cdb[13] = kDevice;
@@ -146,6 +152,7 @@ AtaStatusReturn FindAtaStatus(const uint8_t* sense, uint32_t senseLength) {
             if (sense[at] == 0x09 && length >= 14 && at + 14 <= end) {
                 found.present = true;
                 found.error = sense[at + 3];
+                found.count = sense[at + 5];
                 found.status = sense[at + 13];
                 return found;
             }
@@ -159,6 +166,7 @@ AtaStatusReturn FindAtaStatus(const uint8_t* sense, uint32_t senseLength) {
         found.present = true;
         found.error = sense[3];
         found.status = sense[4];
+        found.count = sense[6];
     }
     return found;
 }

@@ -20,10 +20,12 @@ struct PassThroughCommand {
     uint32_t transferLength;  // 0, or one 512-byte block
 };
 
-// Turns one SMART I/O control into its pass-through command. Only the five
-// commands the scan sends are ever built: SMART ENABLE OPERATIONS through
+// Turns one SMART I/O control into its pass-through command. Only the six
+// commands the scan may send are ever built: SMART ENABLE OPERATIONS through
 // SMART_SEND_DRIVE_COMMAND; IDENTIFY DEVICE, IDENTIFY PACKET DEVICE, SMART
-// READ DATA and SMART READ ATTRIBUTE THRESHOLDS through SMART_RCV_DRIVE_DATA.
+// READ DATA and SMART READ ATTRIBUTE THRESHOLDS through SMART_RCV_DRIVE_DATA;
+// CHECK POWER MODE (non-data, with CK_COND so that the count register comes
+// back) through the ATA pass-through control.
 // The CDB comes from a fixed table, not from the caller's registers, so no
 // register value beyond the command and SMART sub-command can reach the
 // drive. Returns false, leaving *command untouched, for anything else.
@@ -47,12 +49,15 @@ struct PassThroughReply {
 struct AtaStatusReturn {
     bool present = false;
     uint8_t error = 0;
+    uint8_t count = 0;  // COUNT 7:0: CHECK POWER MODE's answer
     uint8_t status = 0;
 };
 
 // Finds the ATA status return: the descriptor of type 09h in descriptor-
-// format sense, or the INFORMATION field of fixed-format sense that carries
-// ATA PASS-THROUGH INFORMATION AVAILABLE.
+// format sense (ERROR at its byte 3, COUNT at 5, STATUS at 13), or the
+// INFORMATION field of fixed-format sense that carries ATA PASS-THROUGH
+// INFORMATION AVAILABLE (ERROR, STATUS, DEVICE, COUNT at bytes 3 to 6).
+// Kernels have sent either.
 AtaStatusReturn FindAtaStatus(const uint8_t* sense, uint32_t senseLength);
 
 // True when the command completed and the drive reported no error: GOOD

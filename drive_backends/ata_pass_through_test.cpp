@@ -166,6 +166,26 @@ TEST(PassThroughBuildTest, OnlyIdentifyAndSmartCommandsAreBuilt) {
     }
 }
 
+// CHECK POWER MODE: non-data, CK_COND for the registers, no count or LBA;
+// only through the ATA pass-through control, never through a SMART one.
+TEST(PassThroughBuildTest, CheckPowerModeAsksForTheRegistersBack) {
+    PassThroughCommand command;
+    ASSERT_TRUE(BuildPassThrough(kAtaPassThroughControl, Regs(0xE5), &command));
+    const std::vector<uint8_t> expected = {0x85, 3 << 1, 0x20, 0, 0, 0,    0,    0,
+                                           0,    0,      0,    0, 0, 0xA0, 0xE5, 0};
+    EXPECT_EQ(expected, Cdb(command));
+    EXPECT_EQ(AtaTransfer::kNone, command.transfer);
+    EXPECT_TRUE(IsPermittedPassThrough(command));
+    for (const uint32_t code : {kSmartSendDriveCommand, kSmartRcvDriveData}) {
+        EXPECT_FALSE(BuildPassThrough(code, Regs(0xE5), &command)) << code;
+    }
+    for (int opcode = 0; opcode < 256; ++opcode) {
+        EXPECT_EQ(opcode == 0xE5, BuildPassThrough(kAtaPassThroughControl,
+                                                   Regs(static_cast<uint8_t>(opcode)), &command))
+            << "command " << opcode;
+    }
+}
+
 TEST(PassThroughPermitTest, BuiltCommandsArePermittedAndAlteredOnesAreNot) {
     PassThroughCommand command;
     ASSERT_TRUE(BuildPassThrough(kSmartRcvDriveData, Smart(0xD0), &command));
@@ -260,6 +280,23 @@ TEST(PassThroughSenseTest, FixedFormatInformationAvailable) {
     error[3] = 0x04;
     error[4] = 0x51;
     EXPECT_FALSE(PassThroughSucceeded(ReadData(), Reply(0x02, error)));
+}
+
+// The count register comes back in either sense format: byte 5 of the ATA
+// Status Return descriptor, byte 6 of fixed-format sense.
+TEST(PassThroughSenseTest, CountIsFoundInBothSenseFormats) {
+    const std::vector<uint8_t> descriptor = {0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 14, 0x09, 0x0C, 0x00,
+                                             0x00, 0x00, 0x80, 0,    0, 0, 0, 0,  0,    0xA0, 0x50};
+    const std::vector<uint8_t> fixed = {0x70, 0, 0x01, 0x00, 0x50, 0xA0, 0xFF,
+                                        10,   0, 0,    0,    0,    0x00, 0x1D};
+    const AtaStatusReturn a = FindAtaStatus(descriptor.data(), 22);
+    ASSERT_TRUE(a.present);
+    EXPECT_EQ(0x80, a.count);
+    EXPECT_EQ(0x50, a.status);
+    const AtaStatusReturn b = FindAtaStatus(fixed.data(), 14);
+    ASSERT_TRUE(b.present);
+    EXPECT_EQ(0xFF, b.count);
+    EXPECT_EQ(0x50, b.status);
 }
 
 TEST(PassThroughSenseTest, TransportFailuresFail) {

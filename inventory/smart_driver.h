@@ -38,11 +38,13 @@ enum : uint32_t {
     kErrorNotSupported = 50,  // a disk that takes neither ATA nor NVMe commands
 };
 
-// The SMART I/O control codes.
+// The SMART I/O control codes, and the NT family's ATA pass-through
+// (IOCTL_ATA_PASS_THROUGH, XP SP2 and later), which carries CHECK POWER MODE.
 enum : uint32_t {
     kSmartGetVersion = 0x74080u,
     kSmartSendDriveCommand = 0x7C084u,
     kSmartRcvDriveData = 0x7C088u,
+    kAtaPassThroughControl = 0x4D02Cu,
 };
 
 class SmartDriver {

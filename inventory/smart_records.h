@@ -49,15 +49,16 @@ static_assert(offsetof(SmartCommandRecord, bDriveNumber) == 12, "bDriveNumber at
 static_assert(sizeof(SmartVersion) == 24, "GETVERSIONINPARAMS is 24 bytes");
 
 enum : uint32_t {
-    kCommandInputLength = 32,   // sizeof(SENDCMDINPARAMS) - 1
-    kReplyHeadLength = 16,      // cBufferSize + DRIVERSTATUS
-    kSectorLength = 512,        // one data block of IDENTIFY or SMART
+    kCommandInputLength = 32,  // sizeof(SENDCMDINPARAMS) - 1
+    kReplyHeadLength = 16,     // cBufferSize + DRIVERSTATUS
+    kSectorLength = 512,       // one data block of IDENTIFY or SMART
     kDataReplyLength = kReplyHeadLength + kSectorLength,
 };
 
 // ATA command and SMART feature values.
 enum : uint8_t {
     kAtaSmart = 0xB0,
+    kAtaCheckPowerMode = 0xE5,
     kAtaIdentifyDevice = 0xEC,
     kAtaIdentifyPacketDevice = 0xA1,
     kSmartEnableOperations = 0xD8,
