@@ -5,11 +5,13 @@
 #include <cstring>
 #include <memory>
 
+#include "inventory/decimal_text.h"
+
 namespace {
 
 bool Fail(std::string* error, const std::string& name, size_t offset, const std::string& what) {
     if (error) {
-        *error = name + ": offset " + std::to_string(offset) + ": " + what;
+        *error = name + ": offset " + DecimalText(offset) + ": " + what;
     }
     return false;
 }
@@ -55,12 +57,12 @@ bool ParseCapture(const uint8_t* data, size_t size, const std::string& name, Dri
             return Fail(error, name, fault.offset, "section " + tag + " appears twice");
         case CaptureFault::kWrongLength:
             return Fail(error, name, fault.offset,
-                        "section " + tag + " has length " + std::to_string(fault.length) +
-                            ", expected " + std::to_string(fault.expected));
+                        "section " + tag + " has length " + DecimalText(fault.length) +
+                            ", expected " + DecimalText(fault.expected));
         case CaptureFault::kTruncatedPayload:
             return Fail(error, name, fault.offset,
-                        "section " + tag + " payload of " + std::to_string(fault.length) +
-                            " bytes is truncated: " + std::to_string(fault.left) + " bytes left");
+                        "section " + tag + " payload of " + DecimalText(fault.length) +
+                            " bytes is truncated: " + DecimalText(fault.left) + " bytes left");
         case CaptureFault::kNoNvmeIdentify:
             return Fail(error, name, fault.offset, "NVMe sections without an NVID section");
         case CaptureFault::kNoHealthLog:

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "inventory/attribute_fields.h"
+#include "inventory/decimal_text.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ DriveHealth AssessAttributes(const std::vector<AttributeRecord>& records, bool t
         const DefectWords* words = FindDefectWords(AttributeId(record));
         const unsigned count = DefectCount(record);
         if (words && count > 0) {
-            counts.push_back(std::to_string(count) + " " + (count == 1 ? words->one : words->many) +
+            counts.push_back(DecimalText(count) + " " + (count == 1 ? words->one : words->many) +
                              IdSuffix(record));
         }
     }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "inventory/decimal_text.h"
+
 namespace {
 
 enum { kMaxNames = 999 };
@@ -27,7 +29,7 @@ bool ReplaceWithFileOn(const std::string& from, const std::string& to, bool wind
     std::string backup;
     bool moved = false;
     for (int copy = 1; copy <= kMaxNames && !moved; ++copy) {
-        backup = to + "." + std::to_string(copy) + ".old";
+        backup = to + "." + DecimalText(copy) + ".old";
         moved = !Exists(backup) && MoveFileA(to.c_str(), backup.c_str()) != 0;
     }
     if (!moved) {

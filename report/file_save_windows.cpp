@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "inventory/decimal_text.h"
 #include "inventory/windows_device_names.h"
 #include "report/file_replace.h"
 
@@ -33,7 +34,7 @@ bool IsDiskFileOrMissing(const std::string& path) {
 
 HANDLE CreateTemporary(const std::string& path, std::string* temporary) {
     for (int copy = 1; copy <= kMaxNames; ++copy) {
-        *temporary = copy == 1 ? path + ".new" : path + "." + std::to_string(copy) + ".new";
+        *temporary = copy == 1 ? path + ".new" : path + "." + DecimalText(copy) + ".new";
         HANDLE handle = CreateFileA(temporary->c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, NULL);
         if (handle != INVALID_HANDLE_VALUE) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "inventory/decimal_text.h"
 #include "report/attribute_format.h"
 
 namespace {
@@ -304,7 +305,7 @@ std::string PrometheusReport(const MachineReport& report) {
             Sample(&out, "smartctl_device_temperature", devices[i]);
             out.append(",temperature_type=\"current\"");
             const int celsius = report.drives[i].temperature;
-            out.append("} ").append(std::to_string(celsius)).push_back('\n');
+            out.append("} ").append(DecimalText(celsius)).push_back('\n');
         }
     }
     SummarySamples(

@@ -5,6 +5,8 @@
 #include "health/reading_compare.h"
 #include "tools/vantrel-report/report_command.h"
 
+#include "inventory/decimal_text.h"
+
 namespace {
 
 std::string Describe(const DriveIdentity& identity) {
@@ -61,7 +63,7 @@ int MatchComparedDrive(const ReportOptions& options, CompareRun* run, const Driv
                          old.model.c_str());
         }
         run->newerLabel =
-            live ? "the drive at position " + std::to_string(position) : options.captures[0];
+            live ? "the drive at position " + DecimalText(position) : options.captures[0];
         return position;
     }
     std::fprintf(err, "vantrel-report: no drive of this machine is the drive of %s (%s)\n",

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "health/reading_compare.h"
+#include "inventory/decimal_text.h"
 #include "report/attribute_format.h"
 #include "tools/vantrel-report/compare_command.h"
 #include "tools/vantrel-report/health_writer.h"
@@ -38,7 +39,7 @@ std::string Change(long long before, long long after) {
     if (before == after) {
         return "";
     }
-    return (after > before ? " (+" : " (") + std::to_string(after - before) + ")";
+    return (after > before ? " (+" : " (") + DecimalText(after - before) + ")";
 }
 
 // "then -> now (change)" of one column; "-" on the side that lacks it.
@@ -60,15 +61,15 @@ long long Worst(const AttributeRecord& r) {
     return AttributeWorst(r);
 }
 std::string ValueText(const AttributeRecord& r) {
-    return std::to_string(AttributeCurrent(r));
+    return DecimalText(AttributeCurrent(r));
 }
 std::string WorstText(const AttributeRecord& r) {
-    return std::to_string(AttributeWorst(r));
+    return DecimalText(AttributeWorst(r));
 }
 // The counts as counted (bytes 0 and 1), the rest as the table shows them.
 std::string RawText(const AttributeRecord& r) {
     if (IsDefectCount(AttributeId(r))) {
-        return std::to_string(RawNumber(r));
+        return DecimalText(RawNumber(r));
     }
     return FormatRawValue(r, TextForm::kList).text;
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "inventory/decimal_text.h"
 #include "report/file_replace.h"
 #include "tools/vantrel-report/output_files.h"
 
@@ -76,7 +77,7 @@ bool WriteOutputFile(const std::string& path, const std::function<bool(FILE*)>& 
     FILE* stream = nullptr;
     bool taken = true;
     for (int copy = 1; copy <= 999 && !stream && taken; ++copy) {
-        temporary = copy == 1 ? path + ".new" : path + "." + std::to_string(copy) + ".new";
+        temporary = copy == 1 ? path + ".new" : path + "." + DecimalText(copy) + ".new";
         stream = CreateNewFile(temporary, &taken);
     }
     if (!stream) {

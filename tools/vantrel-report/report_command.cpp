@@ -6,6 +6,7 @@
 
 #include "capture/capture.h"
 #include "capture/capture_recorder.h"
+#include "inventory/decimal_text.h"
 #include "inventory/drive_inventory.h"
 #include "drive_backends/replay_driver.h"
 #include "health/drive_health.h"
@@ -176,7 +177,7 @@ FILE* CreateFreeName(const std::string& path, std::string* used) {
     const std::string stem = hasExtension ? path.substr(0, dot) : path;
     const std::string extension = hasExtension ? path.substr(dot) : std::string();
     for (int copy = 1; copy <= kMaxCopies; ++copy) {
-        *used = copy == 1 ? path : stem + "." + std::to_string(copy) + extension;
+        *used = copy == 1 ? path : stem + "." + DecimalText(copy) + extension;
         bool taken = false;
         FILE* file = CreateNewFile(*used, &taken);
         if (file || !taken) {
