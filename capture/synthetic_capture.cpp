@@ -17,7 +17,18 @@ DriveCapture MakeCapture(const std::string& model, const std::string& serial,
     capture.smartData[0] = 0x10;
     capture.hasThresholds = true;
     capture.thresholds[0] = 0x10;
+    SealSmartBlocks(&capture);
     return capture;
+}
+
+void SealSmartBlocks(DriveCapture* capture) {
+    for (uint8_t* block : {capture->smartData, capture->thresholds}) {
+        uint8_t sum = 0;
+        for (int i = 0; i < 511; ++i) {
+            sum = static_cast<uint8_t>(sum + block[i]);
+        }
+        block[511] = static_cast<uint8_t>(-sum);
+    }
 }
 
 void SetIdentifyText(DriveCapture* capture, int offset, int width, const std::string& text) {
@@ -47,4 +58,5 @@ void SetAttribute(DriveCapture* capture, int slot, uint8_t id, uint8_t value, ui
     std::memset(limit, 0, 12);
     limit[0] = id;
     limit[1] = threshold;
+    SealSmartBlocks(capture);
 }

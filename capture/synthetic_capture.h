@@ -9,7 +9,7 @@
 #include "capture/capture.h"
 
 // An IDENTIFY block with the given texts, SMART data with no attribute and
-// thresholds all zero.
+// thresholds all zero; the SMART blocks' checksums hold, as a real drive's do.
 DriveCapture MakeCapture(const std::string& model, const std::string& serial,
                          const std::string& firmware);
 
@@ -17,6 +17,11 @@ void SetIdentifyText(DriveCapture* capture, int offset, int width, const std::st
 void SetIdentifyWord(DriveCapture* capture, int word, uint16_t value);
 
 // Fills attribute slot `slot` (0 to 29) and the threshold slot of the same
-// index. raw holds the six raw bytes, least significant first.
+// index, and seals both blocks again. raw holds the six raw bytes, least
+// significant first.
 void SetAttribute(DriveCapture* capture, int slot, uint8_t id, uint8_t value, uint8_t worst,
                   uint64_t raw, uint8_t threshold);
+
+// Sets byte 511 of the SMART data and thresholds blocks so that each sums to
+// 0, after a test wrote into them directly.
+void SealSmartBlocks(DriveCapture* capture);

@@ -27,6 +27,8 @@ void DriveInventory::ResetInventory() {
         thresholdRevision[position] = 0;
         smartDataRevision[position] = 0;
         thresholdsUnknown[position] = false;
+        identifyCheck[position] = smartDataCheck[position] = thresholdsCheck[position] =
+            BlockCheck::kAbsent;
         openError[position] = 0;
         std::memset(&versions[position], 0, sizeof versions[position]);
         std::memset(&entries[position], 0, sizeof entries[position]);
@@ -79,6 +81,7 @@ void DriveInventory::StoreIdentify(const uint8_t* replyData, const SmartCommandR
     }
     entry.DriveNumber = position;
     entry.IsPacketDevice = 0;
+    identifyCheck[position] = CheckIdentifyBlock(replyData);
     if ((smartMask >> position) & 1u) {
         entry.SmartEnabled = 1;
     }

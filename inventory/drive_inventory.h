@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "inventory/block_checks.h"
 #include "inventory/smart_driver.h"
 #include "inventory/smart_records.h"
 
@@ -107,6 +108,11 @@ class DriveInventory {
     int32_t attributeCount[kMaxDrivePositions];
     AttributeRecord* attributes[kMaxDrivePositions];
     bool thresholdsUnknown[kMaxDrivePositions];
+    // What each whole 512-byte reply's checksum said, checked before only
+    // the first 256 bytes of IDENTIFY are kept.
+    BlockCheck identifyCheck[kMaxDrivePositions];
+    BlockCheck smartDataCheck[kMaxDrivePositions];
+    BlockCheck thresholdsCheck[kMaxDrivePositions];
     // Asked for by vantrel-report only: on the NT family, a physical drive
     // that stored no IDENTIFY is asked for NVMe data, kept in nvme[] (its
     // entry stays empty). The window's scan sends the SMART controls alone.

@@ -71,6 +71,10 @@ void DriveInventory::ReadAttributeTables(SmartDriver& driver, SmartCommandRecord
     std::memset(thresholdReply, 0, sizeof thresholdReply);
     thresholdsUnknown[position] =
         !ReadSmartThresholds(driver, device, command, thresholdReply, position);
+    smartDataCheck[position] = CheckSmartBlock(attributeReply + kReplyHeadLength);
+    thresholdsCheck[position] = thresholdsUnknown[position]
+                                    ? BlockCheck::kAbsent
+                                    : CheckSmartBlock(thresholdReply + kReplyHeadLength);
     StoreAttributes(attributeReply + kReplyHeadLength, thresholdReply + kReplyHeadLength, position);
 }
 

@@ -450,6 +450,62 @@ TEST(ScanNtTest, LongScanCrossesGapsAndStopsAfterEightUnopened) {
     }
 }
 
+// Each whole reply's checksum, as the scan read it: a drive's own, one
+// changed in transit, an IDENTIFY with and without the A5h signature, a
+// threshold read that failed, and the all-ones reply that sums to 0 too.
+TEST(ScanNtTest, ChecksumsOfTheWholeRepliesAreKept) {
+    enum Change { kNone, kFlipData, kFlipThresholds, kSign, kSignWrongly, kNoThresholds, kOnes };
+    const struct {
+        Change change;
+        BlockCheck identify, data, thresholds;
+    } cases[] = {
+        {kNone, BlockCheck::kUnsigned, BlockCheck::kOk, BlockCheck::kOk},
+        {kFlipData, BlockCheck::kUnsigned, BlockCheck::kFailed, BlockCheck::kOk},
+        {kFlipThresholds, BlockCheck::kUnsigned, BlockCheck::kOk, BlockCheck::kFailed},
+        {kSign, BlockCheck::kOk, BlockCheck::kOk, BlockCheck::kOk},
+        {kSignWrongly, BlockCheck::kFailed, BlockCheck::kOk, BlockCheck::kOk},
+        {kNoThresholds, BlockCheck::kUnsigned, BlockCheck::kOk, BlockCheck::kAbsent},
+        {kOnes, BlockCheck::kUnsigned, BlockCheck::kOk, BlockCheck::kOk},
+    };
+    for (const auto& c : cases) {
+        DriveCapture capture = Drive("SUM");
+        uint8_t sum = 0;
+        switch (c.change) {
+            case kFlipData:
+                capture.smartData[100] ^= 0x01;
+                break;
+            case kFlipThresholds:
+                capture.thresholds[2] ^= 0x80;
+                break;
+            case kSign:
+            case kSignWrongly:
+                capture.identify[510] = 0xA5;
+                for (int i = 0; i < 511; ++i) {
+                    sum = static_cast<uint8_t>(sum + capture.identify[i]);
+                }
+                capture.identify[511] = static_cast<uint8_t>(-sum + (c.change == kSign ? 0 : 1));
+                break;
+            case kNoThresholds:
+                capture.hasThresholds = false;
+                break;
+            case kOnes:
+                std::memset(capture.smartData, 0xFF, sizeof capture.smartData);
+                break;
+            case kNone:
+                break;
+        }
+        EmulatedDriver driver(kPlatformWindowsNt);
+        driver.InsertDrive(1, capture);
+        DriveInventory inventory;
+        inventory.ScanDrives(driver);
+        SCOPED_TRACE(static_cast<int>(c.change));
+        EXPECT_EQ(c.identify, inventory.identifyCheck[1]);
+        EXPECT_EQ(c.data, inventory.smartDataCheck[1]);
+        EXPECT_EQ(c.thresholds, inventory.thresholdsCheck[1]);
+        EXPECT_EQ(BlockCheck::kAbsent, inventory.smartDataCheck[0]);  // no drive there
+    }
+}
+
 TEST(InventoryTest, ResetLeavesEveryPositionEmpty) {
     DriveInventory inventory;
     EXPECT_EQ(0, inventory.GetDriveCount());
