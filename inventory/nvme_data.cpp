@@ -122,6 +122,12 @@ bool DecodeNvmeNamespace(const uint8_t (&data)[kNvmeIdentifySize], NvmeNamespace
     return true;
 }
 
+NvmeCounter NvmeHealthLog::*const kNvmeLogCounterFields[kNvmeLogCounters] = {
+    &NvmeHealthLog::dataUnitsRead,  &NvmeHealthLog::dataUnitsWritten, &NvmeHealthLog::hostReads,
+    &NvmeHealthLog::hostWrites,     &NvmeHealthLog::busyTime,         &NvmeHealthLog::powerCycles,
+    &NvmeHealthLog::powerOnHours,   &NvmeHealthLog::unsafeShutdowns,  &NvmeHealthLog::mediaErrors,
+    &NvmeHealthLog::errorLogEntries};
+
 NvmeHealthLog DecodeNvmeHealthLog(const uint8_t (&data)[kNvmeHealthLogSize]) {
     NvmeHealthLog log;
     log.criticalWarning = data[0];
@@ -129,12 +135,8 @@ NvmeHealthLog DecodeNvmeHealthLog(const uint8_t (&data)[kNvmeHealthLogSize]) {
     log.availableSpare = data[3];
     log.spareThreshold = data[4];
     log.percentageUsed = data[5];
-    NvmeCounter* const counters[] = {&log.dataUnitsRead,  &log.dataUnitsWritten, &log.hostReads,
-                                     &log.hostWrites,     &log.busyTime,         &log.powerCycles,
-                                     &log.powerOnHours,   &log.unsafeShutdowns,  &log.mediaErrors,
-                                     &log.errorLogEntries};
-    for (size_t i = 0; i < sizeof counters / sizeof counters[0]; ++i) {
-        *counters[i] = Counter(data + 32 + 16 * i);
+    for (int i = 0; i < kNvmeLogCounters; ++i) {
+        log.*kNvmeLogCounterFields[i] = Counter(data + 32 + 16 * i);
     }
     log.warningTempMinutes = static_cast<uint32_t>(Little(data + 192, 4));
     log.criticalTempMinutes = static_cast<uint32_t>(Little(data + 196, 4));

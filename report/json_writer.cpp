@@ -339,19 +339,13 @@ void WriteHealthLog(JsonText& json, const NvmeHealthLog& log) {
     Numbers(json, {{"available_spare", log.availableSpare},
                    {"available_spare_threshold", log.spareThreshold},
                    {"percentage_used", log.percentageUsed}});
-    const struct {
-        const char* key;
-        const NvmeCounter* counter;
-    } counts[] = {
-        {"data_units_read", &log.dataUnitsRead}, {"data_units_written", &log.dataUnitsWritten},
-        {"host_reads", &log.hostReads},          {"host_writes", &log.hostWrites},
-        {"controller_busy_time", &log.busyTime}, {"power_cycles", &log.powerCycles},
-        {"power_on_hours", &log.powerOnHours},   {"unsafe_shutdowns", &log.unsafeShutdowns},
-        {"media_errors", &log.mediaErrors},      {"num_err_log_entries", &log.errorLogEntries},
-    };
-    for (const auto& count : counts) {
-        json.Key(count.key, std::strlen(count.key));
-        Count(json, *count.counter);
+    static const char* const kCounterKeys[kNvmeLogCounters] = {
+        "data_units_read",      "data_units_written", "host_reads",     "host_writes",
+        "controller_busy_time", "power_cycles",       "power_on_hours", "unsafe_shutdowns",
+        "media_errors",         "num_err_log_entries"};
+    for (int i = 0; i < kNvmeLogCounters; ++i) {
+        json.Key(kCounterKeys[i], std::strlen(kCounterKeys[i]));
+        Count(json, log.*kNvmeLogCounterFields[i]);
     }
     Numbers(json, {{"warning_temp_time", log.warningTempMinutes},
                    {"critical_comp_time", log.criticalTempMinutes}});

@@ -80,12 +80,8 @@ void NvmeHealthRows(const NvmeController& controller, const NvmeHealthLog& log, 
     std::snprintf(row[3].raw, kNvmeCellSize, "%u%%", log.spareThreshold);
     std::snprintf(row[4].raw, kNvmeCellSize, "%u%%", log.percentageUsed);
     Judge(&row[4], log.percentageUsed >= 90 ? AttributeVerdict::kWarning : AttributeVerdict::kOk);
-    const NvmeCounter* const counters[] = {
-        &log.dataUnitsRead, &log.dataUnitsWritten, &log.hostReads,    &log.hostWrites,
-        &log.busyTime,      &log.powerCycles,      &log.powerOnHours, &log.unsafeShutdowns,
-        &log.mediaErrors,   &log.errorLogEntries};
-    for (int index = 0; index < 10; ++index) {
-        counters[index]->Decimal(row[5 + index].raw);
+    for (int index = 0; index < kNvmeLogCounters; ++index) {
+        (log.*kNvmeLogCounterFields[index]).Decimal(row[5 + index].raw);
     }
     Judge(&row[13], log.mediaErrors.IsZero() ? AttributeVerdict::kOk : AttributeVerdict::kWarning);
     std::snprintf(row[15].raw, kNvmeCellSize, "%lu",

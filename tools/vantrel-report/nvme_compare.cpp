@@ -13,10 +13,6 @@ enum { kPowerOnRow = 11, kMediaErrorRow = 13 };
 // A row's value as a number, where it is one that fits: the counters up to
 // 2^63, the rest as the log keeps them.
 bool RowNumber(const NvmeHealthLog& log, int index, long long* value) {
-    const NvmeCounter* const counters[] = {
-        &log.dataUnitsRead, &log.dataUnitsWritten, &log.hostReads,    &log.hostWrites,
-        &log.busyTime,      &log.powerCycles,      &log.powerOnHours, &log.unsafeShutdowns,
-        &log.mediaErrors,   &log.errorLogEntries};
     const long long small[] = {-1, Celsius(log.temperatureKelvin), log.availableSpare,
                                log.spareThreshold, log.percentageUsed};
     if (index == 0 || (index == 1 && log.temperatureKelvin == 0)) {
@@ -30,7 +26,7 @@ bool RowNumber(const NvmeHealthLog& log, int index, long long* value) {
         *value = index == 15 ? log.warningTempMinutes : log.criticalTempMinutes;
         return true;
     }
-    const NvmeCounter& counter = *counters[index - 5];
+    const NvmeCounter& counter = log.*kNvmeLogCounterFields[index - 5];
     if (counter.high != 0 || counter.low > 0x7FFFFFFFFFFFFFFFull) {
         return false;
     }
