@@ -52,6 +52,12 @@ void CaptureRecorder::NvmeCapture(const NvmeReplies& replies, DriveCapture* capt
     std::memcpy(capture->nvmeHealth, replies.health, sizeof capture->nvmeHealth);
 }
 
+void RecordPowerMode(int16_t count, DriveCapture* capture) {
+    if (count != kPowerModeNotAsked) {
+        capture->SetPowerMode(count < 0 ? 0xFFFFFFFFu : static_cast<uint32_t>(count));
+    }
+}
+
 std::string CaptureFileName(const DriveInventory& inventory, int position) {
     char model[50];
     uint32_t modelLength = sizeof model;

@@ -40,6 +40,11 @@ class CaptureRecorder : public SmartDriver {
     std::vector<DriveCapture> captures_;  // per position; too large for a stack
 };
 
+// Puts the scan's CHECK POWER MODE answer (DriveInventory::powerModeCount)
+// into a capture's PWRM: the count register, or FFFFFFFFh for a failed
+// command; no section where the question was not asked.
+void RecordPowerMode(int16_t count, DriveCapture* capture);
+
 // The file name a drive's capture is saved under: MODEL--FIRMWARE.smart,
 // with the drive list's -1, -2 suffix where models repeat, blanks as
 // underscores and anything that is unsafe in a file name replaced. Empty

@@ -7,6 +7,7 @@ const CaptureSection kCaptureSections[kCaptureSectionCount] = {
     {"SMST", 4, &DriveCapture::hasStatus, offsetof(DriveCapture, status)},
     {"SMDT", 512, &DriveCapture::hasSmartData, offsetof(DriveCapture, smartData)},
     {"SMTH", 512, &DriveCapture::hasThresholds, offsetof(DriveCapture, thresholds)},
+    {"PWRM", 4, &DriveCapture::hasPowerMode, offsetof(DriveCapture, powerMode)},
     {"NVID", 4096, &DriveCapture::hasNvmeController, offsetof(DriveCapture, nvmeController)},
     {"NVNS", 4096, &DriveCapture::hasNvmeNamespace, offsetof(DriveCapture, nvmeNamespace)},
     {"NVHL", 512, &DriveCapture::hasNvmeHealth, offsetof(DriveCapture, nvmeHealth)},

@@ -22,6 +22,10 @@ struct DriveCapture {
     uint8_t smartData[512];  // SMDT: SMART READ DATA
     bool hasThresholds;
     uint8_t thresholds[512];  // SMTH: SMART READ ATTRIBUTE THRESHOLDS
+    // PWRM: the count register CHECK POWER MODE returned, big-endian, or
+    // FFFFFFFFh when the command failed. Without it the drive was active.
+    bool hasPowerMode;
+    uint8_t powerMode[4];
     // An NVMe drive instead: its Identify Controller data, the Identify
     // Namespace data of namespace 1 (optional) and its SMART / Health
     // Information log page.
@@ -33,6 +37,21 @@ struct DriveCapture {
     uint8_t nvmeHealth[512];  // NVHL
 
     bool IsNvme() const { return hasNvmeController; }
+    // What the drive answers CHECK POWER MODE with: false for a failed
+    // command, else the count register (FFh, active or idle, without PWRM).
+    bool PowerModeCount(uint8_t* count) const {
+        const uint32_t value = (uint32_t(powerMode[0]) << 24) | (uint32_t(powerMode[1]) << 16) |
+                               (uint32_t(powerMode[2]) << 8) | powerMode[3];
+        *count = hasPowerMode ? static_cast<uint8_t>(value) : 0xFF;
+        return !hasPowerMode || value != 0xFFFFFFFFu;
+    }
+    // Gives the capture its PWRM section.
+    void SetPowerMode(uint32_t value) {
+        hasPowerMode = true;
+        for (int i = 0; i < 4; ++i) {
+            powerMode[i] = static_cast<uint8_t>(value >> (24 - 8 * i));
+        }
+    }
 };
 
 enum : size_t { kMaxCaptureSize = 64 * 1024 };
@@ -45,7 +64,7 @@ struct CaptureSection {
     bool DriveCapture::*present;
     size_t payload;
 };
-enum { kCaptureSectionCount = 7 };
+enum { kCaptureSectionCount = 8 };
 extern const CaptureSection kCaptureSections[kCaptureSectionCount];
 
 // What is wrong with a capture, and where.

@@ -40,13 +40,15 @@ set(VANTREL_PRODUCT_COMPILE_OPTIONS
     -Oz -ffunction-sections -fdata-sections
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics
     -D_GLIBCXX_ASSERTIONS>)
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    # i686 unwinds with DWARF tables that only a thrown exception reads; with
-    # none thrown they were a third of each executable. x86_64's unwind data
-    # is the system's own (structured exceptions and debuggers) and stays.
-    list(APPEND VANTREL_PRODUCT_COMPILE_OPTIONS -fno-asynchronous-unwind-tables
-        -fno-unwind-tables)
-endif()
+# No unwind tables either: nothing in the product throws, and nothing it
+# calls unwinds (a stack guard failure, a failed assertion and abort() end
+# the process without unwinding). On i686 they were DWARF tables that only a
+# thrown exception reads, a third of each executable. On x86_64 they are the
+# system's (.pdata/.xdata, for structured exceptions and debuggers): without
+# them a crash still ends the process, but its frames cannot be walked; in
+# exchange the linker can drop unused functions again (it keeps every one
+# that has unwind data), 9.7 KB of vantrel-report.exe.
+list(APPEND VANTREL_PRODUCT_COMPILE_OPTIONS -fno-asynchronous-unwind-tables -fno-unwind-tables)
 
 # The stack protector, with the guard and failure handler of our own: the
 # toolchain's libssp is not linked (see ui/stack_guard.cpp). Every program

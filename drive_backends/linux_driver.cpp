@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "inventory/ata_pass_through_record.h"
+#include "inventory/power_mode.h"
 #include "inventory/smart_records.h"
 
 namespace {
@@ -426,7 +428,7 @@ DeviceHandle LinuxDriver::Open(const char* name, uint32_t access, uint32_t, uint
         return VANTREL_INVALID_DEVICE;
     }
     const bool nvme = IsNvmeControllerName(disks_[position]);
-    Disk disk{-1, position, access, "/dev/" + disks_[position], 0, nvme};
+    Disk disk{-1, position, access, "/dev/" + disks_[position], 0, nvme, false};
     disk.fd = nvme ? system_.openController(disks_[position]) : system_.openDevice(disk.path);
     if (disk.fd < 0) {
         // Anything but missing rights (no medium, a vanished device) leaves
@@ -445,8 +447,13 @@ DeviceHandle LinuxDriver::Open(const char* name, uint32_t access, uint32_t, uint
         answers = BuildNvmeAdmin(IdentifyControllerQuery(), probe.data(), &command) &&
                   Admin(disk, &command);
     } else {
-        disk.deviceMap = IdentifyKind(disk);
-        answers = disk.deviceMap != 0;
+        // IDENTIFY would spin a sleeping disk up: one that says it is in
+        // standby is an ATA disk, and is told apart only if the scan wakes it.
+        uint8_t count = 0;
+        disk.kindPending =
+            CheckPowerMode(disk, &count) && DecodePowerMode(count) == PowerMode::kStandby;
+        disk.deviceMap = disk.kindPending ? 0 : IdentifyKind(disk);
+        answers = disk.kindPending || disk.deviceMap != 0;
     }
     if (!answers) {
         // Not an IDE drive (or an NVMe controller that does not answer): the
@@ -487,6 +494,9 @@ int LinuxDriver::IoControl(DeviceHandle device, uint32_t code, const void* input
             result =
                 NvmeProperty(open->second, input, inputLength, output, outputLength, &returned);
         }
+    } else if (code == kAtaPassThroughControl) {
+        result =
+            PowerModeControl(open->second, input, inputLength, output, outputLength, &returned);
     } else if (code == kSmartGetVersion) {
         result = Version(open->second, output, outputLength, &returned);
     } else if (code == kSmartSendDriveCommand || code == kSmartRcvDriveData) {
@@ -520,10 +530,52 @@ uint8_t LinuxDriver::IdentifyKind(const Disk& disk) {
     return 0;
 }
 
-int LinuxDriver::Version(const Disk& disk, void* output, uint32_t outputLength,
-                         uint32_t* returned) {
+// CHECK POWER MODE, non-data with CK_COND: its answer is the count register
+// the translation layer returns in the sense data; without the registers
+// (a SCSI disk, a bridge that drops them) the mode is not known.
+bool LinuxDriver::CheckPowerMode(const Disk& disk, uint8_t* count) {
+    IdeRegs regs;
+    std::memset(&regs, 0, sizeof regs);
+    regs.bCommandReg = kAtaCheckPowerMode;
+    PassThroughCommand command;
+    uint8_t unused[kSectorLength];
+    AtaStatusReturn registers;
+    if (!BuildPassThrough(kAtaPassThroughControl, regs, &command) ||
+        !Execute(disk, command, unused, &registers) || !registers.present) {
+        return false;
+    }
+    *count = registers.count;
+    return true;
+}
+
+// IOCTL_ATA_PASS_THROUGH as the NT driver answers CHECK POWER MODE, the one
+// command it carries here, to a handle opened for reading and writing.
+int LinuxDriver::PowerModeControl(const Disk& disk, const void* input, uint32_t inputLength,
+                                  void* output, uint32_t outputLength, uint32_t* returned) {
+    const uint32_t readWrite = kGenericRead | kGenericWrite;
+    uint8_t count = 0;
+    if (!IsCheckPowerModeRecord(input, inputLength) || outputLength < inputLength ||
+        (disk.access & readWrite) != readWrite || !CheckPowerMode(disk, &count)) {
+        return 0;
+    }
+    AtaPassThroughRecord record;
+    std::memcpy(&record, input, sizeof record);
+    std::memset(record.CurrentTaskFile, 0, sizeof record.CurrentTaskFile);
+    record.CurrentTaskFile[kTaskFileCount] = count;
+    record.CurrentTaskFile[kTaskFileDevice] = 0xA0;
+    record.CurrentTaskFile[kTaskFileCommand] = kAtaStatusDriveReady;
+    std::memcpy(output, &record, sizeof record);
+    *returned = sizeof record;
+    return 1;
+}
+
+int LinuxDriver::Version(Disk& disk, void* output, uint32_t outputLength, uint32_t* returned) {
     if (outputLength < sizeof(SmartVersion)) {
         return 0;
+    }
+    if (disk.kindPending) {
+        disk.kindPending = false;
+        disk.deviceMap = IdentifyKind(disk);
     }
     SmartVersion version;
     std::memset(&version, 0, sizeof version);
@@ -576,7 +628,8 @@ int LinuxDriver::DriveCommand(const Disk& disk, uint32_t code, const void* input
     return 1;
 }
 
-bool LinuxDriver::Execute(const Disk& disk, const PassThroughCommand& command, uint8_t* data) {
+bool LinuxDriver::Execute(const Disk& disk, const PassThroughCommand& command, uint8_t* data,
+                          AtaStatusReturn* registers) {
     if (!IsPermittedPassThrough(command)) {
         return false;
     }
@@ -614,6 +667,9 @@ bool LinuxDriver::Execute(const Disk& disk, const PassThroughCommand& command, u
     reply.sense = sense;
     reply.senseLength = io.sb_len_wr < sizeof sense ? io.sb_len_wr : sizeof sense;
     reply.residual = io.resid;
+    if (registers) {
+        *registers = FindAtaStatus(reply.sense, reply.senseLength);
+    }
     return PassThroughSucceeded(sent, reply);
 }
 

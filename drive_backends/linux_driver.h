@@ -93,7 +93,9 @@ class LinuxDriver : public SmartDriver {
     ~LinuxDriver() override;
 
     uint32_t PlatformId() override;
-    // A disk that answers neither IDENTIFY DEVICE nor IDENTIFY PACKET DEVICE,
+    // A disk is first asked CHECK POWER MODE; one in standby opens without
+    // another command. Any other disk that answers neither IDENTIFY DEVICE
+    // nor IDENTIFY PACKET DEVICE,
     // and a controller that answers no Identify Controller, does not open:
     // its position is empty, and the error says it is there but takes no
     // such commands (kErrorNotSupported); missing rights give
@@ -115,16 +117,23 @@ class LinuxDriver : public SmartDriver {
         std::string path;
         uint8_t deviceMap;  // what IDENTIFY found at open: 0x01, or 0x11 for a packet device
         bool nvme;
+        // A disk in standby at open: IDENTIFY waits until the scan asks the
+        // version, which it does only when it means to wake the disk.
+        bool kindPending;
     };
 
     LinuxDriver(const LinuxDriver&) = delete;
     LinuxDriver& operator=(const LinuxDriver&) = delete;
 
     uint8_t IdentifyKind(const Disk& disk);
-    int Version(const Disk& disk, void* output, uint32_t outputLength, uint32_t* returned);
+    bool CheckPowerMode(const Disk& disk, uint8_t* count);
+    int PowerModeControl(const Disk& disk, const void* input, uint32_t inputLength, void* output,
+                         uint32_t outputLength, uint32_t* returned);
+    int Version(Disk& disk, void* output, uint32_t outputLength, uint32_t* returned);
     int DriveCommand(const Disk& disk, uint32_t code, const void* input, uint32_t inputLength,
                      void* output, uint32_t outputLength, uint32_t* returned);
-    bool Execute(const Disk& disk, const PassThroughCommand& command, uint8_t* data);
+    bool Execute(const Disk& disk, const PassThroughCommand& command, uint8_t* data,
+                 AtaStatusReturn* registers = nullptr);
     int NvmeProperty(const Disk& disk, const void* input, uint32_t inputLength, void* output,
                      uint32_t outputLength, uint32_t* returned);
     bool Admin(const Disk& disk, nvme_admin_cmd* command);

@@ -14,6 +14,7 @@
 #include <map>
 #include <vector>
 
+#include "inventory/ata_pass_through_record.h"
 #include "inventory/drive_inventory.h"
 #include "inventory/smart_channel.h"
 #include "capture/synthetic_capture.h"
@@ -25,6 +26,10 @@ struct FakeDisk {
     enum Kind { kAta, kPacket, kNotAta } kind = kAta;
     int openErrno = 0;  // non-zero: open fails with it
     int sgIoErrno = 0;  // non-zero: SG_IO fails with it
+    // CHECK POWER MODE's count register, or -1 to abort the command; the
+    // registers come back in descriptor-format sense, or in fixed-format.
+    int powerCount = 0xFF;
+    bool fixedSense = false;
     DriveCapture data;
 };
 
@@ -146,11 +151,16 @@ class FakeMachine {
         io->driver_status = 0x08;
     }
 
-    static void AtaAnswer(sg_io_hdr_t* io, uint8_t error, uint8_t status) {
+    static void AtaAnswer(sg_io_hdr_t* io, uint8_t error, uint8_t status, uint8_t count = 1,
+                          bool fixed = false) {
         const uint8_t key = error ? 0x0B : 0x01;
         const uint8_t ascq = error ? 0x00 : 0x1D;
-        Sense(io, {0x72,  key, 0x00, ascq, 0, 0, 0,    14, 0x09, 0x0C, 0,
-                   error, 0,   1,    0,    1, 0, 0x4F, 0,  0xC2, 0xA0, status});
+        if (fixed) {  // ERROR, STATUS, DEVICE, COUNT in INFORMATION
+            Sense(io, {0xF0, 0, key, error, status, 0xA0, count, 10, 0, 0, 0, 0, 0x00, ascq});
+            return;
+        }
+        Sense(io, {0x72,  key, 0x00,  ascq, 0, 0, 0,    14, 0x09, 0x0C, 0,
+                   error, 0,   count, 0,    1, 0, 0x4F, 0,  0xC2, 0xA0, status});
     }
 
     int SgIo(int fd, sg_io_hdr_t* io) {
@@ -176,6 +186,10 @@ class FakeMachine {
         const uint8_t command = cdb[14];
         const uint8_t feature = cdb[4];
         const uint8_t* block = nullptr;
+        if (command == 0xE5 && disk.powerCount >= 0) {
+            AtaAnswer(io, 0, 0x50, static_cast<uint8_t>(disk.powerCount), disk.fixedSense);
+            return 0;
+        }
         if (command == 0xEC && disk.kind == FakeDisk::kAta) {
             block = disk.data.identify;
         } else if (command == 0xA1 && disk.kind == FakeDisk::kPacket) {
@@ -493,14 +507,14 @@ TEST(LinuxDriverTest, ScanReadsIdentityAndAttributesThroughPassThrough) {
     }
     EXPECT_TRUE(machine.open.empty()) << "every disk is closed again";
 
-    // Nothing but the five commands went out, reading or sending no data.
+    // Nothing but the six commands went out, reading or sending no data.
     ASSERT_FALSE(machine.sent.empty());
     for (const SentCommand& sent : machine.sent) {
         ASSERT_EQ(16u, sent.cdb.size());
         EXPECT_EQ(0x85, sent.cdb[0]);
         const uint8_t command = sent.cdb[14];
         const uint8_t feature = sent.cdb[4];
-        const bool enable = command == 0xB0 && feature == 0xD8;
+        const bool enable = (command == 0xB0 && feature == 0xD8) || command == 0xE5;
         const bool read = command == 0xEC || command == 0xA1 ||
                           (command == 0xB0 && (feature == 0xD0 || feature == 0xD1));
         EXPECT_TRUE(enable || read) << sent.path << " command " << int(command);
@@ -600,6 +614,109 @@ TEST(LinuxDriverTest, RefusedCommandsNeverReachTheKernel) {
         0, driver.IoControl(handle, kSmartRcvDriveData, &read, 32, reply, sizeof reply, nullptr));
     EXPECT_EQ(1u, machine.sent.size());
     driver.Close(handle);
+}
+
+// CHECK POWER MODE through the ATA pass-through control: one non-data CDB
+// with CK_COND, its answer the count register from either sense format, and
+// no other record passed on.
+TEST(LinuxDriverTest, CheckPowerModeReadsTheCountFromEitherSenseFormat) {
+    struct Case {
+        const char* what;
+        int powerCount;
+        bool fixedSense;
+        FakeDisk::Kind kind;
+        int expected;  // the count returned, or -1 for a failed control
+    };
+    const Case cases[] = {
+        {"standby, descriptor sense", 0x00, false, FakeDisk::kAta, 0x00},
+        {"standby, fixed sense", 0x01, true, FakeDisk::kAta, 0x01},
+        {"idle, fixed sense", 0x80, true, FakeDisk::kAta, 0x80},
+        {"active, descriptor sense", 0xFF, false, FakeDisk::kAta, 0xFF},
+        {"aborted", -1, false, FakeDisk::kAta, -1},
+        {"a SCSI disk: ILLEGAL REQUEST", 0xFF, false, FakeDisk::kNotAta, -1},
+    };
+    const uint8_t kCdb[16] = {0x85, 0x06, 0x20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xA0, 0xE5, 0};
+    for (const Case& test : cases) {
+        FakeMachine machine;
+        FakeDisk disk = Ata("ALPHA", "S1");
+        disk.powerCount = test.powerCount;
+        disk.fixedSense = test.fixedSense;
+        disk.kind = test.kind == FakeDisk::kNotAta ? FakeDisk::kAta : test.kind;
+        machine.Add("sda", disk);
+        LinuxDriver driver(machine.System());
+        DeviceHandle handle = OpenDrive(driver, 0);
+        ASSERT_NE(VANTREL_INVALID_DEVICE, handle) << test.what;
+        machine.disks["/dev/sda"].kind = test.kind;
+        machine.sent.clear();
+        AtaPassThroughRecord record;
+        BuildCheckPowerMode(&record);
+        uint32_t returned = 0;
+        const int ok = driver.IoControl(handle, kAtaPassThroughControl, &record, sizeof record,
+                                        &record, sizeof record, &returned);
+        EXPECT_EQ(test.expected >= 0, ok != 0) << test.what;
+        if (ok) {
+            EXPECT_EQ(sizeof record, returned);
+            EXPECT_EQ(test.expected, record.CurrentTaskFile[kTaskFileCount]) << test.what;
+            EXPECT_EQ(0, record.CurrentTaskFile[kTaskFileCommand] & kAtaStatusError);
+        }
+        ASSERT_EQ(1u, machine.sent.size()) << test.what;
+        EXPECT_EQ(std::vector<uint8_t>(kCdb, kCdb + 16), machine.sent[0].cdb) << test.what;
+        EXPECT_EQ(SG_DXFER_NONE, machine.sent[0].direction);
+
+        // Any other record, or the right one cut short, never reaches a disk.
+        machine.sent.clear();
+        AtaPassThroughRecord other;
+        BuildCheckPowerMode(&other);
+        other.CurrentTaskFile[kTaskFileCommand] = 0xE0;  // STANDBY IMMEDIATE
+        AtaPassThroughRecord data;
+        BuildCheckPowerMode(&data);
+        data.AtaFlags |= kAtaFlagsDataOut;
+        data.DataTransferLength = 512;
+        for (const AtaPassThroughRecord* refused : {&other, &data}) {
+            AtaPassThroughRecord out = *refused;
+            EXPECT_EQ(0, driver.IoControl(handle, kAtaPassThroughControl, refused, sizeof out, &out,
+                                          sizeof out, &returned));
+        }
+        BuildCheckPowerMode(&record);
+        EXPECT_EQ(0, driver.IoControl(handle, kAtaPassThroughControl, &record, sizeof record - 8,
+                                      &record, sizeof record, &returned));
+        EXPECT_TRUE(machine.sent.empty()) << test.what;
+        driver.Close(handle);
+    }
+}
+
+// A disk in standby gets CHECK POWER MODE and nothing else, from the open
+// on, unless the scan is told to wake it.
+TEST(LinuxDriverTest, AStandbyDiskIsSentNothingButCheckPowerMode) {
+    for (const bool wake : {false, true}) {
+        FakeMachine machine;
+        FakeDisk sleeping = Ata("SLEEPER", "S1");
+        sleeping.powerCount = 0x00;
+        machine.Add("sda", sleeping);
+        machine.Add("sdb", Ata("AWAKE", "S2"));
+        LinuxDriver driver(machine.System());
+        DriveInventory inventory;
+        inventory.readPowerMode = true;
+        inventory.wakeStandby = wake;
+        inventory.ScanDrives(driver);
+        EXPECT_EQ(2, inventory.GetDriveCount());
+        EXPECT_EQ(!wake, inventory.asleep[0]);
+        EXPECT_EQ(0x00, inventory.powerModeCount[0]);
+        EXPECT_EQ(0xFF, inventory.powerModeCount[1]);
+        EXPECT_EQ(wake ? "SLEEPER" : "(none)", Model(inventory, 0));
+        EXPECT_EQ("AWAKE", Model(inventory, 1));
+        size_t toSleeper = 0;
+        for (const SentCommand& sent : machine.sent) {
+            if (sent.path == "/dev/sda") {
+                ++toSleeper;
+                EXPECT_TRUE(wake || sent.cdb[14] == 0xE5) << int(sent.cdb[14]);
+            }
+        }
+        // The open's question and the scan's; woken, the IDENTIFY that tells
+        // its kind, then the scan's five.
+        EXPECT_EQ(wake ? 7u : 2u, toSleeper);
+        EXPECT_TRUE(machine.open.empty());
+    }
 }
 
 TEST(LinuxDriverTest, HandleOpenedWithoutWriteAccessGetsNoCommands) {

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "inventory/ata_pass_through_record.h"
 #include "inventory/nvme_query.h"
 #include "inventory/smart_records.h"
 
@@ -182,6 +183,30 @@ int NvmeQueryAnswer(const DriveBay bays[], int devicePosition, const void* input
     return 1;
 }
 
+// IOCTL_ATA_PASS_THROUGH on an ATA drive's physical drive, which only the
+// NT family has: CHECK POWER MODE alone, answered from the capture's PWRM,
+// to a handle opened for reading and writing (the control code asks both).
+int PowerModeAnswer(const DriveBay bays[], int devicePosition, uint32_t access, const void* input,
+                    uint32_t inputLength, void* output, uint32_t outputLength, uint32_t* returned) {
+    const uint32_t readWrite = kGenericRead | kGenericWrite;
+    uint8_t count = 0;
+    if (devicePosition < 0 || devicePosition >= kDriveBays || !bays[devicePosition].present ||
+        bays[devicePosition].data.IsNvme() || (access & readWrite) != readWrite ||
+        !IsCheckPowerModeRecord(input, inputLength) || outputLength < inputLength ||
+        !bays[devicePosition].data.PowerModeCount(&count)) {
+        return 0;
+    }
+    AtaPassThroughRecord record;
+    memcpy(&record, input, sizeof record);
+    memset(record.CurrentTaskFile, 0, sizeof record.CurrentTaskFile);
+    record.CurrentTaskFile[kTaskFileCount] = count;
+    record.CurrentTaskFile[kTaskFileDevice] = 0xA0;
+    record.CurrentTaskFile[kTaskFileCommand] = kAtaStatusDriveReady;
+    memcpy(output, &record, sizeof record);
+    *returned = sizeof record;
+    return 1;
+}
+
 }  // namespace
 
 bool SmartVxdOpens(const DriveBay bays[kDriveBays]) {
@@ -234,6 +259,10 @@ int AnswerIoControl(const DriveBay bays[kDriveBays], int devicePosition, uint32_
     if (code == kSmartSendDriveCommand || code == kSmartRcvDriveData) {
         return DriveCommand(bays, devicePosition, access, code, input, inputLength, output,
                             outputLength, returned);
+    }
+    if (code == kAtaPassThroughControl) {
+        return PowerModeAnswer(bays, devicePosition, access, input, inputLength, output,
+                               outputLength, returned);
     }
     if (code == kStorageQueryProperty) {
         return NvmeQueryAnswer(bays, devicePosition, input, inputLength, output, outputLength,

@@ -41,8 +41,9 @@ int OpenedDevice(const DriveBay bays[kDriveBays], bool windows9x, const char* na
 
 // One DeviceIoControl on a device opened with the given access. Returns the
 // success flag and, on success only, sets *returned; everything but the
-// three SMART I/O controls, and the NVMe property query of an NVMe drive,
-// fails. An NVMe drive (its capture's NVID) answers no SMART control.
+// three SMART I/O controls, the NT family's ATA pass-through carrying CHECK
+// POWER MODE (answered from PWRM), and the NVMe property query of an NVMe
+// drive, fails. An NVMe drive (its capture's NVID) answers no SMART control.
 int AnswerIoControl(const DriveBay bays[kDriveBays], int devicePosition, uint32_t access,
                     uint32_t code, const void* input, uint32_t inputLength, void* output,
                     uint32_t outputLength, uint32_t* returned);

@@ -47,6 +47,8 @@ const char* HealthVerdictName(HealthVerdict verdict) {
             return "CAUTION";
         case HealthVerdict::kBad:
             return "BAD";
+        case HealthVerdict::kStandby:
+            return "STANDBY";
         case HealthVerdict::kUnknown:
             break;
     }

@@ -8,7 +8,8 @@
 
 #include "inventory/drive_inventory.h"
 
-enum class HealthVerdict { kGood, kCaution, kBad, kUnknown };
+// STANDBY: a disk left asleep, so not read and not judged.
+enum class HealthVerdict { kGood, kCaution, kBad, kUnknown, kStandby };
 
 struct DriveHealth {
     HealthVerdict verdict = HealthVerdict::kUnknown;
@@ -20,9 +21,10 @@ struct DriveHealth {
 
 // Every verdict, in the order documents list them.
 constexpr HealthVerdict kHealthVerdicts[] = {HealthVerdict::kGood, HealthVerdict::kCaution,
-                                             HealthVerdict::kBad, HealthVerdict::kUnknown};
+                                             HealthVerdict::kBad, HealthVerdict::kUnknown,
+                                             HealthVerdict::kStandby};
 
-// "GOOD", "CAUTION", "BAD" or "UNKNOWN".
+// "GOOD", "CAUTION", "BAD", "UNKNOWN" or "STANDBY".
 const char* HealthVerdictName(HealthVerdict verdict);
 
 // CAUTION and BAD: the verdicts a scheduled check should act on.

@@ -22,3 +22,8 @@ BlockCheck CheckIdentifyBlock(const uint8_t* block) {
     }
     return SumsToZero(block) ? BlockCheck::kOk : BlockCheck::kFailed;
 }
+
+const char* BlockCheckName(BlockCheck check) {
+    static const char* const kNames[] = {"absent", "ok", "failed", "unsigned"};
+    return kNames[static_cast<int>(check)];
+}

@@ -18,3 +18,6 @@ enum class BlockCheck : uint8_t {
 BlockCheck CheckSmartBlock(const uint8_t* block);
 // An IDENTIFY DEVICE block.
 BlockCheck CheckIdentifyBlock(const uint8_t* block);
+
+// "absent", "ok", "failed" or "unsigned", as documents name the results.
+const char* BlockCheckName(BlockCheck check);

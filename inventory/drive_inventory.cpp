@@ -30,6 +30,8 @@ void DriveInventory::ResetInventory() {
         identifyCheck[position] = smartDataCheck[position] = thresholdsCheck[position] =
             BlockCheck::kAbsent;
         openError[position] = 0;
+        powerModeCount[position] = kPowerModeNotAsked;
+        asleep[position] = false;
         std::memset(&versions[position], 0, sizeof versions[position]);
         std::memset(&entries[position], 0, sizeof entries[position]);
         entries[position].DriveNumber = -1;

@@ -12,6 +12,9 @@
 
 enum { kDrivePositions = 4, kMaxDrivePositions = 64, kOpenGapLimit = 8 };
 
+// What powerModeCount holds where CHECK POWER MODE gave no count.
+enum : int16_t { kPowerModeNotAsked = -2, kPowerModeFailed = -1 };
+
 // Words 0 to 127 of IDENTIFY DEVICE, little-endian, with the serial number,
 // firmware revision and model number byte-swapped at store time.
 struct IdentifyData {
@@ -127,6 +130,15 @@ class DriveInventory {
     // 0 where it opened or was not tried). The window has no use for it.
     uint32_t openError[kMaxDrivePositions];
     NvmeReplies* nvme[kMaxDrivePositions];
+    // Asked for by vantrel-report only, on the NT family: each opened drive
+    // is first asked CHECK POWER MODE, which never spins a disk up, and a
+    // disk in standby is sent nothing more unless wakeStandby is set. Its
+    // count register is kept (kPowerModeFailed, or kPowerModeNotAsked where
+    // the question was not sent), and asleep marks a disk left alone.
+    bool readPowerMode = false;
+    bool wakeStandby = false;
+    int16_t powerModeCount[kMaxDrivePositions];
+    bool asleep[kMaxDrivePositions];
 
   private:
     DriveInventory(const DriveInventory&) = delete;

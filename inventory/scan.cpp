@@ -2,9 +2,11 @@
 // driver families, written against the driver seam only.
 #include <cstring>
 
+#include "inventory/ata_pass_through_record.h"
 #include "inventory/drive_inventory.h"
 #include "inventory/nvme_data.h"
 #include "inventory/nvme_query.h"
+#include "inventory/power_mode.h"
 #include "inventory/smart_channel.h"
 
 namespace {
@@ -38,6 +40,21 @@ bool QueryNvme(SmartDriver& driver, DeviceHandle device, const NvmeQuery& query,
     }
     std::memcpy(out, data, query.length);
     return true;
+}
+
+// CHECK POWER MODE's count register, or kPowerModeFailed when the control
+// fails (before XP SP2, an NVMe or SCSI disk) or its status shows an error.
+int16_t AskPowerMode(SmartDriver& driver, DeviceHandle device) {
+    AtaPassThroughRecord record;
+    BuildCheckPowerMode(&record);
+    uint32_t returned = 0;
+    if (!driver.IoControl(device, kAtaPassThroughControl, &record, sizeof record, &record,
+                          sizeof record, &returned) ||
+        returned < sizeof record ||
+        (record.CurrentTaskFile[kTaskFileCommand] & kAtaStatusError) != 0) {
+        return kPowerModeFailed;
+    }
+    return record.CurrentTaskFile[kTaskFileCount];
 }
 
 // A decoded Identify Controller text, blank-padded as IDENTIFY's are.
@@ -147,6 +164,17 @@ void DriveInventory::ScanWindowsNt(SmartDriver& driver) {
         gap = 0;
         ++driveCount;
         entries[position].Found = 1;
+        if (readPowerMode) {
+            // Before anything that would spin a sleeping disk up.
+            powerModeCount[position] = AskPowerMode(driver, device);
+            if (powerModeCount[position] >= 0 && !wakeStandby &&
+                DecodePowerMode(static_cast<uint8_t>(powerModeCount[position])) ==
+                    PowerMode::kStandby) {
+                asleep[position] = true;
+                driver.Close(device);
+                continue;
+            }
+        }
         std::memset(&versions[position], 0, sizeof versions[position]);
         if (!QueryVersion(driver, device, &versions[position])) {
             ReadNvmeData(driver, position);

@@ -12,6 +12,14 @@ NvmeCounter Count(uint64_t value) {
 
 void ReadAta(const DriveInventory& inventory, int position, DriveReading* reading) {
     AtaReading& ata = reading->ata;
+    const int16_t count = inventory.powerModeCount[position];
+    ata.powerMode = count >= 0 ? DecodePowerMode(static_cast<uint8_t>(count)) : PowerMode::kUnknown;
+    ata.powerModeValue = ata.powerMode == PowerMode::kUnknown ? -1 : count;
+    if (inventory.asleep[position]) {
+        ata.read = false;
+        reading->health.verdict = HealthVerdict::kStandby;
+        return;
+    }
     ata.entry = inventory.entries[position];
     const IdentifyData& identify = ata.entry.Identify;
     ata.smartEnabled = ata.entry.SmartEnabled != 0;
@@ -37,7 +45,12 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
         reading->hasPowerCycles = true;
         reading->powerCycles = Count(RawLow32(record));
     }
-    reading->health = AssessAttributes(ata.attributes, ata.thresholdsKnown);
+    // Nothing is judged from a reply that cannot be trusted.
+    ata.integrity = CheckReplies(inventory, position, ata.attributes);
+    reading->health.reasons = IntegrityFailures(ata.integrity);
+    if (reading->health.reasons.empty()) {
+        reading->health = AssessAttributes(ata.attributes, ata.thresholdsKnown);
+    }
 }
 
 void ReadNvme(const NvmeReplies& replies, DriveReading* reading) {
@@ -73,7 +86,9 @@ void ReadDrive(const DriveInventory& inventory, int position, const std::string&
         reading->protocol = DriveProtocol::kNvme;
         ReadNvme(*inventory.nvme[position], reading);
     } else {
-        reading->identity = TrimmedIdentity(inventory, position);
+        if (!inventory.asleep[position]) {
+            reading->identity = TrimmedIdentity(inventory, position);
+        }
         ReadAta(inventory, position, reading);
     }
 }

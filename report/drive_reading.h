@@ -9,14 +9,22 @@
 #include <vector>
 
 #include "health/drive_health.h"
+#include "health/reply_integrity.h"
 #include "inventory/drive_inventory.h"
 #include "inventory/nvme_data.h"
+#include "inventory/power_mode.h"
 #include "report/machine_report.h"
 #include "report/unreadable_disks.h"
 
 enum class DriveProtocol { kAta, kNvme };
 
 struct AtaReading {
+    // What CHECK POWER MODE said before anything else was sent; the count
+    // register where the mode is known, -1 otherwise.
+    PowerMode powerMode = PowerMode::kUnknown;
+    int powerModeValue = -1;
+    // False for a disk left asleep in standby: nothing below was read.
+    bool read = true;
     DriveEntry entry;  // the IDENTIFY words and the registers as sent
     bool smartAvailable = false;
     bool smartEnabled = false;
@@ -26,6 +34,7 @@ struct AtaReading {
     uint16_t smartRevision = 0;
     std::vector<AttributeRecord> attributes;  // in the drive's table order
     bool thresholdsKnown = false;
+    ReplyIntegrity integrity;
 };
 
 typedef NvmeDrive NvmeReading;
@@ -51,8 +60,9 @@ struct DriveReading {
     DriveHealth health;
 };
 
-// The reading of the drive at position, which the drive list shows, into
-// a fresh reading (filled in place: a reading is large to move).
+// The reading of the drive at position, which the drive list shows (or
+// which was left asleep), into a fresh reading (filled in place: a reading
+// is large to move).
 void ReadDrive(const DriveInventory& inventory, int position, const std::string& listName,
                const std::string& device, DriveReading* reading);
 

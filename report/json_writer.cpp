@@ -217,14 +217,47 @@ void WriteHealth(JsonText& json, const DriveHealth& health) {
     json.Close('}');
 }
 
+// What CHECK POWER MODE said, and whether the disk was read after it.
+void WritePowerMode(JsonText& json, const AtaReading& ata) {
+    json.Key("power_mode");
+    json.Open('{');
+    json.Key("value");
+    if (ata.powerModeValue < 0) {
+        json.Raw("null");
+    } else {
+        json.Number(static_cast<uint64_t>(ata.powerModeValue));
+    }
+    json.Key("string");
+    json.String(PowerModeName(ata.powerMode));
+    json.Close('}');
+    json.Key("read");
+    json.Bool(ata.read);
+}
+
 void WriteOwnAtaKeys(JsonText& json, const DriveReading& drive) {
     const AtaReading& ata = drive.ata;
     json.Key("vantrel");
     json.Open('{');
     json.Key("position");
     json.Number(static_cast<uint64_t>(drive.position));
+    if (!ata.read) {
+        WritePowerMode(json, ata);
+        WriteHealth(json, drive.health);
+        json.Close('}');
+        return;
+    }
     json.Key("list_name");
     json.String(drive.listName);
+    WritePowerMode(json, ata);
+    json.Key("integrity");
+    json.Open('{');
+    json.Key("identify");
+    json.String(BlockCheckName(ata.integrity.identify));
+    json.Key("smart_data");
+    json.String(BlockCheckName(ata.integrity.smartData));
+    json.Key("thresholds");
+    json.String(BlockCheckName(ata.integrity.thresholds));
+    json.Close('}');
     json.Key("thresholds_known");
     json.Bool(ata.thresholdsKnown);
     json.Key("attributes");
@@ -272,7 +305,7 @@ void WriteOwnNvmeKeys(JsonText& json, const DriveReading& drive) {
     json.Close('}');
 }
 
-void WriteDeviceAndIdentity(JsonText& json, const DriveReading& drive, bool nvme) {
+void WriteDevice(JsonText& json, const DriveReading& drive, bool nvme) {
     json.Key("device");
     json.Open('{');
     json.Key("name");
@@ -282,6 +315,10 @@ void WriteDeviceAndIdentity(JsonText& json, const DriveReading& drive, bool nvme
     json.Key("protocol");
     json.String(nvme ? "NVMe" : "ATA");
     json.Close('}');
+}
+
+void WriteDeviceAndIdentity(JsonText& json, const DriveReading& drive, bool nvme) {
+    WriteDevice(json, drive, nvme);
     json.Key("model_name");
     json.String(drive.identity.model);
     json.Key("serial_number");
@@ -316,6 +353,12 @@ void WriteSmartSupport(JsonText& json, bool available, bool enabled) {
 }
 
 void WriteAtaDrive(JsonText& json, const DriveReading& drive) {
+    // A disk left asleep has nothing but its device and what it said.
+    if (!drive.ata.read) {
+        WriteDevice(json, drive, false);
+        WriteOwnAtaKeys(json, drive);
+        return;
+    }
     WriteDeviceAndIdentity(json, drive, false);
     WriteCapacity(json, drive);
     WriteSmartSupport(json, drive.ata.smartAvailable, drive.ata.smartEnabled);

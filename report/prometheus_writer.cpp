@@ -297,6 +297,15 @@ std::string PrometheusReport(const MachineReport& report) {
     std::string out;
     out.reserve(16384 * (report.drives.size() + 1));
     DeviceSamples(&out, report, devices);
+    // The exporter's values: a disk in idle counts as active.
+    Family(&out, "smartctl_device_state", "gauge", "Power mode: 0 active or idle, 1 standby");
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const DriveReading& drive = report.drives[i];
+        if (!IsNvme(drive) && drive.ata.powerMode != PowerMode::kUnknown) {
+            Sample(&out, "smartctl_device_state", devices[i]);
+            Value(&out, drive.ata.powerMode == PowerMode::kStandby ? 1 : 0);
+        }
+    }
     AttributeSamples(&out, report, devices);
     Family(&out, "smartctl_device_temperature", "gauge",
            "Degrees Celsius: attribute 194 (or 190) raw byte 0; NVMe composite");

@@ -43,8 +43,9 @@ def swapped(text, width):
 
 
 def capture(model, serial=b"SERIAL", firmware=b"FW", identify=None, data=None,
-            thresholds=None):
-    """A capture in the skdump --save layout: tagged, big-endian lengths."""
+            thresholds=None, power=None):
+    """A capture in the skdump --save layout: tagged, big-endian lengths;
+    power is PWRM, CHECK POWER MODE's answer."""
     block = bytearray(identify or bytes(512))
     block[20:40] = swapped(serial, 20)
     block[46:54] = swapped(firmware, 8)
@@ -54,7 +55,16 @@ def capture(model, serial=b"SERIAL", firmware=b"FW", identify=None, data=None,
         out += b"SMDT" + struct.pack(">I", 512) + data
     if thresholds is not None:
         out += b"SMTH" + struct.pack(">I", 512) + thresholds
+    if power is not None:
+        out += b"PWRM" + struct.pack(">I", 4) + struct.pack(">I", power)
     return out
+
+
+def sealed(block):
+    """A SMART block whose last byte makes its 8-bit sum 0, as drives send."""
+    block = bytearray(block)
+    block[511] = -sum(block[:511]) & 0xFF
+    return bytes(block)
 
 
 def expected_text(raw):
@@ -98,6 +108,67 @@ with tempfile.TemporaryDirectory() as folder:
                 want = expected_text(texts[field])
                 if drive[key] != want:
                     failures.append(f"hostile {key}: {drive[key]!r}, not {want!r}")
+
+# ATA drives by power mode and by the trust their replies deserve: (name,
+# capture blocks, --wake or not, vantrel keys expected, verdict, reasons).
+one_attribute = bytearray(512)
+one_attribute[2:14] = bytes([5, 0x33, 0, 100, 100, 0, 0, 0, 0, 0, 0, 0])
+twice = bytearray(one_attribute)
+twice[14:26] = twice[2:14]
+signed = bytearray(512)
+signed[510] = 0xA5
+ok = {"identify": "unsigned", "smart_data": "ok", "thresholds": "ok"}
+good = dict(data=sealed(one_attribute), thresholds=sealed(bytes(512)))
+ata_cases = [
+    ("standby", dict(power=0), False, {"power_mode": {"value": 0, "string": "standby"},
+                                        "read": False}, "STANDBY", []),
+    ("standby, woken", dict(power=1, **good), True,
+     {"power_mode": {"value": 1, "string": "standby"}, "read": True, "integrity": ok},
+     "GOOD", []),
+    ("idle", dict(power=0x80, **good), False,
+     {"power_mode": {"value": 128, "string": "idle"}}, "GOOD", []),
+    ("a failed CHECK POWER MODE", dict(power=0xFFFFFFFF, **good), False,
+     {"power_mode": {"value": None, "string": "unknown"}, "read": True}, "GOOD", []),
+    ("an answer outside the standard", dict(power=0x22, **good), False,
+     {"power_mode": {"value": None, "string": "unknown"}}, "GOOD", []),
+    ("SMART data garbled", dict(data=bytes(one_attribute[:511]) + b"\1",
+                                thresholds=sealed(bytes(512))), False,
+     {"integrity": dict(ok, smart_data="failed")}, "UNKNOWN",
+     ["SMART data failed its checksum"]),
+    ("an attribute twice", dict(data=sealed(twice), thresholds=sealed(bytes(512))), False,
+     {}, "UNKNOWN", ["attribute 5 appears twice in the SMART data"]),
+    ("all FFh, which sums to 0", dict(data=all_ones, thresholds=sealed(bytes(512))), False,
+     {"integrity": ok}, "UNKNOWN", ["attribute 255 appears twice in the SMART data"]),
+    ("thresholds and IDENTIFY garbled", dict(identify=bytes(signed), data=sealed(one_attribute),
+                                             thresholds=b"\1" + bytes(511)), False,
+     {"integrity": {"identify": "failed", "smart_data": "ok", "thresholds": "failed"}},
+     "UNKNOWN", ["IDENTIFY failed its checksum", "SMART thresholds failed their checksum"]),
+    ("no thresholds read", dict(data=sealed(one_attribute)), False,
+     {"integrity": dict(ok, thresholds="absent")}, "UNKNOWN", ["thresholds not read"]),
+]
+with tempfile.TemporaryDirectory() as folder:
+    for index, (name, blocks, wake, keys, verdict, reasons) in enumerate(ata_cases):
+        path = os.path.join(folder, f"ata{index}.smart")
+        with open(path, "wb") as f:
+            f.write(capture(b"POWER %d" % index, **blocks))
+        run = subprocess.run([program, "--json", path] + (["--wake"] if wake else []),
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
+        document = json.loads(run.stdout.decode("utf-8"))
+        check(f"ATA {name}", document)
+        own = document["drives"][0]["vantrel"]
+        health = own["health"]
+        if run.returncode != 0 or (health["verdict"], health["reasons"]) != (verdict, reasons):
+            failures.append(f"ATA {name}: exit {run.returncode}, {health}")
+        for key, want in keys.items():
+            if own.get(key) != want:
+                failures.append(f"ATA {name}: {key} is {own.get(key)!r}, not {want!r}")
+        # Each failed check once on standard error, and only those.
+        said = [line for line in run.stderr.decode().splitlines()
+                if os.path.basename(path) in line]
+        if verdict == "UNKNOWN" and reasons[0] != "thresholds not read" and \
+                said != [f"vantrel-report: {os.path.basename(path)}: {r}" for r in reasons]:
+            failures.append(f"ATA {name}: standard error {run.stderr!r}")
+
 
 def nvme_capture(log=(), controller=(), namespace=None):
     """An NVMe capture: Identify Controller, Identify Namespace when given,
@@ -202,8 +273,8 @@ if real:
             renames += 1
             if validator.is_valid(copy):
                 failures.append(f"renaming {'/'.join(map(str, keypath))} still validates")
-    print(f"{len(real) + len(nvme_real)} captures, 4 hostile and {len(nvme_cases)} synthetic "
-          f"NVMe drives and {renames} renamed keys checked")
+    print(f"{len(real) + len(nvme_real)} captures, 4 hostile, {len(ata_cases)} synthetic ATA "
+          f"and {len(nvme_cases)} synthetic NVMe drives and {renames} renamed keys checked")
 
 for failure in failures:
     print(failure, file=sys.stderr)

@@ -53,17 +53,36 @@ struct NamedDrive {
     char name[50];
 };
 
+// A disk left asleep keeps its place, without a name: its model is not
+// known without IDENTIFY.
 std::vector<NamedDrive> ListDrives(const DriveInventory& inventory) {
     std::vector<NamedDrive> drives;
     for (int position = 0; position < kMaxDrivePositions; ++position) {
         NamedDrive drive;
         drive.position = position;
+        drive.name[0] = '\0';
         uint32_t length = sizeof drive.name;
-        if (inventory.GetModelName(drive.name, &length, position, true)) {
+        if (inventory.asleep[position] ||
+            inventory.GetModelName(drive.name, &length, position, true)) {
             drives.push_back(drive);
         }
     }
     return drives;
+}
+
+// A disk left asleep, named by its device in the text outputs.
+std::string AsleepText(const DriveReading& drive, ReportMode mode) {
+    if (mode == ReportMode::kList) {
+        return drive.device + " (standby, not read)\n";
+    }
+    if (mode == ReportMode::kHealth) {
+        return drive.device + ": STANDBY: not read, so as not to wake it\n";
+    }
+    char line[80];
+    std::snprintf(line, sizeof line,
+                  "Drive %d  not read: in standby (vantrel-report --wake reads it)\r\n\r\n",
+                  drive.position);
+    return line;
 }
 
 // The window after Get Info on the drive, its list rows in the order shown.
@@ -95,6 +114,10 @@ std::string OutputText(const DriveInventory& inventory, const ReportOptions& opt
     }
     std::string text;
     for (const DriveReading& drive : document.drives) {
+        if (drive.protocol == DriveProtocol::kAta && !drive.ata.read) {
+            text += AsleepText(drive, options.mode);
+            continue;
+        }
         if (options.mode == ReportMode::kWindow && drive.protocol == DriveProtocol::kNvme) {
             text += NvmeWindowText(drive);
             continue;
@@ -141,6 +164,20 @@ bool HealthAlert(const MachineReport& document, const ReportOptions& options) {
     return false;
 }
 
+// The device a position was read from: the capture's file name when
+// replayed.
+std::string DeviceOf(int position, const ReportOptions& options, SmartDriver& driver) {
+    if (options.captures.empty()) {
+        char name[64];
+        driver.DeviceName(position, name, sizeof name);
+        return name;
+    }
+    std::string device = options.captures[position];
+    const size_t slash = device.find_last_of("/\\");
+    device.erase(0, slash == std::string::npos ? 0 : slash + 1);
+    return device;
+}
+
 // The drives with the device each was read from: the capture's file name
 // when replayed.
 MachineReport DescribeDrives(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
@@ -152,17 +189,8 @@ MachineReport DescribeDrives(const DriveInventory& inventory, const std::vector<
                            {}};
     for (size_t i = 0; i < drives.size(); ++i) {
         const int position = drives[i].position;
-        std::string device;
-        if (options.captures.empty()) {
-            char name[64];
-            driver.DeviceName(position, name, sizeof name);
-            device = name;
-        } else {
-            device = options.captures[position];
-            const size_t slash = device.find_last_of("/\\");
-            device.erase(0, slash == std::string::npos ? 0 : slash + 1);
-        }
-        ReadDrive(inventory, position, drives[i].name, device, &document.drives[i]);
+        ReadDrive(inventory, position, drives[i].name, DeviceOf(position, options, driver),
+                  &document.drives[i]);
     }
     return document;
 }
@@ -203,10 +231,15 @@ bool WriteCreatedFile(FILE* file, const std::string& path, const std::vector<uin
 // replaying the files reproduces this report. An earlier capture under the
 // same name is the drive's history: it is never replaced, nor is a link
 // planted under that name followed.
-bool SaveCaptures(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
+bool SaveCaptures(const DriveInventory& inventory, const MachineReport& document,
                   const CaptureRecorder& recorder, const std::string& dir, FILE* err) {
     bool ok = true;
-    for (const NamedDrive& drive : drives) {
+    for (const DriveReading& drive : document.drives) {
+        if (!drive.ata.read) {
+            std::fprintf(err, "vantrel-report: %s: in standby, not read, so not saved\n",
+                         drive.device.c_str());
+            continue;
+        }
         const std::string wanted = dir + "/" + CaptureFileName(inventory, drive.position);
         std::string path;
         FILE* file = CreateFreeName(wanted, &path);
@@ -220,13 +253,13 @@ bool SaveCaptures(const DriveInventory& inventory, const std::vector<NamedDrive>
             std::fprintf(err, "vantrel-report: %s exists, saving as %s\n", wanted.c_str(),
                          path.c_str());
         }
-        std::unique_ptr<DriveCapture> nvme;
+        std::unique_ptr<DriveCapture> capture(new DriveCapture(recorder.Capture(drive.position)));
         if (inventory.nvme[drive.position]) {
-            nvme.reset(new DriveCapture);
-            CaptureRecorder::NvmeCapture(*inventory.nvme[drive.position], nvme.get());
+            CaptureRecorder::NvmeCapture(*inventory.nvme[drive.position], capture.get());
+        } else {
+            RecordPowerMode(inventory.powerModeCount[drive.position], capture.get());
         }
-        if (WriteCreatedFile(file, path,
-                             SerializeCapture(nvme ? *nvme : recorder.Capture(drive.position)))) {
+        if (WriteCreatedFile(file, path, SerializeCapture(*capture))) {
             std::fprintf(err, "vantrel-report: saved %s\n", path.c_str());
         } else {
             std::fprintf(err, "vantrel-report: %s: write error\n", path.c_str());
@@ -309,6 +342,8 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     std::unique_ptr<DriveInventory> inventory(new DriveInventory);
     inventory->scanPositions = kMaxDrivePositions;
     inventory->readNvme = true;
+    inventory->readPowerMode = true;
+    inventory->wakeStandby = options.wake;
     inventory->ScanDrives(recorder);
     const bool masked = IsTerminal(out) || IsTerminal(err);
     // A disk that is there but cannot be read is named: on standard error,
@@ -335,19 +370,34 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     if (options.mode == ReportMode::kCompare) {
         // OLD's drive alone.
         const int match = MatchComparedDrive(options, &compare, *inventory, err);
+        if (match < 0) {
+            // It may be the disk that was left asleep.
+            for (const NamedDrive& drive : drives) {
+                if (inventory->asleep[drive.position]) {
+                    std::fprintf(err,
+                                 "vantrel-report: %s is in standby and was not read; "
+                                 "vantrel-report --wake reads it\n",
+                                 DeviceOf(drive.position, options, *driver).c_str());
+                }
+            }
+            return kExitUsage;
+        }
         drives.erase(std::remove_if(drives.begin(), drives.end(),
                                     [match](const NamedDrive& d) { return d.position != match; }),
                      drives.end());
-        if (drives.empty()) {
-            return kExitUsage;
-        }
     }
 
-    // A capture that could not be saved does not cost the user the report.
-    const bool saved =
-        !options.hasSave || SaveCaptures(*inventory, drives, recorder, options.saveDir, err);
     MachineReport document = DescribeDrives(*inventory, drives, options, *driver);
     document.unreadable.swap(unreadable);
+    // A reply that cannot be trusted is said once, whatever the output.
+    for (const DriveReading& drive : document.drives) {
+        for (const std::string& failure : IntegrityFailures(drive.ata.integrity)) {
+            std::fprintf(err, "vantrel-report: %s: %s\n", drive.device.c_str(), failure.c_str());
+        }
+    }
+    // A capture that could not be saved does not cost the user the report.
+    const bool saved =
+        !options.hasSave || SaveCaptures(*inventory, document, recorder, options.saveDir, err);
     int done = saved ? kExitReported : kExitWriteFailed;
     if (done == kExitReported && HealthAlert(document, options)) {
         done = kExitHealthAlert;

@@ -103,6 +103,7 @@ class ReportCommandTest : public ::testing::Test {
     std::string WriteSaveable(const std::string& name, const std::string& model) {
         DriveCapture capture = MakeCapture(model, "S", "F");
         capture.hasStatus = false;
+        capture.SetPowerMode(0xFF);  // what the scan asks first, and saves
         return Write(name, capture);
     }
 };
@@ -251,10 +252,12 @@ TEST_F(ReportCommandTest, SavedCapturesReplayToTheSameReport) {
     DriveCapture twin = MakeCapture("SAVE TWIN", "T-1", "2.5+");
     SetAttribute(&twin, 0, 194, 40, 55, 41, 0);
     twin.hasStatus = false;  // never asked for, so never saved
+    twin.SetPowerMode(0xFF);
     DriveCapture other = MakeCapture("SAVE/OTHER", "O-1", "X 1");
     SetAttribute(&other, 0, 5, 100, 100, 7, 36);
     other.hasStatus = false;
     other.hasThresholds = false;  // its threshold read fails, in the replay too
+    other.SetPowerMode(0x80);
     // An NVMe drive, at a fifth position, with its namespace data.
     DriveCapture nvme;
     nvme.hasNvmeController = nvme.hasNvmeNamespace = nvme.hasNvmeHealth = true;

@@ -4,29 +4,33 @@
 
 const char kReportUsage[] =
     "Usage: vantrel-report [--list | --window | --health | --json | --prometheus]\n"
-    "                      [--win9x] [--output FILE] [--save DIR] [CAPTURE|- ...]\n"
-    "       vantrel-report --compare OLD [NEW] [--win9x] [--output FILE]\n"
+    "                      [--wake] [--win9x] [--output FILE] [--save DIR]\n"
+    "                      [CAPTURE|- ...]\n"
+    "       vantrel-report --compare OLD [NEW] [--wake] [--win9x] [--output FILE]\n"
     "       vantrel-report --help | --version\n"
     "\n"
     "Writes the Export results report of every drive, as the Vantrel window\n"
     "would save it, one after another.\n"
     "Each attribute's verdict is OK, WARNING or FAIL; UNKNOWN, with the\n"
     "threshold shown as -, when the drive's thresholds could not be read.\n"
+    "Each disk is first asked its power mode, which never spins it up; a disk\n"
+    "in standby is left asleep and listed as not read.\n"
     "\n"
     "  CAPTURE        a drive capture (skdump --save format) for drive position\n"
-    "                 0, 1, 2 or 3, in order; \"-\" leaves a position empty.\n"
+    "                 0, 1, 2 ... in order; \"-\" leaves a position empty.\n"
     "                 Without any, this machine's drives are read.\n"
     "  --list         print the drive list's names instead, one per line\n"
     "  --window       print what the window shows after Get Info instead: the\n"
     "                 Drive Information text, then each attribute row's cells\n"
     "                 separated by TABs\n"
     "  --health       print each drive's health verdict instead: GOOD, CAUTION,\n"
-    "                 BAD or UNKNOWN, with its reasons\n"
+    "                 BAD, UNKNOWN or STANDBY, with its reasons\n"
     "  --json         print one JSON document of all drives instead\n"
     "  --prometheus   print Prometheus metrics of all drives instead\n"
     "  --compare OLD  print what changed since the capture OLD: against the\n"
     "                 capture NEW, or else the live drive of the same model\n"
     "                 and serial number\n"
+    "  --wake         read disks in standby too, spinning them up\n"
     "  --win9x        scan as the Windows 9x family does (default: NT family)\n"
     "  --output FILE  write to FILE instead of standard output; FILE is replaced\n"
     "                 only once the whole report is written\n"
@@ -41,9 +45,9 @@ const char kReportUsage[] =
     "failed.\n"
     "\n"
     "Reading drives needs root (Linux) or an elevated prompt (Windows NT\n"
-    "family). Not seen: NVMe and virtio disks, USB disks without ATA\n"
-    "pass-through, disks beyond the first four. --json keeps its keys within\n"
-    "a major json_format_version. For a textfile collector, every 15 minutes:\n"
+    "family). Not seen: USB disks without ATA pass-through. --json keeps its\n"
+    "keys within a major json_format_version. For a textfile collector, every\n"
+    "15 minutes (sleeping disks stay asleep):\n"
     "  cron: */15 * * * * root vantrel-report --prometheus --output\n"
     "        /var/lib/prometheus/node-exporter/vantrel.prom\n"
     "  Windows: a scheduled task with \"Run with highest privileges\" that runs\n"
@@ -120,6 +124,10 @@ bool ParseOne(const std::vector<std::string>& args, size_t* i, ReportOptions* op
     }
     if (arg == "--win9x") {
         options->win9x = true;
+        return true;
+    }
+    if (arg == "--wake") {
+        options->wake = true;
         return true;
     }
     if (arg == "--help" || arg == "-h") {

@@ -18,6 +18,7 @@ enum class ReportMode {
 struct ReportOptions {
     ReportMode mode = ReportMode::kExport;
     bool win9x = false;
+    bool wake = false;  // read disks in standby too
     bool help = false;
     bool version = false;
     bool hasOutput = false;

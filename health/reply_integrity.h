@@ -1,0 +1,29 @@
+// Whether an ATA drive's replies can be trusted before anything is judged
+// from them. A garbled reply (a confused bridge's all-FFh block sums to 0
+// and lists attribute FFh thirty times) says nothing about the drive, so a
+// drive whose replies fail is given no verdict but UNKNOWN.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "inventory/block_checks.h"
+#include "inventory/drive_inventory.h"
+
+struct ReplyIntegrity {
+    BlockCheck identify = BlockCheck::kAbsent;
+    BlockCheck smartData = BlockCheck::kAbsent;
+    BlockCheck thresholds = BlockCheck::kAbsent;
+    uint8_t repeatedId = 0;  // the first attribute id found in two slots; 0 for none
+};
+
+// The scan's checksums of the drive at position, and whether its records
+// (in table order, id 0 slots already left out) repeat an id.
+ReplyIntegrity CheckReplies(const DriveInventory& inventory, int position,
+                            const std::vector<AttributeRecord>& records);
+
+// Each failed check in words, IDENTIFY first, then the SMART data and the
+// thresholds: "SMART data failed its checksum", "attribute 5 appears twice
+// in the SMART data".
+std::vector<std::string> IntegrityFailures(const ReplyIntegrity& integrity);
