@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "inventory/ata_pass_through_record.h"
 #include "inventory/nvme_query.h"
 #include "inventory/smart_channel.h"
 #include "capture/synthetic_capture.h"
@@ -115,6 +116,64 @@ TEST_F(EmulatedDriverTest, NvmeQueriesAndTheirRepliesAreChecked) {
     }
     driver.Close(ata);
     driver.Close(drive);
+}
+
+// IOCTL_ATA_PASS_THROUGH answers CHECK POWER MODE from PWRM, to a handle
+// opened for reading and writing, and refuses any other record.
+TEST_F(EmulatedDriverTest, AtaPassThroughAnswersCheckPowerModeAlone) {
+    DriveCapture sleeper = MakeCapture("SLEEPER", "S", "F");
+    sleeper.SetPowerMode(0x01);
+    driver.InsertDrive(2, sleeper);
+    AtaPassThroughRecord question;
+    BuildCheckPowerMode(&question);
+    AtaPassThroughRecord writeLike = question;
+    writeLike.CurrentTaskFile[kTaskFileCommand] = 0xCA;  // WRITE DMA
+    AtaPassThroughRecord dataIn = question;
+    dataIn.AtaFlags |= kAtaFlagsDataIn;
+    const struct {
+        int position;
+        uint32_t access;
+        const AtaPassThroughRecord* record;
+        uint32_t length;
+        int count;  // -1: refused
+    } cases[] = {
+        {1, kGenericRead | kGenericWrite, &question, sizeof question, 0xFF},  // no PWRM
+        {2, kGenericRead | kGenericWrite, &question, sizeof question, 0x01},
+        {2, kGenericRead, &question, sizeof question, -1},
+        {2, kGenericRead | kGenericWrite, &question, sizeof question - 1, -1},
+        {2, kGenericRead | kGenericWrite, &writeLike, sizeof question, -1},
+        {2, kGenericRead | kGenericWrite, &dataIn, sizeof question, -1},
+    };
+    for (const auto& c : cases) {
+        DeviceHandle device = OpenDrive(c.position, c.access);
+        ASSERT_NE(VANTREL_INVALID_DEVICE, device);
+        AtaPassThroughRecord answer;
+        std::memset(&answer, 0xEE, sizeof answer);
+        uint32_t returned = 0;
+        const int ok = driver.IoControl(device, kAtaPassThroughControl, c.record, c.length, &answer,
+                                        sizeof answer, &returned);
+        EXPECT_EQ(c.count >= 0, ok != 0) << c.position << " " << c.length;
+        if (ok) {
+            EXPECT_EQ(sizeof answer, returned);
+            EXPECT_EQ(c.count, answer.CurrentTaskFile[kTaskFileCount]);
+            EXPECT_EQ(kAtaStatusDriveReady, answer.CurrentTaskFile[kTaskFileCommand]);
+        }
+        driver.Close(device);
+    }
+    // A failed command (FFFFFFFFh), and Windows 9x's driver, which has none.
+    sleeper.SetPowerMode(0xFFFFFFFF);
+    driver.InsertDrive(2, sleeper);
+    DeviceHandle device = OpenDrive(2);
+    AtaPassThroughRecord answer = question;
+    EXPECT_EQ(0, driver.IoControl(device, kAtaPassThroughControl, &question, sizeof question,
+                                  &answer, sizeof answer, nullptr));
+    driver.Close(device);
+    driver.SetPlatformId(kPlatformWindows9x);
+    device = driver.Open("\\\\.\\SMARTVSD", 0, 0, kCreateNew);
+    ASSERT_NE(VANTREL_INVALID_DEVICE, device);
+    EXPECT_EQ(0, driver.IoControl(device, kAtaPassThroughControl, &question, sizeof question,
+                                  &answer, sizeof answer, nullptr));
+    driver.Close(device);
 }
 
 TEST_F(EmulatedDriverTest, NtDriverNeedsReadWriteAccess) {

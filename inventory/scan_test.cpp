@@ -5,6 +5,7 @@
 #include <vector>
 #include <string>
 
+#include "inventory/ata_pass_through_record.h"
 #include "inventory/drive_inventory.h"
 #include "inventory/nvme_query.h"
 #include "drive_backends/emulated_driver.h"
@@ -503,6 +504,81 @@ TEST(ScanNtTest, ChecksumsOfTheWholeRepliesAreKept) {
         EXPECT_EQ(c.data, inventory.smartDataCheck[1]);
         EXPECT_EQ(c.thresholds, inventory.thresholdsCheck[1]);
         EXPECT_EQ(BlockCheck::kAbsent, inventory.smartDataCheck[0]);  // no drive there
+    }
+}
+
+// vantrel-report's scan asks CHECK POWER MODE before anything else, and
+// sends a disk in standby nothing more unless told to wake it; the window's
+// scan and Windows 9x's never ask.
+TEST(ScanNtTest, CheckPowerModeComesFirstAndAStandbyDiskGetsNothingElse) {
+    const uint32_t kNoSection = 0x100;
+    const struct {
+        uint32_t platform;
+        bool ask, wake;
+        uint32_t pwrm;
+        int16_t count;  // what the inventory keeps
+        bool asleep;
+    } cases[] = {
+        {kPlatformWindowsNt, true, false, 0x00, 0x00, true},
+        {kPlatformWindowsNt, true, false, 0x01, 0x01, true},
+        {kPlatformWindowsNt, true, true, 0x00, 0x00, false},
+        {kPlatformWindowsNt, true, false, 0x80, 0x80, false},
+        {kPlatformWindowsNt, true, false, kNoSection, 0xFF, false},
+        {kPlatformWindowsNt, true, false, 0xFFFFFFFF, kPowerModeFailed, false},
+        {kPlatformWindowsNt, true, false, 0x22, 0x22, false},
+        {kPlatformWindowsNt, false, false, 0x00, kPowerModeNotAsked, false},
+        {kPlatformWindows9x, true, false, 0x00, kPowerModeNotAsked, false},
+    };
+    AtaPassThroughRecord question;
+    BuildCheckPowerMode(&question);
+    const uint8_t* asked = reinterpret_cast<const uint8_t*>(&question);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.platform) + " ask " + std::to_string(c.ask) + " wake " +
+                     std::to_string(c.wake) + " PWRM " + std::to_string(c.pwrm));
+        DriveCapture sleeper = Drive("SLEEPER");
+        if (c.pwrm != kNoSection) {
+            sleeper.SetPowerMode(c.pwrm);
+        }
+        EmulatedDriver driver(c.platform);
+        driver.InsertDrive(0, Drive("AWAKE"));
+        driver.InsertDrive(1, sleeper);
+        DriveInventory inventory;
+        inventory.readPowerMode = c.ask;
+        inventory.wakeStandby = c.wake;
+        inventory.ScanDrives(driver);
+        ExpectAllClosed(driver);
+        EXPECT_EQ(2, inventory.GetDriveCount());
+        EXPECT_EQ(c.count, inventory.powerModeCount[1]);
+        EXPECT_EQ(c.asleep, inventory.asleep[1]);
+        EXPECT_EQ(c.asleep ? "(null)" : "SLEEPER", Model(inventory, 1));
+        EXPECT_EQ("AWAKE", Model(inventory, 0));
+        // Per opened handle, the controls in order.
+        std::vector<uint32_t> toSleeper;
+        DeviceHandle sleeperHandle = nullptr;
+        size_t questions = 0;
+        for (const DriverCall& call : driver.Calls()) {
+            if (call.kind == DriverCall::kOpen && call.name == "\\\\.\\PhysicalDrive1") {
+                sleeperHandle = call.handle;
+            }
+            if (call.kind == DriverCall::kIoControl && call.code == kAtaPassThroughControl) {
+                ++questions;
+                ASSERT_EQ(sizeof question, call.inputLength);
+                EXPECT_EQ(std::vector<uint8_t>(asked, asked + sizeof question), call.input);
+            }
+            if (call.kind == DriverCall::kIoControl && sleeperHandle != nullptr) {
+                toSleeper.push_back(call.code);
+            }
+            if (call.kind == DriverCall::kClose && call.handle == sleeperHandle) {
+                sleeperHandle = nullptr;
+            }
+        }
+        const bool nt = c.platform == kPlatformWindowsNt;
+        EXPECT_EQ(c.ask && nt ? 2u : 0u, questions);
+        if (c.asleep) {
+            EXPECT_EQ(std::vector<uint32_t>{kAtaPassThroughControl}, toSleeper);
+        } else if (nt) {
+            EXPECT_EQ(c.ask ? 6u : 5u, toSleeper.size());  // the question, version, 4 commands
+        }
     }
 }
 

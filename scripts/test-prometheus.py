@@ -59,6 +59,12 @@ def sections(data):
     return out
 
 
+def reseal(block):
+    """Makes a changed block's 8-bit sum 0 again, as the drive would have sent
+    it: a reply that fails its checksum is not judged."""
+    block[511] = -sum(block[:511]) & 0xFF
+
+
 def attribute_slot(smart_data, attribute_id):
     for slot in range(30):
         offset = 2 + 12 * slot
@@ -155,6 +161,7 @@ else:
         with open(old_path, "wb") as f:
             f.write(open(path, "rb").read())
         data[pending:pending + 2] = new_pending.to_bytes(2, "little")
+        reseal(data)
         with open(new_path, "wb") as f:
             f.write(b"".join(tag + struct.pack(">I", len(payload)) + payload
                              for tag, payload in parts))
@@ -165,6 +172,10 @@ else:
         identify = hostile.find(b"IDFY") + 8
         hostile[identify + 54:identify + 94] = bytes(
             b'"\\\x01\x1f\x7f\x80\xe9\xff{}=,'[i ^ 1] if (i ^ 1) < 12 else 32 for i in range(40))
+        if hostile[identify + 510] == 0xA5:
+            signed = hostile[identify:identify + 512]
+            reseal(signed)
+            hostile[identify:identify + 512] = signed
         hostile_path = os.path.join(folder, "hostile.smart")
         with open(hostile_path, "wb") as f:
             f.write(hostile)
