@@ -18,7 +18,7 @@ std::vector<UnreadableDisk> FindUnreadableDisks(const DriveInventory& inventory,
         } else if (error != 0 && error != kErrorFileNotFound && error != kErrorPathNotFound) {
             std::snprintf(why, room, "the open failed (error %lu)",
                           static_cast<unsigned long>(error));
-        } else if (entry.Found && entry.DriveNumber < 0) {
+        } else if (entry.Found && entry.DriveNumber < 0 && !inventory.asleep[position]) {
             // Windows' disk driver opened it, but answered no SMART control
             // and no NVMe query: a USB bridge without pass-through, a RAID
             // volume, or an NVMe drive before Windows 10.

@@ -295,6 +295,76 @@ TEST_F(ReportCommandTest, SavedCapturesReplayToTheSameReport) {
 
 // A health line per listed drive; 3 calls a scheduled task to act, but a
 // failed write (4) and a usage error (2) come first.
+// A disk in standby is left asleep and named by its device in every output;
+// --wake reads it like any other. The call log of the scan itself is the
+// scan's test; here, what the user sees.
+TEST_F(ReportCommandTest, AStandbyDiskIsListedUnreadInEveryOutput) {
+    DriveCapture sleeper = MakeCapture("SLEEPER", "S-1", "F1");
+    sleeper.SetPowerMode(0x00);
+    const std::string z = Write("sleeper.smart", sleeper);
+    const std::string a = WriteSaveable("awake.smart", "AWAKE");
+    const struct {
+        std::vector<std::string> options;
+        std::string expected;  // the standby disk's part of standard output
+    } cases[] = {
+        {{}, "Drive 0  not read: in standby (vantrel-report --wake reads it)\r\n\r\nDrive 1  "},
+        {{"--window"}, "Drive 0  not read: in standby (vantrel-report --wake reads it)\r\n\r\n"},
+        {{"--list"}, "sleeper.smart (standby, not read)\nAWAKE\n"},
+        {{"--health"}, "sleeper.smart: STANDBY: not read, so as not to wake it\nAWAKE: UNKNOWN"},
+        {{"--json"},
+         "{\n      \"device\": {\n        \"name\": \"sleeper.smart\",\n        \"type\": "
+         "\"ata\",\n        \"protocol\": \"ATA\"\n      },\n      \"vantrel\": {\n        "
+         "\"position\": 0,\n        \"power_mode\": {\n          \"value\": 0,\n          "
+         "\"string\": \"standby\"\n        },\n        \"read\": false,\n        \"health\": "
+         "{\n          \"verdict\": \"STANDBY\",\n          \"reasons\": []\n        }\n      "
+         "}\n    },"},
+        {{"--prometheus"},
+         "smartctl_device{device=\"sleeper.smart\",model_name=\"\",serial_number=\"\","
+         "firmware_version=\"\",interface=\"ata\",protocol=\"ATA\"} 1\n"},
+        {{"--prometheus"},
+         "smartctl_device_state{device=\"sleeper.smart\"} 1\n"
+         "smartctl_device_state{device=\"awake.smart\"} 0\n"},
+        {{"--prometheus"},
+         "vantrel_drive_health{device=\"sleeper.smart\",verdict=\"STANDBY\"} 1\n"},
+        {{"--prometheus"}, "vantrel_drive_health{device=\"awake.smart\",verdict=\"STANDBY\"} 0\n"},
+        {{"--wake", "--list"}, "SLEEPER\nAWAKE\n"},
+        {{"--wake", "--json"},
+         "\"value\": 0,\n          \"string\": \"standby\"\n        },\n"
+         "        \"read\": true,"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.options;
+        args.push_back(z);
+        args.push_back(a);
+        const Result r = RunTool(args);
+        EXPECT_EQ(0, r.status) << c.options[0] << r.err;
+        EXPECT_NE(std::string::npos, r.out.find(c.expected)) << c.options[0] << "\n" << r.out;
+    }
+    // A machine whose every disk sleeps has still been read: exit 0.
+    const Result alone = RunTool({"--health", z});
+    EXPECT_EQ(0, alone.status);
+    EXPECT_EQ("sleeper.smart: STANDBY: not read, so as not to wake it\n", alone.out);
+    // Nothing to save of it, and it says so; saved woken, it sleeps again.
+    const std::string dir = FreshDir("save-standby");
+    const Result save = RunTool({"--list", "--save", dir, z});
+    EXPECT_EQ(0, save.status);
+    EXPECT_EQ("vantrel-report: sleeper.smart: in standby, not read, so not saved\n", save.err);
+    EXPECT_TRUE(std::filesystem::is_empty(dir));
+    EXPECT_EQ(0, RunTool({"--list", "--wake", "--save", dir, z}).status);
+    const std::string saved = dir + "/SLEEPER--F1.smart";
+    EXPECT_EQ("sleeper.smart (standby, not read)\n", RunTool({"--list", z}).out);
+    EXPECT_EQ("SLEEPER--F1.smart (standby, not read)\n", RunTool({"--list", saved}).out);
+    EXPECT_EQ("SLEEPER\n", RunTool({"--list", "--wake", saved}).out);
+    // Compared with a reading of it, the sleeping disk is not woken.
+    const Result compare = RunTool({"--compare", saved, z});
+    EXPECT_EQ(2, compare.status);
+    EXPECT_NE(std::string::npos,
+              compare.err.find("vantrel-report: sleeper.smart is in standby and was not read; "
+                               "vantrel-report --wake reads it\n"))
+        << compare.err;
+    EXPECT_EQ(0, RunTool({"--compare", saved, "--wake", z}).status);
+}
+
 TEST_F(ReportCommandTest, HealthLinesAndTheirExitStatus) {
     DriveCapture worn = MakeCapture("WORN", "W-1", "F");
     SetAttribute(&worn, 0, 197, 100, 100, 0x1234000002, 0);
