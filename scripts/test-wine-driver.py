@@ -89,6 +89,14 @@ LAYOUTS = [
     ("an NVMe drive alone", "win10", [
         ("nvme", "nvme/SAMSUNG_MZVL21T0HCLR-00B00--nvme.smart", NVME),
     ], ["SAMSUNG MZVL21T0HCLR-00B00"]),
+    # vantrel-report asks each disk its power mode first and leaves the one
+    # in standby asleep (read only with --wake); a failed question or an
+    # idle disk is read as before. The window reads them all.
+    ("a disk in standby, an idle one, one whose CHECK POWER MODE fails", "winxp", [
+        ("ata", "SAMSUNG_HD501LJ--CR100-12.smart", ALL + ("PWRM=00000080",)),
+        ("ata", "ST9100821AS--3.CME.smart", ALL + ("PWRM=00000000",)),
+        ("ata", "FUJITSU_MHY2250BH--0085000B.smart", ALL + ("PWRM=FFFFFFFF",)),
+    ]),
     # NVMe and ATA drives taking turns: the NVMe queries go to the NVMe
     # positions alone, the ATA drives read as before.
     ("NVMe drives at 0 and 2, ATA drives at 1 and 3", "win10", [
@@ -117,6 +125,7 @@ OPEN_GAP_LIMIT = 8  # numbers in a row that do not open, where a scan stops
 SERVICE = "VantrelSmartTest"
 SMART_GET_VERSION, SMART_SEND_DRIVE_COMMAND, SMART_RCV_DRIVE_DATA = 0x74080, 0x7C084, 0x7C088
 STORAGE_QUERY_PROPERTY = 0x2D1400
+ATA_PASS_THROUGH = 0x4D02C
 LOGGED_INPUT = 64  # bytes of each request's input the driver logs
 
 failures = []
@@ -160,13 +169,17 @@ def prepare_captures(layout, captures, work):
             data = f.read()
         path = os.path.join(work, "%d-%s" % (position, os.path.basename(name)))
         written = [(tag, raw) for tag, raw in sections(data) if tag in kept]
+        # CHECK POWER MODE's answer, as the driver is to give it.
+        power = tuple(tag for tag in kept if tag.startswith("PWRM="))
+        written += [("PWRM", b"PWRM" + struct.pack(">I", 4) + bytes.fromhex(tag[5:]))
+                    for tag in power]
         if len(drive) > 3:
             # Identify Controller's model, bytes 24-63, blank-padded.
             written = [(tag, raw[:32] + drive[3].encode().ljust(40) + raw[72:]
                         if tag == "NVID" else raw) for tag, raw in written]
         with open(path, "wb") as f:
             f.write(b"".join(raw for _, raw in written))
-        drives.append((kind, path, tuple(tag for tag, _ in written)))
+        drives.append((kind, path, tuple(tag for tag, _ in written) + power))
     return drives
 
 
@@ -224,16 +237,36 @@ def nvme_requests(device, tags):
     return lines
 
 
-def expected_log(drives, window):
+def power_question(pointer_size):
+    """ATA_PASS_THROUGH_EX asking CHECK POWER MODE: its DataBufferOffset is
+    pointer-sized, so the record is 40 bytes in a 32-bit program, 48 in a
+    64-bit one."""
+    head = struct.pack("<HH4xIII", 32 + 2 * pointer_size, 1, 0, 10, 0)
+    offset = struct.pack("<4xQ" if pointer_size == 8 else "<I", 0)
+    return head + offset + bytes(8) + bytes([0, 0, 0, 0, 0, 0xA0, 0xE5, 0])
+
+
+def expected_log(drives, window, pointer_size=8, wake=False):
     """Every request the NT family's scan sends to this layout, in order:
     the window's or vantrel-report's, both of which ask a drive that gave
-    no IDENTIFY for NVMe data, and no other."""
+    no IDENTIFY for NVMe data, and no other. vantrel-report first asks each
+    disk CHECK POWER MODE, and sends one in standby nothing more unless it
+    is to wake it."""
     lines = []
     for p, (kind, path, tags) in enumerate(reached(drives, window)):
         if path is None:
             continue  # no device there: the open fails before reaching a driver
         device = "PhysicalDrive%d" % p
         lines.append(device + " open share=3")
+        if not window:
+            power = next((int(tag[5:], 16) for tag in tags if tag.startswith("PWRM=")), 0xFF)
+            answers = kind != "nvme" and power != 0xFFFFFFFF
+            question = power_question(pointer_size)
+            lines.append(request(device, ATA_PASS_THROUGH, question, len(question), answers,
+                                 len(question)))
+            if answers and (power & 0xFF) in (0, 1) and not wake:
+                lines.append(device + " close")
+                continue
         if kind == "nvme":
             # The NVMe driver answers none of the SMART controls.
             lines.append(request(device, SMART_GET_VERSION, b"", 24, False, 0))
@@ -390,8 +423,8 @@ class Product:
             return None
 
 
-def report(tool, files, mode):
-    args = [tool] + ([mode] if mode else []) + files
+def report(tool, files, mode, wake=False):
+    args = [tool] + ([mode] if mode else []) + (["--wake"] if wake else []) + files
     return subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
 
 
@@ -450,11 +483,19 @@ def check_report_exe(prefix, report_exe, tool, what, drives, out):
     paths = [os.path.join(saved, re.split(r"[\\/]", line)[-1])
              for line in told.splitlines() if line.startswith("vantrel-report: saved ")]
     replay = ["-"] * len(files)
-    for position, path in zip(listed, paths):
+    # A disk left asleep is not saved: its place is taken by its capture.
+    asleep = [p for p in listed if any(tag in ("PWRM=00000000", "PWRM=00000001")
+                                       for tag in drives[p][2])]
+    check(what + ": --save captures", len(listed) - len(asleep), len(paths))
+    for position, path in zip([p for p in listed if p not in asleep], paths):
         replay[position] = path
-    check(what + ": --save captures", len(listed), len(paths))
+    for position in asleep:
+        replay[position] = files[position]
     check(what + ": --save captures replayed", report(tool, files, None).stdout,
           subprocess.run([tool] + replay, stdout=subprocess.PIPE, timeout=60).stdout)
+    # Woken, every disk is read: the last scan.
+    check(what + ": vantrel-report.exe --wake --list", report(tool, files, "--list", True).stdout,
+          live("--wake", "--list")[0])
     return scans
 
 
@@ -467,8 +508,10 @@ def check_layout(prefix, exe, remote, report_exe, tool, name, drives, version, n
     listed = os.path.join(out, "list.txt")
     product("list", windows_path(listed))
     names = read(listed)
+    # The window reads every drive, sleeping or not: vantrel-report's
+    # replay then wakes them too.
     shown_files = replayed(drives, True)
-    check(what + ": drive list", report(tool, shown_files, "--list").stdout, names)
+    check(what + ": drive list", report(tool, shown_files, "--list", True).stdout, names)
     if names_due is not None:
         check(what + ": drive list's names", names_due, names.decode("latin-1").splitlines())
     window, export = b"", b""
@@ -480,12 +523,15 @@ def check_layout(prefix, exe, remote, report_exe, tool, name, drives, version, n
         window += read(shown)
         export += read(saved)
     check(what + ": exit code", 0, product.exit())
-    check(what + ": window", report(tool, shown_files, "--window").stdout, window)
-    check(what + ": export", report(tool, shown_files, None).stdout, export)
+    check(what + ": window", report(tool, shown_files, "--window", True).stdout, window)
+    check(what + ": export", report(tool, shown_files, None, True).stdout, export)
     scans = check_report_exe(prefix, report_exe, tool, what, drives, out)
     prefix.stop_driver()
+    pointer_size = 4 if "win32" in report_exe.split(os.sep) else 8
     check(what + ": driver log",
-          "\n".join(expected_log(drives, True) + expected_log(drives, False) * scans),
+          "\n".join(expected_log(drives, True) +
+                    expected_log(drives, False, pointer_size) * scans +
+                    expected_log(drives, False, pointer_size, wake=True)),
           "\n".join(prefix.requests()))
 
 
