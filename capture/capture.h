@@ -17,7 +17,7 @@ bool ParseCapture(const uint8_t* data, size_t size, const std::string& name, Dri
 bool ReadCaptureFile(const std::string& path, DriveCapture* capture, std::string* error);
 
 // The capture's sections in the order skdump writes them: IDFY, SMST, SMDT,
-// SMTH, then our own PWRM; for an NVMe drive NVID, NVNS, NVHL.
+// SMTH, then our own PWRM, SMEL and SMSL; for an NVMe drive NVID, NVNS, NVHL.
 std::vector<uint8_t> SerializeCapture(const DriveCapture& capture);
 
 bool WriteCaptureFile(const std::string& path, const DriveCapture& capture, std::string* error);

@@ -36,6 +36,14 @@ int CaptureRecorder::IoControl(DeviceHandle device, uint32_t code, const void* i
     } else if (smart && regs.bFeaturesReg == kSmartReadThresholds) {
         capture.hasThresholds = true;
         std::memcpy(capture.thresholds, data, kSectorLength);
+    } else if (smart && regs.bFeaturesReg == kSmartReadLog &&
+               regs.bSectorNumberReg == kSummaryErrorLog) {
+        capture.hasErrorLog = true;
+        std::memcpy(capture.errorLog, data, kSectorLength);
+    } else if (smart && regs.bFeaturesReg == kSmartReadLog &&
+               regs.bSectorNumberReg == kSelfTestLog) {
+        capture.hasSelfTestLog = true;
+        std::memcpy(capture.selfTestLog, data, kSectorLength);
     }
     return result;
 }

@@ -15,9 +15,9 @@ class CaptureRecorder : public SmartDriver {
     explicit CaptureRecorder(SmartDriver& driver)
         : driver_(driver), captures_(kMaxDrivePositions) {}
 
-    // The blocks position answered with: IDENTIFY DEVICE, SMART READ DATA
-    // and SMART READ ATTRIBUTE THRESHOLDS. SMART RETURN STATUS is never
-    // sent by the scan, so no capture holds it.
+    // The blocks position answered with: IDENTIFY DEVICE, SMART READ DATA,
+    // SMART READ ATTRIBUTE THRESHOLDS and SMART READ LOG of its two logs. SMART RETURN STATUS is
+    // never sent by the scan, so no capture holds it.
     const DriveCapture& Capture(int position) const { return captures_[position]; }
     // What an NVMe drive's property queries answered: the replies the scan
     // kept, which are the drive's bytes as they came.

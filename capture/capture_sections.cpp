@@ -8,6 +8,8 @@ const CaptureSection kCaptureSections[kCaptureSectionCount] = {
     {"SMDT", 512, &DriveCapture::hasSmartData, offsetof(DriveCapture, smartData)},
     {"SMTH", 512, &DriveCapture::hasThresholds, offsetof(DriveCapture, thresholds)},
     {"PWRM", 4, &DriveCapture::hasPowerMode, offsetof(DriveCapture, powerMode)},
+    {"SMEL", 512, &DriveCapture::hasErrorLog, offsetof(DriveCapture, errorLog)},
+    {"SMSL", 512, &DriveCapture::hasSelfTestLog, offsetof(DriveCapture, selfTestLog)},
     {"NVID", 4096, &DriveCapture::hasNvmeController, offsetof(DriveCapture, nvmeController)},
     {"NVNS", 4096, &DriveCapture::hasNvmeNamespace, offsetof(DriveCapture, nvmeNamespace)},
     {"NVHL", 512, &DriveCapture::hasNvmeHealth, offsetof(DriveCapture, nvmeHealth)},

@@ -26,6 +26,10 @@ struct DriveCapture {
     // FFFFFFFFh when the command failed. Without it the drive was active.
     bool hasPowerMode;
     uint8_t powerMode[4];
+    bool hasErrorLog;
+    uint8_t errorLog[512];  // SMEL: SMART READ LOG of the summary error log (01h)
+    bool hasSelfTestLog;
+    uint8_t selfTestLog[512];  // SMSL: SMART READ LOG of the self-test log (06h)
     // An NVMe drive instead: its Identify Controller data, the Identify
     // Namespace data of namespace 1 (optional) and its SMART / Health
     // Information log page.
@@ -64,7 +68,7 @@ struct CaptureSection {
     bool DriveCapture::*present;
     size_t payload;
 };
-enum { kCaptureSectionCount = 8 };
+enum { kCaptureSectionCount = 10 };
 extern const CaptureSection kCaptureSections[kCaptureSectionCount];
 
 // What is wrong with a capture, and where.

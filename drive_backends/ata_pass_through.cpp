@@ -28,6 +28,7 @@ struct Allowed {
     uint8_t feature;  // 0 where the command has no sub-command
     bool smartSignature;
     AtaTransfer transfer;
+    uint8_t logAddress = 1;  // LBA 7:0: SMART READ LOG's log, 1 for the rest
 };
 
 const Allowed kAllowed[] = {
@@ -36,6 +37,10 @@ const Allowed kAllowed[] = {
     {kSmartRcvDriveData, kAtaIdentifyPacketDevice, 0, false, AtaTransfer::kFromDevice},
     {kSmartRcvDriveData, kAtaSmart, kSmartReadData, true, AtaTransfer::kFromDevice},
     {kSmartRcvDriveData, kAtaSmart, kSmartReadThresholds, true, AtaTransfer::kFromDevice},
+    // The summary error log and the self-test log, and no other log.
+    {kSmartRcvDriveData, kAtaSmart, kSmartReadLog, true, AtaTransfer::kFromDevice,
+     kSummaryErrorLog},
+    {kSmartRcvDriveData, kAtaSmart, kSmartReadLog, true, AtaTransfer::kFromDevice, kSelfTestLog},
     // Asks the power mode without changing it: a drive in standby answers
     // from its interface and does not spin up.
     {kAtaPassThroughControl, kAtaCheckPowerMode, 0, false, AtaTransfer::kNone},
@@ -51,10 +56,11 @@ void Fill(const Allowed& allowed, PassThroughCommand* out) {
     cdb[2] = data ? kBlockFromDevice : kCheckCondition;
     cdb[4] = allowed.feature;
     // COUNT: the one block, and what the Windows SMART records carry; LBA
-    // 7:0 as their sector number. CHECK POWER MODE uses neither.
+    // 7:0 as their sector number (SMART READ LOG's log address). CHECK
+    // POWER MODE uses neither.
     const bool powerMode = allowed.command == kAtaCheckPowerMode;
     cdb[6] = powerMode ? 0 : 1;
-    cdb[8] = powerMode ? 0 : 1;
+    cdb[8] = powerMode ? 0 : allowed.logAddress;
     cdb[10] = allowed.smartSignature ? kSmartCylLow : 0;
     cdb[12] = allowed.smartSignature ? kSmartCylHigh : 0;
     cdb[13] = kDevice;
@@ -72,7 +78,8 @@ bool Matches(const Allowed& allowed, uint32_t ioControlCode, const IdeRegs& regs
         return true;
     }
     return regs.bFeaturesReg == allowed.feature && regs.bCylLowReg == kSmartCylLow &&
-           regs.bCylHighReg == kSmartCylHigh;
+           regs.bCylHighReg == kSmartCylHigh &&
+           (allowed.feature != kSmartReadLog || regs.bSectorNumberReg == allowed.logAddress);
 }
 
 uint8_t SenseKey(const uint8_t* sense, uint32_t length) {

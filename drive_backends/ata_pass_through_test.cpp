@@ -26,6 +26,13 @@ IdeRegs Smart(uint8_t feature) {
     return Regs(0xB0, feature, 0x4F, 0xC2);
 }
 
+// SMART READ LOG of a log address.
+IdeRegs LogRead(uint8_t logAddress) {
+    IdeRegs regs = Smart(0xD5);
+    regs.bSectorNumberReg = logAddress;
+    return regs;
+}
+
 std::vector<uint8_t> Cdb(const PassThroughCommand& command) {
     return std::vector<uint8_t>(command.cdb, command.cdb + 16);
 }
@@ -108,7 +115,11 @@ std::vector<Refused> RefusedCommands() {
         {"SMART EXECUTE OFF-LINE (self-test)", send, Smart(0xD4)},
         {"SMART EXECUTE OFF-LINE as a read", receive, Smart(0xD4)},
         {"SMART WRITE LOG", send, Smart(0xD6)},
-        {"SMART READ LOG", receive, Smart(0xD5)},
+        {"SMART READ LOG of the log directory", receive, LogRead(0x00)},
+        {"SMART READ LOG of the comprehensive error log", receive, LogRead(0x02)},
+        {"SMART READ LOG of the selective self-test log", receive, LogRead(0x09)},
+        {"SMART READ LOG of a vendor's log", receive, LogRead(0x80)},
+        {"SMART READ LOG of the error log as a send", send, LogRead(0x01)},
         {"SMART DISABLE OPERATIONS", send, Smart(0xD9)},
         {"SMART ENABLE/DISABLE AUTOSAVE", send, Smart(0xD2)},
         {"SMART RETURN STATUS", send, Smart(0xDA)},
@@ -153,7 +164,9 @@ TEST(PassThroughBuildTest, EveryFeatureButTheThreeIsRefusedForSmart) {
         const bool receive =
             BuildPassThrough(kSmartRcvDriveData, Smart(static_cast<uint8_t>(feature)), &command);
         EXPECT_EQ(feature == 0xD8, send) << "feature " << feature;
-        EXPECT_EQ(feature == 0xD0 || feature == 0xD1, receive) << "feature " << feature;
+        // The log read of Smart()'s sector number 1: the summary error log.
+        EXPECT_EQ(feature == 0xD0 || feature == 0xD1 || feature == 0xD5, receive)
+            << "feature " << feature;
     }
 }
 
@@ -163,6 +176,26 @@ TEST(PassThroughBuildTest, OnlyIdentifyAndSmartCommandsAreBuilt) {
         const bool built =
             BuildPassThrough(kSmartRcvDriveData, Regs(static_cast<uint8_t>(opcode)), &command);
         EXPECT_EQ(opcode == 0xEC || opcode == 0xA1, built) << "command " << opcode;
+    }
+}
+
+// SMART READ LOG: a PIO read of one block, the log address in LBA 7:0;
+// only the summary error log and the self-test log.
+TEST(PassThroughBuildTest, OnlyTheErrorAndSelfTestLogsAreRead) {
+    for (int address = 0; address < 256; ++address) {
+        PassThroughCommand command;
+        const bool built =
+            BuildPassThrough(kSmartRcvDriveData, LogRead(static_cast<uint8_t>(address)), &command);
+        EXPECT_EQ(address == 0x01 || address == 0x06, built) << "log " << address;
+        if (built) {
+            const std::vector<uint8_t> expected = {
+                0x85, 4 << 1, 0x0E, 0,    0xD5, 0,    1, 0, static_cast<uint8_t>(address),
+                0,    0x4F,   0,    0xC2, 0xA0, 0xB0, 0};
+            EXPECT_EQ(expected, Cdb(command));
+            EXPECT_TRUE(IsPermittedPassThrough(command));
+            command.cdb[8] = 0x02;
+            EXPECT_FALSE(IsPermittedPassThrough(command));
+        }
     }
 }
 

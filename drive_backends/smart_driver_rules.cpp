@@ -79,6 +79,15 @@ const uint8_t* ReadBlock(const DriveBay& bay, int position, const DriveBay bays[
         bay.data.hasThresholds && !Fails(bays, position, ScanStep::kReadThresholds)) {
         return bay.data.thresholds;
     }
+    // SMART READ LOG of the two logs a capture may hold.
+    if (smartSignature && regs.bFeaturesReg == kSmartReadLog && !bay.packet) {
+        if (regs.bSectorNumberReg == kSummaryErrorLog && bay.data.hasErrorLog) {
+            return bay.data.errorLog;
+        }
+        if (regs.bSectorNumberReg == kSelfTestLog && bay.data.hasSelfTestLog) {
+            return bay.data.selfTestLog;
+        }
+    }
     return nullptr;
 }
 

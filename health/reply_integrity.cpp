@@ -38,3 +38,14 @@ std::vector<std::string> IntegrityFailures(const ReplyIntegrity& integrity) {
     }
     return failures;
 }
+
+std::vector<std::string> LogFailures(const ReplyIntegrity& integrity) {
+    std::vector<std::string> failures;
+    if (integrity.errorLog == BlockCheck::kFailed) {
+        failures.push_back("the error log failed its checks");
+    }
+    if (integrity.selfTestLog == BlockCheck::kFailed) {
+        failures.push_back("the self-test log failed its checks");
+    }
+    return failures;
+}

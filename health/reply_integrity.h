@@ -16,6 +16,9 @@ struct ReplyIntegrity {
     BlockCheck smartData = BlockCheck::kAbsent;
     BlockCheck thresholds = BlockCheck::kAbsent;
     uint8_t repeatedId = 0;  // the first attribute id found in two slots; 0 for none
+    // The two logs: a failed one is left out and said, but judges nothing.
+    BlockCheck errorLog = BlockCheck::kAbsent;
+    BlockCheck selfTestLog = BlockCheck::kAbsent;
 };
 
 // The scan's checksums of the drive at position, and whether its records
@@ -27,3 +30,6 @@ ReplyIntegrity CheckReplies(const DriveInventory& inventory, int position,
 // thresholds: "SMART data failed its checksum", "attribute 5 appears twice
 // in the SMART data".
 std::vector<std::string> IntegrityFailures(const ReplyIntegrity& integrity);
+
+// The logs that failed their checks: "the error log failed its checks".
+std::vector<std::string> LogFailures(const ReplyIntegrity& integrity);

@@ -7,6 +7,7 @@ DriveInventory::DriveInventory() {
     for (int position = 0; position < kMaxDrivePositions; ++position) {
         attributes[position] = nullptr;
         nvme[position] = nullptr;
+        logs[position] = nullptr;
     }
     ResetInventory();
 }
@@ -15,6 +16,7 @@ DriveInventory::~DriveInventory() {
     for (int position = 0; position < kMaxDrivePositions; ++position) {
         delete[] attributes[position];
         delete nvme[position];
+        delete logs[position];
     }
 }
 
@@ -39,6 +41,8 @@ void DriveInventory::ResetInventory() {
         attributes[position] = nullptr;
         delete nvme[position];
         nvme[position] = nullptr;
+        delete logs[position];
+        logs[position] = nullptr;
     }
 }
 

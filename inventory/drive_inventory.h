@@ -64,6 +64,15 @@ static_assert(sizeof(AttributeRecord) == 152, "AttributeRecord is 152 bytes");
 // An NVMe drive's data as its driver returned it (inventory/nvme_data.h
 // decodes it): Identify Controller, Identify Namespace of namespace 1 when
 // it could be read, and the SMART / Health Information log page.
+// The two SMART logs an ATA drive keeps, as it sent them (inventory/
+// smart_logs.h decodes them): the summary error log and the self-test log.
+struct SmartLogBlocks {
+    bool hasErrorLog;
+    uint8_t errorLog[512];
+    bool hasSelfTestLog;
+    uint8_t selfTestLog[512];
+};
+
 struct NvmeReplies {
     uint8_t controller[4096];
     bool hasNamespace;
@@ -139,6 +148,11 @@ class DriveInventory {
     bool wakeStandby = false;
     int16_t powerModeCount[kMaxDrivePositions];
     bool asleep[kMaxDrivePositions];
+    // Asked for by vantrel-report only: after a drive's SMART data, its
+    // summary error log and self-test log, each where the drive says it
+    // keeps one (logs[] stays null where neither was read).
+    bool readLogs = false;
+    SmartLogBlocks* logs[kMaxDrivePositions];
 
   private:
     DriveInventory(const DriveInventory&) = delete;
@@ -148,6 +162,8 @@ class DriveInventory {
     void ScanWindowsNt(SmartDriver& driver);
     void ReadAttributeTables(SmartDriver& driver, SmartCommandRecord* command, int position);
     void ReadNvmeData(SmartDriver& driver, int position);
+    void ReadLogs(SmartDriver& driver, SmartCommandRecord* command, const uint8_t* smartData,
+                  int position);
     char* CopyIdentityField(char* buffer, uint32_t* length, int position, uint16_t offset,
                             uint16_t width, uint32_t smallest, uint32_t needed) const;
 };

@@ -93,6 +93,38 @@ void DriveInventory::ReadAttributeTables(SmartDriver& driver, SmartCommandRecord
                                     ? BlockCheck::kAbsent
                                     : CheckSmartBlock(thresholdReply + kReplyHeadLength);
     StoreAttributes(attributeReply + kReplyHeadLength, thresholdReply + kReplyHeadLength, position);
+    if (readLogs) {
+        ReadLogs(driver, command, attributeReply + kReplyHeadLength, position);
+    }
+}
+
+void DriveInventory::ReadLogs(SmartDriver& driver, SmartCommandRecord* command,
+                              const uint8_t* smartData, int position) {
+    // What the drive says it keeps: the SMART data's error logging and
+    // self-test capabilities, or the feature words (valid when bits 15-14
+    // read 01) that report SMART error logging and self-tests.
+    uint16_t features = 0;
+    for (const int word : {84, 87}) {
+        const uint16_t value = IdentifyWord(entries[position].Identify, word);
+        features = static_cast<uint16_t>(features | ((value & 0xC000) == 0x4000 ? value : 0));
+    }
+    const bool errorLog = (smartData[370] & 0x01) || (features & 0x01);
+    const bool selfTestLog = (smartData[367] & 0x10) || (features & 0x02);
+    if (!errorLog && !selfTestLog) {
+        return;
+    }
+    SmartLogBlocks* blocks = new SmartLogBlocks();
+    uint8_t reply[kDataReplyLength];
+    // A log the drive will not give is left out, which is no error.
+    std::memset(reply, 0, sizeof reply);
+    blocks->hasErrorLog =
+        errorLog && ReadSmartLog(driver, device, command, reply, kSummaryErrorLog, position);
+    std::memcpy(blocks->errorLog, reply + kReplyHeadLength, kSectorLength);
+    std::memset(reply, 0, sizeof reply);
+    blocks->hasSelfTestLog =
+        selfTestLog && ReadSmartLog(driver, device, command, reply, kSelfTestLog, position);
+    std::memcpy(blocks->selfTestLog, reply + kReplyHeadLength, kSectorLength);
+    logs[position] = blocks;
 }
 
 void DriveInventory::ScanWindows9x(SmartDriver& driver) {

@@ -8,12 +8,13 @@ uint8_t DriveHeadFor(int position) {
     return static_cast<uint8_t>(0xA0 | ((position & 1) << 4));
 }
 
-void FillCommand(SmartCommandRecord* command, uint32_t bufferSize, uint8_t features,
-                 uint8_t cylLow, uint8_t cylHigh, uint8_t commandByte, int position) {
+// The sector number is 1 but for SMART READ LOG, where it is the log address.
+void FillCommand(SmartCommandRecord* command, uint32_t bufferSize, uint8_t features, uint8_t cylLow,
+                 uint8_t cylHigh, uint8_t commandByte, int position, uint8_t sectorNumber = 1) {
     command->cBufferSize = bufferSize;
     command->irDriveRegs.bFeaturesReg = features;
     command->irDriveRegs.bSectorCountReg = 1;
-    command->irDriveRegs.bSectorNumberReg = 1;
+    command->irDriveRegs.bSectorNumberReg = sectorNumber;
     command->irDriveRegs.bCylLowReg = cylLow;
     command->irDriveRegs.bCylHighReg = cylHigh;
     command->irDriveRegs.bDriveHeadReg = DriveHeadFor(position);
@@ -22,9 +23,9 @@ void FillCommand(SmartCommandRecord* command, uint32_t bufferSize, uint8_t featu
 }
 
 int ReadSmartBlock(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
-                   uint8_t* reply, uint8_t feature, int position) {
-    FillCommand(command, kSectorLength, feature, kSmartCylLow, kSmartCylHigh, kAtaSmart,
-                position);
+                   uint8_t* reply, uint8_t feature, int position, uint8_t logAddress = 1) {
+    FillCommand(command, kSectorLength, feature, kSmartCylLow, kSmartCylHigh, kAtaSmart, position,
+                logAddress);
     uint32_t returned = 0;
     return driver.IoControl(device, kSmartRcvDriveData, command, kCommandInputLength, reply,
                             kDataReplyLength, &returned);
@@ -59,4 +60,9 @@ int ReadSmartAttributes(SmartDriver& driver, DeviceHandle device, SmartCommandRe
 int ReadSmartThresholds(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
                         uint8_t* reply, int position) {
     return ReadSmartBlock(driver, device, command, reply, kSmartReadThresholds, position);
+}
+
+int ReadSmartLog(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                 uint8_t* reply, uint8_t logAddress, int position) {
+    return ReadSmartBlock(driver, device, command, reply, kSmartReadLog, position, logAddress);
 }

@@ -1,4 +1,4 @@
-// The four drive commands of the scan, each one DeviceIoControl on the
+// The drive commands of the scan, each one DeviceIoControl on the
 // driver seam. The caller owns and zeroes the command record and the reply.
 #pragma once
 
@@ -21,3 +21,8 @@ int ReadSmartAttributes(SmartDriver& driver, DeviceHandle device, SmartCommandRe
 
 int ReadSmartThresholds(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
                         uint8_t* reply, int position);
+
+// SMART READ LOG of one 512-byte log: the summary error log (01h) or the
+// self-test log (06h), the only two the scan reads.
+int ReadSmartLog(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                 uint8_t* reply, uint8_t logAddress, int position);

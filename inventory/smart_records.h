@@ -64,6 +64,9 @@ enum : uint8_t {
     kSmartEnableOperations = 0xD8,
     kSmartReadData = 0xD0,
     kSmartReadThresholds = 0xD1,
+    kSmartReadLog = 0xD5,
+    kSummaryErrorLog = 0x01,  // SMART READ LOG's log addresses
+    kSelfTestLog = 0x06,
     kSmartCylLow = 0x4F,
     kSmartCylHigh = 0xC2,
 };

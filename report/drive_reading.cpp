@@ -1,5 +1,6 @@
 #include "report/drive_reading.h"
 
+#include "health/log_signs.h"
 #include "health/nvme_health.h"
 
 namespace {
@@ -45,11 +46,22 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
         reading->hasPowerCycles = true;
         reading->powerCycles = Count(RawLow32(record));
     }
+    if (const SmartLogBlocks* logs = inventory.logs[position]) {
+        if (logs->hasErrorLog) {
+            ata.errorLog = DecodeErrorLog(logs->errorLog);
+        }
+        if (logs->hasSelfTestLog) {
+            ata.selfTestLog = DecodeSelfTestLog(logs->selfTestLog);
+        }
+    }
     // Nothing is judged from a reply that cannot be trusted.
     ata.integrity = CheckReplies(inventory, position, ata.attributes);
+    ata.integrity.errorLog = ata.errorLog.check;
+    ata.integrity.selfTestLog = ata.selfTestLog.check;
     reading->health.reasons = IntegrityFailures(ata.integrity);
     if (reading->health.reasons.empty()) {
         reading->health = AssessAttributes(ata.attributes, ata.thresholdsKnown);
+        AddLogSigns(ata.errorLog, ata.selfTestLog, &reading->health);
     }
 }
 

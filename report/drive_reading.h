@@ -13,6 +13,7 @@
 #include "inventory/drive_inventory.h"
 #include "inventory/nvme_data.h"
 #include "inventory/power_mode.h"
+#include "inventory/smart_logs.h"
 #include "report/machine_report.h"
 #include "report/unreadable_disks.h"
 
@@ -35,6 +36,9 @@ struct AtaReading {
     std::vector<AttributeRecord> attributes;  // in the drive's table order
     bool thresholdsKnown = false;
     ReplyIntegrity integrity;
+    // Read where the drive keeps them; used only when their check is kOk.
+    ErrorLog errorLog;
+    SelfTestLog selfTestLog;
 };
 
 typedef NvmeDrive NvmeReading;

@@ -257,6 +257,10 @@ void WriteOwnAtaKeys(JsonText& json, const DriveReading& drive) {
     json.String(BlockCheckName(ata.integrity.smartData));
     json.Key("thresholds");
     json.String(BlockCheckName(ata.integrity.thresholds));
+    json.Key("error_log");
+    json.String(BlockCheckName(ata.integrity.errorLog));
+    json.Key("self_test_log");
+    json.String(BlockCheckName(ata.integrity.selfTestLog));
     json.Close('}');
     json.Key("thresholds_known");
     json.Bool(ata.thresholdsKnown);
@@ -352,6 +356,84 @@ void WriteSmartSupport(JsonText& json, bool available, bool enabled) {
     json.Close('}');
 }
 
+// The drive's own records, in the keys SMART tools' JSON uses; a log that
+// failed its checks is left out.
+void WriteErrorLog(JsonText& json, const ErrorLog& log) {
+    json.Key("ata_smart_error_log");
+    json.Open('{');
+    json.Key("summary");
+    json.Open('{');
+    Numbers(json, {{"revision", log.revision},
+                   {"count", log.count},
+                   {"logged_count", static_cast<uint64_t>(log.logged)}});
+    json.Key("table");
+    json.Open('[');
+    for (int i = 0; i < log.logged; ++i) {
+        const LoggedError& e = log.entries[i];
+        json.Open('{');
+        Numbers(json, {{"error_number", e.errorNumber}, {"lifetime_hours", e.lifetimeHours}});
+        json.Key("completion_registers");
+        json.Open('{');
+        Numbers(json, {{"error", e.error},
+                       {"status", e.status},
+                       {"count", e.count},
+                       {"lba", e.Lba24()},
+                       {"device", e.device}});
+        json.Close('}');
+        json.Close('}');
+    }
+    json.Close(']');
+    json.Close('}');
+    json.Close('}');
+}
+
+void WriteSelfTestLog(JsonText& json, const SelfTestLog& log) {
+    json.Key("ata_smart_self_test_log");
+    json.Open('{');
+    json.Key("standard");
+    json.Open('{');
+    Numbers(json, {{"revision", log.revision},
+                   {"count", static_cast<uint64_t>(log.count)},
+                   {"error_count_total", static_cast<uint64_t>(log.errorCount)}});
+    json.Key("table");
+    json.Open('[');
+    char name[kLogNameSize];
+    for (int i = 0; i < log.count; ++i) {
+        const SelfTest& test = log.entries[i];
+        json.Open('{');
+        json.Key("type");
+        json.Open('{');
+        json.Key("value");
+        json.Number(test.type);
+        json.Key("string");
+        json.String(SelfTestTypeName(test.type, name));
+        json.Close('}');
+        json.Key("status");
+        json.Open('{');
+        json.Key("value");
+        json.Number(test.status);
+        json.Key("string");
+        json.String(SelfTestStatusName(test.status, name));
+        json.Key("passed");
+        json.Bool(test.Result() == 0);
+        if (test.Result() == 0xF) {
+            json.Key("remaining_percent");
+            json.Number(10u * (test.status & 0x0F));
+        }
+        json.Close('}');
+        json.Key("lifetime_hours");
+        json.Number(test.lifetimeHours);
+        if (test.Failed()) {
+            json.Key("lba");
+            json.Number(test.lba);
+        }
+        json.Close('}');
+    }
+    json.Close(']');
+    json.Close('}');
+    json.Close('}');
+}
+
 void WriteAtaDrive(JsonText& json, const DriveReading& drive) {
     // A disk left asleep has nothing but its device and what it said.
     if (!drive.ata.read) {
@@ -366,6 +448,12 @@ void WriteAtaDrive(JsonText& json, const DriveReading& drive) {
     if (drive.ata.hasSmartData) {
         WriteAttributeTable(json, drive.ata);
         WriteSummaries(json, drive);
+    }
+    if (drive.ata.errorLog.check == BlockCheck::kOk) {
+        WriteErrorLog(json, drive.ata.errorLog);
+    }
+    if (drive.ata.selfTestLog.check == BlockCheck::kOk) {
+        WriteSelfTestLog(json, drive.ata.selfTestLog);
     }
     WriteOwnAtaKeys(json, drive);
 }

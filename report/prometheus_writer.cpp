@@ -335,6 +335,35 @@ std::string PrometheusReport(const MachineReport& report) {
         }
     }
     NvmeSamples(&out, report, devices);
+    // The drives' own logs, where read and sound, in the exporter's names.
+    const struct {
+        const char* name;
+        const char* labels;
+        const char* help;
+    } kLogFamilies[] = {
+        {"smartctl_device_error_log_count", ",error_log_type=\"summary\"",
+         "Errors the drive counted (SMART summary error log)"},
+        {"smartctl_device_self_test_log_count", ",self_test_log_type=\"standard\"",
+         "Self-tests in the drive's self-test log"},
+        {"smartctl_device_self_test_log_error_count", ",self_test_log_type=\"standard\"",
+         "Failed self-tests in the drive's self-test log"},
+    };
+    for (int family = 0; family < 3; ++family) {
+        Family(&out, kLogFamilies[family].name, "gauge", kLogFamilies[family].help);
+        for (size_t i = 0; i < devices.size(); ++i) {
+            const AtaReading& ata = report.drives[i].ata;
+            const bool errors = family == 0;
+            if ((errors ? ata.errorLog.check : ata.selfTestLog.check) != BlockCheck::kOk ||
+                IsNvme(report.drives[i])) {
+                continue;
+            }
+            Sample(&out, kLogFamilies[family].name, devices[i]);
+            out.append(kLogFamilies[family].labels);
+            Value(&out, errors        ? ata.errorLog.count
+                        : family == 1 ? static_cast<uint64_t>(ata.selfTestLog.count)
+                                      : static_cast<uint64_t>(ata.selfTestLog.errorCount));
+        }
+    }
     OwnSamples(&out, report, devices);
     Family(&out, "vantrel_drive_health", "gauge",
            "Drive health verdict: 1 for the drive's, 0 for the others");

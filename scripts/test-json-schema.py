@@ -43,7 +43,7 @@ def swapped(text, width):
 
 
 def capture(model, serial=b"SERIAL", firmware=b"FW", identify=None, data=None,
-            thresholds=None, power=None):
+            thresholds=None, power=None, error_log=None, self_test_log=None):
     """A capture in the skdump --save layout: tagged, big-endian lengths;
     power is PWRM, CHECK POWER MODE's answer."""
     block = bytearray(identify or bytes(512))
@@ -57,6 +57,10 @@ def capture(model, serial=b"SERIAL", firmware=b"FW", identify=None, data=None,
         out += b"SMTH" + struct.pack(">I", 512) + thresholds
     if power is not None:
         out += b"PWRM" + struct.pack(">I", 4) + struct.pack(">I", power)
+    if error_log is not None:
+        out += b"SMEL" + struct.pack(">I", 512) + error_log
+    if self_test_log is not None:
+        out += b"SMSL" + struct.pack(">I", 512) + self_test_log
     return out
 
 
@@ -117,7 +121,8 @@ twice = bytearray(one_attribute)
 twice[14:26] = twice[2:14]
 signed = bytearray(512)
 signed[510] = 0xA5
-ok = {"identify": "unsigned", "smart_data": "ok", "thresholds": "ok"}
+ok = {"identify": "unsigned", "smart_data": "ok", "thresholds": "ok", "error_log": "absent",
+      "self_test_log": "absent"}
 good = dict(data=sealed(one_attribute), thresholds=sealed(bytes(512)))
 ata_cases = [
     ("standby", dict(power=0), False, {"power_mode": {"value": 0, "string": "standby"},
@@ -141,7 +146,7 @@ ata_cases = [
      {"integrity": ok}, "UNKNOWN", ["attribute 255 appears twice in the SMART data"]),
     ("thresholds and IDENTIFY garbled", dict(identify=bytes(signed), data=sealed(one_attribute),
                                              thresholds=b"\1" + bytes(511)), False,
-     {"integrity": {"identify": "failed", "smart_data": "ok", "thresholds": "failed"}},
+     {"integrity": dict(ok, identify="failed", thresholds="failed")},
      "UNKNOWN", ["IDENTIFY failed its checksum", "SMART thresholds failed their checksum"]),
     ("no thresholds read", dict(data=sealed(one_attribute)), False,
      {"integrity": dict(ok, thresholds="absent")}, "UNKNOWN", ["thresholds not read"]),
@@ -168,6 +173,117 @@ with tempfile.TemporaryDirectory() as folder:
         if verdict == "UNKNOWN" and reasons[0] != "thresholds not read" and \
                 said != [f"vantrel-report: {os.path.basename(path)}: {r}" for r in reasons]:
             failures.append(f"ATA {name}: standard error {run.stderr!r}")
+
+
+# The drive's own logs. An error is (error, status, 24-bit LBA, device,
+# hours); a self-test (type, status, hours, LBA), oldest first.
+def error_log(errors, count=None, first_slot=0):
+    block = bytearray(512)
+    block[0] = 1
+    for i, (error, status, lba, device, hours) in enumerate(errors):
+        at = 2 + 90 * ((first_slot + i) % 5) + 60
+        block[at + 1:at + 8] = bytes([error, 1, lba & 0xFF, lba >> 8 & 0xFF, lba >> 16, device,
+                                      status])
+        block[at + 28:at + 30] = struct.pack("<H", hours)
+    block[1] = (first_slot + len(errors) - 1) % 5 + 1 if errors else 0
+    block[452:454] = struct.pack("<H", len(errors) if count is None else count)
+    return sealed(block)
+
+
+def self_test_log(tests):
+    block = bytearray(512)
+    block[0] = 1
+    for i, (kind, status, hours, lba) in enumerate(tests):
+        block[2 + 24 * i:2 + 24 * i + 9] = struct.pack("<BBHBI", kind, status, hours, 0, lba)
+    block[508] = len(tests)
+    return sealed(block)
+
+
+# SMART data that says it keeps both logs: the self-test capability (byte
+# 367 bit 4) and error logging (byte 370 bit 0).
+keeps_logs = bytearray(one_attribute)
+keeps_logs[367] = 0x10
+keeps_logs[370] = 0x01
+UNC, ABRT, ICRC_ABRT, IDNF = 0x40, 0x04, 0x84, 0x10
+log_cases = [
+    # (name, logs, verdict, reasons, checks on the drive's JSON)
+    ("an uncorrectable error", dict(error_log=error_log(
+        [(ABRT, 0x51, 100, 0xE0, 10), (UNC, 0x51, 0x71BDE0, 0xE0, 36208)])),
+     "CAUTION", ["2 errors logged, the most recent uncorrectable at LBA 7454176 (36208 hours)"],
+     {("ata_smart_error_log", "summary", "table", 0, "completion_registers", "lba"): 0x71BDE0,
+      ("ata_smart_error_log", "summary", "table", 1, "error_number"): 1}),
+    ("only aborted and CRC errors", dict(error_log=error_log(
+        [(ICRC_ABRT, 0x51, 0, 0xA0, 5), (ABRT, 0x51, 0, 0xA0, 6), (IDNF, 0x51, 9, 0xE0, 7)])),
+     "GOOD", [], {("ata_smart_error_log", "summary", "logged_count"): 3}),
+    ("a wrapped error log", dict(error_log=error_log(
+        [(ABRT, 0x51, n, 0xE0, 100 + n) for n in range(5)], count=98, first_slot=3)),
+     "GOOD", [], {("ata_smart_error_log", "summary", "count"): 98,
+                  ("ata_smart_error_log", "summary", "table", 0, "error_number"): 98,
+                  ("ata_smart_error_log", "summary", "table", 0, "lifetime_hours"): 104,
+                  ("ata_smart_error_log", "summary", "table", 4, "lifetime_hours"): 100}),
+    ("an uncorrectable error, 28 bits", dict(error_log=error_log([(UNC, 0x51, 0x123456, 0xE7, 9)])),
+     "CAUTION", ["1 error logged, the most recent uncorrectable at LBA 118633558 (9 hours)"], {}),
+    ("a read failure a later pass cleared", dict(self_test_log=self_test_log(
+        [(1, 0x73, 7000, 123456), (2, 0x00, 7042, 0)])),
+     "GOOD", [], {("ata_smart_self_test_log", "standard", "error_count_total"): 1,
+                  ("ata_smart_self_test_log", "standard", "table", 1, "lba"): 123456}),
+    ("a read failure, then an aborted test", dict(self_test_log=self_test_log(
+        [(0, 0x00, 6000, 0), (1, 0x73, 7042, 123456), (2, 0x10, 7050, 0)])),
+     "BAD", ["last self-test (Short offline) failed: read failure at LBA 123456, at 7042 hours"],
+     {("ata_smart_self_test_log", "standard", "table", 0, "status", "string"): "Aborted by host"}),
+    ("an electrical failure, captive", dict(self_test_log=self_test_log([(0x82, 0x5F, 12, 77)])),
+     "BAD", ["last self-test (Extended captive) failed: electrical failure, at 12 hours"], {}),
+    ("a test in progress", dict(self_test_log=self_test_log([(1, 0x00, 5, 0), (2, 0xF3, 9, 0)])),
+     "GOOD", [], {("ata_smart_self_test_log", "standard", "table", 0, "status",
+                   "remaining_percent"): 30,
+                  ("ata_smart_self_test_log", "standard", "table", 0, "status", "passed"): False}),
+    ("a reserved status and a vendor's test", dict(self_test_log=self_test_log([(0x40, 0x90, 3, 0)])),
+     "GOOD", [], {("ata_smart_self_test_log", "standard", "table", 0, "status", "string"):
+                  "Unknown status (0x9)",
+                  ("ata_smart_self_test_log", "standard", "table", 0, "type", "string"):
+                  "Vendor (0x40)"}),
+    ("logs with a bad checksum and a bad index", dict(
+        error_log=error_log([(UNC, 0x51, 1, 0xE0, 1)])[:511] + b"\0",
+        self_test_log=bytes(sealed(bytearray(508) + b"\x16\0\0\0"))),
+     "GOOD", [], {("ata_smart_error_log",): None, ("vantrel", "integrity", "error_log"): "failed",
+                  ("vantrel", "integrity", "self_test_log"): "failed"}),
+]
+with tempfile.TemporaryDirectory() as folder:
+    paths = []
+    for index, (name, logs, *_rest) in enumerate(log_cases):
+        paths.append(os.path.join(folder, f"logs{index}.smart"))
+        with open(paths[-1], "wb") as f:
+            f.write(capture(b"LOGS %d" % index, data=sealed(keeps_logs),
+                            thresholds=sealed(bytes(512)), **logs))
+    # One that keeps none: no log is asked for, though the capture has them.
+    paths.append(os.path.join(folder, "nologs.smart"))
+    with open(paths[-1], "wb") as f:
+        f.write(capture(b"NO LOGS", data=sealed(one_attribute), thresholds=sealed(bytes(512)),
+                        error_log=error_log([(UNC, 0x51, 1, 0xE0, 1)])))
+    log_cases.append(("a drive that keeps no logs", {}, "GOOD", [],
+                      {("ata_smart_error_log",): None,
+                       ("vantrel", "integrity", "error_log"): "absent"}))
+    run = subprocess.run([program, "--json"] + paths, stdout=subprocess.PIPE,
+                         stderr=subprocess.PIPE, timeout=30)
+    document = json.loads(run.stdout.decode("utf-8"))
+    check("drives with logs", document)
+    for drive, (name, _, verdict, reasons, checks) in zip(document["drives"], log_cases):
+        health = drive["vantrel"]["health"]
+        if (health["verdict"], health["reasons"]) != (verdict, reasons):
+            failures.append(f"logs, {name}: {health}, not {verdict} {reasons}")
+        for keys, want in checks.items():
+            value = drive
+            for key in keys:
+                value = value[key] if isinstance(value, (dict, list)) and \
+                    (key in value if isinstance(value, dict) else key < len(value)) else None
+            if value != want:
+                failures.append(f"logs, {name}: {'/'.join(map(str, keys))} is {value!r}, "
+                                f"not {want!r}")
+    said = run.stderr.decode()
+    for line in ("logs9.smart: the error log failed its checks",
+                 "logs9.smart: the self-test log failed its checks"):
+        if said.count(line) != 1:
+            failures.append(f"logs: standard error has not once {line!r}: {said!r}")
 
 
 def nvme_capture(log=(), controller=(), namespace=None):
@@ -273,8 +389,9 @@ if real:
             renames += 1
             if validator.is_valid(copy):
                 failures.append(f"renaming {'/'.join(map(str, keypath))} still validates")
-    print(f"{len(real) + len(nvme_real)} captures, 4 hostile, {len(ata_cases)} synthetic ATA "
-          f"and {len(nvme_cases)} synthetic NVMe drives and {renames} renamed keys checked")
+    print(f"{len(real) + len(nvme_real)} captures, 4 hostile, {len(ata_cases)} synthetic ATA, "
+          f"{len(log_cases)} with logs and {len(nvme_cases)} synthetic NVMe drives and "
+          f"{renames} renamed keys checked")
 
 for failure in failures:
     print(failure, file=sys.stderr)

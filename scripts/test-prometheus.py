@@ -27,7 +27,12 @@ import urllib.parse
 import urllib.request
 
 program, rules, captures = (os.path.abspath(arg) for arg in sys.argv[1:4])
-KEPT_NAMES = ("smartctl_device_power_on_seconds", "smartctl_device_power_cycle_count")
+# Names the common exporter's dashboards and alerts know, kept as it spells
+# them though promtool's lint flags them (counters without _total, _count
+# on what is no histogram or summary).
+KEPT_NAMES = ("smartctl_device_power_on_seconds", "smartctl_device_power_cycle_count",
+              "smartctl_device_error_log_count", "smartctl_device_self_test_log_count",
+              "smartctl_device_self_test_log_error_count")
 ALERT = "VantrelSectorCountRising"
 failures = []
 
@@ -176,10 +181,34 @@ else:
             signed = hostile[identify:identify + 512]
             reseal(signed)
             hostile[identify:identify + 512] = signed
+        # ... and both logs: its SMART data says it keeps them (bytes 367
+        # and 370), one error and two self-tests, one failed, are logged.
+        smart = hostile.find(b"SMDT") + 8
+        block = hostile[smart:smart + 512]
+        block[367] |= 0x10
+        block[370] |= 0x01
+        reseal(block)
+        hostile[smart:smart + 512] = block
+        errors = bytearray(512)
+        errors[1], errors[452] = 1, 1
+        errors[2 + 61] = 0x84  # ICRC, ABRT
+        reseal(errors)
+        tests = bytearray(512)
+        tests[2:4], tests[26:28], tests[508] = b"\x01\x00", b"\x02\x73", 2
+        reseal(tests)
+        hostile += b"SMEL" + struct.pack(">I", 512) + errors
+        hostile += b"SMSL" + struct.pack(">I", 512) + tests
         hostile_path = os.path.join(folder, "hostile.smart")
         with open(hostile_path, "wb") as f:
             f.write(hostile)
-        check_metrics("hostile texts", metrics([hostile_path, "-", old_path]))
+        hostile_metrics = metrics([hostile_path, "-", old_path])
+        check_metrics("hostile texts", hostile_metrics)
+        for family, value in (("smartctl_device_error_log_count", "1"),
+                              ("smartctl_device_self_test_log_count", "2"),
+                              ("smartctl_device_self_test_log_error_count", "1")):
+            found = list(samples(hostile_metrics, family).values())
+            if found != [value]:
+                failures.append(f"{family}: {found}, not [{value}] for the drive with logs")
 
         # The rule test, on series taken from the two outputs: the old
         # reading for ten minutes, then the new one.

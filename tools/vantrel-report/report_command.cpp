@@ -343,6 +343,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     inventory->scanPositions = kMaxDrivePositions;
     inventory->readNvme = true;
     inventory->readPowerMode = true;
+    inventory->readLogs = true;
     inventory->wakeStandby = options.wake;
     inventory->ScanDrives(recorder);
     const bool masked = IsTerminal(out) || IsTerminal(err);
@@ -391,7 +392,11 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     document.unreadable.swap(unreadable);
     // A reply that cannot be trusted is said once, whatever the output.
     for (const DriveReading& drive : document.drives) {
-        for (const std::string& failure : IntegrityFailures(drive.ata.integrity)) {
+        std::vector<std::string> failures = IntegrityFailures(drive.ata.integrity);
+        for (const std::string& log : LogFailures(drive.ata.integrity)) {
+            failures.push_back(log);
+        }
+        for (const std::string& failure : failures) {
             std::fprintf(err, "vantrel-report: %s: %s\n", drive.device.c_str(), failure.c_str());
         }
     }
