@@ -22,7 +22,8 @@ DriveCapture MakeCapture(const std::string& model, const std::string& serial,
 }
 
 void SealSmartBlocks(DriveCapture* capture) {
-    for (uint8_t* block : {capture->smartData, capture->thresholds}) {
+    for (uint8_t* block :
+         {capture->smartData, capture->thresholds, capture->errorLog, capture->selfTestLog}) {
         uint8_t sum = 0;
         for (int i = 0; i < 511; ++i) {
             sum = static_cast<uint8_t>(sum + block[i]);
@@ -58,5 +59,50 @@ void SetAttribute(DriveCapture* capture, int slot, uint8_t id, uint8_t value, ui
     std::memset(limit, 0, 12);
     limit[0] = id;
     limit[1] = threshold;
+    SealSmartBlocks(capture);
+}
+
+void AddLoggedError(DriveCapture* capture, uint8_t error, uint32_t lba, uint16_t hours) {
+    uint8_t* log = capture->errorLog;
+    capture->hasErrorLog = true;
+    capture->smartData[370] |= 0x01;
+    const int count = log[452] | (log[453] << 8);
+    log[0] = 1;
+    log[1] = static_cast<uint8_t>(log[1] % 5 + 1);
+    uint8_t* data = log + 2 + 90 * (log[1] - 1) + 60;
+    const uint8_t registers[] = {0,
+                                 error,
+                                 1,
+                                 static_cast<uint8_t>(lba),
+                                 static_cast<uint8_t>(lba >> 8),
+                                 static_cast<uint8_t>(lba >> 16),
+                                 static_cast<uint8_t>(0xE0 | ((lba >> 24) & 0x0F)),
+                                 0x51};
+    std::memcpy(data, registers, sizeof registers);
+    data[28] = static_cast<uint8_t>(hours);
+    data[29] = static_cast<uint8_t>(hours >> 8);
+    log[452] = static_cast<uint8_t>(count + 1);
+    log[453] = static_cast<uint8_t>((count + 1) >> 8);
+    SealSmartBlocks(capture);
+}
+
+void AddSelfTest(DriveCapture* capture, uint8_t type, uint8_t status, uint16_t hours,
+                 uint32_t lba) {
+    uint8_t* log = capture->selfTestLog;
+    capture->hasSelfTestLog = true;
+    capture->smartData[367] |= 0x10;
+    log[0] = 1;
+    log[508] = static_cast<uint8_t>(log[508] % 21 + 1);
+    uint8_t* entry = log + 2 + 24 * (log[508] - 1);
+    const uint8_t bytes[] = {type,
+                             status,
+                             static_cast<uint8_t>(hours),
+                             static_cast<uint8_t>(hours >> 8),
+                             0,
+                             static_cast<uint8_t>(lba),
+                             static_cast<uint8_t>(lba >> 8),
+                             static_cast<uint8_t>(lba >> 16),
+                             static_cast<uint8_t>(lba >> 24)};
+    std::memcpy(entry, bytes, sizeof bytes);
     SealSmartBlocks(capture);
 }

@@ -22,6 +22,12 @@ void SetIdentifyWord(DriveCapture* capture, int word, uint16_t value);
 void SetAttribute(DriveCapture* capture, int slot, uint8_t id, uint8_t value, uint8_t worst,
                   uint64_t raw, uint8_t threshold);
 
-// Sets byte 511 of the SMART data and thresholds blocks so that each sums to
-// 0, after a test wrote into them directly.
+// Sets byte 511 of the SMART data, thresholds and log blocks so that each
+// sums to 0, after a test wrote into them directly.
 void SealSmartBlocks(DriveCapture* capture);
+
+// Logs one more error in the summary error log (error register, the 28-bit
+// LBA, lifetime hours), or one more self-test in the self-test log, and has
+// the SMART data say that the drive keeps that log.
+void AddLoggedError(DriveCapture* capture, uint8_t error, uint32_t lba, uint16_t hours);
+void AddSelfTest(DriveCapture* capture, uint8_t type, uint8_t status, uint16_t hours, uint32_t lba);

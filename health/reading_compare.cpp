@@ -60,11 +60,8 @@ long long RawNumber(const AttributeRecord& record) {
 }
 
 ReadingComparison CompareRecords(const std::vector<AttributeRecord>& before,
-                                 bool olderThresholdsKnown,
                                  const std::vector<AttributeRecord>& after, bool thresholdsKnown) {
     ReadingComparison result;
-    result.olderHealth = AssessAttributes(before, olderThresholdsKnown);
-    result.newerHealth = AssessAttributes(after, thresholdsKnown);
 
     std::vector<bool> matched(before.size(), false);
     for (const AttributeRecord& record : after) {

@@ -28,8 +28,6 @@ struct AttributeChange {
 enum class PowerOnSpan { kCounted, kMissing, kZero, kBackwards };
 
 struct ReadingComparison {
-    DriveHealth olderHealth;
-    DriveHealth newerHealth;
     // In the newer reading's table order, then what vanished, in the older's.
     std::vector<AttributeChange> changes;
     PowerOnSpan span = PowerOnSpan::kMissing;
@@ -40,9 +38,9 @@ struct ReadingComparison {
     uint32_t newerPowerOn = 0;
 };
 
-// Two readings of one drive, from each reading's records in table order.
+// Two readings of one drive, from each reading's records in table order
+// (the readings carry their own verdicts); thresholdsKnown is the newer's.
 ReadingComparison CompareRecords(const std::vector<AttributeRecord>& before,
-                                 bool olderThresholdsKnown,
                                  const std::vector<AttributeRecord>& after, bool thresholdsKnown);
 
 // The raw value as a number: the defect counts' bytes 0 and 1, the

@@ -24,6 +24,7 @@ int LoadOlderReading(const ReportOptions& options, CompareRun* run, FILE* err) {
     driver.InsertDrive(0, capture);
     run->older.reset(new DriveInventory);
     run->older->readNvme = true;
+    run->older->readLogs = true;
     run->older->ScanDrives(driver);
     DriveIdentity identity;
     if (!ReadDriveIdentity(*run->older, 0, &identity)) {

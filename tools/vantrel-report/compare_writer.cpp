@@ -132,6 +132,51 @@ void WriteProjections(const ReadingComparison& c, Out* out) {
     }
 }
 
+// What the drive's own logs say happened between the readings: its error
+// count, and the self-tests run since (a lifetime above the older reading's
+// power-on count).
+void WriteLogs(const DriveReading& older, const DriveReading& newer, Out* out) {
+    const ErrorLog& then = older.ata.errorLog;
+    const ErrorLog& now = newer.ata.errorLog;
+    if (then.check == BlockCheck::kOk && now.check == BlockCheck::kOk) {
+        out->Print("Errors logged: %u then, %u now", then.count, now.count);
+        if (now.count > then.count) {
+            bool uncorrectable = false;
+            for (int i = 0; i < now.logged; ++i) {
+                uncorrectable = uncorrectable || (now.entries[i].errorNumber > then.count &&
+                                                  now.entries[i].Uncorrectable());
+            }
+            out->Print(" (+%u): new errors%s", now.count - then.count,
+                       uncorrectable ? ", one uncorrectable" : "");
+        }
+        out->Print(".\n");
+    }
+    const SelfTestLog& tests = newer.ata.selfTestLog;
+    if (tests.check != BlockCheck::kOk || !older.hasPowerOnHours) {
+        return;
+    }
+    const uint64_t since = older.powerOnHours.low;
+    out->Print("Self-tests since the older reading (%lu hours):",
+               static_cast<unsigned long>(since));
+    int shown = 0;
+    for (int i = 0; i < tests.count; ++i) {
+        const SelfTest& test = tests.entries[i];
+        if (test.lifetimeHours <= since) {
+            continue;
+        }
+        char type[kLogNameSize];
+        char status[kLogNameSize];
+        out->Print("\n  %s at %u hours: %s", SelfTestTypeName(test.type, type),
+                   static_cast<unsigned>(test.lifetimeHours),
+                   SelfTestStatusName(test.status, status));
+        if (test.Result() == 7) {
+            out->Print(" at LBA %lu", static_cast<unsigned long>(test.lba));
+        }
+        ++shown;
+    }
+    out->Print(shown ? "\n" : " none.\n");
+}
+
 }  // namespace
 
 std::string ComparisonHeading(const CompareRun& run, const DriveReading& newer,
@@ -151,12 +196,13 @@ std::string ComparisonText(const CompareRun& run, const DriveReading& newer) {
         run.olderReading.protocol == DriveProtocol::kNvme) {
         return NvmeComparisonText(run, newer);
     }
-    const ReadingComparison c =
-        CompareRecords(run.olderReading.ata.attributes, run.olderReading.ata.thresholdsKnown,
-                       newer.ata.attributes, newer.ata.thresholdsKnown);
+    const ReadingComparison c = CompareRecords(run.olderReading.ata.attributes,
+                                               newer.ata.attributes, newer.ata.thresholdsKnown);
     Out out;
-    out.text = ComparisonHeading(run, newer, c.olderHealth, c.newerHealth);
+    // The readings' verdicts: their attributes, logs and integrity.
+    out.text = ComparisonHeading(run, newer, run.olderReading.health, newer.health);
     WritePowerOn(c, &out);
+    WriteLogs(run.olderReading, newer, &out);
     out.Print("\n%s%s%s%s%sFlags\n", Pad("ID", 4).c_str(), Pad("Description", 37).c_str(),
               Pad("Value then -> now", 22).c_str(), Pad("Worst then -> now", 22).c_str(),
               Pad("Raw then -> now", 30).c_str());

@@ -466,6 +466,48 @@ TEST_F(ReportCommandTest, CompareShowsChangesFlagsAndProjection) {
 
 // An NVMe drive's readings: every row then and now, the flags, and where
 // the wear and the spare are heading; another drive is refused.
+// The drive's own logs between two readings: the error count and whether a
+// new error is uncorrectable, the self-tests run since; and the verdicts
+// they give, in the heading and in --health.
+TEST_F(ReportCommandTest, CompareAndHealthReadTheDrivesLogs) {
+    DriveCapture older = MakeCapture("LOGGER", "L-1", "F");
+    SetAttribute(&older, 0, 9, 100, 100, 120, 0);  // 120 power-on hours
+    AddLoggedError(&older, 0x04, 77, 90);          // ABRT: no sign
+    AddSelfTest(&older, 0x01, 0x00, 100, 0);
+    DriveCapture newer = older;
+    SetAttribute(&newer, 0, 9, 100, 100, 160, 0);
+    AddLoggedError(&newer, 0x84, 78, 130);         // ICRC, ABRT
+    AddLoggedError(&newer, 0x40, 0x1234567, 140);  // UNC
+    AddSelfTest(&newer, 0x02, 0x10, 145, 0);       // aborted: neither clears nor sets
+    AddSelfTest(&newer, 0x01, 0x73, 150, 4660);    // read failure
+    const std::string a = Write("logs-old.smart", older);
+    const std::string b = Write("logs-new.smart", newer);
+    const Result r = RunTool({"--compare", a, b});
+    EXPECT_EQ(3, r.status) << r.err;
+    for (const char* line : {
+             "Health then: GOOD\n",
+             "Health now: BAD: last self-test (Short offline) failed: read failure at LBA 4660, "
+             "at 150 hours, 3 errors logged, the most recent uncorrectable at LBA 19088743 (140 "
+             "hours)\n",
+             "Errors logged: 1 then, 3 now (+2): new errors, one uncorrectable.\n",
+             "Self-tests since the older reading (120 hours):\n"
+             "  Short offline at 150 hours: Completed: read failure at LBA 4660\n"
+             "  Extended offline at 145 hours: Aborted by host\n",
+         }) {
+        EXPECT_NE(std::string::npos, r.out.find(line)) << line << "\n" << r.out;
+    }
+    // A later pass clears the failure; the uncorrectable error remains.
+    AddSelfTest(&newer, 0x01, 0x00, 155, 0);
+    const Result health = RunTool({"--health", Write("logs-passed.smart", newer)});
+    EXPECT_EQ(3, health.status);
+    EXPECT_EQ(
+        "LOGGER: CAUTION: 3 errors logged, the most recent uncorrectable at LBA 19088743 (140 "
+        "hours)\n",
+        health.out);
+    EXPECT_NE(std::string::npos,
+              RunTool({"--compare", b, a}).out.find("Errors logged: 3 then, 1 now.\n"));
+}
+
 TEST_F(ReportCommandTest, CompareOfAnNvmeDrive) {
     DriveCapture then;
     then.hasNvmeController = then.hasNvmeHealth = true;
