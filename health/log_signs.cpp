@@ -59,7 +59,7 @@ void AddLogSigns(const ErrorLog& errors, const SelfTestLog& selfTests, DriveHeal
         health->verdict = HealthVerdict::kGood;
     }
     if (!failed.empty()) {
-        health->reasons.insert(health->reasons.begin(), failed);
+        health->reasons.push_back(failed);
         health->verdict = HealthVerdict::kBad;
     }
     if (!uncorrectable.empty()) {

@@ -19,7 +19,7 @@ std::string SelfTestSign(const SelfTestLog& log);
 // recent uncorrectable at LBA 7454176 (36208 hours)"). Empty otherwise.
 std::string ErrorLogSign(const ErrorLog& log);
 
-// Adds both signs (a log that failed its checks gives none) to a verdict
-// drawn from the attributes: the failed self-test first, the error last. A
-// sign outweighs an UNKNOWN that only lacked data.
+// Adds both signs (a log that failed its checks gives none) after those
+// drawn from the attributes, the failed self-test before the error. A sign
+// outweighs an UNKNOWN that only lacked data.
 void AddLogSigns(const ErrorLog& errors, const SelfTestLog& selfTests, DriveHealth* health);

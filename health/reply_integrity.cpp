@@ -1,7 +1,26 @@
 #include "health/reply_integrity.h"
 
+#include <cstdio>
+
 #include "inventory/attribute_fields.h"
-#include "inventory/decimal_text.h"
+
+namespace {
+
+struct Check {
+    BlockCheck ReplyIntegrity::*result;
+    const char* words;
+};
+
+void Collect(const ReplyIntegrity& integrity, const Check* checks, int count,
+             std::vector<std::string>* failures) {
+    for (int i = 0; i < count; ++i) {
+        if (integrity.*checks[i].result == BlockCheck::kFailed) {
+            failures->push_back(checks[i].words);
+        }
+    }
+}
+
+}  // namespace
 
 ReplyIntegrity CheckReplies(const DriveInventory& inventory, int position,
                             const std::vector<AttributeRecord>& records) {
@@ -22,30 +41,28 @@ ReplyIntegrity CheckReplies(const DriveInventory& inventory, int position,
 }
 
 std::vector<std::string> IntegrityFailures(const ReplyIntegrity& integrity) {
+    static const Check kChecks[] = {
+        {&ReplyIntegrity::identify, "IDENTIFY failed its checksum"},
+        {&ReplyIntegrity::smartData, "SMART data failed its checksum"},
+        {&ReplyIntegrity::thresholds, "SMART thresholds failed their checksum"},
+    };
     std::vector<std::string> failures;
-    if (integrity.identify == BlockCheck::kFailed) {
-        failures.push_back("IDENTIFY failed its checksum");
-    }
-    if (integrity.smartData == BlockCheck::kFailed) {
-        failures.push_back("SMART data failed its checksum");
-    }
+    Collect(integrity, kChecks, 3, &failures);
     if (integrity.repeatedId != 0) {
-        failures.push_back("attribute " + DecimalText(integrity.repeatedId) +
-                           " appears twice in the SMART data");
-    }
-    if (integrity.thresholds == BlockCheck::kFailed) {
-        failures.push_back("SMART thresholds failed their checksum");
+        char words[48];
+        std::snprintf(words, sizeof words, "attribute %u appears twice in the SMART data",
+                      static_cast<unsigned>(integrity.repeatedId));
+        failures.push_back(words);
     }
     return failures;
 }
 
 std::vector<std::string> LogFailures(const ReplyIntegrity& integrity) {
+    static const Check kChecks[] = {
+        {&ReplyIntegrity::errorLog, "the error log failed its checks"},
+        {&ReplyIntegrity::selfTestLog, "the self-test log failed its checks"},
+    };
     std::vector<std::string> failures;
-    if (integrity.errorLog == BlockCheck::kFailed) {
-        failures.push_back("the error log failed its checks");
-    }
-    if (integrity.selfTestLog == BlockCheck::kFailed) {
-        failures.push_back("the self-test log failed its checks");
-    }
+    Collect(integrity, kChecks, 2, &failures);
     return failures;
 }

@@ -26,9 +26,9 @@ struct ReplyIntegrity {
 ReplyIntegrity CheckReplies(const DriveInventory& inventory, int position,
                             const std::vector<AttributeRecord>& records);
 
-// Each failed check in words, IDENTIFY first, then the SMART data and the
-// thresholds: "SMART data failed its checksum", "attribute 5 appears twice
-// in the SMART data".
+// Each failed check in words: the checksums of IDENTIFY, the SMART data and
+// the thresholds ("SMART data failed its checksum"), then a repeated id
+// ("attribute 5 appears twice in the SMART data").
 std::vector<std::string> IntegrityFailures(const ReplyIntegrity& integrity);
 
 // The logs that failed their checks: "the error log failed its checks".

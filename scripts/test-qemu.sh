@@ -115,6 +115,9 @@ echo "nobody:x:65534:65534:nobody:/:/bin/sh" >"$stage/etc/passwd"
 echo "nogroup:x:65534:" >"$stage/etc/group"
 cp /bin/busybox "$stage/bin/busybox"
 cp "$report" "$stage/bin/vantrel-report"
+# A test-only helper starts self-tests (vantrel-report never does), so that
+# there are entries in the disks' self-test logs to read.
+cc -static -Os -Wall -Werror -o "$stage/bin/start-self-test" testing/qemu/start_self_test.c
 
 # The path of a module in modules.dep, by name (- and _ are the same).
 module_path() {
@@ -224,6 +227,11 @@ done >sd-serials.txt
 for n in 0 1; do
     echo "nvme$n $(cat /sys/class/nvme/nvme$n/serial)" >>nvme-serials.txt
 done
+# QEMU logs each self-test as completed at 4660 (1234h) hours: two on the
+# first AHCI disk, one on the first IDE disk, none on the others.
+{ start-self-test /dev/sdd 1 && start-self-test /dev/sdd 2 && start-self-test /dev/sda 1; } \
+    >self-test.txt 2>&1
+echo $? >self-test.rc
 vantrel-report --list >list.txt 2>list.err
 echo $? >list.rc
 vantrel-report --health >health.txt 2>health.err
@@ -588,6 +596,21 @@ for serial, (device, protocol, warning) in expected.items():
         own = drive["vantrel"]
         if (own.get("power_mode"), own.get("read")) != ({"value": 255, "string": "active or idle"}, True):
             problems.append("%s: power mode %s, read %s" % (serial, own.get("power_mode"), own.get("read")))
+        # Both logs, sound: no error logged; the self-tests started above.
+        errors = drive.get("ata_smart_error_log", {}).get("summary")
+        if errors != {"revision": 1, "count": 0, "logged_count": 0, "table": []}:
+            problems.append("%s: error log %s" % (serial, errors))
+        started = {"/dev/sdd": [2, 1], "/dev/sda": [1]}.get(device, [])
+        tests = drive.get("ata_smart_self_test_log", {}).get("standard", {})
+        got = [(t["type"]["value"], t["type"]["string"], t["status"]["value"], t["status"]["passed"],
+                t["lifetime_hours"]) for t in tests.get("table", [])]
+        names = {1: "Short offline", 2: "Extended offline"}
+        if (tests.get("count"), tests.get("error_count_total"), got) != \
+                (len(started), 0, [(n, names[n], 0, True, 4660) for n in started]):
+            problems.append("%s: self-test log %s" % (serial, tests))
+        if own.get("integrity", {}).get("error_log") != "ok" or \
+                own["integrity"].get("self_test_log") != "ok":
+            problems.append("%s: integrity %s" % (serial, own.get("integrity")))
         continue
     log = drive.get("nvme_smart_health_information_log", {})
     verdict = "GOOD" if warning == 0 else "BAD"
@@ -598,7 +621,9 @@ for serial, (device, protocol, warning) in expected.items():
 print("\n".join(problems))
 PY
 )
-[ -z "$json_check" ] && pass "--json: every disk at its device, each ATA disk active and read; NVMe 50 C, its warning and verdict" ||
+[ "$(cat "$out/self-test.rc")" = 0 ] && pass "self-tests started on /dev/sdd (two) and /dev/sda" ||
+    fail "self-tests: $(cat "$out/self-test.txt")"
+[ -z "$json_check" ] && pass "--json: every disk at its device, each ATA disk active and read with both logs (the self-tests started); NVMe 50 C, its warning and verdict" ||
     fail "--json: $json_check"
 prometheus=$(cat "$out/prometheus.txt")
 [ "$(grep -c '^smartctl_device{' <<<"$prometheus")" = 7 ] &&

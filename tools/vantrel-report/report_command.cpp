@@ -392,12 +392,11 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     document.unreadable.swap(unreadable);
     // A reply that cannot be trusted is said once, whatever the output.
     for (const DriveReading& drive : document.drives) {
-        std::vector<std::string> failures = IntegrityFailures(drive.ata.integrity);
-        for (const std::string& log : LogFailures(drive.ata.integrity)) {
-            failures.push_back(log);
-        }
-        for (const std::string& failure : failures) {
-            std::fprintf(err, "vantrel-report: %s: %s\n", drive.device.c_str(), failure.c_str());
+        for (auto failures : {IntegrityFailures, LogFailures}) {
+            for (const std::string& failure : failures(drive.ata.integrity)) {
+                std::fprintf(err, "vantrel-report: %s: %s\n", drive.device.c_str(),
+                             failure.c_str());
+            }
         }
     }
     // A capture that could not be saved does not cost the user the report.
