@@ -35,11 +35,12 @@ list(GET vantrel_subsystem 1 vantrel_subsystem_minor)
 # into its containers (a failure ends the program, ui/lean_runtime.cpp); they
 # also have std::string's members compiled into the code that uses them, with
 # these options, instead of linked from the library's one object, which brings
-# all its members with their unwind tables and exception handlers.
+# all its members with their unwind tables and exception handlers. A failed
+# check aborts without the texts of a message (ui/lean_assert.h).
 set(VANTREL_PRODUCT_COMPILE_OPTIONS
     -Oz -ffunction-sections -fdata-sections
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics
-    -D_GLIBCXX_ASSERTIONS>)
+    -D_GLIBCXX_ASSERTIONS -include ${PROJECT_SOURCE_DIR}/ui/lean_assert.h>)
 # No unwind tables either: nothing in the product throws, and nothing it
 # calls unwinds (a stack guard failure, a failed assertion and abort() end
 # the process without unwinding). On i686 they were DWARF tables that only a

@@ -92,8 +92,9 @@ LAYOUTS = [
     # vantrel-report asks each disk its power mode first and leaves the one
     # in standby asleep (read only with --wake); a failed question or an
     # idle disk is read as before. The window reads them all.
+    # The idle disk also keeps an error log and a self-test log ("LOGS").
     ("a disk in standby, an idle one, one whose CHECK POWER MODE fails", "winxp", [
-        ("ata", "SAMSUNG_HD501LJ--CR100-12.smart", ALL + ("PWRM=00000080",)),
+        ("ata", "SAMSUNG_HD501LJ--CR100-12.smart", ALL + ("PWRM=00000080", "LOGS")),
         ("ata", "ST9100821AS--3.CME.smart", ALL + ("PWRM=00000000",)),
         ("ata", "FUJITSU_MHY2250BH--0085000B.smart", ALL + ("PWRM=FFFFFFFF",)),
     ]),
@@ -173,6 +174,9 @@ def prepare_captures(layout, captures, work):
         power = tuple(tag for tag in kept if tag.startswith("PWRM="))
         written += [("PWRM", b"PWRM" + struct.pack(">I", 4) + bytes.fromhex(tag[5:]))
                     for tag in power]
+        if "LOGS" in kept:
+            written += [(tag, tag.encode() + struct.pack(">I", 512) + block)
+                        for tag, block in (("SMEL", ERROR_LOG), ("SMSL", SELF_TEST_LOG))]
         if len(drive) > 3:
             # Identify Controller's model, bytes 24-63, blank-padded.
             written = [(tag, raw[:32] + drive[3].encode().ljust(40) + raw[72:]
@@ -181,6 +185,36 @@ def prepare_captures(layout, captures, work):
             f.write(b"".join(raw for _, raw in written))
         drives.append((kind, path, tuple(tag for tag, _ in written) + power))
     return drives
+
+
+def sealed(block):
+    """A SMART log block whose 8-bit sum is 0."""
+    return bytes(block[:511]) + bytes([-sum(block[:511]) & 0xFF])
+
+
+# One uncorrectable error at LBA 4660 (ERROR 40h, the device register's
+# LBA bits clear), 36208 hours; a short self-test that failed reading LBA
+# 4660, then an extended one that passed.
+ERROR_LOG = sealed(bytes([1, 1]) + bytes(60) + bytes([0, 0x40, 1, 0x34, 0x12, 0, 0xE0, 0x51]) +
+                   bytes(20) + struct.pack("<H", 36208) + bytes(360) + struct.pack("<H", 1) +
+                   bytes(58))
+SELF_TEST_LOG = sealed(bytes([1, 0]) + struct.pack("<BBHBI", 1, 0x73, 7000, 0, 4660) + bytes(15) +
+                       struct.pack("<BBHBI", 2, 0x00, 7042, 0, 0) + bytes(15) + bytes(458) +
+                       bytes([2, 0, 0, 0]))
+
+
+def keeps_logs(path):
+    """Whether a drive says it keeps the summary error log and the self-test
+    log: its SMART data's capabilities (bytes 370 and 367), or IDENTIFY's
+    feature words 84 and 87 where valid."""
+    with open(path, "rb") as f:
+        found = {tag: raw[8:] for tag, raw in sections(f.read())}
+    data, identify = found.get("SMDT", bytes(512)), found.get("IDFY", bytes(512))
+    features = 0
+    for word in (84, 87):
+        value = identify[2 * word] | identify[2 * word + 1] << 8
+        features |= value if value & 0xC000 == 0x4000 else 0
+    return bool(data[370] & 1 or features & 1), bool(data[367] & 0x10 or features & 2)
 
 
 def reached(drives, window):
@@ -207,8 +241,9 @@ def replayed(drives, window):
 
 # The command record as the scan must send it: cBufferSize, the
 # eight IDEREGS bytes, bDriveNumber, zeros up to 32 bytes.
-def record(buffer_size, features, cyl_low, cyl_high, command, position):
-    regs = bytes([features, 1, 1, cyl_low, cyl_high, 0xA0 | ((position & 1) << 4), command, 0])
+def record(buffer_size, features, cyl_low, cyl_high, command, position, sector=1):
+    regs = bytes([features, 1, sector, cyl_low, cyl_high, 0xA0 | ((position & 1) << 4), command,
+                  0])
     return struct.pack("<I", buffer_size) + regs + bytes([position]) + bytes(19)
 
 
@@ -287,6 +322,12 @@ def expected_log(drives, window, pointer_size=8, wake=False):
                                  record(512, 0xD0, 0x4F, 0xC2, 0xB0, p), 528, True, 528))
             lines.append(request(device, SMART_RCV_DRIVE_DATA,
                                  record(512, 0xD1, 0x4F, 0xC2, 0xB0, p), 528, "SMTH" in tags, 528))
+            # vantrel-report then reads the logs the drive says it keeps.
+            for log, kept, tag in zip((1, 6), keeps_logs(path) if not window else (), ("SMEL", "SMSL")):
+                if kept:
+                    lines.append(request(device, SMART_RCV_DRIVE_DATA,
+                                         record(512, 0xD5, 0x4F, 0xC2, 0xB0, p, log), 528,
+                                         tag in tags, 528))
         lines.append(device + " close")
     return lines
 
