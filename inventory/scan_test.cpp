@@ -582,6 +582,49 @@ TEST(ScanNtTest, CheckPowerModeComesFirstAndAStandbyDiskGetsNothingElse) {
     }
 }
 
+// vantrel-report's scan reads the two logs after the SMART data, each only
+// where the drive says it keeps it; the window's scan never does.
+TEST(ScanNtTest, LogsAreReadWhereTheDriveKeepsThem) {
+    DriveCapture both = Drive("BOTH");
+    AddLoggedError(&both, 0x40, 1234, 10);
+    AddSelfTest(&both, 0x01, 0x00, 11, 0);
+    DriveCapture selfTests = Drive("TESTS");
+    AddSelfTest(&selfTests, 0x02, 0x00, 12, 0);
+    DriveCapture quiet = Drive("QUIET");  // says it keeps none, though it has one
+    quiet.hasErrorLog = true;
+    for (const bool ask : {false, true}) {
+        for (const uint32_t family : {kPlatformWindowsNt, kPlatformWindows9x}) {
+            EmulatedDriver driver(family);
+            driver.InsertDrive(0, both);
+            driver.InsertDrive(1, selfTests);
+            driver.InsertDrive(2, quiet);
+            DriveInventory inventory;
+            inventory.readLogs = ask;
+            inventory.ScanDrives(driver);
+            std::vector<std::pair<int, int>> reads;  // position, log address
+            for (const DriverCall& call : driver.Calls()) {
+                if (call.kind == DriverCall::kIoControl && call.inputLength == 32 &&
+                    call.input[4] == 0xD5) {
+                    reads.emplace_back(call.input[12], call.input[6]);
+                    EXPECT_EQ(kSmartRcvDriveData, call.code);
+                    EXPECT_EQ(0xB0, call.input[10]);
+                }
+            }
+            const std::vector<std::pair<int, int>> due = {{0, 1}, {0, 6}, {1, 6}};
+            const std::vector<std::pair<int, int>> none;
+            EXPECT_EQ(ask ? due : none, reads) << family;
+            ASSERT_EQ(ask, inventory.logs[0] != nullptr);
+            if (ask) {
+                EXPECT_TRUE(inventory.logs[0]->hasErrorLog && inventory.logs[0]->hasSelfTestLog);
+                EXPECT_EQ(0, std::memcmp(both.errorLog, inventory.logs[0]->errorLog, 512));
+                EXPECT_EQ(0, std::memcmp(both.selfTestLog, inventory.logs[0]->selfTestLog, 512));
+                EXPECT_FALSE(inventory.logs[1]->hasErrorLog);
+                EXPECT_EQ(nullptr, inventory.logs[2]);
+            }
+        }
+    }
+}
+
 TEST(InventoryTest, ResetLeavesEveryPositionEmpty) {
     DriveInventory inventory;
     EXPECT_EQ(0, inventory.GetDriveCount());
