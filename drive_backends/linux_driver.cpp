@@ -558,14 +558,7 @@ int LinuxDriver::PowerModeControl(const Disk& disk, const void* input, uint32_t 
         (disk.access & readWrite) != readWrite || !CheckPowerMode(disk, &count)) {
         return 0;
     }
-    AtaPassThroughRecord record;
-    std::memcpy(&record, input, sizeof record);
-    std::memset(record.CurrentTaskFile, 0, sizeof record.CurrentTaskFile);
-    record.CurrentTaskFile[kTaskFileCount] = count;
-    record.CurrentTaskFile[kTaskFileDevice] = 0xA0;
-    record.CurrentTaskFile[kTaskFileCommand] = kAtaStatusDriveReady;
-    std::memcpy(output, &record, sizeof record);
-    *returned = sizeof record;
+    *returned = AnswerCheckPowerMode(input, count, output);
     return 1;
 }
 

@@ -205,14 +205,7 @@ int PowerModeAnswer(const DriveBay bays[], int devicePosition, uint32_t access, 
         !bays[devicePosition].data.PowerModeCount(&count)) {
         return 0;
     }
-    AtaPassThroughRecord record;
-    memcpy(&record, input, sizeof record);
-    memset(record.CurrentTaskFile, 0, sizeof record.CurrentTaskFile);
-    record.CurrentTaskFile[kTaskFileCount] = count;
-    record.CurrentTaskFile[kTaskFileDevice] = 0xA0;
-    record.CurrentTaskFile[kTaskFileCommand] = kAtaStatusDriveReady;
-    memcpy(output, &record, sizeof record);
-    *returned = sizeof record;
+    *returned = AnswerCheckPowerMode(input, count, output);
     return 1;
 }
 

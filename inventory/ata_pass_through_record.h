@@ -61,6 +61,19 @@ inline void BuildCheckPowerMode(AtaPassThroughRecord* record) {
     record->CurrentTaskFile[kTaskFileCommand] = kAtaCheckPowerMode;
 }
 
+// The record a driver hands back for CHECK POWER MODE: the question with
+// the drive's registers in CurrentTaskFile (count, device, a ready status).
+inline uint32_t AnswerCheckPowerMode(const void* question, uint8_t count, void* output) {
+    AtaPassThroughRecord record;
+    memcpy(&record, question, sizeof record);
+    memset(record.CurrentTaskFile, 0, sizeof record.CurrentTaskFile);
+    record.CurrentTaskFile[kTaskFileCount] = count;
+    record.CurrentTaskFile[kTaskFileDevice] = 0xA0;
+    record.CurrentTaskFile[kTaskFileCommand] = kAtaStatusDriveReady;
+    memcpy(output, &record, sizeof record);
+    return sizeof record;
+}
+
 // True only for a record BuildCheckPowerMode makes: whoever answers the
 // control passes nothing else on to a drive.
 inline bool IsCheckPowerModeRecord(const void* input, uint32_t inputLength) {
