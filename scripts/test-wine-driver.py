@@ -490,12 +490,22 @@ def check_report_exe(prefix, report_exe, tool, what, drives, out):
         return read(path + ".out"), read(path + ".err")
 
     files = replayed(drives, False)
+
+    def named_live(text):
+        """A replay's text with each capture's name (a disk left asleep is
+        named by its device) as the live run names the disk."""
+        for position, path in enumerate(files):
+            if path != "-":
+                text = text.replace(os.path.basename(path).encode(),
+                                    b"\\\\.\\PhysicalDrive%d" % position)
+        return text
+
     scans = 0
     for mode in (None, "--list", "--health"):
         scans += 1
         # --health's status tells the worst verdict: the replay's is due.
         replay = report(tool, files, mode)
-        check("%s: vantrel-report.exe %s" % (what, mode or "(report)"), replay.stdout,
+        check("%s: vantrel-report.exe %s" % (what, mode or "(report)"), named_live(replay.stdout),
               live(*([mode] if mode else []), status=replay.returncode)[0])
     listed = [p for p, path in enumerate(files) if path != "-"]
     json_live = live("--json")[0]
