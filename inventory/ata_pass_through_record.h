@@ -43,12 +43,7 @@ enum : uint16_t {
     kAtaFlagsDataIn = 0x02,
     kAtaFlagsDataOut = 0x04,
 };
-enum {
-    kTaskFileErrorOrFeatures = 0,
-    kTaskFileCount = 1,
-    kTaskFileDevice = 5,
-    kTaskFileCommand = 6
-};
+enum { kTaskFileCount = 1, kTaskFileDevice = 5, kTaskFileCommand = 6 };
 enum : uint8_t { kAtaStatusDriveReady = 0x40, kAtaStatusError = 0x01 };
 
 // The record that asks CHECK POWER MODE: non-data, no LBA or count.

@@ -61,9 +61,6 @@ struct AttributeRecord {
 
 static_assert(sizeof(AttributeRecord) == 152, "AttributeRecord is 152 bytes");
 
-// An NVMe drive's data as its driver returned it (inventory/nvme_data.h
-// decodes it): Identify Controller, Identify Namespace of namespace 1 when
-// it could be read, and the SMART / Health Information log page.
 // The two SMART logs an ATA drive keeps, as it sent them (inventory/
 // smart_logs.h decodes them): the summary error log and the self-test log.
 struct SmartLogBlocks {
@@ -73,6 +70,9 @@ struct SmartLogBlocks {
     uint8_t selfTestLog[512];
 };
 
+// An NVMe drive's data as its driver returned it (inventory/nvme_data.h
+// decodes it): Identify Controller, Identify Namespace of namespace 1 when
+// it could be read, and the SMART / Health Information log page.
 struct NvmeReplies {
     uint8_t controller[4096];
     bool hasNamespace;

@@ -217,6 +217,17 @@ void WriteHealth(JsonText& json, const DriveHealth& health) {
     json.Close('}');
 }
 
+// Opens {"value": value, "string": text, ... of a coded value; the caller
+// may add keys, and closes it.
+void OpenValueAndString(JsonText& json, const char* key, uint64_t value, const char* text) {
+    json.Key(key, std::strlen(key));
+    json.Open('{');
+    json.Key("value");
+    json.Number(value);
+    json.Key("string");
+    json.String(text);
+}
+
 // What CHECK POWER MODE said, and whether the disk was read after it.
 void WritePowerMode(JsonText& json, const AtaReading& ata) {
     json.Key("power_mode");
@@ -401,19 +412,9 @@ void WriteSelfTestLog(JsonText& json, const SelfTestLog& log) {
     for (int i = 0; i < log.count; ++i) {
         const SelfTest& test = log.entries[i];
         json.Open('{');
-        json.Key("type");
-        json.Open('{');
-        json.Key("value");
-        json.Number(test.type);
-        json.Key("string");
-        json.String(SelfTestTypeName(test.type, name));
+        OpenValueAndString(json, "type", test.type, SelfTestTypeName(test.type, name));
         json.Close('}');
-        json.Key("status");
-        json.Open('{');
-        json.Key("value");
-        json.Number(test.status);
-        json.Key("string");
-        json.String(SelfTestStatusName(test.status, name));
+        OpenValueAndString(json, "status", test.status, SelfTestStatusName(test.status, name));
         json.Key("passed");
         json.Bool(test.Result() == 0);
         if (test.Result() == 0xF) {
@@ -506,14 +507,9 @@ void WriteNvmeDrive(JsonText& json, const DriveReading& drive) {
     json.Close('}');
     Numbers(json,
             {{"nvme_ieee_oui_identifier", c.ieeeOui}, {"nvme_controller_id", c.controllerId}});
-    json.Key("nvme_version");
-    json.Open('{');
-    json.Key("value");
-    json.Number(c.version);
-    json.Key("string");
     char version[kNvmeVersionTextSize];
     NvmeVersionText(c.version, version);
-    json.String(version);
+    OpenValueAndString(json, "nvme_version", c.version, version);
     json.Close('}');
     json.Key("nvme_number_of_namespaces");
     json.Number(c.namespaces);
