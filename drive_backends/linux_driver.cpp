@@ -554,11 +554,12 @@ int LinuxDriver::PowerModeControl(const Disk& disk, const void* input, uint32_t 
                                   void* output, uint32_t outputLength, uint32_t* returned) {
     const uint32_t readWrite = kGenericRead | kGenericWrite;
     uint8_t count = 0;
-    if (!IsCheckPowerModeRecord(input, inputLength) || outputLength < inputLength ||
-        (disk.access & readWrite) != readWrite || !CheckPowerMode(disk, &count)) {
+    const uint32_t layout = CheckPowerModeLayout(input, inputLength, CallerBits::kNative);
+    if (layout == 0 || outputLength < inputLength || (disk.access & readWrite) != readWrite ||
+        !CheckPowerMode(disk, &count)) {
         return 0;
     }
-    *returned = AnswerCheckPowerMode(input, count, output);
+    *returned = AnswerCheckPowerMode(input, layout, count, output);
     return 1;
 }
 

@@ -194,18 +194,20 @@ int NvmeQueryAnswer(const DriveBay bays[], int devicePosition, const void* input
 
 // IOCTL_ATA_PASS_THROUGH on an ATA drive's physical drive, which only the
 // NT family has: CHECK POWER MODE alone, answered from the capture's PWRM,
-// to a handle opened for reading and writing (the control code asks both).
-int PowerModeAnswer(const DriveBay bays[], int devicePosition, uint32_t access, const void* input,
-                    uint32_t inputLength, void* output, uint32_t outputLength, uint32_t* returned) {
+// to a handle opened for reading and writing (the control code asks both),
+// in the caller's own layout of the record.
+int PowerModeAnswer(const DriveBay bays[], int devicePosition, uint32_t access, CallerBits caller,
+                    const void* input, uint32_t inputLength, void* output, uint32_t outputLength,
+                    uint32_t* returned) {
     const uint32_t readWrite = kGenericRead | kGenericWrite;
     uint8_t count = 0;
+    const uint32_t layout = CheckPowerModeLayout(input, inputLength, caller);
     if (devicePosition < 0 || devicePosition >= kDriveBays || !bays[devicePosition].present ||
-        bays[devicePosition].data.IsNvme() || (access & readWrite) != readWrite ||
-        !IsCheckPowerModeRecord(input, inputLength) || outputLength < inputLength ||
-        !bays[devicePosition].data.PowerModeCount(&count)) {
+        bays[devicePosition].data.IsNvme() || (access & readWrite) != readWrite || layout == 0 ||
+        outputLength < layout || !bays[devicePosition].data.PowerModeCount(&count)) {
         return 0;
     }
-    *returned = AnswerCheckPowerMode(input, count, output);
+    *returned = AnswerCheckPowerMode(input, layout, count, output);
     return 1;
 }
 
@@ -251,7 +253,7 @@ int OpenedDevice(const DriveBay bays[kDriveBays], bool windows9x, const char* na
 
 int AnswerIoControl(const DriveBay bays[kDriveBays], int devicePosition, uint32_t access,
                     uint32_t code, const void* input, uint32_t inputLength, void* output,
-                    uint32_t outputLength, uint32_t* returned) {
+                    uint32_t outputLength, uint32_t* returned, CallerBits caller) {
     if (outputLength > 0 && output == nullptr) {
         return 0;
     }
@@ -263,7 +265,7 @@ int AnswerIoControl(const DriveBay bays[kDriveBays], int devicePosition, uint32_
                             outputLength, returned);
     }
     if (code == kAtaPassThroughControl) {
-        return PowerModeAnswer(bays, devicePosition, access, input, inputLength, output,
+        return PowerModeAnswer(bays, devicePosition, access, caller, input, inputLength, output,
                                outputLength, returned);
     }
     if (code == kStorageQueryProperty) {

@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "capture/capture_sections.h"
+#include "inventory/ata_pass_through_record.h"
 #include "inventory/smart_driver.h"
 
 enum class ScanStep { kOpen, kVersion, kEnable, kIdentify, kReadData, kReadThresholds };
@@ -44,6 +45,9 @@ int OpenedDevice(const DriveBay bays[kDriveBays], bool windows9x, const char* na
 // three SMART I/O controls, the NT family's ATA pass-through carrying CHECK
 // POWER MODE (answered from PWRM), and the NVMe property query of an NVMe
 // drive, fails. An NVMe drive (its capture's NVID) answers no SMART control.
+// The pass-through record is taken in the caller's layout (a driver on
+// 64-bit Windows serves 32-bit programs too) and answered in it.
 int AnswerIoControl(const DriveBay bays[kDriveBays], int devicePosition, uint32_t access,
                     uint32_t code, const void* input, uint32_t inputLength, void* output,
-                    uint32_t outputLength, uint32_t* returned);
+                    uint32_t outputLength, uint32_t* returned,
+                    CallerBits caller = CallerBits::kNative);

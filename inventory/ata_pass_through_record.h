@@ -11,10 +11,13 @@
 
 #include "inventory/smart_records.h"
 
-// Natural alignment, as the header declares it: the data buffer offset is
-// pointer-sized, so the record is 40 bytes in a 32-bit build and 48 in a
-// 64-bit one, where the offset moves to 24.
-struct AtaPassThroughRecord {
+// Both layouts, as the platform's headers publish them: the data buffer
+// offset is pointer-sized, so the record is 40 bytes for a 32-bit caller
+// and 48 for a 64-bit one, where the offset is 8-aligned at 24. 64-bit
+// Windows accepts a 32-bit program's record in its own layout (the driver
+// header's ATA_PASS_THROUGH_EX32) and answers in it, so a stand-in for that
+// system must know both, whichever bitness it is built for.
+struct AtaPassThroughRecord32 {
     uint16_t Length;
     uint16_t AtaFlags;
     uint8_t PathId;
@@ -24,19 +27,55 @@ struct AtaPassThroughRecord {
     uint32_t DataTransferLength;
     uint32_t TimeOutValue;  // seconds
     uint32_t ReservedAsUlong;
-    uintptr_t DataBufferOffset;
+    uint32_t DataBufferOffset;
     uint8_t PreviousTaskFile[8];
     // Sent: features, count, LBA low, mid, high, device, command. Returned:
     // error, count, LBA low, mid, high, device, status.
     uint8_t CurrentTaskFile[8];
 };
 
-static_assert(sizeof(AtaPassThroughRecord) == (sizeof(void*) == 8 ? 48 : 40),
-              "ATA_PASS_THROUGH_EX is 40 bytes in 32-bit builds, 48 in 64-bit ones");
-static_assert(offsetof(AtaPassThroughRecord, DataBufferOffset) == (sizeof(void*) == 8 ? 24 : 20),
-              "DataBufferOffset follows ReservedAsUlong, pointer-aligned");
-static_assert(offsetof(AtaPassThroughRecord, CurrentTaskFile) == (sizeof(void*) == 8 ? 40 : 32),
-              "CurrentTaskFile ends the record");
+struct AtaPassThroughRecord64 {
+    uint16_t Length;
+    uint16_t AtaFlags;
+    uint8_t PathId;
+    uint8_t TargetId;
+    uint8_t Lun;
+    uint8_t ReservedAsUchar;
+    uint32_t DataTransferLength;
+    uint32_t TimeOutValue;  // seconds
+    uint32_t ReservedAsUlong;
+    uint32_t AlignmentPadding;  // what the 64-bit compiler inserts before the offset
+    uint64_t DataBufferOffset;
+    uint8_t PreviousTaskFile[8];
+    uint8_t CurrentTaskFile[8];
+};
+
+static_assert(sizeof(AtaPassThroughRecord32) == 40 && alignof(AtaPassThroughRecord32) == 4,
+              "ATA_PASS_THROUGH_EX32 is 40 bytes");
+static_assert(offsetof(AtaPassThroughRecord32, DataBufferOffset) == 20 &&
+                  offsetof(AtaPassThroughRecord32, PreviousTaskFile) == 24 &&
+                  offsetof(AtaPassThroughRecord32, CurrentTaskFile) == 32,
+              "the 32-bit offset follows ReservedAsUlong; the task files end the record");
+static_assert(sizeof(AtaPassThroughRecord64) == 48, "ATA_PASS_THROUGH_EX is 48 bytes in 64-bit");
+static_assert(offsetof(AtaPassThroughRecord64, DataBufferOffset) == 24 &&
+                  offsetof(AtaPassThroughRecord64, PreviousTaskFile) == 32 &&
+                  offsetof(AtaPassThroughRecord64, CurrentTaskFile) == 40,
+              "the 64-bit offset is 8-aligned at 24; the task files end the record");
+
+// The layout this program itself sends.
+template <bool k64Bit>
+struct AtaPassThroughLayout {
+    typedef AtaPassThroughRecord64 Record;
+};
+template <>
+struct AtaPassThroughLayout<false> {
+    typedef AtaPassThroughRecord32 Record;
+};
+typedef AtaPassThroughLayout<sizeof(void*) == 8>::Record AtaPassThroughRecord;
+
+// Who sent a record: a driver on 64-bit Windows serves callers of both
+// bitnesses, every other answerer its own.
+enum class CallerBits { kNative, k32, k64 };
 
 enum : uint16_t {
     kAtaFlagsDrdyRequired = 0x01,
@@ -47,7 +86,8 @@ enum { kTaskFileCount = 1, kTaskFileDevice = 5, kTaskFileCommand = 6 };
 enum : uint8_t { kAtaStatusDriveReady = 0x40, kAtaStatusError = 0x01 };
 
 // The record that asks CHECK POWER MODE: non-data, no LBA or count.
-inline void BuildCheckPowerMode(AtaPassThroughRecord* record) {
+template <typename Record>
+inline void BuildCheckPowerMode(Record* record) {
     memset(record, 0, sizeof *record);
     record->Length = sizeof *record;
     record->AtaFlags = kAtaFlagsDrdyRequired;
@@ -56,10 +96,23 @@ inline void BuildCheckPowerMode(AtaPassThroughRecord* record) {
     record->CurrentTaskFile[kTaskFileCommand] = kAtaCheckPowerMode;
 }
 
+// True only for a record BuildCheckPowerMode makes in that layout: whoever
+// answers the control passes nothing else on to a drive.
+template <typename Record>
+inline bool IsCheckPowerModeRecordIn(const void* input, uint32_t inputLength) {
+    if (input == NULL || inputLength != sizeof(Record)) {
+        return false;
+    }
+    Record expected;
+    BuildCheckPowerMode(&expected);
+    return memcmp(input, &expected, sizeof expected) == 0;
+}
+
 // The record a driver hands back for CHECK POWER MODE: the question with
 // the drive's registers in CurrentTaskFile (count, device, a ready status).
-inline uint32_t AnswerCheckPowerMode(const void* question, uint8_t count, void* output) {
-    AtaPassThroughRecord record;
+template <typename Record>
+inline uint32_t AnswerCheckPowerModeIn(const void* question, uint8_t count, void* output) {
+    Record record;
     memcpy(&record, question, sizeof record);
     memset(record.CurrentTaskFile, 0, sizeof record.CurrentTaskFile);
     record.CurrentTaskFile[kTaskFileCount] = count;
@@ -69,13 +122,32 @@ inline uint32_t AnswerCheckPowerMode(const void* question, uint8_t count, void* 
     return sizeof record;
 }
 
-// True only for a record BuildCheckPowerMode makes: whoever answers the
-// control passes nothing else on to a drive.
-inline bool IsCheckPowerModeRecord(const void* input, uint32_t inputLength) {
-    if (input == NULL || inputLength != sizeof(AtaPassThroughRecord)) {
-        return false;
+// The caller's layout, or none when its bitness is known and the length is
+// the other one's: 0 when the record is not CHECK POWER MODE as that caller
+// builds it, else the record's size.
+inline uint32_t CheckPowerModeLayout(const void* input, uint32_t inputLength, CallerBits caller) {
+    if (caller == CallerBits::kNative) {
+        caller = sizeof(void*) == 8 ? CallerBits::k64 : CallerBits::k32;
     }
-    AtaPassThroughRecord expected;
-    BuildCheckPowerMode(&expected);
-    return memcmp(input, &expected, sizeof expected) == 0;
+    if (caller == CallerBits::k32) {
+        return IsCheckPowerModeRecordIn<AtaPassThroughRecord32>(input, inputLength)
+                   ? sizeof(AtaPassThroughRecord32)
+                   : 0;
+    }
+    return IsCheckPowerModeRecordIn<AtaPassThroughRecord64>(input, inputLength)
+               ? sizeof(AtaPassThroughRecord64)
+               : 0;
+}
+
+inline bool IsCheckPowerModeRecord(const void* input, uint32_t inputLength,
+                                   CallerBits caller = CallerBits::kNative) {
+    return CheckPowerModeLayout(input, inputLength, caller) != 0;
+}
+
+// The answer in the layout CheckPowerModeLayout found for the question.
+inline uint32_t AnswerCheckPowerMode(const void* question, uint32_t layout, uint8_t count,
+                                     void* output) {
+    return layout == sizeof(AtaPassThroughRecord64)
+               ? AnswerCheckPowerModeIn<AtaPassThroughRecord64>(question, count, output)
+               : AnswerCheckPowerModeIn<AtaPassThroughRecord32>(question, count, output);
 }

@@ -4,6 +4,10 @@
 # Where 32-bit Wine (Debian's wine32:i386) could not be installed, the i686
 # programs are still built, checked and packed, only not run; the last line
 # then says so and why. Nothing else may be skipped.
+# Every suite runs, each within its own time limit, whatever became of the
+# ones before it: one failure must not hide another. Each ends with a line
+# giving its result and time; the failures are listed at the end, and the
+# script then exits 1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,71 +36,120 @@ wine32_missing() {
     echo "${reason#E: }"
 }
 
-echo "== native"
-cmake -S . -B build/native
-cmake --build build/native -j "$jobs"
-testing/harness/check-test-timeouts.sh build/native
-(cd build/native && ctest --output-on-failure)
-scripts/test-qemu.sh  # the Linux backend against QEMU's IDE and AHCI disks
+failed=()
 
-echo "== the README's run command, headless, on a new Wine prefix"
-# As a new user's first run: no display, no prefix; bounded in time.
-end_wine
-rm -rf "$WINEPREFIX" build/screenshots
-if ! env -u DISPLAY timeout -k 10 600 scripts/run.sh >build/run.log 2>&1; then
-    cat build/run.log
-    echo "scripts/run.sh failed or ran over 600 s" >&2
-    exit 1
-fi
-end_wine
-for shot in main-window about-box; do
-    [ "$(identify -format '%m %wx%h' "build/screenshots/$shot.png" 2>/dev/null)" = "PNG 760x600" ] ||
-        { cat build/run.log; echo "scripts/run.sh saved no $shot.png" >&2; exit 1; }
-done
-grep -q "^Model Number: CORVANE CV-8040A$" build/run.log ||
-    { cat build/run.log; echo "scripts/run.sh printed no report" >&2; exit 1; }
-
-echo "== Windows x86_64 (tests under Wine)"
-cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
-cmake --build build/win64 -j "$jobs"
-testing/harness/check-test-timeouts.sh build/win64
-testing/harness/run-wine-suite.sh build/win64
-end_wine
-
-echo "== Windows i686 (tests under 32-bit Wine)"
-cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake
-cmake --build build/win32 -j "$jobs"
-testing/harness/check-test-timeouts.sh build/win32
-win32=build/win32
-if reason=$(wine32_missing); then
-    skipped+=("i686 under Wine (wine32:i386 could not be installed: ${reason:-not installed})")
-    win32=""
-    echo "not run: no 32-bit Wine"
-else
-    testing/harness/run-wine-suite.sh build/win32
+# Runs one suite, a function below, in a shell of its own that stops at its
+# first failing command, within a time limit that ends the suite's whole
+# process group; then ends what it left in Wine and says how it went.
+suite() {
+    local name=$1 limit=$2 body=$3 started=$SECONDS rc=0
+    echo "== $name"
+    set +e
+    timeout -k 30 "$limit" bash -euo pipefail -c "$body"
+    rc=$?
+    set -e
     end_wine
+    local took=$((SECONDS - started))
+    if [ "$rc" -eq 0 ]; then
+        echo "== $name: passed in $took s"
+    else
+        [ "$rc" -eq 124 ] && rc="$rc, over its $limit s"
+        echo "== $name: FAILED (exit $rc) in $took s"
+        failed+=("$name (exit $rc) in $took s")
+    fi
+}
+
+native() {
+    cmake -S . -B build/native
+    cmake --build build/native -j "$jobs"
+    testing/harness/check-test-timeouts.sh build/native
+    (cd build/native && ctest --output-on-failure)
+}
+
+# As a new user's first run: no display, no prefix; bounded in time.
+run_command() {
+    rm -rf "$WINEPREFIX" build/screenshots
+    if ! env -u DISPLAY timeout -k 10 600 scripts/run.sh >build/run.log 2>&1; then
+        cat build/run.log
+        echo "scripts/run.sh failed or ran over 600 s" >&2
+        exit 1
+    fi
+    end_wine
+    for shot in main-window about-box; do
+        [ "$(identify -format '%m %wx%h' "build/screenshots/$shot.png" 2>/dev/null)" = "PNG 760x600" ] ||
+            { cat build/run.log; echo "scripts/run.sh saved no $shot.png" >&2; exit 1; }
+    done
+    grep -q "^Model Number: CORVANE CV-8040A$" build/run.log ||
+        { cat build/run.log; echo "scripts/run.sh printed no report" >&2; exit 1; }
+}
+
+windows() {
+    local build=build/$1
+    cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-w64-$2.cmake"
+    cmake --build "$build" -j "$jobs"
+    testing/harness/check-test-timeouts.sh "$build"
+    if [ "$1" = win32 ] && [ -n "$win32_reason" ]; then
+        echo "not run: no 32-bit Wine"
+        return 0
+    fi
+    testing/harness/run-wine-suite.sh "$build"
+}
+
+# The product end to end on a SMART driver in Wine's kernel; the script ends
+# Wine's session on the way out.
+wine_driver() {
+    local win32=build/win32
+    [ -z "$win32_reason" ] || win32=""
+    xvfb-run -a -s "-screen 0 1024x768x24" \
+        python3 scripts/test-wine-driver.py "$PWD" build/native build/win64 $win32
+}
+
+imports_and_sizes() {
+    scripts/check-imports.sh build/win64 build/win32
+    scripts/benchmark.sh --sizes
+}
+
+# The download zips: programs, help file, README.TXT.
+download_packages() {
+    local build zip files
+    for build in build/win64 build/win32; do
+        (cd "$build" && rm -f vantrel-*.zip && cpack >/dev/null)
+        zip=$(ls "$build"/vantrel-*.zip)
+        files=$(cmake -E tar tf "$zip" | sed -n 's|^[^/]*/\([^/]\{1,\}\)$|\1|p' | LC_ALL=C sort | tr '\n' ' ')
+        [ "$files" = "README.TXT VANTREL.HLP vantrel-report.exe vantrel.exe " ] ||
+            { echo "$zip holds: $files" >&2; exit 1; }
+        echo "$zip"
+    done
+}
+
+export jobs
+export -f end_wine native run_command windows wine_driver imports_and_sizes download_packages
+
+win32_reason=""
+if reason=$(wine32_missing); then
+    win32_reason=${reason:-not installed}
+    skipped+=("i686 under Wine (wine32:i386 could not be installed: $win32_reason)")
 fi
+export win32_reason
 
-echo "== the product end to end on a SMART driver in Wine's kernel"
-# Its own commands each have a limit; this bounds the whole, and the script
-# ends Wine's session on the way out.
-xvfb-run -a -s "-screen 0 1024x768x24" \
-    timeout -k 10 1200 python3 scripts/test-wine-driver.py "$PWD" build/native build/win64 $win32
-end_wine
-
-scripts/check-imports.sh build/win64 build/win32
-scripts/benchmark.sh --sizes
-
-echo "== Download packages (programs, help file, README.TXT)"
-for build in build/win64 build/win32; do
-    (cd "$build" && rm -f vantrel-*.zip && cpack >/dev/null)
-    zip=$(ls "$build"/vantrel-*.zip)
-    files=$(cmake -E tar tf "$zip" | sed -n 's|^[^/]*/\([^/]\{1,\}\)$|\1|p' | LC_ALL=C sort | tr '\n' ' ')
-    [ "$files" = "README.TXT VANTREL.HLP vantrel-report.exe vantrel.exe " ] || { echo "$zip holds: $files" >&2; exit 1; }
-    echo "$zip"
-done
-scripts/test-hardening.sh
+suite "native" 1200 native
+suite "QEMU: the Linux backend against real IDE, AHCI and NVMe disks" 900 scripts/test-qemu.sh
+suite "the README's run command, headless, on a new Wine prefix" 700 run_command
+suite "Windows x86_64 (tests under Wine)" 1500 "windows win64 x86_64"
+suite "Windows i686 (tests under 32-bit Wine)" 1500 "windows win32 i686"
+suite "the product end to end on a SMART driver in Wine's kernel" 1200 wine_driver
+suite "imports and sizes" 300 imports_and_sizes
+suite "download packages" 300 download_packages
+suite "sanitizers and fuzzing" 1800 scripts/test-hardening.sh
 
 for skip in ${skipped[@]+"${skipped[@]}"}; do
     echo "SKIPPED: $skip"
 done
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "${#failed[@]} suite(s) failed:"
+    for failure in "${failed[@]}"; do
+        echo "FAILED: $failure"
+    done
+    exit 1
+fi
+echo "every suite passed"

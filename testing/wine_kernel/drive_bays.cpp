@@ -35,9 +35,10 @@ int DriveBayDeviceOpens(int devicePosition) {
 // Wine hands a driver's create no access rights (its security context is
 // null), so the device takes every handle as opened for reading and
 // writing; the product's access is checked against the emulated driver.
-int AnswerDriveBayIoControl(int devicePosition, uint32_t code, const void* input,
+int AnswerDriveBayIoControl(int devicePosition, int caller32, uint32_t code, const void* input,
                             uint32_t inputLength, void* output, uint32_t outputLength,
                             uint32_t* returned) {
     return AnswerIoControl(g_bays, devicePosition, kGenericRead | kGenericWrite, code, input,
-                           inputLength, output, outputLength, returned);
+                           inputLength, output, outputLength, returned,
+                           caller32 ? CallerBits::k32 : CallerBits::k64);
 }

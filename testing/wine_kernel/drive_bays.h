@@ -26,9 +26,10 @@ int FitDriveBay(int position, int packet, const uint8_t* data, size_t size, int*
    PhysicalDrive0 upward. */
 int DriveBayDeviceOpens(int devicePosition);
 
-/* One buffered DeviceIoControl on that device; non-zero on success, with
-   the count of bytes written to output in *returned. */
-int AnswerDriveBayIoControl(int devicePosition, uint32_t code, const void* input,
+/* One buffered DeviceIoControl on that device from a 32-bit program or a
+   64-bit one; non-zero on success, with the count of bytes written to output
+   in *returned. */
+int AnswerDriveBayIoControl(int devicePosition, int caller32, uint32_t code, const void* input,
                             uint32_t inputLength, void* output, uint32_t outputLength,
                             uint32_t* returned);
 

@@ -12,6 +12,7 @@
 #include <ntddk.h>
 #include <stdio.h>
 
+#include "testing/wine_kernel/caller_bits.h"
 #include "testing/wine_kernel/drive_bays.h"
 
 enum { kMaxLoggedInput = 64, kNameLength = 40 };
@@ -234,7 +235,7 @@ static NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
         used += _snprintf(line + used, sizeof line - used, "%02X", input[i]);
     }
     if (buffered && (input || inputLength == 0)) {
-        ok = AnswerDriveBayIoControl(state->position, code, input, inputLength,
+        ok = AnswerDriveBayIoControl(state->position, CallerIs32Bit(irp), code, input, inputLength,
                                      outputLength ? buffer : NULL, outputLength, &returned);
     }
     if (ok) {

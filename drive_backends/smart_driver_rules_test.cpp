@@ -1,0 +1,85 @@
+#include "drive_backends/smart_driver_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "capture/synthetic_capture.h"
+#include "inventory/ata_pass_through_record.h"
+
+namespace {
+
+// A driver on 64-bit Windows takes CHECK POWER MODE from a 32-bit program
+// in the 40-byte record and from a 64-bit one in the 48-byte record, and
+// answers each in its own layout; the other layout, or a length that is
+// neither, is refused. A caller of unknown bitness is this build's own.
+TEST(SmartDriverRulesTest, AtaPassThroughAnswersInTheCallersLayout) {
+    std::vector<DriveBay> bays(kDriveBays);
+    bays[1].present = true;
+    bays[1].data = MakeCapture("SLEEPER", "S", "F");
+    bays[1].data.SetPowerMode(0x80);  // idle
+
+    uint8_t question32[sizeof(AtaPassThroughRecord32) + 8];
+    uint8_t question64[sizeof(AtaPassThroughRecord64) + 8];
+    AtaPassThroughRecord32 record32;
+    AtaPassThroughRecord64 record64;
+    BuildCheckPowerMode(&record32);
+    BuildCheckPowerMode(&record64);
+    std::memset(question32, 0, sizeof question32);
+    std::memset(question64, 0, sizeof question64);
+    std::memcpy(question32, &record32, sizeof record32);
+    std::memcpy(question64, &record64, sizeof record64);
+    const uint32_t kNativeLength = sizeof(AtaPassThroughRecord);
+    const uint8_t* native = kNativeLength == 40 ? question32 : question64;
+
+    const struct {
+        CallerBits caller;
+        const uint8_t* question;
+        uint32_t length;
+        uint32_t answered;  // 0: refused
+        size_t countOffset;
+    } cases[] = {
+        {CallerBits::k32, question32, 40, 40, offsetof(AtaPassThroughRecord32, CurrentTaskFile)},
+        {CallerBits::k64, question64, 48, 48, offsetof(AtaPassThroughRecord64, CurrentTaskFile)},
+        {CallerBits::k32, question64, 48, 0, 0},
+        {CallerBits::k64, question32, 40, 0, 0},
+        {CallerBits::k32, question32, 44, 0, 0},
+        {CallerBits::k64, question64, 44, 0, 0},
+        {CallerBits::k32, question32, 39, 0, 0},
+        {CallerBits::k64, question64, 56, 0, 0},
+        {CallerBits::kNative, native, kNativeLength, kNativeLength, kNativeLength - 8},
+        {CallerBits::kNative, native == question32 ? question64 : question32, 88 - kNativeLength, 0,
+         0},
+    };
+    for (const auto& c : cases) {
+        uint8_t answer[64];
+        std::memset(answer, 0xEE, sizeof answer);
+        uint32_t returned = 0;
+        const int ok =
+            AnswerIoControl(bays.data(), 1, kGenericRead | kGenericWrite, kAtaPassThroughControl,
+                            c.question, c.length, answer, sizeof answer, &returned, c.caller);
+        SCOPED_TRACE(testing::Message()
+                     << "caller " << static_cast<int>(c.caller) << ", " << c.length << " bytes");
+        ASSERT_EQ(c.answered != 0, ok != 0);
+        if (!ok) {
+            continue;
+        }
+        EXPECT_EQ(c.answered, returned);
+        // The question comes back with the drive's registers where the
+        // caller's layout keeps them, and nothing is written past it.
+        EXPECT_EQ(0, std::memcmp(answer, c.question, c.countOffset));
+        const uint8_t registers[8] = {0, 0x80, 0, 0, 0, 0xA0, kAtaStatusDriveReady, 0};
+        EXPECT_EQ(0, std::memcmp(answer + c.countOffset, registers, sizeof registers));
+        EXPECT_EQ(0xEE, answer[c.answered]);
+    }
+
+    // A 32-bit caller's question in a buffer too short for its answer.
+    uint8_t small[39];
+    uint32_t returned = 0;
+    EXPECT_EQ(0,
+              AnswerIoControl(bays.data(), 1, kGenericRead | kGenericWrite, kAtaPassThroughControl,
+                              question32, 40, small, sizeof small, &returned, CallerBits::k32));
+}
+
+}  // namespace
