@@ -16,14 +16,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 captures=${VANTREL_CAPTURES:-../shared/captures}
-report=build/native/tools/vantrel-report/vantrel-report
+report=build/native/cli/vantrel-report
 
 echo "== product executables (bytes)"
 over=0
 for build in win64 win32; do
     for program in vantrel vantrel-demo vantrel-report; do
         exe=build/$build/ui/$program.exe
-        [ "$program" = vantrel-report ] && exe=build/$build/tools/vantrel-report/$program.exe
+        [ "$program" = vantrel-report ] && exe=build/$build/cli/$program.exe
         limit=$([ "$program" = vantrel ] && echo 65536 || echo 131072)
         if [ -f "$exe" ]; then
             size=$(stat -c %s "$exe")

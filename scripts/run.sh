@@ -30,4 +30,4 @@ samples=(samples/CORVANE_CV-8040A--healthy.smart - samples/CORVANE_CV-8040A--wor
          samples/CORVANE_CV-2010L--no-smart.smart)
 echo
 echo "The same drives as vantrel-report writes them:"
-build/native-run/tools/vantrel-report/vantrel-report "${samples[@]}" | tr -d '\r'
+build/native-run/cli/vantrel-report "${samples[@]}" | tr -d '\r'

@@ -56,7 +56,7 @@ echo "== static vantrel-report"
 # vantrel-report links itself as a static PIE: it runs in the guest as it is.
 cmake -S . -B "$static_build" -DVANTREL_BUILD_TESTS=OFF -DCMAKE_EXE_LINKER_FLAGS= >/dev/null
 cmake --build "$static_build" -j "$jobs" --target vantrel-report
-report=$PWD/$static_build/tools/vantrel-report/vantrel-report
+report=$PWD/$static_build/cli/vantrel-report
 
 echo "== Debian kernel"
 # Fetched with apt-get download, outside the install list, and kept

@@ -611,7 +611,7 @@ def main():
     if not os.path.isdir(captures_dir):
         print("test-wine-driver: skipped, no real drive captures in %s" % captures_dir)
         return 0
-    tool = os.path.join(native, "tools/vantrel-report/vantrel-report")
+    tool = os.path.join(native, "cli/vantrel-report")
     root = os.environ.get("VANTREL_DRIVER_TEST_DIR") or os.path.join(source, "build")
     work = os.path.join(root, "wine-driver-test")
     shutil.rmtree(work, ignore_errors=True)
@@ -621,7 +621,7 @@ def main():
         return (os.path.join(root, "ui/vantrel.exe"),
                 os.path.join(root, "testing/ui-remote/ui-remote.exe"),
                 os.path.join(root, "testing/wine_kernel/vantrel-smart-test.sys"), arch,
-                os.path.join(root, "tools/vantrel-report/vantrel-report.exe"))
+                os.path.join(root, "cli/vantrel-report.exe"))
 
     # (prefix, driver build, product builds run on it)
     runs = [("win64", build(win64, "win64"), [build(win64, "win64")])]

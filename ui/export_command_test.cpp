@@ -6,7 +6,7 @@
 #include "capture/capture.h"
 #include "capture/synthetic_capture.h"
 #include "report/file_replace.h"
-#include "tools/vantrel-report/report_command.h"
+#include "cli/report_command.h"
 #include "ui/globals.h"
 #include "ui/platform_calls.h"
 #include "testing/ui/ui_test_support.h"

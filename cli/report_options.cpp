@@ -1,4 +1,4 @@
-#include "tools/vantrel-report/report_options.h"
+#include "cli/report_options.h"
 
 #include "inventory/drive_inventory.h"
 

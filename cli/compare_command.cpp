@@ -1,9 +1,9 @@
-#include "tools/vantrel-report/compare_command.h"
+#include "cli/compare_command.h"
 
 #include "capture/capture.h"
 #include "drive_backends/replay_driver.h"
 #include "health/reading_compare.h"
-#include "tools/vantrel-report/report_command.h"
+#include "cli/report_command.h"
 
 #include "inventory/decimal_text.h"
 

@@ -2,9 +2,9 @@
 #include <vector>
 
 #include "drive_backends/real_driver.h"
-#include "tools/vantrel-report/binary_stdout.h"
+#include "cli/binary_stdout.h"
 #include "ui/dll_search.h"
-#include "tools/vantrel-report/report_command.h"
+#include "cli/report_command.h"
 
 int main(int argc, char** argv) {
     // Run as administrator from a folder others may write to.

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "tools/vantrel-report/binary_stdout.h"
+#include "cli/binary_stdout.h"
 
 void SetBinaryStdout() {
     _setmode(_fileno(stdout), _O_BINARY);

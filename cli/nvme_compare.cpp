@@ -1,4 +1,4 @@
-#include "tools/vantrel-report/nvme_compare.h"
+#include "cli/nvme_compare.h"
 
 #include <cstdarg>
 #include <cstdio>

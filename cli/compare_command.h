@@ -8,7 +8,7 @@
 
 #include "inventory/drive_inventory.h"
 #include "report/drive_reading.h"
-#include "tools/vantrel-report/report_options.h"
+#include "cli/report_options.h"
 
 struct CompareRun {
     std::unique_ptr<DriveInventory> older;  // OLD's drive at position 0

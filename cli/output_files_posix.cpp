@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tools/vantrel-report/output_files.h"
+#include "cli/output_files.h"
 
 void (*g_outputBeforePermissions)(const std::string& temporary) = nullptr;
 

@@ -1,4 +1,4 @@
-#include "tools/vantrel-report/report_command.h"
+#include "cli/report_command.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,11 +16,11 @@
 #include "report/prometheus_writer.h"
 #include "report/nvme_report_text.h"
 #include "report/report_text.h"
-#include "tools/vantrel-report/compare_command.h"
-#include "tools/vantrel-report/health_writer.h"
-#include "tools/vantrel-report/output_files.h"
-#include "tools/vantrel-report/report_options.h"
-#include "tools/vantrel-report/terminal_text.h"
+#include "cli/compare_command.h"
+#include "cli/health_writer.h"
+#include "cli/output_files.h"
+#include "cli/report_options.h"
+#include "cli/terminal_text.h"
 
 namespace {
 

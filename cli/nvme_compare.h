@@ -4,6 +4,6 @@
 
 #include <string>
 
-#include "tools/vantrel-report/compare_command.h"
+#include "cli/compare_command.h"
 
 std::string NvmeComparisonText(const CompareRun& run, const DriveReading& newer);

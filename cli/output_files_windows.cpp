@@ -9,7 +9,7 @@
 
 #include "inventory/decimal_text.h"
 #include "report/file_replace.h"
-#include "tools/vantrel-report/output_files.h"
+#include "cli/output_files.h"
 
 void (*g_outputBeforePermissions)(const std::string& temporary) = nullptr;
 

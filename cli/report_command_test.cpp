@@ -1,4 +1,4 @@
-#include "tools/vantrel-report/report_command.h"
+#include "cli/report_command.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@
 #include "capture/capture.h"
 #include "drive_backends/emulated_driver.h"
 #include "capture/synthetic_capture.h"
-#include "tools/vantrel-report/output_files.h"
+#include "cli/output_files.h"
 
 namespace {
 
@@ -822,7 +822,7 @@ TEST(ReportGoldenTest, RealSeagateCaptureMatchesGoldenExport) {
     const Result r = RunTool({Captures() + "ST320410A--3.39.smart"});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(ReadFile(std::string(VANTREL_SOURCE_DIR) +
-                       "/tools/vantrel-report/testdata/ST320410A--3.39.txt"),
+                       "/cli/testdata/ST320410A--3.39.txt"),
               r.out);
 }
 

@@ -1,0 +1,3 @@
+#include "cli/binary_stdout.h"
+
+void SetBinaryStdout() {}

@@ -1,3 +1,0 @@
-#include "tools/vantrel-report/binary_stdout.h"
-
-void SetBinaryStdout() {}
