@@ -7,15 +7,9 @@
 #include <string>
 
 #include "inventory/drive_inventory.h"
+#include "report/compare_writer.h"
 #include "report/drive_reading.h"
 #include "cli/report_options.h"
-
-struct CompareRun {
-    std::unique_ptr<DriveInventory> older;  // OLD's drive at position 0
-    DriveReading olderReading;
-    std::string olderLabel;
-    std::string newerLabel;
-};
 
 // Reads and scans OLD. Returns kExitReported, or kExitUsage after saying why.
 int LoadOlderReading(const ReportOptions& options, CompareRun* run, FILE* err);
@@ -26,10 +20,3 @@ int LoadOlderReading(const ReportOptions& options, CompareRun* run, FILE* err);
 // or -1 after saying why.
 int MatchComparedDrive(const ReportOptions& options, CompareRun* run, const DriveInventory& newer,
                        FILE* err);
-
-// "Drive:", "Then:", "Now:" and the two health lines.
-std::string ComparisonHeading(const CompareRun& run, const DriveReading& newer,
-                              const DriveHealth& then, const DriveHealth& now);
-
-// What changed, from OLD to the matched drive; LF line ends.
-std::string ComparisonText(const CompareRun& run, const DriveReading& newer);

@@ -17,7 +17,7 @@
 #include "report/nvme_report_text.h"
 #include "report/report_text.h"
 #include "cli/compare_command.h"
-#include "cli/health_writer.h"
+#include "report/health_writer.h"
 #include "cli/output_files.h"
 #include "cli/report_options.h"
 #include "cli/terminal_text.h"
@@ -25,22 +25,6 @@
 namespace {
 
 enum { kMaxCopies = 999 };
-
-// An NVMe drive as the window shows it after Get Info: the block, then the
-// rows' cells.
-std::string NvmeWindowText(const DriveReading& drive) {
-    char block[kNvmeReportTextSize];
-    NvmeReportText(drive.position, drive.nvme, block);
-    std::string text = block;
-    NvmeRows rows;
-    NvmeHealthRows(drive.nvme.controller, drive.nvme.log, &rows);
-    for (const NvmeRow& row : rows.rows) {
-        char line[kNvmeLineSize];
-        NvmeWindowLine(row, line);
-        text += line;
-    }
-    return text;
-}
 
 int Usage(FILE* err, const std::string& problem) {
     std::fprintf(err, "vantrel-report: %s\n%s", problem.c_str(), kReportUsage);
@@ -119,7 +103,7 @@ std::string OutputText(const DriveInventory& inventory, const ReportOptions& opt
             continue;
         }
         if (options.mode == ReportMode::kWindow && drive.protocol == DriveProtocol::kNvme) {
-            text += NvmeWindowText(drive);
+            text += NvmeWindowText(drive.position, drive.nvme);
             continue;
         }
         switch (options.mode) {

@@ -181,3 +181,17 @@ std::string NvmeExportText(int position, const NvmeDrive& drive) {
     }
     return text;
 }
+
+std::string NvmeWindowText(int position, const NvmeDrive& drive) {
+    char block[kNvmeReportTextSize];
+    NvmeReportText(position, drive, block);
+    std::string text = block;
+    NvmeRows rows;
+    NvmeHealthRows(drive.controller, drive.log, &rows);
+    for (const NvmeRow& row : rows.rows) {
+        char line[kNvmeLineSize];
+        NvmeWindowLine(row, line);
+        text += line;
+    }
+    return text;
+}

@@ -56,5 +56,9 @@ void NvmeWindowLine(const NvmeRow& row, char (&line)[kNvmeLineSize]);
 // one line per row.
 std::string NvmeExportText(int position, const NvmeDrive& drive);
 
+// An NVMe drive as the window shows it after Get Info: the block, then the
+// rows' cells.
+std::string NvmeWindowText(int position, const NvmeDrive& drive);
+
 // "OK", "WARNING", "FAIL", or "-" for a row without one.
 const char* NvmeRowVerdictText(const NvmeRow& row, TextForm form);

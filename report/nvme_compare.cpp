@@ -1,4 +1,4 @@
-#include "cli/nvme_compare.h"
+#include "report/nvme_compare.h"
 
 #include <cstdarg>
 #include <cstdio>

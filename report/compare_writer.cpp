@@ -5,9 +5,9 @@
 #include "health/reading_compare.h"
 #include "inventory/decimal_text.h"
 #include "report/attribute_format.h"
-#include "cli/compare_command.h"
-#include "cli/health_writer.h"
-#include "cli/nvme_compare.h"
+#include "report/compare_writer.h"
+#include "report/health_writer.h"
+#include "report/nvme_compare.h"
 
 namespace {
 

@@ -4,6 +4,6 @@
 
 #include <string>
 
-#include "cli/compare_command.h"
+#include "report/compare_writer.h"
 
 std::string NvmeComparisonText(const CompareRun& run, const DriveReading& newer);

@@ -1,4 +1,4 @@
-#include "cli/health_writer.h"
+#include "report/health_writer.h"
 
 std::string HealthLine(const std::string& name, const DriveHealth& health) {
     std::string line = name;
