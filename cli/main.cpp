@@ -3,7 +3,7 @@
 
 #include "drive_backends/real_driver.h"
 #include "cli/binary_stdout.h"
-#include "ui/dll_search.h"
+#include "runtime/dll_search.h"
 #include "cli/report_command.h"
 
 int main(int argc, char** argv) {

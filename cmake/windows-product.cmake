@@ -32,15 +32,15 @@ list(GET vantrel_subsystem 1 vantrel_subsystem_minor)
 # Code that goes into the product: small, and with no exception or type
 # information tables, since nothing in it throws. Static locals need no lock
 # on a program with one thread. The library's assertions bound every index
-# into its containers (a failure ends the program, ui/lean_runtime.cpp); they
+# into its containers (a failure ends the program, runtime/lean_runtime.cpp); they
 # also have std::string's members compiled into the code that uses them, with
 # these options, instead of linked from the library's one object, which brings
 # all its members with their unwind tables and exception handlers. A failed
-# check aborts without the texts of a message (ui/lean_assert.h).
+# check aborts without the texts of a message (runtime/lean_assert.h).
 set(VANTREL_PRODUCT_COMPILE_OPTIONS
     -Oz -ffunction-sections -fdata-sections
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics
-    -D_GLIBCXX_ASSERTIONS -include ${PROJECT_SOURCE_DIR}/ui/lean_assert.h>)
+    -D_GLIBCXX_ASSERTIONS -include ${PROJECT_SOURCE_DIR}/runtime/lean_assert.h>)
 # No unwind tables either: nothing in the product throws, and nothing it
 # calls unwinds (a stack guard failure, a failed assertion and abort() end
 # the process without unwinding). On i686 they were DWARF tables that only a
@@ -52,9 +52,9 @@ set(VANTREL_PRODUCT_COMPILE_OPTIONS
 list(APPEND VANTREL_PRODUCT_COMPILE_OPTIONS -fno-asynchronous-unwind-tables -fno-unwind-tables)
 
 # The stack protector, with the guard and failure handler of our own: the
-# toolchain's libssp is not linked (see ui/stack_guard.cpp). Every program
+# toolchain's libssp is not linked (see runtime/stack_guard.cpp). Every program
 # that links product code, the tests included, gets them with it.
-add_library(vantrel_stack_guard STATIC ${PROJECT_SOURCE_DIR}/ui/stack_guard.cpp)
+add_library(vantrel_stack_guard STATIC ${PROJECT_SOURCE_DIR}/runtime/stack_guard.cpp)
 target_compile_options(vantrel_stack_guard PRIVATE ${VANTREL_PRODUCT_COMPILE_OPTIONS})
 
 function(vantrel_product_code target)
@@ -71,8 +71,8 @@ function(vantrel_windows_product target)
         # the default libraries, msvcrt is where the linker finds it first.
         target_link_libraries(${target} PRIVATE msvcrt)
     endif()
-    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/ui/lean_runtime.cpp
-        ${PROJECT_SOURCE_DIR}/ui/lean_runtime_stdio.cpp)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/runtime/lean_runtime.cpp
+        ${PROJECT_SOURCE_DIR}/runtime/lean_runtime_stdio.cpp)
     target_link_options(${target} PRIVATE
         -L${VANTREL_WIN32_RUNTIME_DIR} -no-pthread -s -Wl,--gc-sections
         -Wl,--major-subsystem-version,${vantrel_subsystem_major}

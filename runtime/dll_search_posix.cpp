@@ -1,4 +1,4 @@
-#include "ui/dll_search.h"
+#include "runtime/dll_search.h"
 
 // Static, and on a system without DLL search paths: nothing to restrict.
 void RestrictDllSearch() {}

@@ -1,4 +1,4 @@
-// The shipped executables' lean runtime (ui/lean_runtime.cpp), continued for
+// The shipped executables' lean runtime (runtime/lean_runtime.cpp), continued for
 // fprintf (vantrel-report.exe): mingw-w64's own fprintf carries a
 // floating-point formatter and reads the locale through functions that
 // msvcrt.dll lacks before XP. The program's formats (%s, %d, %u, %X) read the

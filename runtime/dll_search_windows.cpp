@@ -1,4 +1,4 @@
-#include "ui/dll_search.h"
+#include "runtime/dll_search.h"
 
 #include <windows.h>
 
