@@ -20,13 +20,17 @@ int CaptureRecorder::IoControl(DeviceHandle device, uint32_t code, const void* i
     if (record.bDriveNumber >= kMaxDrivePositions) {
         return result;
     }
-    DriveCapture& capture = captures_[record.bDriveNumber];
+    std::unique_ptr<DriveCapture>& kept = captures_[record.bDriveNumber];
+    if (!kept) {
+        kept.reset(new DriveCapture());
+    }
+    DriveCapture& capture = *kept;
     const IdeRegs& regs = record.irDriveRegs;
     const uint8_t* data = static_cast<const uint8_t*>(output) + kReplyHeadLength;
     const bool smart = regs.bCommandReg == kAtaSmart && regs.bCylLowReg == kSmartCylLow &&
                        regs.bCylHighReg == kSmartCylHigh;
-    // A packet device's IDENTIFY PACKET block is no IDFY section: skdump
-    // and the replay both read IDFY as IDENTIFY DEVICE.
+    // A packet device's IDENTIFY PACKET block is no IDFY section: a
+    // capture's readers take IDFY as IDENTIFY DEVICE.
     if (regs.bCommandReg == kAtaIdentifyDevice) {
         capture.hasIdentify = true;
         std::memcpy(capture.identify, data, kSectorLength);
@@ -46,6 +50,11 @@ int CaptureRecorder::IoControl(DeviceHandle device, uint32_t code, const void* i
         std::memcpy(capture.selfTestLog, data, kSectorLength);
     }
     return result;
+}
+
+const DriveCapture& CaptureRecorder::Capture(int position) const {
+    static const DriveCapture kNothing;
+    return captures_[position] ? *captures_[position] : kNothing;
 }
 
 void CaptureRecorder::NvmeCapture(const NvmeReplies& replies, DriveCapture* capture) {

@@ -3,6 +3,7 @@
 // scan and any backend, real or emulated, and changes nothing that passes.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ class CaptureRecorder : public SmartDriver {
     // The blocks position answered with: IDENTIFY DEVICE, SMART READ DATA,
     // SMART READ ATTRIBUTE THRESHOLDS and SMART READ LOG of its two logs. SMART RETURN STATUS is
     // never sent by the scan, so no capture holds it.
-    const DriveCapture& Capture(int position) const { return captures_[position]; }
+    const DriveCapture& Capture(int position) const;
     // What an NVMe drive's property queries answered: the replies the scan
     // kept, which are the drive's bytes as they came.
     static void NvmeCapture(const NvmeReplies& replies, DriveCapture* capture);
@@ -37,7 +38,8 @@ class CaptureRecorder : public SmartDriver {
 
   private:
     SmartDriver& driver_;
-    std::vector<DriveCapture> captures_;  // per position; too large for a stack
+    // Per position, made at the first block a position answers with.
+    std::vector<std::unique_ptr<DriveCapture>> captures_;
 };
 
 // Puts the scan's CHECK POWER MODE answer (DriveInventory::powerModeCount)

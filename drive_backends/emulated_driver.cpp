@@ -3,12 +3,12 @@
 #include <cstring>
 
 void EmulatedDriver::InsertPacketDevice(int position, const uint8_t identify[512]) {
+    DriveCapture& capture = FitCapture(position);
+    capture.hasIdentify = true;
+    std::memcpy(capture.identify, identify, sizeof capture.identify);
     DriveBay& bay = bays_[position];
     bay.present = true;
     bay.packet = true;
-    bay.data = DriveCapture();
-    bay.data.hasIdentify = true;
-    std::memcpy(bay.data.identify, identify, sizeof bay.data.identify);
 }
 
 void EmulatedDriver::RemoveDrive(int position) {

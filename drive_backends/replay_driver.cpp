@@ -7,13 +7,25 @@
 static_assert(static_cast<int>(kDriveBays) == static_cast<int>(kMaxDrivePositions),
               "a bay for every position the scan opens");
 
-ReplayDriver::ReplayDriver(uint32_t platformId) : bays_(kDriveBays), platformId_(platformId) {}
+ReplayDriver::ReplayDriver(uint32_t platformId)
+    : bays_(kDriveBays), platformId_(platformId), captures_(kDriveBays) {}
+
+DriveCapture& ReplayDriver::FitCapture(int position) {
+    std::unique_ptr<DriveCapture>& capture = captures_[position];
+    if (capture) {
+        *capture = DriveCapture();
+    } else {
+        capture.reset(new DriveCapture());
+    }
+    bays_[position].data = capture.get();
+    return *capture;
+}
 
 void ReplayDriver::InsertDrive(int position, const DriveCapture& capture) {
+    FitCapture(position) = capture;
     DriveBay& bay = bays_[position];
     bay.present = true;
     bay.packet = false;
-    bay.data = capture;
 }
 
 uint32_t ReplayDriver::PlatformId() {

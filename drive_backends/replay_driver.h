@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "capture/capture.h"
@@ -39,7 +40,11 @@ class ReplayDriver : public SmartDriver {
     int Close(DeviceHandle device) override;
 
   protected:
-    std::vector<DriveBay> bays_;  // kDriveBays: too large for a stack
+    // A position's capture, made when a drive is first fitted there and
+    // cleared for the new drive.
+    DriveCapture& FitCapture(int position);
+
+    std::vector<DriveBay> bays_;  // kDriveBays
 
   private:
     struct OpenDevice {
@@ -54,4 +59,6 @@ class ReplayDriver : public SmartDriver {
     // A scan holds one or two open at a time: a list is enough.
     std::vector<OpenDevice> handles_;
     uintptr_t nextHandle_ = 0x100;
+    // The drives' captures, per position: only fitted positions hold one.
+    std::vector<std::unique_ptr<DriveCapture>> captures_;
 };

@@ -11,6 +11,10 @@ namespace {
 // What the drivers report in fCapabilities: IDENTIFY, IDENTIFY PACKET and SMART.
 const uint32_t kCapabilities = 0x7;
 
+bool IsNvmeBay(const DriveBay& bay) {
+    return bay.data != nullptr && bay.data->IsNvme();
+}
+
 bool Fails(const DriveBay bays[], int position, ScanStep step) {
     return bays[position].failing[static_cast<int>(step)];
 }
@@ -41,7 +45,7 @@ int Version(const DriveBay bays[], int devicePosition, void* output, uint32_t ou
             return 0;
         }
         for (int position = 0; position < kSmartVxdBays; ++position) {
-            if (bays[position].present && !bays[position].data.IsNvme()) {
+            if (bays[position].present && !IsNvmeBay(bays[position])) {
                 version.bIDEDeviceMap |= static_cast<uint8_t>(1u << position);
                 if (bays[position].packet) {
                     version.bIDEDeviceMap |= static_cast<uint8_t>(1u << (position + 4));
@@ -50,7 +54,7 @@ int Version(const DriveBay bays[], int devicePosition, void* output, uint32_t ou
         }
     } else {
         // The NVMe driver answers none of the SMART controls.
-        if (Fails(bays, devicePosition, ScanStep::kVersion) || bays[devicePosition].data.IsNvme()) {
+        if (Fails(bays, devicePosition, ScanStep::kVersion) || IsNvmeBay(bays[devicePosition])) {
             return 0;
         }
         version.bIDEDeviceMap = bays[devicePosition].packet ? 0x11 : 0x01;
@@ -65,27 +69,27 @@ const uint8_t* ReadBlock(const DriveBay& bay, int position, const DriveBay bays[
                          const IdeRegs& regs, bool smartSignature) {
     if (regs.bCommandReg == kAtaIdentifyDevice && !bay.packet &&
         !Fails(bays, position, ScanStep::kIdentify)) {
-        return bay.data.identify;
+        return bay.data->identify;
     }
     if (regs.bCommandReg == kAtaIdentifyPacketDevice && bay.packet &&
         !Fails(bays, position, ScanStep::kIdentify)) {
-        return bay.data.identify;
+        return bay.data->identify;
     }
     if (smartSignature && regs.bFeaturesReg == kSmartReadData && !bay.packet &&
-        bay.data.hasSmartData && !Fails(bays, position, ScanStep::kReadData)) {
-        return bay.data.smartData;
+        bay.data->hasSmartData && !Fails(bays, position, ScanStep::kReadData)) {
+        return bay.data->smartData;
     }
     if (smartSignature && regs.bFeaturesReg == kSmartReadThresholds && !bay.packet &&
-        bay.data.hasThresholds && !Fails(bays, position, ScanStep::kReadThresholds)) {
-        return bay.data.thresholds;
+        bay.data->hasThresholds && !Fails(bays, position, ScanStep::kReadThresholds)) {
+        return bay.data->thresholds;
     }
     // SMART READ LOG of the two logs a capture may hold.
     if (smartSignature && regs.bFeaturesReg == kSmartReadLog && !bay.packet) {
-        if (regs.bSectorNumberReg == kSummaryErrorLog && bay.data.hasErrorLog) {
-            return bay.data.errorLog;
+        if (regs.bSectorNumberReg == kSummaryErrorLog && bay.data->hasErrorLog) {
+            return bay.data->errorLog;
         }
-        if (regs.bSectorNumberReg == kSelfTestLog && bay.data.hasSelfTestLog) {
-            return bay.data.selfTestLog;
+        if (regs.bSectorNumberReg == kSelfTestLog && bay.data->hasSelfTestLog) {
+            return bay.data->selfTestLog;
         }
     }
     return nullptr;
@@ -110,7 +114,7 @@ int DriveCommand(const DriveBay bays[], int devicePosition, uint32_t access, uin
         }
     }
     const int bayCount = devicePosition == kAllPositions ? kSmartVxdBays : kDriveBays;
-    if (position >= bayCount || !bays[position].present || bays[position].data.IsNvme()) {
+    if (position >= bayCount || !bays[position].present || IsNvmeBay(bays[position])) {
         return 0;
     }
     const IdeRegs& regs = command.irDriveRegs;
@@ -123,7 +127,7 @@ int DriveCommand(const DriveBay bays[], int devicePosition, uint32_t access, uin
     const uint8_t* data = nullptr;
     if (code == kSmartSendDriveCommand) {
         if (!smartSignature || regs.bFeaturesReg != kSmartEnableOperations || bay.packet ||
-            !bay.data.hasSmartData || Fails(bays, position, ScanStep::kEnable) ||
+            !bay.data->hasSmartData || Fails(bays, position, ScanStep::kEnable) ||
             outputLength < kReplyHeadLength) {
             return 0;
         }
@@ -156,11 +160,11 @@ int NvmeQueryAnswer(const DriveBay bays[], int devicePosition, const void* input
                     uint32_t inputLength, void* output, uint32_t outputLength, uint32_t* returned) {
     NvmeQuery query;
     if (devicePosition < 0 || devicePosition >= kDriveBays || !bays[devicePosition].present ||
-        !bays[devicePosition].data.IsNvme() ||
+        !IsNvmeBay(bays[devicePosition]) ||
         !ReadNvmeQuery(static_cast<const uint8_t*>(input), inputLength, &query)) {
         return 0;
     }
-    const DriveCapture& drive = bays[devicePosition].data;
+    const DriveCapture& drive = *bays[devicePosition].data;
     const uint8_t* data = nullptr;
     uint32_t size = 0;
     if (query.propertyId == kAdapterProtocolSpecificProperty &&
@@ -203,8 +207,8 @@ int PowerModeAnswer(const DriveBay bays[], int devicePosition, uint32_t access, 
     uint8_t count = 0;
     const uint32_t layout = CheckPowerModeLayout(input, inputLength, caller);
     if (devicePosition < 0 || devicePosition >= kDriveBays || !bays[devicePosition].present ||
-        bays[devicePosition].data.IsNvme() || (access & readWrite) != readWrite || layout == 0 ||
-        outputLength < layout || !bays[devicePosition].data.PowerModeCount(&count)) {
+        IsNvmeBay(bays[devicePosition]) || (access & readWrite) != readWrite || layout == 0 ||
+        outputLength < layout || !bays[devicePosition].data->PowerModeCount(&count)) {
         return 0;
     }
     *returned = AnswerCheckPowerMode(input, layout, count, output);

@@ -15,11 +15,13 @@ enum class ScanStep { kOpen, kVersion, kEnable, kIdentify, kReadData, kReadThres
 // first four only.
 enum { kScanStepCount = 6, kDriveBays = 64, kSmartVxdBays = 4 };
 
-// One drive position as the driver sees it.
+// One drive position as the driver sees it. The capture is held by whoever
+// fits the bay, and only for the drives there: a bay is a few bytes, so
+// that positions without a drive cost next to nothing.
 struct DriveBay {
-    bool present = false;
-    bool packet = false;  // answers IDENTIFY PACKET DEVICE only
-    DriveCapture data;
+    bool present = false;  // then data is set
+    bool packet = false;   // answers IDENTIFY PACKET DEVICE only
+    const DriveCapture* data = nullptr;
     bool failing[kScanStepCount] = {};
 };
 

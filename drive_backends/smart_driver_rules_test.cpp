@@ -16,9 +16,10 @@ namespace {
 // neither, is refused. A caller of unknown bitness is this build's own.
 TEST(SmartDriverRulesTest, AtaPassThroughAnswersInTheCallersLayout) {
     std::vector<DriveBay> bays(kDriveBays);
+    DriveCapture sleeper = MakeCapture("SLEEPER", "S", "F");
+    sleeper.SetPowerMode(0x80);  // idle
     bays[1].present = true;
-    bays[1].data = MakeCapture("SLEEPER", "S", "F");
-    bays[1].data.SetPowerMode(0x80);  // idle
+    bays[1].data = &sleeper;
 
     uint8_t question32[sizeof(AtaPassThroughRecord32) + 8];
     uint8_t question64[sizeof(AtaPassThroughRecord64) + 8];

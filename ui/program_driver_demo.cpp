@@ -86,15 +86,17 @@ class SampleDrives : public SmartDriver {
         HGLOBAL loaded = LoadResource(g_hInstance, found);
         const void* bytes = loaded ? LockResource(loaded) : nullptr;
         CaptureFault fault;
-        if (bytes && ReadCaptureSections(static_cast<const uint8_t*>(bytes),
-                                         SizeofResource(g_hInstance, found), &bays_[position].data,
-                                         &fault)) {
+        if (bytes &&
+            ReadCaptureSections(static_cast<const uint8_t*>(bytes),
+                                SizeofResource(g_hInstance, found), &samples_[position], &fault)) {
             bays_[position].present = true;
+            bays_[position].data = &samples_[position];
         }
     }
 
     uint32_t platformId_;
     DriveBay bays_[kDriveBays];
+    DriveCapture samples_[kDrivePositions];  // the sample drives fit the window's positions
     OpenDevice handles_[kHandles] = {};
 };
 

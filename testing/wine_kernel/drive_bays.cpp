@@ -9,6 +9,7 @@ static_assert(DRIVE_BAY_MAX_CAPTURE == kMaxCaptureSize, "the capture size limit"
 namespace {
 
 DriveBay g_bays[kDriveBays];
+DriveCapture g_captures[DRIVE_BAY_COUNT];
 
 }  // namespace
 
@@ -16,7 +17,7 @@ int FitDriveBay(int position, int packet, const uint8_t* data, size_t size, int*
                 size_t* faultOffset) {
     DriveBay& bay = g_bays[position];
     CaptureFault fault;
-    if (!ReadCaptureSections(data, size, &bay.data, &fault)) {
+    if (!ReadCaptureSections(data, size, &g_captures[position], &fault)) {
         bay = DriveBay();
         *faultKind = static_cast<int>(fault.kind);
         *faultOffset = fault.offset;
@@ -24,6 +25,7 @@ int FitDriveBay(int position, int packet, const uint8_t* data, size_t size, int*
     }
     bay.present = true;
     bay.packet = packet != 0;
+    bay.data = &g_captures[position];
     return 1;
 }
 
