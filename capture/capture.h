@@ -1,4 +1,4 @@
-// Drive captures in the tagged format of libatasmart's skdump --save: a
+// Drive captures in their tagged format: a
 // sequence of sections, each a 4-byte ASCII tag, a 4-byte big-endian payload
 // length and the payload.
 #pragma once
@@ -16,8 +16,8 @@ bool ParseCapture(const uint8_t* data, size_t size, const std::string& name, Dri
 // Reads and parses a capture file.
 bool ReadCaptureFile(const std::string& path, DriveCapture* capture, std::string* error);
 
-// The capture's sections in the order skdump writes them: IDFY, SMST, SMDT,
-// SMTH, then our own PWRM, SMEL and SMSL; for an NVMe drive NVID, NVNS, NVHL.
+// The capture's sections in the order of the original format: IDFY, SMST,
+// SMDT, SMTH, then our own PWRM, SMEL and SMSL; for an NVMe drive NVID, NVNS, NVHL.
 std::vector<uint8_t> SerializeCapture(const DriveCapture& capture);
 
 bool WriteCaptureFile(const std::string& path, const DriveCapture& capture, std::string* error);

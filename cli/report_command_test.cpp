@@ -813,8 +813,7 @@ TEST_F(ReportCommandTest, SavesTheMachinesOwnDrives) {
     EXPECT_EQ(0, std::memcmp(original.smartData, saved.smartData, 512));
 }
 
-// A real drive's report equals the golden export file, checked once by hand
-// against skdump --load.
+// A real drive's report equals the golden export file.
 TEST(ReportGoldenTest, RealSeagateCaptureMatchesGoldenExport) {
     if (!HaveRealCaptures()) {
         GTEST_SKIP() << "real captures not found at " << VANTREL_CAPTURES_DIR;

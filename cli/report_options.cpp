@@ -16,7 +16,7 @@ const char kReportUsage[] =
     "Each disk is first asked its power mode, which never spins it up; a disk\n"
     "in standby is left asleep and listed as not read.\n"
     "\n"
-    "  CAPTURE        a drive capture (skdump --save format) for drive position\n"
+    "  CAPTURE        a drive capture file (see --save) for drive position\n"
     "                 0, 1, 2 ... in order; \"-\" leaves a position empty.\n"
     "                 Without any, this machine's drives are read.\n"
     "  --list         print the drive list's names instead, one per line\n"

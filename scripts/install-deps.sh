@@ -49,7 +49,6 @@ test qemu-system-x86             test-qemu.sh: real IDE and AHCI disks in a gues
 test busybox-static              the guest userland
 test cpio                        the guest initramfs
 test kmod                        depmod for the guest kernel modules
-test libatasmart-bin             skdump, a second reader of the guest disks
 '
 optional=wine32:i386
 packages=()

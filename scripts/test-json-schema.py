@@ -44,7 +44,7 @@ def swapped(text, width):
 
 def capture(model, serial=b"SERIAL", firmware=b"FW", identify=None, data=None,
             thresholds=None, power=None, error_log=None, self_test_log=None):
-    """A capture in the skdump --save layout: tagged, big-endian lengths;
+    """A capture in its tagged layout, big-endian lengths;
     power is PWRM, CHECK POWER MODE's answer."""
     block = bytearray(identify or bytes(512))
     block[20:40] = swapped(serial, 20)
