@@ -1,6 +1,7 @@
 #include "inventory/nvme_data.h"
 
 #include "inventory/drive_inventory.h"
+#include "inventory/nvme_log_rows.h"
 
 #include <cstdio>
 #include <cstring>
@@ -122,24 +123,22 @@ bool DecodeNvmeNamespace(const uint8_t (&data)[kNvmeIdentifySize], NvmeNamespace
     return true;
 }
 
-NvmeCounter NvmeHealthLog::*const kNvmeLogCounterFields[kNvmeLogCounters] = {
-    &NvmeHealthLog::dataUnitsRead,  &NvmeHealthLog::dataUnitsWritten, &NvmeHealthLog::hostReads,
-    &NvmeHealthLog::hostWrites,     &NvmeHealthLog::busyTime,         &NvmeHealthLog::powerCycles,
-    &NvmeHealthLog::powerOnHours,   &NvmeHealthLog::unsafeShutdowns,  &NvmeHealthLog::mediaErrors,
-    &NvmeHealthLog::errorLogEntries};
-
 NvmeHealthLog DecodeNvmeHealthLog(const uint8_t (&data)[kNvmeHealthLogSize]) {
+    // Each value where the rows' table says it starts.
+    const auto at = [&data](NvmeLogRow row) { return data + NvmeLogRowOf(row).offset; };
     NvmeHealthLog log;
-    log.criticalWarning = data[0];
-    log.temperatureKelvin = static_cast<uint16_t>(Little(data + 1, 2));
-    log.availableSpare = data[3];
-    log.spareThreshold = data[4];
-    log.percentageUsed = data[5];
-    for (int i = 0; i < kNvmeLogCounters; ++i) {
-        log.*kNvmeLogCounterFields[i] = Counter(data + 32 + 16 * i);
+    log.criticalWarning = *at(NvmeLogRow::kCriticalWarning);
+    log.temperatureKelvin = static_cast<uint16_t>(Little(at(NvmeLogRow::kTemperature), 2));
+    log.availableSpare = *at(NvmeLogRow::kAvailableSpare);
+    log.spareThreshold = *at(NvmeLogRow::kSpareThreshold);
+    log.percentageUsed = *at(NvmeLogRow::kPercentageUsed);
+    for (const NvmeLogRowInfo& row : kNvmeLogRows) {
+        if (row.counter) {
+            log.*row.counter = Counter(data + row.offset);
+        }
     }
-    log.warningTempMinutes = static_cast<uint32_t>(Little(data + 192, 4));
-    log.criticalTempMinutes = static_cast<uint32_t>(Little(data + 196, 4));
+    log.warningTempMinutes = static_cast<uint32_t>(Little(at(NvmeLogRow::kWarningTempTime), 4));
+    log.criticalTempMinutes = static_cast<uint32_t>(Little(at(NvmeLogRow::kCriticalTempTime), 4));
     for (int i = 0; i < 8; ++i) {
         log.sensorKelvin[i] = static_cast<uint16_t>(Little(data + 200 + 2 * i, 2));
     }

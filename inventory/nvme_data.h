@@ -82,11 +82,6 @@ struct NvmeHealthLog {
 
 NvmeHealthLog DecodeNvmeHealthLog(const uint8_t (&data)[kNvmeHealthLogSize]);
 
-// The log's ten 16-byte counters in the page's order, bytes 32 to 191: what
-// every list of them (the rows, the JSON keys, the comparison) follows.
-enum { kNvmeLogCounters = 10 };
-extern NvmeCounter NvmeHealthLog::*const kNvmeLogCounterFields[kNvmeLogCounters];
-
 // Everything an NVMe drive's replies say: its controller, namespace 1 where
 // usable, its health log.
 struct NvmeDrive {

@@ -1,4 +1,3 @@
-#include <cstdarg>
 #include <string>
 #include <vector>
 
@@ -8,27 +7,9 @@
 #include "report/compare_writer.h"
 #include "report/health_writer.h"
 #include "report/nvme_compare.h"
+#include "report/text_append.h"
 
 namespace {
-
-// The comparison's text, piece by piece.
-struct Out {
-    std::string text;
-    void Print(const char* format, ...) {
-        va_list args;
-        va_start(args, format);
-        va_list again;
-        va_copy(again, args);
-        const int length = std::vsnprintf(nullptr, 0, format, args);
-        va_end(args);
-        if (length > 0) {
-            std::vector<char> piece(static_cast<size_t>(length) + 1);
-            std::vsnprintf(piece.data(), piece.size(), format, again);
-            text.append(piece.data(), static_cast<size_t>(length));
-        }
-        va_end(again);
-    }
-};
 
 // The text and blanks to width, with at least one blank after it.
 std::string Pad(const std::string& text, size_t width) {
@@ -74,40 +55,42 @@ std::string RawText(const AttributeRecord& r) {
     return FormatRawValue(r, TextForm::kList).text;
 }
 
-void WritePowerOn(const ReadingComparison& c, Out* out) {
-    out->Print(
+void WritePowerOn(const ReadingComparison& c, std::string* out) {
+    AppendFormat(
+        out,
         "The power-on count is raw bytes 0 to 3 of attribute 9: hours on most drives, minutes "
         "on some.\n");
     switch (c.span) {
         case PowerOnSpan::kCounted:
-            out->Print("Power-on count: %lu then, %lu now, %lu between the readings.\n",
-                       static_cast<unsigned long>(c.olderPowerOn),
-                       static_cast<unsigned long>(c.newerPowerOn),
-                       static_cast<unsigned long>(c.newerPowerOn - c.olderPowerOn));
+            AppendFormat(out, "Power-on count: %lu then, %lu now, %lu between the readings.\n",
+                         static_cast<unsigned long>(c.olderPowerOn),
+                         static_cast<unsigned long>(c.newerPowerOn),
+                         static_cast<unsigned long>(c.newerPowerOn - c.olderPowerOn));
             return;
         case PowerOnSpan::kMissing:
-            out->Print("Power-on count: missing in the %s reading; no rate and no projection.\n",
-                       !c.olderHasPowerOn && !c.newerHasPowerOn ? "older and the newer"
-                       : !c.olderHasPowerOn                     ? "older"
-                                                                : "newer");
+            AppendFormat(out,
+                         "Power-on count: missing in the %s reading; no rate and no projection.\n",
+                         !c.olderHasPowerOn && !c.newerHasPowerOn ? "older and the newer"
+                         : !c.olderHasPowerOn                     ? "older"
+                                                                  : "newer");
             return;
         case PowerOnSpan::kZero:
-            out->Print(
-                "Power-on count: %lu in both readings, zero between them; no rate and "
-                "no projection.\n",
-                static_cast<unsigned long>(c.newerPowerOn));
+            AppendFormat(out,
+                         "Power-on count: %lu in both readings, zero between them; no rate and "
+                         "no projection.\n",
+                         static_cast<unsigned long>(c.newerPowerOn));
             return;
         case PowerOnSpan::kBackwards:
-            out->Print(
-                "Power-on count: went backwards, %lu then, %lu now; no rate and no "
-                "projection.\n",
-                static_cast<unsigned long>(c.olderPowerOn),
-                static_cast<unsigned long>(c.newerPowerOn));
+            AppendFormat(out,
+                         "Power-on count: went backwards, %lu then, %lu now; no rate and no "
+                         "projection.\n",
+                         static_cast<unsigned long>(c.olderPowerOn),
+                         static_cast<unsigned long>(c.newerPowerOn));
             return;
     }
 }
 
-void WriteProjections(const ReadingComparison& c, Out* out) {
+void WriteProjections(const ReadingComparison& c, std::string* out) {
     bool heading = false;
     for (const AttributeChange& change : c.changes) {
         Projection p;
@@ -115,19 +98,20 @@ void WriteProjections(const ReadingComparison& c, Out* out) {
             continue;
         }
         if (!heading) {
-            out->Print("\nRough projections from two readings only, at the rate between them:\n");
+            AppendFormat(out,
+                         "\nRough projections from two readings only, at the rate between them:\n");
             heading = true;
         }
-        out->Print("%s (%X): value %d -> %d, falling %.1f per 1,000 of the power-on count; ",
-                   change.name.c_str(), change.id, AttributeCurrent(change.older),
-                   AttributeCurrent(change.newer), p.perThousand);
+        AppendFormat(out, "%s (%X): value %d -> %d, falling %.1f per 1,000 of the power-on count; ",
+                     change.name.c_str(), change.id, AttributeCurrent(change.older),
+                     AttributeCurrent(change.newer), p.perThousand);
         if (AttributeCurrent(change.newer) < change.threshold) {
-            out->Print("already below its threshold %d.\n", change.threshold);
+            AppendFormat(out, "already below its threshold %d.\n", change.threshold);
         } else if (AttributeCurrent(change.newer) == change.threshold) {
-            out->Print("at its threshold %d now.\n", change.threshold);
+            AppendFormat(out, "at its threshold %d now.\n", change.threshold);
         } else {
-            out->Print("at that rate roughly %.0f of it left until its threshold %d.\n", p.left,
-                       change.threshold);
+            AppendFormat(out, "at that rate roughly %.0f of it left until its threshold %d.\n",
+                         p.left, change.threshold);
         }
     }
 }
@@ -135,29 +119,29 @@ void WriteProjections(const ReadingComparison& c, Out* out) {
 // What the drive's own logs say happened between the readings: its error
 // count, and the self-tests run since (a lifetime above the older reading's
 // power-on count).
-void WriteLogs(const DriveReading& older, const DriveReading& newer, Out* out) {
+void WriteLogs(const DriveReading& older, const DriveReading& newer, std::string* out) {
     const ErrorLog& then = older.ata.errorLog;
     const ErrorLog& now = newer.ata.errorLog;
     if (then.check == BlockCheck::kOk && now.check == BlockCheck::kOk) {
-        out->Print("Errors logged: %u then, %u now", then.count, now.count);
+        AppendFormat(out, "Errors logged: %u then, %u now", then.count, now.count);
         if (now.count > then.count) {
             bool uncorrectable = false;
             for (int i = 0; i < now.logged; ++i) {
                 uncorrectable = uncorrectable || (now.entries[i].errorNumber > then.count &&
                                                   now.entries[i].Uncorrectable());
             }
-            out->Print(" (+%u): new errors%s", now.count - then.count,
-                       uncorrectable ? ", one uncorrectable" : "");
+            AppendFormat(out, " (+%u): new errors%s", now.count - then.count,
+                         uncorrectable ? ", one uncorrectable" : "");
         }
-        out->Print(".\n");
+        AppendFormat(out, ".\n");
     }
     const SelfTestLog& tests = newer.ata.selfTestLog;
     if (tests.check != BlockCheck::kOk || !older.hasPowerOnHours) {
         return;
     }
     const uint64_t since = older.powerOnHours.low;
-    out->Print("Self-tests since the older reading (%lu hours):",
-               static_cast<unsigned long>(since));
+    AppendFormat(
+        out, "Self-tests since the older reading (%lu hours):", static_cast<unsigned long>(since));
     int shown = 0;
     for (int i = 0; i < tests.count; ++i) {
         const SelfTest& test = tests.entries[i];
@@ -166,15 +150,15 @@ void WriteLogs(const DriveReading& older, const DriveReading& newer, Out* out) {
         }
         char type[kLogNameSize];
         char status[kLogNameSize];
-        out->Print("\n  %s at %u hours: %s", SelfTestTypeName(test.type, type),
-                   static_cast<unsigned>(test.lifetimeHours),
-                   SelfTestStatusName(test.status, status));
+        AppendFormat(out, "\n  %s at %u hours: %s", SelfTestTypeName(test.type, type),
+                     static_cast<unsigned>(test.lifetimeHours),
+                     SelfTestStatusName(test.status, status));
         if (test.Result() == 7) {
-            out->Print(" at LBA %lu", static_cast<unsigned long>(test.lba));
+            AppendFormat(out, " at LBA %lu", static_cast<unsigned long>(test.lba));
         }
         ++shown;
     }
-    out->Print(shown ? "\n" : " none.\n");
+    *out += shown ? "\n" : " none.\n";
 }
 
 }  // namespace
@@ -182,13 +166,13 @@ void WriteLogs(const DriveReading& older, const DriveReading& newer, Out* out) {
 std::string ComparisonHeading(const CompareRun& run, const DriveReading& newer,
                               const DriveHealth& then, const DriveHealth& now) {
     const std::string& serial = newer.identity.serial;
-    Out out;
-    out.Print("Drive: %s, serial %s\nThen: %s\nNow: %s\n", newer.identity.model.c_str(),
-              serial.empty() ? "(blank)" : serial.c_str(), run.olderLabel.c_str(),
-              run.newerLabel.c_str());
-    out.text += HealthLine("Health then", then);
-    out.text += HealthLine("Health now", now);
-    return out.text;
+    std::string out;
+    AppendFormat(&out, "Drive: %s, serial %s\nThen: %s\nNow: %s\n", newer.identity.model.c_str(),
+                 serial.empty() ? "(blank)" : serial.c_str(), run.olderLabel.c_str(),
+                 run.newerLabel.c_str());
+    out += HealthLine("Health then", then);
+    out += HealthLine("Health now", now);
+    return out;
 }
 
 std::string ComparisonText(const CompareRun& run, const DriveReading& newer) {
@@ -198,14 +182,14 @@ std::string ComparisonText(const CompareRun& run, const DriveReading& newer) {
     }
     const ReadingComparison c = CompareRecords(run.olderReading.ata.attributes,
                                                newer.ata.attributes, newer.ata.thresholdsKnown);
-    Out out;
+    std::string out;
     // The readings' verdicts: their attributes, logs and integrity.
-    out.text = ComparisonHeading(run, newer, run.olderReading.health, newer.health);
+    out = ComparisonHeading(run, newer, run.olderReading.health, newer.health);
     WritePowerOn(c, &out);
     WriteLogs(run.olderReading, newer, &out);
-    out.Print("\n%s%s%s%s%sFlags\n", Pad("ID", 4).c_str(), Pad("Description", 37).c_str(),
-              Pad("Value then -> now", 22).c_str(), Pad("Worst then -> now", 22).c_str(),
-              Pad("Raw then -> now", 30).c_str());
+    AppendFormat(&out, "\n%s%s%s%s%sFlags\n", Pad("ID", 4).c_str(), Pad("Description", 37).c_str(),
+                 Pad("Value then -> now", 22).c_str(), Pad("Worst then -> now", 22).c_str(),
+                 Pad("Raw then -> now", 30).c_str());
     for (const AttributeChange& change : c.changes) {
         char id[4];
         std::snprintf(id, sizeof id, "%X", change.id);
@@ -214,8 +198,8 @@ std::string ComparisonText(const CompareRun& run, const DriveReading& newer) {
                            Pad(Cell(change, Worst, WorstText), 22) +
                            Pad(Cell(change, RawNumber, RawText), 30) + change.flag;
         line.erase(line.find_last_not_of(' ') + 1);
-        out.Print("%s\n", line.c_str());
+        AppendFormat(&out, "%s\n", line.c_str());
     }
     WriteProjections(c, &out);
-    return out.text;
+    return out;
 }

@@ -460,27 +460,25 @@ void WriteAtaDrive(JsonText& json, const DriveReading& drive) {
 }
 
 void WriteHealthLog(JsonText& json, const NvmeHealthLog& log) {
+    const auto key = [](NvmeLogRow row) { return NvmeLogRowOf(row).jsonKey; };
     json.Key("nvme_smart_health_information_log");
     json.Open('{');
-    json.Key("critical_warning");
-    json.Number(log.criticalWarning);
+    Numbers(json, {{key(NvmeLogRow::kCriticalWarning), log.criticalWarning}});
     if (log.temperatureKelvin != 0) {
-        json.Key("temperature");
+        json.Key(key(NvmeLogRow::kTemperature), std::strlen(key(NvmeLogRow::kTemperature)));
         json.Signed(Celsius(log.temperatureKelvin));
     }
-    Numbers(json, {{"available_spare", log.availableSpare},
-                   {"available_spare_threshold", log.spareThreshold},
-                   {"percentage_used", log.percentageUsed}});
-    static const char* const kCounterKeys[kNvmeLogCounters] = {
-        "data_units_read",      "data_units_written", "host_reads",     "host_writes",
-        "controller_busy_time", "power_cycles",       "power_on_hours", "unsafe_shutdowns",
-        "media_errors",         "num_err_log_entries"};
-    for (int i = 0; i < kNvmeLogCounters; ++i) {
-        json.Key(kCounterKeys[i], std::strlen(kCounterKeys[i]));
-        Count(json, log.*kNvmeLogCounterFields[i]);
+    Numbers(json, {{key(NvmeLogRow::kAvailableSpare), log.availableSpare},
+                   {key(NvmeLogRow::kSpareThreshold), log.spareThreshold},
+                   {key(NvmeLogRow::kPercentageUsed), log.percentageUsed}});
+    for (const NvmeLogRowInfo& row : kNvmeLogRows) {
+        if (row.counter) {
+            json.Key(row.jsonKey, std::strlen(row.jsonKey));
+            Count(json, log.*row.counter);
+        }
     }
-    Numbers(json, {{"warning_temp_time", log.warningTempMinutes},
-                   {"critical_comp_time", log.criticalTempMinutes}});
+    Numbers(json, {{key(NvmeLogRow::kWarningTempTime), log.warningTempMinutes},
+                   {key(NvmeLogRow::kCriticalTempTime), log.criticalTempMinutes}});
     bool sensors = false;
     for (uint16_t kelvin : log.sensorKelvin) {
         sensors = sensors || kelvin != 0;

@@ -44,49 +44,37 @@ AttributeVerdict TemperatureVerdict(const NvmeController& controller, uint16_t k
 }  // namespace
 
 void NvmeHealthRows(const NvmeController& controller, const NvmeHealthLog& log, NvmeRows* rows) {
-    static const char* const kDescriptions[kNvmeRowCount] = {
-        "Critical Warning",
-        "Composite Temperature",
-        "Available Spare",
-        "Available Spare Threshold",
-        "Percentage Used",
-        "Data Units Read",
-        "Data Units Written",
-        "Host Read Commands",
-        "Host Write Commands",
-        "Controller Busy Time",
-        "Power Cycles",
-        "Power On Hours",
-        "Unsafe Shutdowns",
-        "Media and Data Integrity Errors",
-        "Error Information Log Entries",
-        "Warning Composite Temp Time",
-        "Critical Composite Temp Time",
-    };
     for (int index = 0; index < kNvmeRowCount; ++index) {
-        Row(rows, index, kDescriptions[index]);
+        Row(rows, index, kNvmeLogRows[index].description);
     }
-    NvmeRow* row = rows->rows;
-    std::snprintf(row[0].raw, kNvmeCellSize, "0x%X", log.criticalWarning);
-    Judge(&row[0], log.criticalWarning & kFailureBits       ? AttributeVerdict::kFail
+    const auto row = [rows](NvmeLogRow which) { return &rows->rows[NvmeLogRowIndex(which)]; };
+    NvmeRow* warning = row(NvmeLogRow::kCriticalWarning);
+    std::snprintf(warning->raw, kNvmeCellSize, "0x%X", log.criticalWarning);
+    Judge(warning, log.criticalWarning & kFailureBits       ? AttributeVerdict::kFail
                    : log.criticalWarning & kNvmeTemperature ? AttributeVerdict::kWarning
                                                             : AttributeVerdict::kOk);
-    CelsiusText(row[1].raw, kNvmeCellSize, log.temperatureKelvin);
-    Judge(&row[1], TemperatureVerdict(controller, log.temperatureKelvin));
-    std::snprintf(row[2].raw, kNvmeCellSize, "%u%%", log.availableSpare);
-    std::snprintf(row[2].value, sizeof row[2].value, "%u", log.availableSpare);
-    std::snprintf(row[2].threshold, sizeof row[2].threshold, "%u", log.spareThreshold);
-    Judge(&row[2], AttributeStatus(log.availableSpare, log.spareThreshold));
-    std::snprintf(row[3].raw, kNvmeCellSize, "%u%%", log.spareThreshold);
-    std::snprintf(row[4].raw, kNvmeCellSize, "%u%%", log.percentageUsed);
-    Judge(&row[4], log.percentageUsed >= 90 ? AttributeVerdict::kWarning : AttributeVerdict::kOk);
-    for (int index = 0; index < kNvmeLogCounters; ++index) {
-        (log.*kNvmeLogCounterFields[index]).Decimal(row[5 + index].raw);
+    NvmeRow* temperature = row(NvmeLogRow::kTemperature);
+    CelsiusText(temperature->raw, kNvmeCellSize, log.temperatureKelvin);
+    Judge(temperature, TemperatureVerdict(controller, log.temperatureKelvin));
+    NvmeRow* spare = row(NvmeLogRow::kAvailableSpare);
+    std::snprintf(spare->raw, kNvmeCellSize, "%u%%", log.availableSpare);
+    std::snprintf(spare->value, sizeof spare->value, "%u", log.availableSpare);
+    std::snprintf(spare->threshold, sizeof spare->threshold, "%u", log.spareThreshold);
+    Judge(spare, AttributeStatus(log.availableSpare, log.spareThreshold));
+    std::snprintf(row(NvmeLogRow::kSpareThreshold)->raw, kNvmeCellSize, "%u%%", log.spareThreshold);
+    NvmeRow* used = row(NvmeLogRow::kPercentageUsed);
+    std::snprintf(used->raw, kNvmeCellSize, "%u%%", log.percentageUsed);
+    Judge(used, log.percentageUsed >= 90 ? AttributeVerdict::kWarning : AttributeVerdict::kOk);
+    for (int index = 0; index < kNvmeRowCount; ++index) {
+        if (kNvmeLogRows[index].counter) {
+            (log.*kNvmeLogRows[index].counter).Decimal(rows->rows[index].raw);
+        }
     }
-    Judge(&row[13], log.mediaErrors.IsZero() ? AttributeVerdict::kOk : AttributeVerdict::kWarning);
-    std::snprintf(row[15].raw, kNvmeCellSize, "%lu",
+    Judge(row(NvmeLogRow::kMediaErrors),
+          log.mediaErrors.IsZero() ? AttributeVerdict::kOk : AttributeVerdict::kWarning);
+    std::snprintf(row(NvmeLogRow::kWarningTempTime)->raw, kNvmeCellSize, "%lu",
                   static_cast<unsigned long>(log.warningTempMinutes));
-    std::snprintf(row[16].raw, kNvmeCellSize, "%lu",
+    std::snprintf(row(NvmeLogRow::kCriticalTempTime)->raw, kNvmeCellSize, "%lu",
                   static_cast<unsigned long>(log.criticalTempMinutes));
 }
 

@@ -10,9 +10,10 @@
 #include <string>
 
 #include "inventory/nvme_data.h"
+#include "inventory/nvme_log_rows.h"
 #include "report/attribute_format.h"
 
-enum { kNvmeRowCount = 17, kNvmeCellSize = NvmeCounter::kDecimalSize };
+enum { kNvmeRowCount = kNvmeLogRowCount, kNvmeCellSize = NvmeCounter::kDecimalSize };
 
 struct NvmeRow {
     uint8_t id;

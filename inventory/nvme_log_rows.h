@@ -1,0 +1,46 @@
+// The health log as rows, ids 1 to 11h in the page's order: one table that
+// the window's rows, the report, the JSON keys, the verdicts and the
+// comparison all read, each row named by its id.
+#pragma once
+
+#include <cstdint>
+
+#include "inventory/nvme_data.h"
+
+enum class NvmeLogRow {
+    kCriticalWarning,
+    kTemperature,
+    kAvailableSpare,
+    kSpareThreshold,
+    kPercentageUsed,
+    kDataUnitsRead,
+    kDataUnitsWritten,
+    kHostReads,
+    kHostWrites,
+    kBusyTime,
+    kPowerCycles,
+    kPowerOnHours,
+    kUnsafeShutdowns,
+    kMediaErrors,
+    kErrorLogEntries,
+    kWarningTempTime,
+    kCriticalTempTime,
+};
+enum { kNvmeLogRowCount = 17 };
+
+struct NvmeLogRowInfo {
+    NvmeLogRow row;
+    const char* description;  // as the window's list and the report show it
+    const char* jsonKey;      // in nvme_smart_health_information_log
+    uint16_t offset;          // its first byte in the page
+    // The 16-byte counters' field in the decoded log; null for the others.
+    NvmeCounter NvmeHealthLog::*counter;
+};
+extern const NvmeLogRowInfo kNvmeLogRows[kNvmeLogRowCount];
+
+inline int NvmeLogRowIndex(NvmeLogRow row) {
+    return static_cast<int>(row);
+}
+inline const NvmeLogRowInfo& NvmeLogRowOf(NvmeLogRow row) {
+    return kNvmeLogRows[NvmeLogRowIndex(row)];
+}
