@@ -506,6 +506,17 @@ TEST_F(ReportCommandTest, CompareAndHealthReadTheDrivesLogs) {
         health.out);
     EXPECT_NE(std::string::npos,
               RunTool({"--compare", b, a}).out.find("Errors logged: 3 then, 1 now.\n"));
+    // Past 65,535 hours the log keeps the low 16 bits: a test five hours
+    // after a reading at 70,000 hours is logged at 4,469.
+    DriveCapture old70k = MakeCapture("LOGGER", "L-1", "F");
+    SetAttribute(&old70k, 0, 9, 100, 100, 70000, 0);
+    DriveCapture new70k = old70k;
+    SetAttribute(&new70k, 0, 9, 100, 100, 70010, 0);
+    AddSelfTest(&new70k, 0x01, 0x00, 4469, 0);
+    EXPECT_NE(std::string::npos,
+              RunTool({"--compare", Write("old70k.smart", old70k), Write("new70k.smart", new70k)})
+                  .out.find("Self-tests since the older reading (70000 hours):\n"
+                            "  Short offline at 4469 hours: Completed without error\n"));
 }
 
 TEST_F(ReportCommandTest, CompareOfAnNvmeDrive) {
@@ -820,8 +831,7 @@ TEST(ReportGoldenTest, RealSeagateCaptureMatchesGoldenExport) {
     }
     const Result r = RunTool({Captures() + "ST320410A--3.39.smart"});
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ(ReadFile(std::string(VANTREL_SOURCE_DIR) +
-                       "/cli/testdata/ST320410A--3.39.txt"),
+    EXPECT_EQ(ReadFile(std::string(VANTREL_SOURCE_DIR) + "/cli/testdata/ST320410A--3.39.txt"),
               r.out);
 }
 

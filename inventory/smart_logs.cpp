@@ -115,3 +115,11 @@ const char* SelfTestFailure(uint8_t status) {
     const int result = status >> 4;
     return result >= 3 && result <= 8 ? kFailures[result - 3] : "";
 }
+
+bool SelfTestRanBetween(uint16_t entryHours, uint64_t olderHours, uint64_t newerHours) {
+    if (newerHours <= olderHours) {
+        return false;
+    }
+    const uint64_t after = static_cast<uint16_t>(entryHours - static_cast<uint16_t>(olderHours));
+    return after >= 1 && after <= newerHours - olderHours;
+}

@@ -70,3 +70,10 @@ const char* SelfTestTypeName(uint8_t type, char* text);
 const char* SelfTestStatusName(uint8_t status, char* text);
 // What a failed test (3 to 8) found, for a reason: "read failure".
 const char* SelfTestFailure(uint8_t status);
+
+// Whether a self-test logged at entryHours ran after a reading taken at
+// olderHours and by one taken at newerHours (the drive's power-on hours).
+// The log keeps only the low 16 bits of the hours, so the entry is placed
+// by its distance from the older reading, modulo 65,536: past 65,535 hours
+// a test run five hours later is still five hours later.
+bool SelfTestRanBetween(uint16_t entryHours, uint64_t olderHours, uint64_t newerHours);

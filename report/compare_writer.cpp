@@ -136,7 +136,7 @@ void WriteLogs(const DriveReading& older, const DriveReading& newer, std::string
         AppendFormat(out, ".\n");
     }
     const SelfTestLog& tests = newer.ata.selfTestLog;
-    if (tests.check != BlockCheck::kOk || !older.hasPowerOnHours) {
+    if (tests.check != BlockCheck::kOk || !older.hasPowerOnHours || !newer.hasPowerOnHours) {
         return;
     }
     const uint64_t since = older.powerOnHours.low;
@@ -145,7 +145,7 @@ void WriteLogs(const DriveReading& older, const DriveReading& newer, std::string
     int shown = 0;
     for (int i = 0; i < tests.count; ++i) {
         const SelfTest& test = tests.entries[i];
-        if (test.lifetimeHours <= since) {
+        if (!SelfTestRanBetween(test.lifetimeHours, since, newer.powerOnHours.low)) {
             continue;
         }
         char type[kLogNameSize];
