@@ -17,6 +17,7 @@
 #include "report/nvme_report_text.h"
 #include "report/report_text.h"
 #include "cli/compare_command.h"
+#include "cli/device_choice.h"
 #include "report/health_writer.h"
 #include "cli/output_files.h"
 #include "cli/report_options.h"
@@ -322,6 +323,13 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         driver = std::move(emulated);
     }
 
+    // --device: the names must be disks of this machine before any is read.
+    DeviceChoice choice;
+    if (!options.devices.empty() && !ChooseDevices(options.devices, *driver, &choice, &error)) {
+        std::fprintf(err, "vantrel-report: %s\n", error.c_str());
+        return kExitUsage;
+    }
+
     CaptureRecorder recorder(*driver);
     std::unique_ptr<DriveInventory> inventory(new DriveInventory);
     inventory->scanPositions = kMaxDrivePositions;
@@ -329,7 +337,20 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     inventory->readPowerMode = true;
     inventory->readLogs = true;
     inventory->wakeStandby = options.wake;
+    inventory->chooseDevices = !options.devices.empty();
+    std::copy(choice.chosen, choice.chosen + kMaxDrivePositions, inventory->chosen);
     inventory->ScanDrives(recorder);
+    // A position number or a Windows name is known to be no disk only once
+    // its open finds nothing there.
+    for (int position = 0; position < kMaxDrivePositions; ++position) {
+        const uint32_t open = inventory->openError[position];
+        if (choice.chosen[position] && !inventory->entries[position].Found &&
+            (open == kErrorFileNotFound || open == kErrorPathNotFound)) {
+            std::fprintf(err, "vantrel-report: %s: not a disk of this machine\n",
+                         choice.names[position].c_str());
+            return kExitUsage;
+        }
+    }
     const bool masked = IsTerminal(out) || IsTerminal(err);
     // A disk that is there but cannot be read is named: on standard error,
     // except where a document says it itself, so that a scheduled run of

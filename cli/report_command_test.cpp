@@ -932,3 +932,57 @@ TEST_F(ReportCommandTest, DisksThatCannotBeReadAreNamed) {
         std::fclose(err);
     }
 }
+
+// --device reads the disks named and no other: the others are not even
+// opened (the denied and the bridged disk are not named as unreadable), a
+// disk past a gap is reached directly, and a name that is no disk of this
+// machine is refused before anything is written.
+TEST_F(ReportCommandTest, DeviceChoosesTheDisksRead) {
+    const std::string denied =
+        "vantrel-report: \\\\.\\PhysicalDrive2: not readable: no rights (administrator or root)\n";
+    const std::string bridged =
+        "vantrel-report: \\\\.\\PhysicalDrive9: not readable: answers neither SMART nor NVMe\n";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {{"--list", "--device", "0"}, 0, "READ DISK\n", ""},
+        {{"--list", "--device=\\\\.\\physicaldrive0", "--device", "0"}, 0, "READ DISK\n", ""},
+        {{"--list", "--device", "9", "--device", "0"}, 0, "READ DISK\n", bridged},
+        {{"--health", "--device", "2"},
+         1,
+         "",
+         denied + "No SMART compatible drives were detected.\n"},
+        {{"--list", "--device", "5"}, 2, "", "vantrel-report: 5: not a disk of this machine\n"},
+        {{"--list", "--device", "0", "--device", "/dev/sdz"},
+         2,
+         "",
+         "vantrel-report: /dev/sdz: not a disk of this machine\n"},
+        {{"--list", "--device", "64"}, 2, "", "vantrel-report: 64: not a disk of this machine\n"},
+        {{"--list", "--device", "01"}, 2, "", "vantrel-report: 01: not a disk of this machine\n"},
+    };
+    for (const auto& c : cases) {
+        FILE* out = std::tmpfile();
+        FILE* err = std::tmpfile();
+        const int status = RunReportCommand(c.args, out, err, MachineWithUnreadableDisks);
+        EXPECT_EQ(c.status, status) << c.args.back();
+        EXPECT_EQ(c.out, ReadStream(out)) << c.args.back();
+        EXPECT_EQ(c.err, ReadStream(err)) << c.args.back();
+        std::fclose(out);
+        std::fclose(err);
+    }
+    // With captures, or with --compare's NEW, there is no machine to choose from.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--device", "0", "capture.smart"},
+          std::vector<std::string>{"--compare", "old.smart", "new.smart", "--device", "0"},
+          std::vector<std::string>{"--device"}}) {
+        FILE* out = std::tmpfile();
+        FILE* err = std::tmpfile();
+        EXPECT_EQ(2, RunReportCommand(args, out, err, MachineWithUnreadableDisks));
+        EXPECT_EQ("", ReadStream(out));
+        std::fclose(out);
+        std::fclose(err);
+    }
+}

@@ -5,8 +5,9 @@
 const char kReportUsage[] =
     "Usage: vantrel-report [--list | --window | --health | --json | --prometheus]\n"
     "                      [--wake] [--win9x] [--output FILE] [--save DIR]\n"
-    "                      [CAPTURE|- ...]\n"
-    "       vantrel-report --compare OLD [NEW] [--wake] [--win9x] [--output FILE]\n"
+    "                      [--device NAME ... | CAPTURE|- ...]\n"
+    "       vantrel-report --compare OLD [NEW | --device NAME] [--wake] [--win9x]\n"
+    "                      [--output FILE]\n"
     "       vantrel-report --help | --version\n"
     "\n"
     "Writes the Export results report of every drive, as the Vantrel window\n"
@@ -30,6 +31,9 @@ const char kReportUsage[] =
     "  --compare OLD  print what changed since the capture OLD: against the\n"
     "                 capture NEW, or else the live drive of the same model\n"
     "                 and serial number\n"
+    "  --device NAME  read only this disk of the machine (repeatable): /dev/sda,\n"
+    "                 a /dev/disk/by-id link, /dev/nvme0 or /dev/nvme0n1,\n"
+    "                 \\\\.\\PhysicalDrive1, or a drive position number\n"
     "  --wake         read disks in standby too, spinning them up\n"
     "  --win9x        scan as the Windows 9x family does (default: NT family)\n"
     "  --output FILE  write to FILE instead of standard output; FILE is replaced\n"
@@ -158,6 +162,14 @@ bool ParseOne(const std::vector<std::string>& args, size_t* i, ReportOptions* op
         options->hasSave = true;
         return true;
     }
+    std::string device;
+    if (!TakeValue(args, i, "--device", "a disk", &device, &matched, error)) {
+        return false;
+    }
+    if (matched) {
+        options->devices.push_back(device);
+        return true;
+    }
     if (!TakeValue(args, i, "--compare", "a capture", &options->compareOld, &matched, error)) {
         return false;
     }
@@ -193,6 +205,16 @@ bool ParseReportOptions(const std::vector<std::string>& args, ReportOptions* opt
             *error = "--compare and --save exclude each other";
             return false;
         }
+    }
+    if (!options->devices.empty() && !options->captures.empty() &&
+        options->mode != ReportMode::kCompare) {
+        *error = "--device chooses disks of this machine: not with captures";
+        return false;
+    }
+    if (options->mode == ReportMode::kCompare && !options->devices.empty() &&
+        !options->captures.empty()) {
+        *error = "--device chooses a live disk: not with a NEW capture";
+        return false;
     }
     if (options->win9x && options->captures.size() > kDrivePositions) {
         *error = "--win9x takes at most 4 captures (drive positions 0 to 3)";

@@ -29,6 +29,8 @@ struct ReportOptions {
     // newer one (otherwise the live drive of the same model and serial).
     std::string compareOld;
     std::vector<std::string> captures;
+    // --device: the disks of this machine to read, as the user named them.
+    std::vector<std::string> devices;
 };
 
 // False with *error set when the arguments cannot be run.

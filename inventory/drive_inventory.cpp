@@ -8,6 +8,7 @@ DriveInventory::DriveInventory() {
         attributes[position] = nullptr;
         nvme[position] = nullptr;
         logs[position] = nullptr;
+        chosen[position] = false;
     }
     ResetInventory();
 }

@@ -153,6 +153,11 @@ class DriveInventory {
     // keeps one (logs[] stays null where neither was read).
     bool readLogs = false;
     SmartLogBlocks* logs[kMaxDrivePositions];
+    // Asked for by vantrel-report's --device only: the positions chosen are
+    // the only ones opened, wherever they are (no gap ends the scan); every
+    // other position is left alone as if no disk were there.
+    bool chooseDevices = false;
+    bool chosen[kMaxDrivePositions];
 
   private:
     DriveInventory(const DriveInventory&) = delete;

@@ -144,7 +144,7 @@ void DriveInventory::ScanWindows9x(SmartDriver& driver) {
     for (int position = 0; position < kDrivePositions; ++position) {
         const bool present = (map >> position) & 1;
         const bool packet = (map >> (position + 4)) & 1;
-        if (!present || packet) {
+        if (!present || packet || (chooseDevices && !chosen[position])) {
             continue;
         }
         std::memset(&buffers, 0, sizeof buffers);
@@ -182,13 +182,16 @@ void DriveInventory::ScanWindowsNt(SmartDriver& driver) {
             : (scanPositions > kMaxDrivePositions ? kMaxDrivePositions : scanPositions);
     int gap = 0;
     for (int position = 0; position < positions; ++position) {
+        if (chooseDevices && !chosen[position]) {
+            continue;
+        }
         if (OpenPhysicalDrive(driver, position) != 0) {
             // The numbers have run out, not just skipped a removed disk.
             const uint32_t error = openError[position];
             const bool absent =
                 error == 0 || error == kErrorFileNotFound || error == kErrorPathNotFound;
             gap = absent ? gap + 1 : 0;
-            if (gap == kOpenGapLimit) {
+            if (gap == kOpenGapLimit && !chooseDevices) {
                 break;
             }
             continue;
