@@ -25,14 +25,14 @@ struct ModelPattern {
 // Samsung SSD is told from a Samsung hard disk by its model (MZ..., or the
 // retail "Samsung SSD ..."). Crucial's SSDs are Micron's, under Micron's
 // documents. Makers not listed here (Kingston, SanDisk, Western Digital,
-// Seagate, Toshiba, Fujitsu) publish no attribute list that names more
-// than the generic rows below, so their drives read the generic rows.
+// Seagate, Toshiba) publish no attribute list found that names more than
+// the generic rows below, so their drives read the generic rows.
 const ModelPattern kModelPatterns[] = {
     {"SAMSUNG MZ", ModelFamily::kSamsungSsd}, {"Samsung SSD", ModelFamily::kSamsungSsd},
     {"SAMSUNG", ModelFamily::kSamsungHdd},    {"INTEL", ModelFamily::kIntelSsd},
     {"Micron_", ModelFamily::kMicronSsd},     {"Crucial_", ModelFamily::kMicronSsd},
     {"CT", ModelFamily::kMicronSsd},          {"HGST", ModelFamily::kHgstHdd},
-    {"Hitachi", ModelFamily::kHgstHdd},
+    {"Hitachi", ModelFamily::kHgstHdd},       {"FUJITSU", ModelFamily::kFujitsuHdd},
 };
 
 struct AttributeRow {
@@ -153,6 +153,15 @@ const AttributeRow kRows[] = {
     {F::kHgstHdd, 194, R::kTemperature, X::kTemperatureLowHigh24, "Temperature"},
     {F::kHgstHdd, 223, R::kNone, X::kDecimal, "Load Retry Count"},
     {F::kHgstHdd, 254, R::kNone, X::kDecimal, "Free-Fall Sensor Work Count"},
+
+    // Fujitsu hard disks: the disk drives product manuals' attribute ID
+    // lists (MHV2xxxBH C141-E224, MHV2xxxBT C141-E239, MHW2xxxBS C141-E249;
+    // the MHY2xxxBH manual C141-E262 has the same layout).
+    {F::kFujitsuHdd, 192, R::kNone, X::kDecimal, "Emergency Retract Cycle Count"},
+    {F::kFujitsuHdd, 193, R::kNone, X::kDecimal, "Load/Unload Cycle Count"},
+    {F::kFujitsuHdd, 195, R::kNone, X::kDecimal, "ECC On The Fly Count"},
+    {F::kFujitsuHdd, 203, R::kNone, X::kDecimal, "Run Out"},
+    {F::kFujitsuHdd, 240, R::kNone, X::kDecimal, "Transfer Error Rate"},
 };
 
 bool StartsWithNoCase(const std::string& text, const char* prefix) {

@@ -20,6 +20,7 @@ enum class ModelFamily : uint8_t {
     kIntelSsd,
     kMicronSsd,
     kHgstHdd,
+    kFujitsuHdd,
 };
 
 // The family of a drive from its model text (trimmed), by the patterns of

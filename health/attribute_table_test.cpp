@@ -50,6 +50,8 @@ TEST(AttributeTableTest, MakerRowOrGenericRow) {
          AttributeRole::kReallocatedSectors},
         {"WDC WD2500JS-75NCB3", 190, "Unknown Attribute", AttributeRole::kTemperatureSecond},
         {"WDC WD2500JS-75NCB3", 202, "Unknown Attribute", AttributeRole::kNone},
+        {"FUJITSU MHY2120BH", 240, "Transfer Error Rate", AttributeRole::kNone},
+        {"FUJITSU MHY2120BH", 191, "Unknown Attribute", AttributeRole::kNone},
         {"", 9, "Power On Hours Count", AttributeRole::kPowerOnHours},
     };
     for (const auto& c : cases) {
