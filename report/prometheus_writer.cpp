@@ -193,14 +193,16 @@ bool IsNvme(const DriveReading& drive) {
 }
 
 // The health log's values, for the NVMe drives, and the endurance used of
-// the ATA SSDs too; no family at all on a machine without either.
+// the ATA SSDs too; no family on a machine without a drive that has it.
 void NvmeSamples(std::string* out, const MachineReport& report,
                  const std::vector<DeviceLabel>& devices) {
     bool any = false;
+    bool worn = false;
     for (const DriveReading& drive : report.drives) {
-        any = any || IsNvme(drive) || drive.endurance.known;
+        any = any || IsNvme(drive);
+        worn = worn || drive.endurance.known;
     }
-    if (!any) {
+    if (!any && !worn) {
         return;
     }
     static const char* const kFamilies[][2] = {
@@ -218,6 +220,9 @@ void NvmeSamples(std::string* out, const MachineReport& report,
     };
     const size_t count = sizeof kFamilies / sizeof kFamilies[0];
     for (size_t family = 0; family < count; ++family) {
+        if (!(family == 1 ? worn : any)) {
+            continue;
+        }
         Family(out, kFamilies[family][0], "gauge", kFamilies[family][1]);
         for (size_t i = 0; i < devices.size(); ++i) {
             const DriveReading& d = report.drives[i];
