@@ -464,6 +464,48 @@ TEST_F(ReportCommandTest, CompareShowsChangesFlagsAndProjection) {
     EXPECT_EQ(2, RunTool({"--compare", a}).status);
 }
 
+// An ATA SSD's wear, read from the attribute its maker documents: the
+// endurance in JSON and the metrics, CAUTION when used up, and then -> now
+// with the NVMe drives' projection in a comparison; none for a hard disk.
+TEST_F(ReportCommandTest, EnduranceOfAnAtaSsd) {
+    DriveCapture then = MakeCapture("INTEL SSDSC2BB240G4", "E-1", "F");
+    SetAttribute(&then, 0, 9, 100, 100, 1000, 0);
+    SetAttribute(&then, 1, 233, 98, 98, 0, 0);
+    DriveCapture now = then;
+    SetAttribute(&now, 0, 9, 100, 100, 3000, 0);
+    SetAttribute(&now, 1, 233, 96, 96, 0, 0);
+    const std::string a = Write("wear-then.smart", then);
+    const std::string b = Write("wear-now.smart", now);
+    Result r = RunTool({"--compare", a, b});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("Endurance used: 2% then, 4% now.\n")) << r.out;
+    EXPECT_NE(std::string::npos,
+              r.out.find("Endurance used: 2% -> 4%, rising 1.0 per 1,000 power-on hours; at "
+                         "that rate, 100% in about 96000 power-on hours.\n"))
+        << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("E9  Media Wearout Indicator")) << r.out;
+
+    r = RunTool({"--json", b});
+    EXPECT_NE(std::string::npos,
+              r.out.find("\"endurance_used\": {\n        \"current_percent\": 4"))
+        << r.out;
+    r = RunTool({"--prometheus", b});
+    EXPECT_NE(std::string::npos,
+              r.out.find("smartctl_device_percentage_used{device=\"wear-now.smart\"} 4\n"));
+
+    SetAttribute(&now, 1, 233, 0, 0, 0, 0);
+    r = RunTool({"--health", Write("wear-out.smart", now)});
+    EXPECT_EQ(3, r.status);
+    EXPECT_EQ("INTEL SSDSC2BB240G4: CAUTION: rated endurance used up (100%)\n", r.out);
+
+    // The same id on a maker's disk that gives it no such meaning is no wear.
+    DriveCapture disk = MakeCapture("HGST HUS724020ALE640", "H-1", "F");
+    SetAttribute(&disk, 0, 233, 0, 0, 0, 0);
+    const std::string c = Write("wear-disk.smart", disk);
+    EXPECT_EQ(std::string::npos, RunTool({"--json", c}).out.find("endurance_used"));
+    EXPECT_EQ(std::string::npos, RunTool({"--prometheus", c}).out.find("percentage_used"));
+}
+
 // An NVMe drive's readings: every row then and now, the flags, and where
 // the wear and the spare are heading; another drive is refused.
 // The drive's own logs between two readings: the error count and whether a

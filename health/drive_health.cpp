@@ -1,6 +1,5 @@
 #include "health/drive_health.h"
 
-#include <algorithm>
 #include <cstdio>
 
 #include "inventory/attribute_fields.h"
@@ -9,21 +8,23 @@
 namespace {
 
 struct DefectWords {
-    uint8_t id;
+    AttributeRole role;
     const char* one;
     const char* many;
 };
 
 const DefectWords kDefectWords[] = {
-    {5, "reallocated sector", "reallocated sectors"},
-    {197, "pending sector", "pending sectors"},
-    {198, "offline uncorrectable sector", "offline uncorrectable sectors"},
-    {187, "reported uncorrectable error", "reported uncorrectable errors"},
+    {AttributeRole::kReallocatedSectors, "reallocated sector", "reallocated sectors"},
+    {AttributeRole::kPendingSectors, "pending sector", "pending sectors"},
+    {AttributeRole::kOfflineUncorrectable, "offline uncorrectable sector",
+     "offline uncorrectable sectors"},
+    {AttributeRole::kReportedUncorrectable, "reported uncorrectable error",
+     "reported uncorrectable errors"},
 };
 
-const DefectWords* FindDefectWords(uint8_t id) {
+const DefectWords* FindDefectWords(AttributeRole role) {
     for (const DefectWords& words : kDefectWords) {
-        if (words.id == id) {
+        if (words.role == role) {
             return &words;
         }
     }
@@ -55,20 +56,8 @@ const char* HealthVerdictName(HealthVerdict verdict) {
     return "UNKNOWN";
 }
 
-bool IsDefectCount(uint8_t id) {
-    return FindDefectWords(id) != nullptr;
-}
-
 unsigned DefectCount(const AttributeRecord& record) {
     return RawLow16(record);
-}
-
-std::string AttributeName(const AttributeRecord& record) {
-    const char* end =
-        std::find(record.Description, record.Description + sizeof record.Description, '\0');
-    std::string name(record.Description, end);
-    const size_t last = name.find_last_not_of(' ');
-    return last == std::string::npos ? std::string() : name.substr(0, last + 1);
 }
 
 std::vector<AttributeRecord> DriveAttributes(const DriveInventory& inventory, int position) {
@@ -82,7 +71,8 @@ std::vector<AttributeRecord> DriveAttributes(const DriveInventory& inventory, in
     return records;
 }
 
-DriveHealth AssessAttributes(const std::vector<AttributeRecord>& records, bool thresholdsKnown) {
+DriveHealth AssessAttributes(const std::vector<AttributeRecord>& records, bool thresholdsKnown,
+                             ModelFamily family) {
     std::vector<std::string> now;
     std::vector<std::string> counts;
     std::vector<std::string> past;
@@ -90,12 +80,13 @@ DriveHealth AssessAttributes(const std::vector<AttributeRecord>& records, bool t
         // A zero threshold is the maker's "for information only"; an unread
         // one is only the zeros the reply buffer started with.
         const uint8_t threshold = thresholdsKnown ? AttributeThreshold(record) : 0;
+        const uint8_t id = AttributeId(record);
         if (threshold != 0 && AttributeCurrent(record) < threshold) {
-            now.push_back(AttributeName(record) + " below its threshold" + IdSuffix(record));
+            now.push_back(AttributeTitle(id, family) + " below its threshold" + IdSuffix(record));
         } else if (threshold != 0 && AttributeWorst(record) < threshold) {
-            past.push_back(AttributeName(record) + " failed in the past" + IdSuffix(record));
+            past.push_back(AttributeTitle(id, family) + " failed in the past" + IdSuffix(record));
         }
-        const DefectWords* words = FindDefectWords(AttributeId(record));
+        const DefectWords* words = FindDefectWords(RoleOf(id, family));
         const unsigned count = DefectCount(record);
         if (words && count > 0) {
             counts.push_back(DecimalText(count) + " " + (count == 1 ? words->one : words->many) +

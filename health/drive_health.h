@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "health/attribute_table.h"
 #include "inventory/drive_inventory.h"
 
 // STANDBY: a disk left asleep, so not read and not judged.
@@ -32,18 +33,15 @@ inline bool HealthAlerts(HealthVerdict verdict) {
     return verdict == HealthVerdict::kCaution || verdict == HealthVerdict::kBad;
 }
 
-// A drive's verdict from its records in table order; no records means no
-// SMART data.
-DriveHealth AssessAttributes(const std::vector<AttributeRecord>& records, bool thresholdsKnown);
+// A drive's verdict from its records in table order, named as its family's
+// rows name them; no records means no SMART data.
+DriveHealth AssessAttributes(const std::vector<AttributeRecord>& records, bool thresholdsKnown,
+                             ModelFamily family);
 
 // A drive's records in table order.
 std::vector<AttributeRecord> DriveAttributes(const DriveInventory& inventory, int position);
 
-// The attributes whose raw value counts bad sectors or errors (5, 197, 198,
-// 187), and their count: raw bytes 0 and 1 only, since makers pack other
+// The count of an attribute whose role is a defect count
+// (attribute_table.h): raw bytes 0 and 1 only, since makers pack other
 // fields above them.
-bool IsDefectCount(uint8_t id);
 unsigned DefectCount(const AttributeRecord& record);
-
-// The record's description without its trailing blanks.
-std::string AttributeName(const AttributeRecord& record);

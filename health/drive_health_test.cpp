@@ -68,7 +68,9 @@ TEST(DriveHealthTest, EachSignAndVerdict) {
         {"no SMART data", {}, true, "UNKNOWN: no SMART data"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.expected, Line(AssessAttributes(c.records, c.thresholdsKnown))) << c.what;
+        EXPECT_EQ(c.expected,
+                  Line(AssessAttributes(c.records, c.thresholdsKnown, ModelFamily::kGeneric)))
+            << c.what;
     }
 }
 

@@ -4,22 +4,20 @@
 
 namespace {
 
-enum : uint8_t { kPowerOnId = 9 };
-
-const char* DefectFlag(uint8_t id) {
-    switch (id) {
-        case 5:
+const char* DefectFlag(AttributeRole role) {
+    switch (role) {
+        case AttributeRole::kReallocatedSectors:
             return "new reallocated sectors";
-        case 197:
+        case AttributeRole::kPendingSectors:
             return "new pending sectors";
-        case 198:
+        case AttributeRole::kOfflineUncorrectable:
             return "new offline uncorrectable sectors";
         default:
             return "new reported uncorrectable errors";
     }
 }
 
-void Flag(AttributeChange* change) {
+void Flag(AttributeChange* change, ModelFamily family) {
     if (!change->inOlder) {
         change->flag = "appeared";
         return;
@@ -28,18 +26,18 @@ void Flag(AttributeChange* change) {
         change->flag = "vanished";
         return;
     }
-    const uint8_t id = change->id;
-    if (IsDefectCount(id) && DefectCount(change->newer) > DefectCount(change->older)) {
-        change->flag = DefectFlag(id);
+    const AttributeRole role = RoleOf(change->id, family);
+    if (IsDefectRole(role) && DefectCount(change->newer) > DefectCount(change->older)) {
+        change->flag = DefectFlag(role);
     }
     if (change->towardThreshold) {
         change->flag += change->flag.empty() ? "toward threshold" : ", toward threshold";
     }
 }
 
-bool PowerOn(const std::vector<AttributeRecord>& records, uint32_t* count) {
+bool PowerOn(const std::vector<AttributeRecord>& records, ModelFamily family, uint32_t* count) {
     for (const AttributeRecord& record : records) {
-        if (AttributeId(record) == kPowerOnId) {
+        if (RoleOf(AttributeId(record), family) == AttributeRole::kPowerOnHours) {
             *count = RawLow32(record);
             return true;
         }
@@ -49,25 +47,27 @@ bool PowerOn(const std::vector<AttributeRecord>& records, uint32_t* count) {
 
 }  // namespace
 
-long long RawNumber(const AttributeRecord& record) {
-    if (IsDefectCount(AttributeId(record))) {
+long long RawNumber(const AttributeRecord& record, ModelFamily family) {
+    const AttributeRole role = RoleOf(AttributeId(record), family);
+    if (IsDefectRole(role)) {
         return DefectCount(record);
     }
-    if (AttributeId(record) == 194) {
+    if (role == AttributeRole::kTemperature || role == AttributeRole::kTemperatureSecond) {
         return RawByte0(record);
     }
     return static_cast<int32_t>(RawLow32(record));
 }
 
 ReadingComparison CompareRecords(const std::vector<AttributeRecord>& before,
-                                 const std::vector<AttributeRecord>& after, bool thresholdsKnown) {
+                                 const std::vector<AttributeRecord>& after, bool thresholdsKnown,
+                                 ModelFamily family) {
     ReadingComparison result;
 
     std::vector<bool> matched(before.size(), false);
     for (const AttributeRecord& record : after) {
         AttributeChange change;
         change.id = AttributeId(record);
-        change.name = AttributeName(record);
+        change.name = AttributeTitle(change.id, family);
         change.inNewer = true;
         change.newer = record;
         for (size_t i = 0; i < before.size(); ++i) {
@@ -81,23 +81,23 @@ ReadingComparison CompareRecords(const std::vector<AttributeRecord>& before,
         change.threshold = thresholdsKnown ? AttributeThreshold(record) : 0;
         change.towardThreshold = change.inOlder && change.threshold != 0 &&
                                  AttributeCurrent(record) < AttributeCurrent(change.older);
-        Flag(&change);
+        Flag(&change, family);
         result.changes.push_back(change);
     }
     for (size_t i = 0; i < before.size(); ++i) {
         if (!matched[i]) {
             AttributeChange change;
             change.id = AttributeId(before[i]);
-            change.name = AttributeName(before[i]);
+            change.name = AttributeTitle(change.id, family);
             change.inOlder = true;
             change.older = before[i];
-            Flag(&change);
+            Flag(&change, family);
             result.changes.push_back(change);
         }
     }
 
-    result.olderHasPowerOn = PowerOn(before, &result.olderPowerOn);
-    result.newerHasPowerOn = PowerOn(after, &result.newerPowerOn);
+    result.olderHasPowerOn = PowerOn(before, family, &result.olderPowerOn);
+    result.newerHasPowerOn = PowerOn(after, family, &result.newerPowerOn);
     if (!result.olderHasPowerOn || !result.newerHasPowerOn) {
         result.span = PowerOnSpan::kMissing;
     } else if (result.newerPowerOn < result.olderPowerOn) {

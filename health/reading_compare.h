@@ -31,7 +31,8 @@ struct ReadingComparison {
     // In the newer reading's table order, then what vanished, in the older's.
     std::vector<AttributeChange> changes;
     PowerOnSpan span = PowerOnSpan::kMissing;
-    // Raw bytes 0 to 3 of attribute 9 in each reading, where it has one.
+    // Raw bytes 0 to 3 of the power-on hours attribute in each reading,
+    // where it has one.
     bool olderHasPowerOn = false;
     bool newerHasPowerOn = false;
     uint32_t olderPowerOn = 0;
@@ -39,13 +40,15 @@ struct ReadingComparison {
 };
 
 // Two readings of one drive, from each reading's records in table order
-// (the readings carry their own verdicts); thresholdsKnown is the newer's.
+// (the readings carry their own verdicts); thresholdsKnown is the newer's,
+// family the drive's (attribute_table.h), which names its attributes.
 ReadingComparison CompareRecords(const std::vector<AttributeRecord>& before,
-                                 const std::vector<AttributeRecord>& after, bool thresholdsKnown);
+                                 const std::vector<AttributeRecord>& after, bool thresholdsKnown,
+                                 ModelFamily family);
 
 // The raw value as a number: the defect counts' bytes 0 and 1, the
-// temperature's byte 0, otherwise the table's signed four bytes.
-long long RawNumber(const AttributeRecord& record);
+// temperature's byte 0, otherwise the window's signed four bytes.
+long long RawNumber(const AttributeRecord& record, ModelFamily family);
 
 // Where the falling value of a change reaches its threshold at the rate
 // between the readings. False when the span gives no rate.

@@ -40,6 +40,10 @@ ReplyIntegrity CheckReplies(const DriveInventory& inventory, int position,
     return integrity;
 }
 
+BlockCheck SmartDataCheck(const ReplyIntegrity& integrity) {
+    return integrity.repeatedId != 0 ? BlockCheck::kFailed : integrity.smartData;
+}
+
 std::vector<std::string> IntegrityFailures(const ReplyIntegrity& integrity) {
     static const Check kChecks[] = {
         {&ReplyIntegrity::identify, "IDENTIFY failed its checksum"},

@@ -26,6 +26,11 @@ struct ReplyIntegrity {
 ReplyIntegrity CheckReplies(const DriveInventory& inventory, int position,
                             const std::vector<AttributeRecord>& records);
 
+// The SMART data block's check as the documents give it: failed where its
+// checksum failed or where it lists an attribute id in two slots, the two
+// checks of that block.
+BlockCheck SmartDataCheck(const ReplyIntegrity& integrity);
+
 // Each failed check in words: the checksums of IDENTIFY, the SMART data and
 // the thresholds ("SMART data failed its checksum"), then a repeated id
 // ("attribute 5 appears twice in the SMART data").

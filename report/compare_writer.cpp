@@ -24,8 +24,8 @@ std::string Change(long long before, long long after) {
 }
 
 // "then -> now (change)" of one column; "-" on the side that lacks it.
-std::string Cell(const AttributeChange& change, long long (*number)(const AttributeRecord&),
-                 std::string (*text)(const AttributeRecord&)) {
+template <typename Number, typename Text>
+std::string Cell(const AttributeChange& change, Number number, Text text) {
     const std::string before = change.inOlder ? text(change.older) : "-";
     const std::string after = change.inNewer ? text(change.newer) : "-";
     std::string cell = before + " -> " + after;
@@ -47,10 +47,15 @@ std::string ValueText(const AttributeRecord& r) {
 std::string WorstText(const AttributeRecord& r) {
     return DecimalText(AttributeWorst(r));
 }
-// The counts as counted (bytes 0 and 1), the rest as the table shows them.
-std::string RawText(const AttributeRecord& r) {
-    if (IsDefectCount(AttributeId(r))) {
-        return DecimalText(RawNumber(r));
+// The counts as counted (bytes 0 and 1), the temperature in degrees, the
+// rest as the window's table shows them.
+std::string RawText(const AttributeRecord& r, ModelFamily family) {
+    const AttributeRole role = RoleOf(AttributeId(r), family);
+    if (IsDefectRole(role)) {
+        return DecimalText(RawNumber(r, family));
+    }
+    if (role == AttributeRole::kTemperature || role == AttributeRole::kTemperatureSecond) {
+        return DecimalText(RawNumber(r, family)) + " C";
     }
     return FormatRawValue(r, TextForm::kList).text;
 }
@@ -90,18 +95,44 @@ void WritePowerOn(const ReadingComparison& c, std::string* out) {
     }
 }
 
-void WriteProjections(const ReadingComparison& c, std::string* out) {
+void ProjectionsHeading(bool* heading, std::string* out) {
+    if (!*heading) {
+        AppendFormat(out,
+                     "\nRough projections from two readings only, at the rate between them:\n");
+        *heading = true;
+    }
+}
+
+// The endurance used toward 100 %, as the NVMe drives' percentage used.
+void ProjectEndurance(const ReadingComparison& c, const Endurance& then, const Endurance& now,
+                      bool* heading, std::string* out) {
+    if (!then.known || !now.known || now.percentUsed <= then.percentUsed ||
+        c.span != PowerOnSpan::kCounted) {
+        return;
+    }
+    ProjectionsHeading(heading, out);
+    const double perThousand = (now.percentUsed - then.percentUsed) * 1000.0 /
+                               static_cast<double>(c.newerPowerOn - c.olderPowerOn);
+    AppendFormat(out, "Endurance used: %u%% -> %u%%, rising %.1f per 1,000 power-on hours; ",
+                 then.percentUsed, now.percentUsed, perThousand);
+    if (now.percentUsed >= 100) {
+        AppendFormat(out, "already at 100%%.\n");
+    } else {
+        AppendFormat(out, "at that rate, 100%% in about %.0f power-on hours.\n",
+                     (100 - now.percentUsed) * 1000.0 / perThousand);
+    }
+}
+
+void WriteProjections(const ReadingComparison& c, const DriveReading& older,
+                      const DriveReading& newer, std::string* out) {
     bool heading = false;
+    ProjectEndurance(c, older.endurance, newer.endurance, &heading, out);
     for (const AttributeChange& change : c.changes) {
         Projection p;
         if (!ProjectChange(change, c, &p)) {
             continue;
         }
-        if (!heading) {
-            AppendFormat(out,
-                         "\nRough projections from two readings only, at the rate between them:\n");
-            heading = true;
-        }
+        ProjectionsHeading(&heading, out);
         AppendFormat(out, "%s (%X): value %d -> %d, falling %.1f per 1,000 of the power-on count; ",
                      change.name.c_str(), change.id, AttributeCurrent(change.older),
                      AttributeCurrent(change.newer), p.perThousand);
@@ -180,26 +211,36 @@ std::string ComparisonText(const CompareRun& run, const DriveReading& newer) {
         run.olderReading.protocol == DriveProtocol::kNvme) {
         return NvmeComparisonText(run, newer);
     }
-    const ReadingComparison c = CompareRecords(run.olderReading.ata.attributes,
-                                               newer.ata.attributes, newer.ata.thresholdsKnown);
+    const ModelFamily family = newer.ata.family;
+    const ReadingComparison c = CompareRecords(
+        run.olderReading.ata.attributes, newer.ata.attributes, newer.ata.thresholdsKnown, family);
     std::string out;
     // The readings' verdicts: their attributes, logs and integrity.
     out = ComparisonHeading(run, newer, run.olderReading.health, newer.health);
     WritePowerOn(c, &out);
     WriteLogs(run.olderReading, newer, &out);
+    const Endurance& then = run.olderReading.endurance;
+    if (then.known && newer.endurance.known) {
+        AppendFormat(&out, "Endurance used: %u%% then, %u%% now.\n", then.percentUsed,
+                     newer.endurance.percentUsed);
+    }
     AppendFormat(&out, "\n%s%s%s%s%sFlags\n", Pad("ID", 4).c_str(), Pad("Description", 37).c_str(),
                  Pad("Value then -> now", 22).c_str(), Pad("Worst then -> now", 22).c_str(),
                  Pad("Raw then -> now", 30).c_str());
     for (const AttributeChange& change : c.changes) {
         char id[4];
         std::snprintf(id, sizeof id, "%X", change.id);
-        std::string line = Pad(id, 4) + Pad(change.name, 37) +
-                           Pad(Cell(change, Value, ValueText), 22) +
-                           Pad(Cell(change, Worst, WorstText), 22) +
-                           Pad(Cell(change, RawNumber, RawText), 30) + change.flag;
+        std::string line =
+            Pad(id, 4) + Pad(change.name, 37) + Pad(Cell(change, Value, ValueText), 22) +
+            Pad(Cell(change, Worst, WorstText), 22) +
+            Pad(Cell(
+                    change, [family](const AttributeRecord& r) { return RawNumber(r, family); },
+                    [family](const AttributeRecord& r) { return RawText(r, family); }),
+                30) +
+            change.flag;
         line.erase(line.find_last_not_of(' ') + 1);
         AppendFormat(&out, "%s\n", line.c_str());
     }
-    WriteProjections(c, &out);
+    WriteProjections(c, run.olderReading, newer, &out);
     return out;
 }

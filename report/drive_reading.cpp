@@ -28,6 +28,7 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
     ata.hasSmartData = inventory.attributes[position] != nullptr;
     ata.smartRevision = inventory.smartDataRevision[position];
     ata.attributes = DriveAttributes(inventory, position);
+    ata.family = FamilyOfModel(reading->identity.model);
     ata.thresholdsKnown = inventory.ThresholdsKnown(position);
 
     reading->hasCapacity = true;
@@ -35,17 +36,20 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
     reading->blockSize = LogicalSectorSize(identify);
     reading->bytes = NvmeCounter::Product(reading->blocks, reading->blockSize);
     uint8_t celsius = 0;
-    reading->hasTemperature = DriveTemperature(inventory, position, &celsius);
+    reading->hasTemperature = DriveTemperature(ata.attributes, ata.family, &celsius);
     reading->temperature = celsius;
-    AttributeRecord record;
-    if (FindAttribute(inventory, position, 9, &record)) {
-        reading->hasPowerOnHours = true;
-        reading->powerOnHours = Count(RawLow32(record));
+    // The first record of each count, in table order.
+    for (auto it = ata.attributes.rbegin(); it != ata.attributes.rend(); ++it) {
+        const AttributeRole role = RoleOf(AttributeId(*it), ata.family);
+        if (role == AttributeRole::kPowerOnHours) {
+            reading->hasPowerOnHours = true;
+            reading->powerOnHours = Count(RawLow32(*it));
+        } else if (role == AttributeRole::kPowerCycles) {
+            reading->hasPowerCycles = true;
+            reading->powerCycles = Count(RawLow32(*it));
+        }
     }
-    if (FindAttribute(inventory, position, 12, &record)) {
-        reading->hasPowerCycles = true;
-        reading->powerCycles = Count(RawLow32(record));
-    }
+    reading->endurance = AtaEndurance(ata.attributes, ata.family);
     if (const SmartLogBlocks* logs = inventory.logs[position]) {
         if (logs->hasErrorLog) {
             ata.errorLog = DecodeErrorLog(logs->errorLog);
@@ -60,8 +64,9 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
     ata.integrity.selfTestLog = ata.selfTestLog.check;
     reading->health.reasons = IntegrityFailures(ata.integrity);
     if (reading->health.reasons.empty()) {
-        reading->health = AssessAttributes(ata.attributes, ata.thresholdsKnown);
+        reading->health = AssessAttributes(ata.attributes, ata.thresholdsKnown, ata.family);
         AddLogSigns(ata.errorLog, ata.selfTestLog, &reading->health);
+        AddEnduranceSign(reading->endurance, &reading->health);
     }
 }
 
@@ -84,6 +89,8 @@ void ReadNvme(const NvmeReplies& replies, DriveReading* reading) {
     reading->hasPowerOnHours = reading->hasPowerCycles = true;
     reading->powerOnHours = nvme.log.powerOnHours;
     reading->powerCycles = nvme.log.powerCycles;
+    reading->endurance.known = true;
+    reading->endurance.percentUsed = nvme.log.percentageUsed;
     reading->health = AssessNvmeHealth(nvme.log);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "health/drive_health.h"
+#include "health/endurance.h"
 #include "health/reply_integrity.h"
 #include "inventory/drive_inventory.h"
 #include "inventory/nvme_data.h"
@@ -33,7 +34,8 @@ struct AtaReading {
     // not an empty one.
     bool hasSmartData = false;
     uint16_t smartRevision = 0;
-    std::vector<AttributeRecord> attributes;  // in the drive's table order
+    std::vector<AttributeRecord> attributes;     // in the drive's table order
+    ModelFamily family = ModelFamily::kGeneric;  // whose rows name them
     bool thresholdsKnown = false;
     ReplyIntegrity integrity;
     // Read where the drive keeps them; used only when their check is kOk.
@@ -59,6 +61,9 @@ struct DriveReading {
     NvmeCounter powerOnHours;
     bool hasPowerCycles = false;
     NvmeCounter powerCycles;
+    // The rated endurance used: the wear attribute of an ATA SSD, the
+    // health log's percentage used of an NVMe drive; unknown for a disk.
+    Endurance endurance;
     AtaReading ata;
     NvmeReading nvme;
     DriveHealth health;

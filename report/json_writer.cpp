@@ -137,7 +137,7 @@ void WriteAttributeTable(JsonText& json, const AtaReading& ata) {
         json.Key("id");
         json.Number(AttributeId(record));
         json.Key("name");
-        json.String(AttributeKeyName(record));
+        json.String(AttributeKey(AttributeId(record), ata.family));
         json.Key("value");
         json.Number(AttributeCurrent(record));
         json.Key("worst");
@@ -154,7 +154,7 @@ void WriteAttributeTable(JsonText& json, const AtaReading& ata) {
         json.Key("value");
         json.Number(RawValue48(record));
         json.Key("string");
-        json.String(FormatRawValue(record, TextForm::kList).text);
+        json.String(AttributeRawText(record, ata.family));
         json.Close('}');
         json.Close('}');
     }
@@ -200,6 +200,13 @@ void WriteSummaries(JsonText& json, const DriveReading& drive) {
     if (drive.hasPowerCycles) {
         json.Key("power_cycle_count");
         Count(json, drive.powerCycles);
+    }
+    if (drive.endurance.known) {
+        json.Key("endurance_used");
+        json.Open('{');
+        json.Key("current_percent");
+        json.Number(drive.endurance.percentUsed);
+        json.Close('}');
     }
 }
 
@@ -265,7 +272,7 @@ void WriteOwnAtaKeys(JsonText& json, const DriveReading& drive) {
     json.Key("identify");
     json.String(BlockCheckName(ata.integrity.identify));
     json.Key("smart_data");
-    json.String(BlockCheckName(ata.integrity.smartData));
+    json.String(BlockCheckName(SmartDataCheck(ata.integrity)));
     json.Key("thresholds");
     json.String(BlockCheckName(ata.integrity.thresholds));
     json.Key("error_log");

@@ -18,25 +18,6 @@ FlagsText FlagsShort(uint16_t flags) {
     return out;
 }
 
-std::string AttributeKeyName(const AttributeRecord& record) {
-    const size_t length = strnlen(record.Description, sizeof record.Description);
-    size_t begin = 0;
-    size_t end = length;
-    while (begin < end && record.Description[begin] == ' ') {
-        ++begin;
-    }
-    while (end > begin && record.Description[end - 1] == ' ') {
-        --end;
-    }
-    std::string name(record.Description + begin, end - begin);
-    for (char& c : name) {
-        if (c == ' ') {
-            c = '_';
-        }
-    }
-    return name;
-}
-
 const char* WhenFailed(const AttributeRecord& record, bool thresholdsKnown) {
     const uint8_t threshold = AttributeThreshold(record);
     if (!thresholdsKnown || threshold == 0) {
@@ -46,16 +27,6 @@ const char* WhenFailed(const AttributeRecord& record, bool thresholdsKnown) {
         return "now";
     }
     return AttributeWorst(record) < threshold ? "past" : "";
-}
-
-bool FindAttribute(const DriveInventory& inventory, int position, uint8_t id,
-                   AttributeRecord* record) {
-    for (int index = 0; index < inventory.GetAttributeCount(position); ++index) {
-        if (inventory.GetAttribute(position, index, record) && AttributeId(*record) == id) {
-            return true;
-        }
-    }
-    return false;
 }
 
 uint64_t CapacityBlocks(const IdentifyData& identify) {
@@ -81,12 +52,16 @@ uint32_t LogicalSectorSize(const IdentifyData& identify) {
     return words >= 256 && words <= 16384 ? 2 * words : 512;
 }
 
-bool DriveTemperature(const DriveInventory& inventory, int position, uint8_t* celsius) {
-    AttributeRecord record;
-    if (FindAttribute(inventory, position, 194, &record) ||
-        FindAttribute(inventory, position, 190, &record)) {
-        *celsius = RawByte0(record);
-        return true;
+bool DriveTemperature(const std::vector<AttributeRecord>& records, ModelFamily family,
+                      uint8_t* celsius) {
+    for (const AttributeRole role :
+         {AttributeRole::kTemperature, AttributeRole::kTemperatureSecond}) {
+        for (const AttributeRecord& record : records) {
+            if (RoleOf(AttributeId(record), family) == role) {
+                *celsius = RawByte0(record);
+                return true;
+            }
+        }
     }
     return false;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "health/attribute_table.h"
 #include "inventory/attribute_fields.h"
 #include "inventory/drive_inventory.h"
 
@@ -23,16 +24,9 @@ struct FlagsText {
 };
 FlagsText FlagsShort(uint16_t flags);
 
-// The description, trimmed, with blanks as underscores.
-std::string AttributeKeyName(const AttributeRecord& record);
-
 // "now" when the value is below a non-zero threshold, "past" when the worst
 // is, "" otherwise and when the thresholds are unknown.
 const char* WhenFailed(const AttributeRecord& record, bool thresholdsKnown);
-
-// The first record with the id, when the drive has one.
-bool FindAttribute(const DriveInventory& inventory, int position, uint8_t id,
-                   AttributeRecord* record);
 
 // User-addressable sectors: the 48-bit count when the drive supports 48-bit
 // addressing, otherwise the 28-bit one (which stops at 137 GB).
@@ -44,10 +38,12 @@ uint64_t CapacityBlocks(const IdentifyData& identify);
 // for a length outside 512 bytes to 32 KB, which no drive has.
 uint32_t LogicalSectorSize(const IdentifyData& identify);
 
-// The drive's temperature in degrees Celsius: raw byte 0 of attribute 194,
-// or, on a drive without 194, of attribute 190, the only one some drives
-// keep it in. False when the drive has neither.
-bool DriveTemperature(const DriveInventory& inventory, int position, uint8_t* celsius);
+// The drive's temperature in degrees Celsius: raw byte 0 of the attribute
+// its family's rows hold it in (attribute_table.h), or, on a drive without
+// that one, of the second, the only one some drives keep it in. False when
+// the drive has neither.
+bool DriveTemperature(const std::vector<AttributeRecord>& records, ModelFamily family,
+                      uint8_t* celsius);
 
 // SMART feature set supported (IDENTIFY word 82 bit 0).
 bool SmartAvailable(const IdentifyData& identify);

@@ -9,10 +9,6 @@
 
 namespace {
 
-// The counts behind the alerts worth having: reallocated, reported
-// uncorrectable, pending and offline-uncorrectable sectors.
-const uint8_t kCountedAttributes[] = {5, 187, 197, 198};
-
 void Family(std::string* out, const char* name, const char* type, const char* help) {
     out->append("# HELP ").append(name).push_back(' ');
     out->append(help).append("\n# TYPE ").append(name).push_back(' ');
@@ -96,10 +92,10 @@ void EachAttribute(const DriveReading& drive, Visit visit) {
     }
 }
 
-// The first record with the id, when the drive has one.
-const AttributeRecord* Attribute(const DriveReading& drive, uint8_t id) {
+// The first record with the role, when the drive has one.
+const AttributeRecord* Attribute(const DriveReading& drive, AttributeRole role) {
     for (const AttributeRecord& record : drive.ata.attributes) {
-        if (AttributeId(record) == id) {
+        if (RoleOf(AttributeId(record), drive.ata.family) == role) {
             return &record;
         }
     }
@@ -155,7 +151,8 @@ void AttributeSamples(std::string* out, const MachineReport& report,
             head.clear();
             Sample(&head, "smartctl_device_attribute", devices[i]);
             IdLabel(&head, AttributeId(record));
-            Label(&head, "attribute_name", AttributeKeyName(record));
+            Label(&head, "attribute_name",
+                  AttributeKey(AttributeId(record), report.drives[i].ata.family));
             head.append(",attribute_flags_short=\"").append(flagsShort.text);
             head.append("\",attribute_flags_long=\"").append(FlagsLong(flags));
             head.append("\",attribute_value_type=\"");
@@ -195,20 +192,23 @@ bool IsNvme(const DriveReading& drive) {
     return drive.protocol == DriveProtocol::kNvme;
 }
 
-// The health log's values, for the NVMe drives; no family at all on a
-// machine without one.
+// The health log's values, for the NVMe drives, and the endurance used of
+// the ATA SSDs too; no family on a machine without a drive that has it.
 void NvmeSamples(std::string* out, const MachineReport& report,
                  const std::vector<DeviceLabel>& devices) {
     bool any = false;
+    bool worn = false;
     for (const DriveReading& drive : report.drives) {
         any = any || IsNvme(drive);
+        worn = worn || drive.endurance.known;
     }
-    if (!any) {
+    if (!any && !worn) {
         return;
     }
     static const char* const kFamilies[][2] = {
         {"smartctl_device_nvme_capacity_bytes", "NVMe total capacity, bytes"},
-        {"smartctl_device_percentage_used", "NVMe endurance used, per cent"},
+        {"smartctl_device_percentage_used",
+         "Endurance used, per cent: NVMe percentage used; ATA the maker's wear attribute"},
         {"smartctl_device_available_spare", "NVMe spare, per cent"},
         {"smartctl_device_available_spare_threshold", "NVMe spare threshold, per cent"},
         {"smartctl_device_critical_warning", "NVMe critical warning"},
@@ -220,17 +220,21 @@ void NvmeSamples(std::string* out, const MachineReport& report,
     };
     const size_t count = sizeof kFamilies / sizeof kFamilies[0];
     for (size_t family = 0; family < count; ++family) {
+        if (!(family == 1 ? worn : any)) {
+            continue;
+        }
         Family(out, kFamilies[family][0], "gauge", kFamilies[family][1]);
         for (size_t i = 0; i < devices.size(); ++i) {
             const DriveReading& d = report.drives[i];
-            if (!IsNvme(d)) {
+            // The endurance of every SSD that reports it; the rest, NVMe only.
+            if (family == 1 ? !d.endurance.known : !IsNvme(d)) {
                 continue;
             }
             const NvmeHealthLog& log = d.nvme.log;
             const NvmeCounter& total = d.nvme.controller.totalCapacity;
             // The capacity and the byte counts only where the drive counts them.
             const double values[] = {Approximate(total),
-                                     static_cast<double>(log.percentageUsed),
+                                     static_cast<double>(d.endurance.percentUsed),
                                      static_cast<double>(log.availableSpare),
                                      static_cast<double>(log.spareThreshold),
                                      static_cast<double>(log.criticalWarning),
@@ -270,10 +274,12 @@ void OwnSamples(std::string* out, const MachineReport& report,
     Family(out, "vantrel_attribute_count", "untyped",
            "Raw bytes 0 and 1 of attributes 5, 187, 197 and 198: sectors and errors counted");
     for (size_t i = 0; i < devices.size(); ++i) {
-        for (const uint8_t id : kCountedAttributes) {
-            if (const AttributeRecord* record = Attribute(report.drives[i], id)) {
+        // The counts behind the alerts worth having: reallocated, reported
+        // uncorrectable, pending and offline-uncorrectable sectors.
+        for (const AttributeRole role : kDefectRoles) {
+            if (const AttributeRecord* record = Attribute(report.drives[i], role)) {
                 Sample(out, "vantrel_attribute_count", devices[i]);
-                IdLabel(out, id);
+                IdLabel(out, AttributeId(*record));
                 Value(out, RawLow16(*record));
             }
         }

@@ -137,6 +137,17 @@ if nvme:
     for name in ("smartctl_device_percentage_used", "smartctl_device_critical_warning"):
         if mixed.count(b"\n" + name.encode() + b"{") != len(nvme):
             failures.append(f"ATA and NVMe drives: not one {name} per NVMe drive")
+sata_folder = os.path.join(captures, "sata")
+if os.path.isdir(sata_folder):
+    # An ATA SSD's wear is its endurance used too; a hard disk has none.
+    for name in sorted(os.listdir(sata_folder)):
+        if not name.endswith(".smart"):
+            continue
+        text = metrics([os.path.join(sata_folder, name)])
+        check_metrics(name, text)
+        wear = text.count(b"\nsmartctl_device_percentage_used{")
+        if wear != (0 if name.startswith("HGST") else 1):
+            failures.append(f"{name}: {wear} smartctl_device_percentage_used samples")
 
 # The drive for the rest: the first capture with a temperature and a pending
 # sector count; its second reading has eight more pending sectors.

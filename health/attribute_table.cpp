@@ -1,0 +1,270 @@
+#include "health/attribute_table.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "inventory/attribute_fields.h"
+
+namespace {
+
+enum class RawFormat : uint8_t {
+    kDecimal,               // all 48 bits
+    kMilliseconds,          // all 48 bits, " ms"
+    kTemperature,           // byte 0 when bytes 1-5 are zero, else all 48 bits
+    kTemperatureLowHigh24,  // byte 0, lowest in byte 2, highest in byte 4
+    kTemperatureLowHigh23,  // byte 0, lowest in byte 2, highest in byte 3
+};
+
+struct ModelPattern {
+    const char* prefix;
+    ModelFamily family;
+};
+
+// Matched in order, the first that starts the model wins; no case. A
+// Samsung SSD is told from a Samsung hard disk by its model (MZ..., or the
+// retail "Samsung SSD ..."). Crucial's SSDs are Micron's, under Micron's
+// documents. Makers not listed here (Kingston, SanDisk, Western Digital,
+// Seagate, Toshiba) publish no attribute list found that names more than
+// the generic rows below, so their drives read the generic rows.
+const ModelPattern kModelPatterns[] = {
+    {"SAMSUNG MZ", ModelFamily::kSamsungSsd}, {"Samsung SSD", ModelFamily::kSamsungSsd},
+    {"SAMSUNG", ModelFamily::kSamsungHdd},    {"INTEL", ModelFamily::kIntelSsd},
+    {"Micron_", ModelFamily::kMicronSsd},     {"Crucial_", ModelFamily::kMicronSsd},
+    {"CT", ModelFamily::kMicronSsd},          {"HGST", ModelFamily::kHgstHdd},
+    {"Hitachi", ModelFamily::kHgstHdd},       {"FUJITSU", ModelFamily::kFujitsuHdd},
+};
+
+struct AttributeRow {
+    ModelFamily family;
+    uint8_t id;
+    AttributeRole role;
+    RawFormat format;
+    const char* name;  // nullptr where no document names it
+};
+
+using F = ModelFamily;
+using R = AttributeRole;
+using X = RawFormat;
+
+const AttributeRow kRows[] = {
+    // Generic: the names the window's table gives (inventory/attributes.cpp),
+    // so that a row never changes name between the window and the JSON, and
+    // the roles every drive's values are read by. 187 and 190 have no name
+    // common to the makers but are counted and read as the temperature on
+    // every drive that has them.
+    {F::kGeneric, 1, R::kNone, X::kDecimal, "Raw Read Error Rate"},
+    {F::kGeneric, 2, R::kNone, X::kDecimal, "Throughput Performance"},
+    {F::kGeneric, 3, R::kNone, X::kDecimal, "Spin Up Time"},
+    {F::kGeneric, 4, R::kNone, X::kDecimal, "Start/Stop Count"},
+    {F::kGeneric, 5, R::kReallocatedSectors, X::kDecimal, "Reallocated Sector Count"},
+    {F::kGeneric, 6, R::kNone, X::kDecimal, "Read Channel Margin"},
+    {F::kGeneric, 7, R::kNone, X::kDecimal, "Seek Error Rate"},
+    {F::kGeneric, 8, R::kNone, X::kDecimal, "Seek Time Performance"},
+    {F::kGeneric, 9, R::kPowerOnHours, X::kDecimal, "Power On Hours Count"},
+    {F::kGeneric, 10, R::kNone, X::kDecimal, "Spin Retry Count"},
+    {F::kGeneric, 11, R::kNone, X::kDecimal, "Calibration Retry Count"},
+    {F::kGeneric, 12, R::kPowerCycles, X::kDecimal, "Power Cycle Count"},
+    {F::kGeneric, 187, R::kReportedUncorrectable, X::kDecimal, nullptr},
+    {F::kGeneric, 190, R::kTemperatureSecond, X::kTemperature, nullptr},
+    {F::kGeneric, 194, R::kTemperature, X::kTemperature, "Temperature"},
+    {F::kGeneric, 196, R::kNone, X::kDecimal, "Reallocation Event Count"},
+    {F::kGeneric, 197, R::kPendingSectors, X::kDecimal, "Current Pending Sector Count"},
+    {F::kGeneric, 198, R::kOfflineUncorrectable, X::kDecimal,
+     "Offline Scan Incorrect. Sector Count"},
+    {F::kGeneric, 199, R::kNone, X::kDecimal, "Ultra ATA CRC Error Count"},
+    {F::kGeneric, 200, R::kNone, X::kDecimal, "Write Error Count"},
+
+    // Samsung SSDs: Samsung's SSD data sheets, "Individual Attribute Data
+    // Structure" (e.g. MZMPC032HBCD/064HBDR/128HBFU/256HBGJ data sheet,
+    // rev. 1.0). 177's normalized value is the endurance left.
+    {F::kSamsungSsd, 177, R::kEnduranceLeft, X::kDecimal, "Wear Leveling Count"},
+    {F::kSamsungSsd, 179, R::kNone, X::kDecimal, "Used Reserved Block Count"},
+    {F::kSamsungSsd, 180, R::kNone, X::kDecimal, "Unused Reserved Block Count"},
+    {F::kSamsungSsd, 181, R::kNone, X::kDecimal, "Program Fail Count"},
+    {F::kSamsungSsd, 182, R::kNone, X::kDecimal, "Erase Fail Count"},
+    {F::kSamsungSsd, 183, R::kNone, X::kDecimal, "Runtime Bad Block Count"},
+    {F::kSamsungSsd, 187, R::kReportedUncorrectable, X::kDecimal, "Uncorrectable Error Count"},
+    {F::kSamsungSsd, 190, R::kTemperatureSecond, X::kTemperature, "Airflow Temperature"},
+    {F::kSamsungSsd, 195, R::kNone, X::kDecimal, "ECC Error Rate"},
+    {F::kSamsungSsd, 199, R::kNone, X::kDecimal, "CRC Error Count"},
+    {F::kSamsungSsd, 235, R::kNone, X::kDecimal, "Power Recovery Count"},
+    {F::kSamsungSsd, 241, R::kNone, X::kDecimal, "Total LBAs Written"},
+
+    // Samsung hard disks: the SpinPoint product manuals, "SMART Attribute
+    // Data List" (e.g. Spinpoint M8 Product Manual rev. 2.7, table 8-17),
+    // which give the spin-up time in milliseconds.
+    {F::kSamsungHdd, 3, R::kNone, X::kMilliseconds, "Spin Up Time"},
+    {F::kSamsungHdd, 195, R::kNone, X::kDecimal, "ECC On The Fly Count"},
+    {F::kSamsungHdd, 201, R::kNone, X::kDecimal, "Soft Error Rate"},
+
+    // Intel SSDs: the product specifications' SMART attribute tables
+    // (Intel SSD 320 Series, order 325152; 313 Series, 326453; DC S3500,
+    // 328860; 530 Series, 329212). 233's normalized value is the endurance
+    // left; 190 keeps the lowest and highest case temperature in bytes 2
+    // and 3.
+    {F::kIntelSsd, 170, R::kNone, X::kDecimal, "Available Reserved Space"},
+    {F::kIntelSsd, 171, R::kNone, X::kDecimal, "Program Fail Count"},
+    {F::kIntelSsd, 172, R::kNone, X::kDecimal, "Erase Fail Count"},
+    {F::kIntelSsd, 174, R::kNone, X::kDecimal, "Unsafe Shutdown Count"},
+    {F::kIntelSsd, 175, R::kNone, X::kDecimal, "Power Loss Protection Failure"},
+    {F::kIntelSsd, 183, R::kNone, X::kDecimal, "SATA Downshift Count"},
+    {F::kIntelSsd, 184, R::kNone, X::kDecimal, "End-to-End Error Detection Count"},
+    {F::kIntelSsd, 187, R::kReportedUncorrectable, X::kDecimal, "Uncorrectable Error Count"},
+    {F::kIntelSsd, 190, R::kTemperatureSecond, X::kTemperatureLowHigh23, "Case Temperature"},
+    {F::kIntelSsd, 192, R::kNone, X::kDecimal, "Unsafe Shutdown Count"},
+    {F::kIntelSsd, 199, R::kNone, X::kDecimal, "CRC Error Count"},
+    {F::kIntelSsd, 225, R::kNone, X::kDecimal, "Host Writes"},
+    {F::kIntelSsd, 226, R::kNone, X::kDecimal, "Timed Workload Media Wear"},
+    {F::kIntelSsd, 227, R::kNone, X::kDecimal, "Timed Workload Host Reads Percentage"},
+    {F::kIntelSsd, 228, R::kNone, X::kDecimal, "Workload Timer"},
+    {F::kIntelSsd, 232, R::kNone, X::kDecimal, "Available Reserved Space"},
+    {F::kIntelSsd, 233, R::kEnduranceLeft, X::kDecimal, "Media Wearout Indicator"},
+    {F::kIntelSsd, 234, R::kNone, X::kDecimal, "Thermal Throttle Status"},
+    {F::kIntelSsd, 241, R::kNone, X::kDecimal, "Total LBAs Written"},
+    {F::kIntelSsd, 242, R::kNone, X::kDecimal, "Total LBAs Read"},
+
+    // Micron and Crucial SSDs: Micron's technical notes TN-FD-22 "Client
+    // SATA SSD SMART Attribute Reference" and TN-FD-34 "5100 SSD SMART
+    // Implementation". 202 is the lifetime left, per cent, in the
+    // normalized value; 194 keeps the lowest and highest in bytes 2 and 4.
+    {F::kMicronSsd, 170, R::kNone, X::kDecimal, "Reserved Block Count"},
+    {F::kMicronSsd, 171, R::kNone, X::kDecimal, "Program Fail Count"},
+    {F::kMicronSsd, 172, R::kNone, X::kDecimal, "Erase Fail Count"},
+    {F::kMicronSsd, 173, R::kNone, X::kDecimal, "Average Block Erase Count"},
+    {F::kMicronSsd, 174, R::kNone, X::kDecimal, "Unexpected Power Loss Count"},
+    {F::kMicronSsd, 180, R::kNone, X::kDecimal, "Unused Reserve NAND Blocks"},
+    {F::kMicronSsd, 183, R::kNone, X::kDecimal, "SATA Interface Downshift"},
+    {F::kMicronSsd, 184, R::kNone, X::kDecimal, "Error Correction Count"},
+    {F::kMicronSsd, 187, R::kReportedUncorrectable, X::kDecimal, "Reported Uncorrectable Errors"},
+    {F::kMicronSsd, 194, R::kTemperature, X::kTemperatureLowHigh24, "Temperature"},
+    {F::kMicronSsd, 202, R::kEnduranceLeft, X::kDecimal, "Percent Lifetime Remaining"},
+    {F::kMicronSsd, 206, R::kNone, X::kDecimal, "Write Error Rate"},
+    {F::kMicronSsd, 210, R::kNone, X::kDecimal, "Successful RAIN Recovery Count"},
+    {F::kMicronSsd, 246, R::kNone, X::kDecimal, "Cumulative Host Sectors Written"},
+
+    // HGST and Hitachi hard disks: the hard disk drive specifications'
+    // attribute lists (e.g. Deskstar 7K4000 specification rev. 1.1,
+    // Travelstar 7K500 OEM specification); 194 keeps the lowest and highest
+    // in bytes 2 and 4.
+    {F::kHgstHdd, 191, R::kNone, X::kDecimal, "G-Sense Error Rate"},
+    {F::kHgstHdd, 192, R::kNone, X::kDecimal, "Power-Off Retract Count"},
+    {F::kHgstHdd, 193, R::kNone, X::kDecimal, "Load/Unload Cycle Count"},
+    {F::kHgstHdd, 194, R::kTemperature, X::kTemperatureLowHigh24, "Temperature"},
+    {F::kHgstHdd, 223, R::kNone, X::kDecimal, "Load Retry Count"},
+    {F::kHgstHdd, 254, R::kNone, X::kDecimal, "Free-Fall Sensor Work Count"},
+
+    // Fujitsu hard disks: the disk drives product manuals' attribute ID
+    // lists (MHV2xxxBH C141-E224, MHV2xxxBT C141-E239, MHW2xxxBS C141-E249;
+    // the MHY2xxxBH manual C141-E262 has the same layout).
+    {F::kFujitsuHdd, 192, R::kNone, X::kDecimal, "Emergency Retract Cycle Count"},
+    {F::kFujitsuHdd, 193, R::kNone, X::kDecimal, "Load/Unload Cycle Count"},
+    {F::kFujitsuHdd, 195, R::kNone, X::kDecimal, "ECC On The Fly Count"},
+    {F::kFujitsuHdd, 203, R::kNone, X::kDecimal, "Run Out"},
+    {F::kFujitsuHdd, 240, R::kNone, X::kDecimal, "Transfer Error Rate"},
+};
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+    const size_t length = std::strlen(prefix);
+    if (text.size() < length) {
+        return false;
+    }
+    for (size_t i = 0; i < length; ++i) {
+        if (std::toupper(static_cast<unsigned char>(text[i])) !=
+            std::toupper(static_cast<unsigned char>(prefix[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The family's own row for the id, else the generic one; nullptr for none.
+const AttributeRow* FindRow(uint8_t id, ModelFamily family) {
+    const AttributeRow* generic = nullptr;
+    for (const AttributeRow& row : kRows) {
+        if (row.id != id) {
+            continue;
+        }
+        if (row.family == family) {
+            return &row;
+        }
+        if (row.family == ModelFamily::kGeneric) {
+            generic = &row;
+        }
+    }
+    return generic;
+}
+
+uint8_t RawByte(const AttributeRecord& record, int index) {
+    return static_cast<uint8_t>(RawValue48(record) >> (8 * index));
+}
+
+}  // namespace
+
+ModelFamily FamilyOfModel(const std::string& model) {
+    for (const ModelPattern& pattern : kModelPatterns) {
+        if (StartsWithNoCase(model, pattern.prefix)) {
+            return pattern.family;
+        }
+    }
+    return ModelFamily::kGeneric;
+}
+
+bool IsDefectRole(AttributeRole role) {
+    for (const AttributeRole defect : kDefectRoles) {
+        if (role == defect) {
+            return true;
+        }
+    }
+    return false;
+}
+
+AttributeRole RoleOf(uint8_t id, ModelFamily family) {
+    const AttributeRow* row = FindRow(id, family);
+    return row ? row->role : AttributeRole::kNone;
+}
+
+std::string AttributeTitle(uint8_t id, ModelFamily family) {
+    const AttributeRow* row = FindRow(id, family);
+    return row && row->name ? row->name : "Unknown Attribute";
+}
+
+std::string AttributeKey(uint8_t id, ModelFamily family) {
+    std::string key = AttributeTitle(id, family);
+    for (char& c : key) {
+        if (c == ' ') {
+            c = '_';
+        }
+    }
+    return key;
+}
+
+std::string AttributeRawText(const AttributeRecord& record, ModelFamily family) {
+    const AttributeRow* row = FindRow(AttributeId(record), family);
+    const RawFormat format = row ? row->format : RawFormat::kDecimal;
+    const uint64_t raw = RawValue48(record);
+    const unsigned long long value = raw;
+    const bool upperZero = (raw >> 8) == 0;
+    char text[48];
+    switch (format) {
+        case RawFormat::kMilliseconds:
+            std::snprintf(text, sizeof text, "%llu ms", value);
+            return text;
+        case RawFormat::kTemperatureLowHigh24:
+        case RawFormat::kTemperatureLowHigh23:
+            if (!upperZero) {
+                const int high = format == RawFormat::kTemperatureLowHigh24 ? 4 : 3;
+                std::snprintf(text, sizeof text, "%u (Min/Max %u/%u)", RawByte(record, 0),
+                              RawByte(record, 2), RawByte(record, high));
+                return text;
+            }
+            break;
+        case RawFormat::kTemperature:
+        case RawFormat::kDecimal:
+            break;
+    }
+    // A plain number is all 48 bits, whatever the format: raw byte 0 alone
+    // is that number when the bytes above it are zero.
+    std::snprintf(text, sizeof text, "%llu", value);
+    return text;
+}

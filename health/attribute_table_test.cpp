@@ -1,0 +1,145 @@
+#include "health/attribute_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "health/endurance.h"
+#include "inventory/attribute_fields.h"
+
+namespace {
+
+AttributeRecord Record(uint8_t id, uint8_t current, uint64_t raw) {
+    AttributeRecord record;
+    std::memset(&record, 0, sizeof record);
+    record.Attribute[0] = id;
+    record.Attribute[3] = current;
+    record.Attribute[4] = current;
+    for (int i = 0; i < 6; ++i) {
+        record.Attribute[5 + i] = static_cast<uint8_t>(raw >> (8 * i));
+    }
+    NameAttribute(&record);
+    return record;
+}
+
+// A maker's row wins over the generic one; a model no pattern names, or an
+// id its maker leaves out, reads the generic row.
+TEST(AttributeTableTest, MakerRowOrGenericRow) {
+    const struct {
+        const char* model;
+        uint8_t id;
+        const char* title;
+        AttributeRole role;
+    } cases[] = {
+        {"SAMSUNG MZ7WD240HAFV-00003", 177, "Wear Leveling Count", AttributeRole::kEnduranceLeft},
+        {"Samsung SSD 850 EVO 500GB", 241, "Total LBAs Written", AttributeRole::kNone},
+        {"SAMSUNG HD501LJ", 177, "Unknown Attribute", AttributeRole::kNone},
+        {"SAMSUNG HD501LJ", 201, "Soft Error Rate", AttributeRole::kNone},
+        {"intel ssdsc2bb240g4", 233, "Media Wearout Indicator", AttributeRole::kEnduranceLeft},
+        {"INTEL SSDSA2CW120G3", 192, "Unsafe Shutdown Count", AttributeRole::kNone},
+        {"HGST HUS724020ALE640", 192, "Power-Off Retract Count", AttributeRole::kNone},
+        {"Hitachi HTS725050A9A364", 193, "Load/Unload Cycle Count", AttributeRole::kNone},
+        {"Micron_5300_MTFDDAK960TDS", 202, "Percent Lifetime Remaining",
+         AttributeRole::kEnduranceLeft},
+        {"CT250MX500SSD1", 187, "Reported Uncorrectable Errors",
+         AttributeRole::kReportedUncorrectable},
+        {"ST9100821AS", 187, "Unknown Attribute", AttributeRole::kReportedUncorrectable},
+        {"Micron_5300_MTFDDAK960TDS", 5, "Reallocated Sector Count",
+         AttributeRole::kReallocatedSectors},
+        {"WDC WD2500JS-75NCB3", 190, "Unknown Attribute", AttributeRole::kTemperatureSecond},
+        {"WDC WD2500JS-75NCB3", 202, "Unknown Attribute", AttributeRole::kNone},
+        {"FUJITSU MHY2120BH", 240, "Transfer Error Rate", AttributeRole::kNone},
+        {"FUJITSU MHY2120BH", 191, "Unknown Attribute", AttributeRole::kNone},
+        {"", 9, "Power On Hours Count", AttributeRole::kPowerOnHours},
+    };
+    for (const auto& c : cases) {
+        const ModelFamily family = FamilyOfModel(c.model);
+        EXPECT_EQ(c.title, AttributeTitle(c.id, family)) << c.model << " " << int{c.id};
+        EXPECT_EQ(c.role, RoleOf(c.id, family)) << c.model << " " << int{c.id};
+    }
+    EXPECT_EQ("Unknown_Attribute", AttributeKey(255, ModelFamily::kIntelSsd));
+    EXPECT_EQ("Timed_Workload_Host_Reads_Percentage", AttributeKey(227, ModelFamily::kIntelSsd));
+}
+
+// The ids the window's table names keep its names in the generic rows.
+TEST(AttributeTableTest, GenericRowsKeepTheWindowsNames) {
+    int named = 0;
+    for (int id = 1; id < 256; ++id) {
+        const AttributeRecord record = Record(static_cast<uint8_t>(id), 100, 0);
+        std::string window(record.Description, strnlen(record.Description, 40));
+        window.erase(window.find_last_not_of(' ') + 1);
+        if (window != "(Unknown attribute)") {
+            ++named;
+            EXPECT_EQ(window, AttributeTitle(static_cast<uint8_t>(id), ModelFamily::kGeneric));
+        }
+    }
+    EXPECT_EQ(18, named);
+}
+
+TEST(AttributeTableTest, RawTexts) {
+    const struct {
+        const char* model;
+        uint8_t id;
+        uint64_t raw;
+        const char* text;
+    } cases[] = {
+        // All 48 bits, where the window shows the low 32.
+        {"SAMSUNG MZ7WD240HAFV-00003", 241, 216456537880ull, "216456537880"},
+        {"ST9100821AS", 9, 0x70b300001119ull, "123914101461273"},
+        // Lowest and highest in bytes 2 and 4, or 2 and 3.
+        {"HGST HUS724020ALE640", 194, 0x29000d001aull, "26 (Min/Max 13/41)"},
+        {"Micron_5300_MTFDDAK960TDS", 194, 0x21000f0017ull, "23 (Min/Max 15/33)"},
+        {"INTEL SSDSC2BB240G4", 190, 0x1c0e0010ull, "16 (Min/Max 14/28)"},
+        // Byte 0 alone only where the bytes above are zero.
+        {"HGST HUS724020ALE640", 194, 0x1a, "26"},
+        {"INTEL SSDSC2BB240G4", 194, 25, "25"},
+        {"ST9100821AS", 194, 0x1400000022ull, "85899345954"},
+        // Milliseconds where the maker says so.
+        {"SAMSUNG HD501LJ", 3, 7360, "7360 ms"},
+        {"WDC WD2500JS-75NCB3", 3, 2925, "2925"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.text, AttributeRawText(Record(c.id, 100, c.raw), FamilyOfModel(c.model)))
+            << c.model << " " << int{c.id};
+    }
+}
+
+TEST(EnduranceTest, WearAttributeAndVerdict) {
+    const struct {
+        const char* model;
+        std::vector<AttributeRecord> records;
+        bool known;
+        unsigned used;
+        const char* verdict;
+    } cases[] = {
+        {"SAMSUNG MZ7WD240HAFV-00003",
+         {Record(9, 83, 84619), Record(177, 91, 1661)},
+         true,
+         9,
+         "GOOD"},
+        {"INTEL SSDSC2BB240G4", {Record(233, 22, 0)}, true, 78, "GOOD"},
+        {"INTEL SSDSC2BB240G4", {Record(233, 1, 0)}, true, 99, "GOOD"},
+        {"Micron_5300_MTFDDAK960TDS", {Record(202, 0, 100)}, true, 100, "CAUTION"},
+        // A normalized value above 100 is no negative wear.
+        {"Micron_5300_MTFDDAK960TDS", {Record(202, 200, 0)}, true, 0, "GOOD"},
+        // The id is wear only where its maker says so.
+        {"SAMSUNG HD501LJ", {Record(177, 0, 0)}, false, 0, "GOOD"},
+        {"HGST HUS724020ALE640", {Record(233, 0, 0)}, false, 0, "GOOD"},
+    };
+    for (const auto& c : cases) {
+        const Endurance endurance = AtaEndurance(c.records, FamilyOfModel(c.model));
+        EXPECT_EQ(c.known, endurance.known) << c.model;
+        EXPECT_EQ(c.used, endurance.percentUsed) << c.model;
+        DriveHealth health;
+        health.verdict = HealthVerdict::kGood;
+        AddEnduranceSign(endurance, &health);
+        EXPECT_STREQ(c.verdict, HealthVerdictName(health.verdict)) << c.model;
+        if (health.verdict == HealthVerdict::kCaution) {
+            EXPECT_EQ(std::vector<std::string>{"rated endurance used up (100%)"}, health.reasons);
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+#include "health/endurance.h"
+
+#include <cstdio>
+
+#include "inventory/attribute_fields.h"
+
+Endurance AtaEndurance(const std::vector<AttributeRecord>& records, ModelFamily family) {
+    Endurance endurance;
+    for (const AttributeRecord& record : records) {
+        if (RoleOf(AttributeId(record), family) == AttributeRole::kEnduranceLeft) {
+            const unsigned left = AttributeCurrent(record);
+            endurance.known = true;
+            endurance.percentUsed = left < 100 ? 100 - left : 0;
+            break;
+        }
+    }
+    return endurance;
+}
+
+void AddEnduranceSign(const Endurance& endurance, DriveHealth* health) {
+    if (!endurance.known || endurance.percentUsed < 100) {
+        return;
+    }
+    if (health->verdict != HealthVerdict::kGood && health->verdict != HealthVerdict::kCaution &&
+        health->verdict != HealthVerdict::kBad) {
+        return;
+    }
+    char reason[48];
+    std::snprintf(reason, sizeof reason, "rated endurance used up (%u%%)", endurance.percentUsed);
+    health->reasons.push_back(reason);
+    if (health->verdict == HealthVerdict::kGood) {
+        health->verdict = HealthVerdict::kCaution;
+    }
+}
