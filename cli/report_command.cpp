@@ -328,6 +328,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     inventory->readNvme = true;
     inventory->readPowerMode = true;
     inventory->readLogs = true;
+    inventory->keepUpperIdentify = true;
     inventory->wakeStandby = options.wake;
     inventory->ScanDrives(recorder);
     const bool masked = IsTerminal(out) || IsTerminal(err);

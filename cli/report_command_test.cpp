@@ -320,7 +320,8 @@ TEST_F(ReportCommandTest, AStandbyDiskIsListedUnreadInEveryOutput) {
          "}\n    },"},
         {{"--prometheus"},
          "smartctl_device{device=\"sleeper.smart\",model_name=\"\",serial_number=\"\","
-         "firmware_version=\"\",interface=\"ata\",protocol=\"ATA\"} 1\n"},
+         "firmware_version=\"\",interface=\"ata\",protocol=\"ATA\",ata_version=\"\","
+         "sata_version=\"\",form_factor=\"\"} 1\n"},
         {{"--prometheus"},
          "smartctl_device_state{device=\"sleeper.smart\"} 1\n"
          "smartctl_device_state{device=\"awake.smart\"} 0\n"},
@@ -821,8 +822,7 @@ TEST(ReportGoldenTest, RealSeagateCaptureMatchesGoldenExport) {
     }
     const Result r = RunTool({Captures() + "ST320410A--3.39.smart"});
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ(ReadFile(std::string(VANTREL_SOURCE_DIR) +
-                       "/cli/testdata/ST320410A--3.39.txt"),
+    EXPECT_EQ(ReadFile(std::string(VANTREL_SOURCE_DIR) + "/cli/testdata/ST320410A--3.39.txt"),
               r.out);
 }
 

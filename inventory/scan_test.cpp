@@ -583,7 +583,8 @@ TEST(ScanNtTest, CheckPowerModeComesFirstAndAStandbyDiskGetsNothingElse) {
 }
 
 // vantrel-report's scan reads the two logs after the SMART data, each only
-// where the drive says it keeps it; the window's scan never does.
+// where the drive says it keeps it, then the log directory; the window's
+// scan never does.
 TEST(ScanNtTest, LogsAreReadWhereTheDriveKeepsThem) {
     DriveCapture both = Drive("BOTH");
     AddLoggedError(&both, 0x40, 1234, 10);
@@ -610,7 +611,8 @@ TEST(ScanNtTest, LogsAreReadWhereTheDriveKeepsThem) {
                     EXPECT_EQ(0xB0, call.input[10]);
                 }
             }
-            const std::vector<std::pair<int, int>> due = {{0, 1}, {0, 6}, {1, 6}};
+            const std::vector<std::pair<int, int>> due = {{0, 1}, {0, 6}, {0, 0},
+                                                          {1, 6}, {1, 0}, {2, 0}};
             const std::vector<std::pair<int, int>> none;
             EXPECT_EQ(ask ? due : none, reads) << family;
             ASSERT_EQ(ask, inventory.logs[0] != nullptr);

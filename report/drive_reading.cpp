@@ -34,6 +34,8 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
     reading->blocks = CapacityBlocks(identify);
     reading->blockSize = LogicalSectorSize(identify);
     reading->bytes = NvmeCounter::Product(reading->blocks, reading->blockSize);
+    ata.identity =
+        DecodeAtaIdentity(identify, inventory.upperIdentify[position], reading->blockSize);
     uint8_t celsius = 0;
     reading->hasTemperature = DriveTemperature(inventory, position, &celsius);
     reading->temperature = celsius;
@@ -53,11 +55,14 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
         if (logs->hasSelfTestLog) {
             ata.selfTestLog = DecodeSelfTestLog(logs->selfTestLog);
         }
+        ata.statistics = DecodeDeviceStatistics(logs->statistics, logs->statisticsPages);
     }
     // Nothing is judged from a reply that cannot be trusted.
     ata.integrity = CheckReplies(inventory, position, ata.attributes);
     ata.integrity.errorLog = ata.errorLog.check;
     ata.integrity.selfTestLog = ata.selfTestLog.check;
+    ata.integrity.deviceStatistics = ata.statistics.check;
+    ata.integrity.failedStatisticsPages = ata.statistics.failedPages;
     reading->health.reasons = IntegrityFailures(ata.integrity);
     if (reading->health.reasons.empty()) {
         reading->health = AssessAttributes(ata.attributes, ata.thresholdsKnown);
