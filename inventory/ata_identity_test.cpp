@@ -2,13 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
-#include <string>
 #include <utility>
 #include <vector>
-
-#include "capture/capture.h"
 
 namespace {
 
@@ -110,68 +106,6 @@ TEST(AtaIdentityTest, VersionsTrimLinkWwnAndSectors) {
     EXPECT_TRUE(lowerOnly.hasAtaVersion);
     EXPECT_FALSE(lowerOnly.hasRotationRate || lowerOnly.hasFormFactor || lowerOnly.hasTrim ||
                  lowerOnly.hasSataVersion);
-}
-
-// The four shared SATA drives give their README's values.
-TEST(AtaIdentityTest, SharedSataDrives) {
-    const std::string folder = std::string(VANTREL_CAPTURES_DIR) + "/sata/";
-    const struct {
-        const char* file;
-        int rpm;           // all four report a rotation rate
-        const char* form;  // null: not reported
-        bool trim;         // supported (and then deterministic and zeroed)
-        uint16_t major, minor;
-        const char* version;
-        uint16_t sata;
-        const char* sataText;
-        const char* current;
-        uint32_t oui;
-        uint32_t physical;
-    } drives[] = {
-        {"HGST_HUS724020ALE640.smart", 7200, "3.5 inches", false, 508, 41,
-         "ATA8-ACS T13/1699-D revision 4", 63, "SATA 3.0", "3.0 Gb/s", 3274, 4096},
-        {"SAMSUNG_MZ7WD240HAFV-00003.smart", 0, nullptr, true, 1020, 57,
-         "ATA8-ACS T13/1699-D revision 4c", 127, "SATA 3.1", "6.0 Gb/s", 9528, 512},
-        {"INTEL_SSDSC2BB240G4.smart", 0, "2.5 inches", true, 1020, 272,
-         "ACS-2 T13/2015-D revision 3", 31, "SATA 2.6", "6.0 Gb/s", 6083300, 4096},
-        {"Micron_5300_MTFDDAK960TDS.smart", 0, "2.5 inches", true, 4088, 65535, "ACS-4", 511,
-         "SATA 3.3", "6.0 Gb/s", 41077, 4096},
-    };
-    for (const auto& d : drives) {
-        DriveCapture capture;
-        std::string error;
-        if (!ReadCaptureFile(folder + d.file, &capture, &error)) {
-            GTEST_SKIP() << "shared captures absent: " << error;
-        }
-        IdentifyData lower;
-        IdentifyData upper;
-        std::memcpy(lower.bytes, capture.identify, 256);
-        std::memcpy(upper.bytes, capture.identify + 256, 256);
-        const AtaIdentity identity = DecodeAtaIdentity(lower, &upper, 512);
-        SCOPED_TRACE(d.file);
-        EXPECT_TRUE(identity.hasRotationRate);
-        EXPECT_EQ(d.rpm, identity.rotationRate);
-        EXPECT_EQ(d.form != nullptr, identity.hasFormFactor);
-        EXPECT_STREQ(d.form ? d.form : "", identity.formFactorName);
-        EXPECT_TRUE(identity.hasTrim);
-        EXPECT_EQ(d.trim, identity.trimSupported);
-        EXPECT_EQ(d.trim, identity.trimDeterministic);
-        EXPECT_EQ(d.trim, identity.trimZeroed);
-        EXPECT_EQ(d.major, identity.ataMajor);
-        EXPECT_EQ(d.minor, identity.ataMinor);
-        EXPECT_STREQ(d.version, identity.ataVersion);
-        EXPECT_EQ(d.sata, identity.sataValue);
-        EXPECT_STREQ(d.sataText, identity.sataVersion);
-        EXPECT_STREQ("6.0 Gb/s", identity.maxSpeed.text);
-        EXPECT_EQ(14, identity.maxSpeed.sataValue);
-        EXPECT_EQ(60u, identity.maxSpeed.unitsPerSecond);
-        EXPECT_STREQ(d.current, identity.currentSpeed.text);
-        EXPECT_TRUE(identity.hasWwn);
-        EXPECT_EQ(5, identity.wwnNaa);
-        EXPECT_EQ(d.oui, identity.wwnOui);
-        EXPECT_EQ(1234567890u, identity.wwnId);
-        EXPECT_EQ(d.physical, identity.physicalBlockSize);
-    }
 }
 
 }  // namespace
