@@ -100,9 +100,10 @@ std::vector<uint8_t> SerializeCapture(const DriveCapture& capture) {
             continue;
         }
         out.insert(out.end(), section.tag, section.tag + 4);
-        PutBigEndian(&out, section.length);
+        const uint32_t length = section.Length(capture);
+        PutBigEndian(&out, length);
         const uint8_t* payload = reinterpret_cast<const uint8_t*>(&capture) + section.payload;
-        out.insert(out.end(), payload, payload + section.length);
+        out.insert(out.end(), payload, payload + length);
     }
     return out;
 }

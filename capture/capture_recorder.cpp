@@ -48,6 +48,20 @@ int CaptureRecorder::IoControl(DeviceHandle device, uint32_t code, const void* i
                regs.bSectorNumberReg == kSelfTestLog) {
         capture.hasSelfTestLog = true;
         std::memcpy(capture.selfTestLog, data, kSectorLength);
+    } else if (smart && regs.bFeaturesReg == kSmartReadLog &&
+               regs.bSectorNumberReg == kLogDirectory) {
+        capture.hasLogDirectory = true;
+        std::memcpy(capture.logDirectory, data, kSectorLength);
+    } else if (smart && regs.bFeaturesReg == kSmartReadLog &&
+               regs.bSectorNumberReg == kDeviceStatisticsLog) {
+        // As many pages as were asked for, where the reply holds them all.
+        const uint32_t pages = regs.bSectorCountReg;
+        if (pages >= 1 && pages <= kMaxStatisticsPages &&
+            outputLength >= kReplyHeadLength + pages * kSectorLength) {
+            capture.hasDeviceStatistics = true;
+            capture.deviceStatisticsPages = static_cast<uint8_t>(pages);
+            std::memcpy(capture.deviceStatistics, data, pages * kSectorLength);
+        }
     }
     return result;
 }

@@ -17,7 +17,9 @@ class CaptureRecorder : public SmartDriver {
         : driver_(driver), captures_(kMaxDrivePositions) {}
 
     // The blocks position answered with: IDENTIFY DEVICE, SMART READ DATA,
-    // SMART READ ATTRIBUTE THRESHOLDS and SMART READ LOG of its two logs. SMART RETURN STATUS is
+    // SMART READ ATTRIBUTE THRESHOLDS and SMART READ LOG of its logs (the
+    // error and self-test logs, the directory, the Device Statistics
+    // pages). SMART RETURN STATUS is
     // never sent by the scan, so no capture holds it.
     const DriveCapture& Capture(int position) const;
     // What an NVMe drive's property queries answered: the replies the scan

@@ -3,16 +3,20 @@
 #include <string.h>
 
 const CaptureSection kCaptureSections[kCaptureSectionCount] = {
-    {"IDFY", 512, &DriveCapture::hasIdentify, offsetof(DriveCapture, identify)},
-    {"SMST", 4, &DriveCapture::hasStatus, offsetof(DriveCapture, status)},
-    {"SMDT", 512, &DriveCapture::hasSmartData, offsetof(DriveCapture, smartData)},
-    {"SMTH", 512, &DriveCapture::hasThresholds, offsetof(DriveCapture, thresholds)},
-    {"PWRM", 4, &DriveCapture::hasPowerMode, offsetof(DriveCapture, powerMode)},
-    {"SMEL", 512, &DriveCapture::hasErrorLog, offsetof(DriveCapture, errorLog)},
-    {"SMSL", 512, &DriveCapture::hasSelfTestLog, offsetof(DriveCapture, selfTestLog)},
-    {"NVID", 4096, &DriveCapture::hasNvmeController, offsetof(DriveCapture, nvmeController)},
-    {"NVNS", 4096, &DriveCapture::hasNvmeNamespace, offsetof(DriveCapture, nvmeNamespace)},
-    {"NVHL", 512, &DriveCapture::hasNvmeHealth, offsetof(DriveCapture, nvmeHealth)},
+    {"IDFY", 512, &DriveCapture::hasIdentify, offsetof(DriveCapture, identify), nullptr},
+    {"SMST", 4, &DriveCapture::hasStatus, offsetof(DriveCapture, status), nullptr},
+    {"SMDT", 512, &DriveCapture::hasSmartData, offsetof(DriveCapture, smartData), nullptr},
+    {"SMTH", 512, &DriveCapture::hasThresholds, offsetof(DriveCapture, thresholds), nullptr},
+    {"PWRM", 4, &DriveCapture::hasPowerMode, offsetof(DriveCapture, powerMode), nullptr},
+    {"SMEL", 512, &DriveCapture::hasErrorLog, offsetof(DriveCapture, errorLog), nullptr},
+    {"SMSL", 512, &DriveCapture::hasSelfTestLog, offsetof(DriveCapture, selfTestLog), nullptr},
+    {"SLDR", 512, &DriveCapture::hasLogDirectory, offsetof(DriveCapture, logDirectory), nullptr},
+    {"DVST", 8 * 512, &DriveCapture::hasDeviceStatistics, offsetof(DriveCapture, deviceStatistics),
+     &DriveCapture::deviceStatisticsPages},
+    {"NVID", 4096, &DriveCapture::hasNvmeController, offsetof(DriveCapture, nvmeController),
+     nullptr},
+    {"NVNS", 4096, &DriveCapture::hasNvmeNamespace, offsetof(DriveCapture, nvmeNamespace), nullptr},
+    {"NVHL", 512, &DriveCapture::hasNvmeHealth, offsetof(DriveCapture, nvmeHealth), nullptr},
 };
 
 namespace {
@@ -60,7 +64,9 @@ bool ReadCaptureSections(const uint8_t* data, size_t size, DriveCapture* capture
         if (known && capture->*known->present) {
             return Fail(fault, CaptureFault::kSectionTwice, offset, tag, length);
         }
-        if (known && length != known->length) {
+        const bool wholeBlocks =
+            known && known->blocks && length != 0 && length % 512 == 0 && length <= known->length;
+        if (known && length != known->length && !wholeBlocks) {
             fault->expected = known->length;
             return Fail(fault, CaptureFault::kWrongLength, offset + 4, tag, length);
         }
@@ -72,6 +78,9 @@ bool ReadCaptureSections(const uint8_t* data, size_t size, DriveCapture* capture
             memcpy(reinterpret_cast<uint8_t*>(capture) + known->payload, data + payloadOffset,
                    length);
             capture->*known->present = true;
+            if (known->blocks) {
+                capture->*known->blocks = static_cast<uint8_t>(length / 512);
+            }
         }
         offset = payloadOffset + length;
     }

@@ -30,6 +30,13 @@ struct DriveCapture {
     uint8_t errorLog[512];  // SMEL: SMART READ LOG of the summary error log (01h)
     bool hasSelfTestLog;
     uint8_t selfTestLog[512];  // SMSL: SMART READ LOG of the self-test log (06h)
+    bool hasLogDirectory;
+    uint8_t logDirectory[512];  // SLDR: SMART READ LOG of the log directory (00h)
+    // DVST: SMART READ LOG of the Device Statistics log (04h), pages 0 to
+    // deviceStatisticsPages - 1 as one read returned them.
+    bool hasDeviceStatistics;
+    uint8_t deviceStatisticsPages;
+    uint8_t deviceStatistics[8 * 512];
     // An NVMe drive instead: its Identify Controller data, the Identify
     // Namespace data of namespace 1 (optional) and its SMART / Health
     // Information log page.
@@ -61,14 +68,22 @@ struct DriveCapture {
 enum : size_t { kMaxCaptureSize = 64 * 1024 };
 
 // The sections a capture may hold, in the order they are written: the tag,
-// the payload's length, its flag and its place in DriveCapture.
+// the payload's length, its flag and its place in DriveCapture. A section
+// of whole 512-byte blocks (blocks set) is 1 to length / 512 of them, and
+// keeps its count there.
 struct CaptureSection {
     char tag[5];
     uint32_t length;
     bool DriveCapture::*present;
     size_t payload;
+    uint8_t DriveCapture::*blocks;
+
+    // The payload's length in this capture.
+    uint32_t Length(const DriveCapture& capture) const {
+        return blocks ? 512u * (capture.*blocks) : length;
+    }
 };
-enum { kCaptureSectionCount = 10 };
+enum { kCaptureSectionCount = 12 };
 extern const CaptureSection kCaptureSections[kCaptureSectionCount];
 
 // What is wrong with a capture, and where.

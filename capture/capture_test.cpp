@@ -143,6 +143,28 @@ TEST(CaptureWriterTest, RoundTripReproducesTheBytes) {
     EXPECT_EQ(Section("IDFY", 0).size() + 512, small.size());
 }
 
+// DVST holds the Device Statistics pages one read returned: 1 to 8 whole
+// pages, kept with their count and written back at their length.
+TEST(CaptureReaderTest, DeviceStatisticsAreOneToEightWholePages) {
+    const std::vector<uint8_t> idfy = Section("IDFY", 512);
+    for (uint32_t length : {512u, 1024u, 3584u, 4096u}) {
+        const std::vector<uint8_t> bytes =
+            Join({idfy, Section("SLDR", 512), Section("DVST", length, 7)});
+        DriveCapture capture;
+        std::string error;
+        ASSERT_TRUE(ParseCapture(bytes.data(), bytes.size(), "x", &capture, &error)) << error;
+        EXPECT_TRUE(capture.hasLogDirectory && capture.hasDeviceStatistics);
+        EXPECT_EQ(length / 512, capture.deviceStatisticsPages);
+        EXPECT_EQ(7, capture.deviceStatistics[length - 1]);
+        EXPECT_EQ(bytes, SerializeCapture(capture)) << length;
+    }
+    for (uint32_t length : {0u, 511u, 513u, 4608u}) {
+        EXPECT_EQ("drive.smart: offset 524: section DVST has length " + std::to_string(length) +
+                      ", expected 4096",
+                  Refusal(Join({idfy, Section("DVST", length)})));
+    }
+}
+
 TEST(CaptureFileTest, WritesAndReadsFiles) {
     const std::string path = ::testing::TempDir() + "capture_test.smart";
     DriveCapture original = MakeCapture("FILE", "SN", "FW");

@@ -106,3 +106,35 @@ void AddSelfTest(DriveCapture* capture, uint8_t type, uint8_t status, uint16_t h
     std::memcpy(entry, bytes, sizeof bytes);
     SealSmartBlocks(capture);
 }
+
+void AddDeviceStatistics(DriveCapture* capture, std::initializer_list<uint8_t> listed) {
+    uint8_t highest = 0;
+    for (const uint8_t page : listed) {
+        highest = page > highest ? page : highest;
+    }
+    const uint8_t pages = static_cast<uint8_t>(highest + 1);
+    capture->hasLogDirectory = true;
+    capture->logDirectory[0] = 1;  // version
+    capture->logDirectory[2 * 0x04] = pages;
+    capture->hasDeviceStatistics = true;
+    capture->deviceStatisticsPages = pages;
+    std::memset(capture->deviceStatistics, 0, sizeof capture->deviceStatistics);
+    uint8_t* list = capture->deviceStatistics;
+    list[0] = 1;
+    list[8] = static_cast<uint8_t>(listed.size());
+    int entry = 0;
+    for (const uint8_t page : listed) {
+        list[9 + entry++] = page;
+        capture->deviceStatistics[512 * page] = 1;
+        capture->deviceStatistics[512 * page + 2] = page;
+    }
+}
+
+void SetStatistic(DriveCapture* capture, uint8_t page, uint8_t offset, uint8_t flags,
+                  uint64_t value) {
+    uint8_t* at = capture->deviceStatistics + 512 * page + offset;
+    for (int i = 0; i < 7; ++i) {
+        at[i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+    at[7] = flags;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "capture/capture.h"
@@ -31,3 +32,12 @@ void SealSmartBlocks(DriveCapture* capture);
 // the SMART data say that the drive keeps that log.
 void AddLoggedError(DriveCapture* capture, uint8_t error, uint32_t lba, uint16_t hours);
 void AddSelfTest(DriveCapture* capture, uint8_t type, uint8_t status, uint16_t hours, uint32_t lba);
+
+// Gives the capture a log directory (SLDR) that lists the Device Statistics
+// log with the given number of pages (0: not listed), and the Device
+// Statistics pages 0 to the highest listed (DVST): page 0 lists `listed`,
+// every page's header names itself at revision 1.
+void AddDeviceStatistics(DriveCapture* capture, std::initializer_list<uint8_t> listed);
+// Sets one statistic's QWORD: its flags (the top byte) and its value.
+void SetStatistic(DriveCapture* capture, uint8_t page, uint8_t offset, uint8_t flags,
+                  uint64_t value);

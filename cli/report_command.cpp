@@ -336,6 +336,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     inventory->readNvme = true;
     inventory->readPowerMode = true;
     inventory->readLogs = true;
+    inventory->keepUpperIdentify = true;
     inventory->wakeStandby = options.wake;
     inventory->chooseDevices = !options.devices.empty();
     std::copy(choice.chosen, choice.chosen + kMaxDrivePositions, inventory->chosen);

@@ -21,6 +21,8 @@
 #include "drive_backends/emulated_driver.h"
 #include "capture/synthetic_capture.h"
 #include "cli/output_files.h"
+#include "inventory/device_statistics.h"
+#include "inventory/drive_inventory.h"
 
 namespace {
 
@@ -320,7 +322,8 @@ TEST_F(ReportCommandTest, AStandbyDiskIsListedUnreadInEveryOutput) {
          "}\n    },"},
         {{"--prometheus"},
          "smartctl_device{device=\"sleeper.smart\",model_name=\"\",serial_number=\"\","
-         "firmware_version=\"\",interface=\"ata\",protocol=\"ATA\"} 1\n"},
+         "firmware_version=\"\",interface=\"ata\",protocol=\"ATA\",ata_version=\"\","
+         "sata_version=\"\",form_factor=\"\"} 1\n"},
         {{"--prometheus"},
          "smartctl_device_state{device=\"sleeper.smart\"} 1\n"
          "smartctl_device_state{device=\"awake.smart\"} 0\n"},
@@ -1027,4 +1030,170 @@ TEST_F(ReportCommandTest, DeviceChoosesTheDisksRead) {
         std::fclose(out);
         std::fclose(err);
     }
+}
+// The Device Statistics log: read where the log directory lists it, in
+// JSON and metrics, judged by nothing; a page that names another is left
+// out and said; --save keeps the directory and the pages read.
+class DeviceStatisticsReportTest : public ReportCommandTest {
+  protected:
+    void SetUp() override {
+        full = MakeCapture("STATS FULL", "S-1", "F1");
+        full.hasStatus = false;  // never asked for, so never saved
+        full.SetPowerMode(0xFF);
+        SetAttribute(&full, 0, 9, 100, 100, 10, 0);
+        AddDeviceStatistics(&full, {0, 1, 4, 5, 6, 7});
+        const uint8_t valid = kStatisticSupported | kStatisticValid;
+        SetStatistic(&full, 1, 0x10, valid, 10);
+        SetStatistic(&full, 1, 0x18, valid, 1000);             // logical sectors written
+        SetStatistic(&full, 1, 0x28, valid, 3000);             // and read
+        SetStatistic(&full, 1, 0x30, kStatisticSupported, 9);  // not valid: no value
+        SetStatistic(&full, 4, 0x08, valid, 7);                // uncorrectable errors: no verdict
+        SetStatistic(&full, 5, 0x08, valid, 0xFB);             // -5 degrees
+        SetStatistic(&full, 6, 0x18, valid | kStatisticConditionMet, 2);
+        SetStatistic(&full, 7, 0x08, valid | kStatisticNormalized, 104);
+        broken = full;
+        SetIdentifyText(&broken, kModelOffset, kModelWidth, "STATS BROKEN");
+        broken.deviceStatistics[512 * 5 + 2] = 4;
+        unlisted = full;
+        SetIdentifyText(&unlisted, kModelOffset, kModelWidth, "STATS UNLISTED");
+        unlisted.logDirectory[2 * 4] = 0;
+        paths = {Write("stats-full.smart", full), Write("stats-broken.smart", broken),
+                 Write("stats-unlisted.smart", unlisted)};
+    }
+    Result Run(const std::string& option) {
+        std::vector<std::string> args = {option};
+        args.insert(args.end(), paths.begin(), paths.end());
+        return RunTool(args);
+    }
+    DriveCapture full, broken, unlisted;
+    std::vector<std::string> paths;
+};
+
+TEST_F(DeviceStatisticsReportTest, Json) {
+    const Result r = Run("--json");
+    ASSERT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("vantrel-report: stats-broken.smart: Device Statistics page 5 failed its checks\n",
+              r.err);
+    // Three drives, one table each where the log was read and page 0 is sound.
+    const size_t second = r.out.find("\"name\": \"stats-broken.smart\"");
+    const size_t third = r.out.find("\"name\": \"stats-unlisted.smart\"");
+    ASSERT_NE(std::string::npos, second);
+    ASSERT_NE(std::string::npos, third);
+    const std::string one = r.out.substr(0, second);
+    const std::string two = r.out.substr(second, third - second);
+    const std::string three = r.out.substr(third);
+    const std::string endurance =
+        "              {\n"
+        "                \"offset\": 8,\n"
+        "                \"name\": \"Percentage Used Endurance Indicator\",\n"
+        "                \"size\": 1,\n"
+        "                \"value\": 104,\n"
+        "                \"flags\": {\n"
+        "                  \"value\": 224,\n"
+        "                  \"valid\": true,\n"
+        "                  \"normalized\": true,\n"
+        "                  \"supports_dsn\": false,\n"
+        "                  \"monitored_condition_met\": false,\n"
+        "                  \"string\": \"N--\"\n"
+        "                }\n";
+    const std::string temperature =
+        "\"name\": \"Current Temperature\",\n"
+        "                \"size\": 1,\n"
+        "                \"value\": -5,\n";
+    const std::string invalid =
+        "\"name\": \"Number of Read Commands\",\n"
+        "                \"size\": 6,\n"
+        "                \"flags\": {\n"
+        "                  \"value\": 128,\n";
+    const std::string page =
+        "\"number\": 5,\n            \"name\": \"Temperature Statistics\",\n"
+        "            \"revision\": 1,\n";
+    for (const std::string* text : {&endurance, &temperature, &invalid, &page}) {
+        EXPECT_NE(std::string::npos, one.find(*text)) << *text << one;
+    }
+    // Page 5 named page 4: left out, the other pages kept.
+    EXPECT_EQ(std::string::npos, two.find(page));
+    EXPECT_EQ(std::string::npos, two.find(temperature));
+    EXPECT_NE(std::string::npos, two.find(endurance));
+    EXPECT_EQ(std::string::npos, three.find("ata_device_statistics"));
+    const struct {
+        const std::string* drive;
+        const char* integrity;
+        const char* verdict;
+        bool endurance;
+    } integrity[] = {
+        {&one, "\"device_statistics\": \"ok\",\n          \"device_statistics_failed_pages\": []",
+         "CAUTION", true},
+        {&two,
+         "\"device_statistics\": \"ok\",\n          \"device_statistics_failed_pages\": [\n"
+         "            5\n          ]",
+         "CAUTION", true},
+        {&three,
+         "\"device_statistics\": \"absent\",\n          \"device_statistics_failed_pages\": []",
+         "GOOD", false},
+    };
+    for (const auto& i : integrity) {
+        EXPECT_NE(std::string::npos, i.drive->find(i.integrity)) << i.integrity;
+        // Page 07h's indicator is the endurance used, and 104 % is used up;
+        // a log without it judges nothing.
+        EXPECT_NE(std::string::npos,
+                  i.drive->find("\"verdict\": \"" + std::string(i.verdict) + "\",\n"))
+            << i.verdict;
+        EXPECT_EQ(i.endurance, i.drive->find("\"current_percent\": 104\n") != std::string::npos)
+            << *i.drive;
+    }
+}
+
+TEST_F(DeviceStatisticsReportTest, MetricsAndHealth) {
+    const Result r = Run("--prometheus");
+    ASSERT_EQ(0, r.status) << r.err;
+    const char* const present[] = {
+        "smartctl_device_statistics{device=\"stats-full.smart\",statistic_table=\"Solid State "
+        "Device Statistics\",statistic_name=\"Percentage Used Endurance Indicator\","
+        "statistic_flags_short=\"N--\",statistic_flags_long=\"valid,normalized\"} 104\n",
+        "smartctl_device_statistics{device=\"stats-full.smart\",statistic_table=\"Temperature "
+        "Statistics\",statistic_name=\"Current Temperature\",statistic_flags_short=\"---\","
+        "statistic_flags_long=\"valid\"} -5\n",
+        "smartctl_device_statistics{device=\"stats-full.smart\",statistic_table=\"Transport "
+        "Statistics\",statistic_name=\"Number of Interface CRC Errors\","
+        "statistic_flags_short=\"--C\",statistic_flags_long=\"valid,monitored_condition_met\"} 2\n",
+        "\nsmartctl_device_bytes_written{device=\"stats-full.smart\"} 512000\n",
+        "\nsmartctl_device_bytes_read{device=\"stats-full.smart\"} 1536000\n",
+        "\nsmartctl_device_bytes_written{device=\"stats-broken.smart\"} 512000\n",
+        "\nsmartctl_device_block_size{device=\"stats-full.smart\",blocks_type=\"logical\"} 512\n",
+        "\nsmartctl_device_percentage_used{device=\"stats-full.smart\"} 104\n",
+    };
+    for (const char* sample : present) {
+        EXPECT_NE(std::string::npos, r.out.find(sample)) << sample << r.out;
+    }
+    const char* const absent[] = {
+        "statistic_name=\"Number of Read Commands\"",  // not valid
+        "{device=\"stats-broken.smart\",statistic_table=\"Temperature Statistics\"",
+        "smartctl_device_statistics{device=\"stats-unlisted.smart\"",
+        "smartctl_device_bytes_written{device=\"stats-unlisted.smart\"",
+        "smartctl_device_percentage_used{device=\"stats-unlisted.smart\"}",
+    };
+    for (const char* sample : absent) {
+        EXPECT_EQ(std::string::npos, r.out.find(sample)) << sample;
+    }
+    const Result health = Run("--health");
+    EXPECT_EQ(3, health.status);
+    EXPECT_EQ(
+        "STATS FULL: CAUTION: rated endurance used up (104%)\n"
+        "STATS BROKEN: CAUTION: rated endurance used up (104%)\nSTATS UNLISTED: GOOD\n",
+        health.out);
+}
+
+TEST_F(DeviceStatisticsReportTest, SaveKeepsTheDirectoryAndThePagesRead) {
+    const std::string dir = FreshDir("save-statistics");
+    const Result r = RunTool({"--list", "--save", dir, paths[0], paths[2]});
+    ASSERT_EQ(0, r.status) << r.err;
+    // Every page the directory listed, byte for byte as in the capture read.
+    EXPECT_EQ(ReadFile(paths[0]), ReadFile(dir + "/STATS_FULL--F1.smart"));
+    // The directory but no pages, which were never asked for.
+    DriveCapture saved;
+    std::string error;
+    ASSERT_TRUE(ReadCaptureFile(dir + "/STATS_UNLISTED--F1.smart", &saved, &error)) << error;
+    EXPECT_TRUE(saved.hasLogDirectory);
+    EXPECT_FALSE(saved.hasDeviceStatistics);
 }

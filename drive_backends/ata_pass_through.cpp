@@ -29,7 +29,13 @@ struct Allowed {
     bool smartSignature;
     AtaTransfer transfer;
     uint8_t logAddress = 1;  // LBA 7:0: SMART READ LOG's log, 1 for the rest
+    // COUNT: 0 where the caller's count is not looked at and 1 is sent;
+    // otherwise the count the caller must have asked for, and is sent.
+    uint8_t pages = 0;
 };
+
+const uint32_t kReadLog = kSmartRcvDriveData;
+const AtaTransfer kIn = AtaTransfer::kFromDevice;
 
 const Allowed kAllowed[] = {
     {kSmartSendDriveCommand, kAtaSmart, kSmartEnableOperations, true, AtaTransfer::kNone},
@@ -41,6 +47,17 @@ const Allowed kAllowed[] = {
     {kSmartRcvDriveData, kAtaSmart, kSmartReadLog, true, AtaTransfer::kFromDevice,
      kSummaryErrorLog},
     {kSmartRcvDriveData, kAtaSmart, kSmartReadLog, true, AtaTransfer::kFromDevice, kSelfTestLog},
+    // The log directory, one page; the Device Statistics log, pages 0 to
+    // n - 1 in one read, n as the directory gives it, at most eight.
+    {kReadLog, kAtaSmart, kSmartReadLog, true, kIn, kLogDirectory, 1},
+    {kReadLog, kAtaSmart, kSmartReadLog, true, kIn, kDeviceStatisticsLog, 1},
+    {kReadLog, kAtaSmart, kSmartReadLog, true, kIn, kDeviceStatisticsLog, 2},
+    {kReadLog, kAtaSmart, kSmartReadLog, true, kIn, kDeviceStatisticsLog, 3},
+    {kReadLog, kAtaSmart, kSmartReadLog, true, kIn, kDeviceStatisticsLog, 4},
+    {kReadLog, kAtaSmart, kSmartReadLog, true, kIn, kDeviceStatisticsLog, 5},
+    {kReadLog, kAtaSmart, kSmartReadLog, true, kIn, kDeviceStatisticsLog, 6},
+    {kReadLog, kAtaSmart, kSmartReadLog, true, kIn, kDeviceStatisticsLog, 7},
+    {kReadLog, kAtaSmart, kSmartReadLog, true, kIn, kDeviceStatisticsLog, 8},
     // Asks the power mode without changing it: a drive in standby answers
     // from its interface and does not spin up.
     {kAtaPassThroughControl, kAtaCheckPowerMode, 0, false, AtaTransfer::kNone},
@@ -59,14 +76,14 @@ void Fill(const Allowed& allowed, PassThroughCommand* out) {
     // 7:0 as their sector number (SMART READ LOG's log address). CHECK
     // POWER MODE uses neither.
     const bool powerMode = allowed.command == kAtaCheckPowerMode;
-    cdb[6] = powerMode ? 0 : 1;
+    cdb[6] = powerMode ? 0 : (allowed.pages != 0 ? allowed.pages : 1);
     cdb[8] = powerMode ? 0 : allowed.logAddress;
     cdb[10] = allowed.smartSignature ? kSmartCylLow : 0;
     cdb[12] = allowed.smartSignature ? kSmartCylHigh : 0;
     cdb[13] = kDevice;
     cdb[14] = allowed.command;
     command.transfer = allowed.transfer;
-    command.transferLength = data ? static_cast<uint32_t>(kSectorLength) : 0u;
+    command.transferLength = data ? static_cast<uint32_t>(kSectorLength) * cdb[6] : 0u;
     *out = command;
 }
 
@@ -79,7 +96,8 @@ bool Matches(const Allowed& allowed, uint32_t ioControlCode, const IdeRegs& regs
     }
     return regs.bFeaturesReg == allowed.feature && regs.bCylLowReg == kSmartCylLow &&
            regs.bCylHighReg == kSmartCylHigh &&
-           (allowed.feature != kSmartReadLog || regs.bSectorNumberReg == allowed.logAddress);
+           (allowed.feature != kSmartReadLog || regs.bSectorNumberReg == allowed.logAddress) &&
+           (allowed.pages == 0 || regs.bSectorCountReg == allowed.pages);
 }
 
 uint8_t SenseKey(const uint8_t* sense, uint32_t length) {

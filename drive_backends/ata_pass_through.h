@@ -17,19 +17,21 @@ enum class AtaTransfer { kNone, kFromDevice };
 struct PassThroughCommand {
     uint8_t cdb[kPassThroughCdbLength];
     AtaTransfer transfer;
-    uint32_t transferLength;  // 0, or one 512-byte block
+    uint32_t transferLength;  // 0, or one 512-byte block (1 to 8 for Device Statistics)
 };
 
 // Turns one SMART I/O control into its pass-through command. Only the
 // commands the scan may send are ever built: SMART ENABLE OPERATIONS through
 // SMART_SEND_DRIVE_COMMAND; IDENTIFY DEVICE, IDENTIFY PACKET DEVICE, SMART
 // READ DATA, SMART READ ATTRIBUTE THRESHOLDS and SMART READ LOG of the
-// summary error log (01h) and the self-test log (06h) through
-// SMART_RCV_DRIVE_DATA; CHECK POWER MODE (non-data, with CK_COND so that the
+// summary error log (01h), the self-test log (06h), the log directory (00h,
+// one page) and the Device Statistics log (04h, 1 to 8 pages from page 0)
+// through SMART_RCV_DRIVE_DATA; CHECK POWER MODE (non-data, with CK_COND so that the
 // count register comes back) through the ATA pass-through control.
 // The CDB comes from a fixed table, not from the caller's registers, so no
-// register value beyond the command, the SMART sub-command and the log
-// address can reach the drive. Returns false, leaving *command untouched, for anything else.
+// register value beyond the command, the SMART sub-command, the log
+// address and the Device Statistics page count can reach the drive. Returns false, leaving *command
+// untouched, for anything else.
 bool BuildPassThrough(uint32_t ioControlCode, const IdeRegs& regs, PassThroughCommand* command);
 
 // True only for a command that BuildPassThrough can produce. Checked again

@@ -26,10 +26,11 @@ IdeRegs Smart(uint8_t feature) {
     return Regs(0xB0, feature, 0x4F, 0xC2);
 }
 
-// SMART READ LOG of a log address.
-IdeRegs LogRead(uint8_t logAddress) {
+// SMART READ LOG of a log address, count pages.
+IdeRegs LogRead(uint8_t logAddress, uint8_t count = 1) {
     IdeRegs regs = Smart(0xD5);
     regs.bSectorNumberReg = logAddress;
+    regs.bSectorCountReg = count;
     return regs;
 }
 
@@ -115,7 +116,10 @@ std::vector<Refused> RefusedCommands() {
         {"SMART EXECUTE OFF-LINE (self-test)", send, Smart(0xD4)},
         {"SMART EXECUTE OFF-LINE as a read", receive, Smart(0xD4)},
         {"SMART WRITE LOG", send, Smart(0xD6)},
-        {"SMART READ LOG of the log directory", receive, LogRead(0x00)},
+        {"SMART READ LOG of two pages of the log directory", receive, LogRead(0x00, 2)},
+        {"SMART READ LOG of no Device Statistics page", receive, LogRead(0x04, 0)},
+        {"SMART READ LOG of nine Device Statistics pages", receive, LogRead(0x04, 9)},
+        {"SMART READ LOG of the Device Statistics as a send", send, LogRead(0x04)},
         {"SMART READ LOG of the comprehensive error log", receive, LogRead(0x02)},
         {"SMART READ LOG of the selective self-test log", receive, LogRead(0x09)},
         {"SMART READ LOG of a vendor's log", receive, LogRead(0x80)},
@@ -179,24 +183,46 @@ TEST(PassThroughBuildTest, OnlyIdentifyAndSmartCommandsAreBuilt) {
     }
 }
 
-// SMART READ LOG: a PIO read of one block, the log address in LBA 7:0;
-// only the summary error log and the self-test log.
-TEST(PassThroughBuildTest, OnlyTheErrorAndSelfTestLogsAreRead) {
+// SMART READ LOG: a PIO read, the log address in LBA 7:0, the pages in
+// COUNT. Over every log address and every count: the summary error log and
+// the self-test log (one block, whatever count was asked), the log
+// directory (one page) and pages 0 to n - 1 of the Device Statistics log
+// (n from 1 to 8); nothing else.
+TEST(PassThroughBuildTest, OnlyTheWhitelistedLogsAreRead) {
     for (int address = 0; address < 256; ++address) {
-        PassThroughCommand command;
-        const bool built =
-            BuildPassThrough(kSmartRcvDriveData, LogRead(static_cast<uint8_t>(address)), &command);
-        EXPECT_EQ(address == 0x01 || address == 0x06, built) << "log " << address;
-        if (built) {
+        for (int count = 0; count < 256; ++count) {
+            PassThroughCommand command;
+            const IdeRegs regs =
+                LogRead(static_cast<uint8_t>(address), static_cast<uint8_t>(count));
+            const bool built = BuildPassThrough(kSmartRcvDriveData, regs, &command);
+            const bool due = address == 0x01 || address == 0x06 ||
+                             (address == 0x00 && count == 1) ||
+                             (address == 0x04 && count >= 1 && count <= 8);
+            ASSERT_EQ(due, built) << "log " << address << " count " << count;
+            if (!built) {
+                continue;
+            }
+            const uint8_t pages = address == 0x04 ? static_cast<uint8_t>(count) : 1;
             const std::vector<uint8_t> expected = {
-                0x85, 4 << 1, 0x0E, 0,    0xD5, 0,    1, 0, static_cast<uint8_t>(address),
+                0x85, 4 << 1, 0x0E, 0,    0xD5, 0,    pages, 0, static_cast<uint8_t>(address),
                 0,    0x4F,   0,    0xC2, 0xA0, 0xB0, 0};
             EXPECT_EQ(expected, Cdb(command));
+            EXPECT_EQ(512u * pages, command.transferLength);
             EXPECT_TRUE(IsPermittedPassThrough(command));
-            command.cdb[8] = 0x02;
-            EXPECT_FALSE(IsPermittedPassThrough(command));
+            PassThroughCommand other = command;
+            other.cdb[8] = 0x02;
+            EXPECT_FALSE(IsPermittedPassThrough(other));
+            // A count that the transfer length does not match.
+            other = command;
+            other.transferLength += 512;
+            EXPECT_FALSE(IsPermittedPassThrough(other));
         }
     }
+    PassThroughCommand nine;
+    ASSERT_TRUE(BuildPassThrough(kSmartRcvDriveData, LogRead(0x04, 8), &nine));
+    nine.cdb[6] = 9;
+    nine.transferLength = 9 * 512;
+    EXPECT_FALSE(IsPermittedPassThrough(nine));
 }
 
 // CHECK POWER MODE: non-data, CK_COND for the registers, no count or LBA;

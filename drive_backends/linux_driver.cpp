@@ -602,20 +602,21 @@ int LinuxDriver::DriveCommand(const Disk& disk, uint32_t code, const void* input
         return 0;
     }
     const bool data = command.transfer == AtaTransfer::kFromDevice;
-    const uint32_t needed = data ? static_cast<uint32_t>(kDataReplyLength) : kReplyHeadLength;
+    const uint32_t needed = kReplyHeadLength + command.transferLength;
     if (outputLength < needed) {
         return 0;
     }
-    uint8_t block[kSectorLength];
+    // The largest read: the Device Statistics log's eight pages.
+    uint8_t block[kMaxStatisticsPages * kSectorLength];
     if (!Execute(disk, command, block)) {
         return 0;
     }
     uint8_t* reply = static_cast<uint8_t*>(output);
     std::memset(reply, 0, kReplyHeadLength);
     if (data) {
-        PutLittleEndian(reply, kSectorLength);
-        std::memcpy(reply + kReplyHeadLength, block, kSectorLength);
-        *returned = kDataReplyLength;
+        PutLittleEndian(reply, command.transferLength);
+        std::memcpy(reply + kReplyHeadLength, block, command.transferLength);
+        *returned = needed;
     } else {
         *returned = kReplyHeadLength;
     }
@@ -630,7 +631,7 @@ bool LinuxDriver::Execute(const Disk& disk, const PassThroughCommand& command, u
     PassThroughCommand sent = command;  // SG_IO takes a non-const CDB pointer
     uint8_t sense[64];
     std::memset(sense, 0, sizeof sense);
-    std::memset(data, 0, kSectorLength);
+    std::memset(data, 0, sent.transferLength);
     sg_io_hdr_t io;
     std::memset(&io, 0, sizeof io);
     io.interface_id = 'S';

@@ -24,7 +24,9 @@ class ReplayDriver : public SmartDriver {
     // An ATA drive answering from the capture: IDENTIFY DEVICE with IDFY;
     // SMART ENABLE OPERATIONS and READ DATA only when SMDT is present; READ
     // THRESHOLDS only when SMTH is present; READ LOG of the error log and the
-    // self-test log only when SMEL and SMSL are; CHECK POWER MODE from PWRM. Or an NVMe drive
+    // self-test log only when SMEL and SMSL are, of the log directory when
+    // SLDR is, of up to as many Device Statistics pages as DVST holds; CHECK
+    // POWER MODE from PWRM. Or an NVMe drive
     // (NVID), which answers the NVMe property queries only: Identify Controller, Identify Namespace
     // when NVNS is present, and the health log.
     void InsertDrive(int position, const DriveCapture& capture);

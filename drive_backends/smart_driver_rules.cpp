@@ -64,9 +64,11 @@ int Version(const DriveBay bays[], int devicePosition, void* output, uint32_t ou
     return 1;
 }
 
-// The data block a command reads, or null when the drive refuses it.
+// The data a command reads, *blocks 512-byte blocks of it (one but for the
+// Device Statistics pages), or null when the drive refuses it.
 const uint8_t* ReadBlock(const DriveBay& bay, int position, const DriveBay bays[],
-                         const IdeRegs& regs, bool smartSignature) {
+                         const IdeRegs& regs, bool smartSignature, uint32_t* blocks) {
+    *blocks = 1;
     if (regs.bCommandReg == kAtaIdentifyDevice && !bay.packet &&
         !Fails(bays, position, ScanStep::kIdentify)) {
         return bay.data->identify;
@@ -90,6 +92,16 @@ const uint8_t* ReadBlock(const DriveBay& bay, int position, const DriveBay bays[
         }
         if (regs.bSectorNumberReg == kSelfTestLog && bay.data->hasSelfTestLog) {
             return bay.data->selfTestLog;
+        }
+        if (regs.bSectorNumberReg == kLogDirectory && regs.bSectorCountReg == 1 &&
+            bay.data->hasLogDirectory) {
+            return bay.data->logDirectory;
+        }
+        // Pages 0 to count - 1, of those the capture holds.
+        if (regs.bSectorNumberReg == kDeviceStatisticsLog && bay.data->hasDeviceStatistics &&
+            regs.bSectorCountReg >= 1 && regs.bSectorCountReg <= bay.data->deviceStatisticsPages) {
+            *blocks = regs.bSectorCountReg;
+            return bay.data->deviceStatistics;
         }
     }
     return nullptr;
@@ -125,6 +137,7 @@ int DriveCommand(const DriveBay bays[], int devicePosition, uint32_t access, uin
     const bool smartSignature = regs.bCommandReg == kAtaSmart && regs.bCylLowReg == kSmartCylLow &&
                                 regs.bCylHighReg == kSmartCylHigh;
     const uint8_t* data = nullptr;
+    uint32_t blocks = 1;
     if (code == kSmartSendDriveCommand) {
         if (!smartSignature || regs.bFeaturesReg != kSmartEnableOperations || bay.packet ||
             !bay.data->hasSmartData || Fails(bays, position, ScanStep::kEnable) ||
@@ -132,20 +145,17 @@ int DriveCommand(const DriveBay bays[], int devicePosition, uint32_t access, uin
             return 0;
         }
     } else {
-        if (outputLength < kDataReplyLength) {
-            return 0;
-        }
-        data = ReadBlock(bay, position, bays, regs, smartSignature);
-        if (!data) {
+        data = ReadBlock(bay, position, bays, regs, smartSignature, &blocks);
+        if (!data || outputLength < kReplyHeadLength + blocks * kSectorLength) {
             return 0;
         }
     }
     uint8_t* reply = static_cast<uint8_t*>(output);
     memset(reply, 0, kReplyHeadLength);
     if (data) {
-        PutWord32(reply, kSectorLength);
-        memcpy(reply + kReplyHeadLength, data, kSectorLength);
-        *returned = kDataReplyLength;
+        PutWord32(reply, blocks * kSectorLength);
+        memcpy(reply + kReplyHeadLength, data, blocks * kSectorLength);
+        *returned = kReplyHeadLength + blocks * kSectorLength;
     } else {
         *returned = kReplyHeadLength;
     }

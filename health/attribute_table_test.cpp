@@ -128,8 +128,9 @@ TEST(EnduranceTest, WearAttributeAndVerdict) {
         {"SAMSUNG HD501LJ", {Record(177, 0, 0)}, false, 0, "GOOD"},
         {"HGST HUS724020ALE640", {Record(233, 0, 0)}, false, 0, "GOOD"},
     };
+    const DeviceStatistics none;
     for (const auto& c : cases) {
-        const Endurance endurance = AtaEndurance(c.records, FamilyOfModel(c.model));
+        const Endurance endurance = AtaEndurance(c.records, FamilyOfModel(c.model), none, false);
         EXPECT_EQ(c.known, endurance.known) << c.model;
         EXPECT_EQ(c.used, endurance.percentUsed) << c.model;
         DriveHealth health;
@@ -139,6 +140,39 @@ TEST(EnduranceTest, WearAttributeAndVerdict) {
         if (health.verdict == HealthVerdict::kCaution) {
             EXPECT_EQ(std::vector<std::string>{"rated endurance used up (100%)"}, health.reasons);
         }
+    }
+}
+
+// The Device Statistics log's indicator, where valid, is the standard's
+// figure and wins over the maker's attribute; a spinning disk has none.
+TEST(EnduranceTest, DeviceStatisticsFirst) {
+    static const StatisticDefinition kUsed = {0x07, 0x08, 1, false,
+                                              "Percentage Used Endurance Indicator"};
+    const auto log = [](uint8_t flags, int64_t value) {
+        DeviceStatistics statistics;
+        statistics.check = BlockCheck::kOk;
+        statistics.statisticCount = 1;
+        statistics.statistics[0] = {&kUsed, flags, value};
+        return statistics;
+    };
+    const uint8_t valid = kStatisticSupported | kStatisticValid;
+    const std::vector<AttributeRecord> wear = {Record(177, 91, 1661)};  // 9 % by the attribute
+    const struct {
+        DeviceStatistics statistics;
+        bool spinning;
+        bool known;
+        unsigned used;
+    } cases[] = {
+        {log(valid, 42), false, true, 42},
+        {log(valid, 120), false, true, 120},             // past the rated endurance
+        {log(kStatisticSupported, 42), false, true, 9},  // not valid: the attribute
+        {log(valid, 42), true, false, 0},
+    };
+    for (const auto& c : cases) {
+        const Endurance endurance = AtaEndurance(wear, FamilyOfModel("SAMSUNG MZ7WD240HAFV-00003"),
+                                                 c.statistics, c.spinning);
+        EXPECT_EQ(c.known, endurance.known) << c.statistics.statistics[0].value;
+        EXPECT_EQ(c.used, endurance.percentUsed) << c.statistics.statistics[0].value;
     }
 }
 

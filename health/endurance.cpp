@@ -4,8 +4,18 @@
 
 #include "inventory/attribute_fields.h"
 
-Endurance AtaEndurance(const std::vector<AttributeRecord>& records, ModelFamily family) {
+Endurance AtaEndurance(const std::vector<AttributeRecord>& records, ModelFamily family,
+                       const DeviceStatistics& statistics, bool spinning) {
     Endurance endurance;
+    if (spinning) {
+        return endurance;
+    }
+    int64_t percent = 0;
+    if (EnduranceUsedPercent(statistics, &percent) && percent >= 0) {
+        endurance.known = true;
+        endurance.percentUsed = static_cast<unsigned>(percent > 0xFFFF ? 0xFFFF : percent);
+        return endurance;
+    }
     for (const AttributeRecord& record : records) {
         if (RoleOf(AttributeId(record), family) == AttributeRole::kEnduranceLeft) {
             const unsigned left = AttributeCurrent(record);

@@ -65,8 +65,16 @@ std::vector<std::string> LogFailures(const ReplyIntegrity& integrity) {
     static const Check kChecks[] = {
         {&ReplyIntegrity::errorLog, "the error log failed its checks"},
         {&ReplyIntegrity::selfTestLog, "the self-test log failed its checks"},
+        {&ReplyIntegrity::deviceStatistics, "the Device Statistics log failed its checks"},
     };
     std::vector<std::string> failures;
-    Collect(integrity, kChecks, 2, &failures);
+    Collect(integrity, kChecks, 3, &failures);
+    for (int page = 0; page < 8; ++page) {
+        if ((integrity.failedStatisticsPages >> page) & 1) {
+            char words[48];
+            std::snprintf(words, sizeof words, "Device Statistics page %d failed its checks", page);
+            failures.push_back(words);
+        }
+    }
     return failures;
 }

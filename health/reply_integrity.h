@@ -19,6 +19,10 @@ struct ReplyIntegrity {
     // The two logs: a failed one is left out and said, but judges nothing.
     BlockCheck errorLog = BlockCheck::kAbsent;
     BlockCheck selfTestLog = BlockCheck::kAbsent;
+    // The Device Statistics log likewise, and its pages left out for a
+    // header that does not name them (bit n for page n).
+    BlockCheck deviceStatistics = BlockCheck::kAbsent;
+    uint8_t failedStatisticsPages = 0;
 };
 
 // The scan's checksums of the drive at position, and whether its records
@@ -36,5 +40,6 @@ BlockCheck SmartDataCheck(const ReplyIntegrity& integrity);
 // ("attribute 5 appears twice in the SMART data").
 std::vector<std::string> IntegrityFailures(const ReplyIntegrity& integrity);
 
-// The logs that failed their checks: "the error log failed its checks".
+// The logs that failed their checks: "the error log failed its checks",
+// "Device Statistics page 5 failed its checks".
 std::vector<std::string> LogFailures(const ReplyIntegrity& integrity);

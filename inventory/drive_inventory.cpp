@@ -9,6 +9,7 @@ DriveInventory::DriveInventory() {
         nvme[position] = nullptr;
         logs[position] = nullptr;
         chosen[position] = false;
+        upperIdentify[position] = nullptr;
     }
     ResetInventory();
 }
@@ -18,6 +19,7 @@ DriveInventory::~DriveInventory() {
         delete[] attributes[position];
         delete nvme[position];
         delete logs[position];
+        delete upperIdentify[position];
     }
 }
 
@@ -44,6 +46,8 @@ void DriveInventory::ResetInventory() {
         nvme[position] = nullptr;
         delete logs[position];
         logs[position] = nullptr;
+        delete upperIdentify[position];
+        upperIdentify[position] = nullptr;
     }
 }
 
@@ -93,6 +97,12 @@ void DriveInventory::StoreIdentify(const uint8_t* replyData, const SmartCommandR
         entry.SmartEnabled = 1;
     }
     std::memcpy(entry.Identify.bytes, replyData, sizeof entry.Identify.bytes);
+    if (keepUpperIdentify) {
+        delete upperIdentify[position];
+        upperIdentify[position] = new IdentifyData;
+        std::memcpy(upperIdentify[position]->bytes, replyData + sizeof entry.Identify.bytes,
+                    sizeof upperIdentify[position]->bytes);
+    }
     entry.IdeRegisters = command->irDriveRegs;
     char* text = reinterpret_cast<char*>(entry.Identify.bytes);
     SwapBytePairs(text + kSerialOffset, kSerialWidth);

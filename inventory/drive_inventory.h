@@ -61,13 +61,19 @@ struct AttributeRecord {
 
 static_assert(sizeof(AttributeRecord) == 152, "AttributeRecord is 152 bytes");
 
-// The two SMART logs an ATA drive keeps, as it sent them (inventory/
-// smart_logs.h decodes them): the summary error log and the self-test log.
+// The SMART logs an ATA drive keeps, as it sent them (inventory/
+// smart_logs.h and device_statistics.h decode them): the summary error log,
+// the self-test log, the log directory and the Device Statistics pages read
+// (0 to statisticsPages - 1).
 struct SmartLogBlocks {
     bool hasErrorLog;
     uint8_t errorLog[512];
     bool hasSelfTestLog;
     uint8_t selfTestLog[512];
+    bool hasDirectory;
+    uint8_t directory[512];
+    uint8_t statisticsPages;  // 0 where the log was not read
+    uint8_t statistics[kMaxStatisticsPages * 512];
 };
 
 // An NVMe drive's data as its driver returned it (inventory/nvme_data.h
@@ -158,6 +164,11 @@ class DriveInventory {
     // other position is left alone as if no disk were there.
     bool chooseDevices = false;
     bool chosen[kMaxDrivePositions];
+    // Asked for by vantrel-report only: IDENTIFY's words 128 to 255, which
+    // DriveEntry does not keep (the rotation rate, form factor, TRIM and
+    // SATA version live there); null where no IDENTIFY DEVICE was stored.
+    bool keepUpperIdentify = false;
+    IdentifyData* upperIdentify[kMaxDrivePositions];
 
   private:
     DriveInventory(const DriveInventory&) = delete;

@@ -110,20 +110,39 @@ void DriveInventory::ReadLogs(SmartDriver& driver, SmartCommandRecord* command,
     }
     const bool errorLog = (smartData[370] & 0x01) || (features & 0x01);
     const bool selfTestLog = (smartData[367] & 0x10) || (features & 0x02);
-    if (!errorLog && !selfTestLog) {
-        return;
-    }
     SmartLogBlocks* blocks = new SmartLogBlocks();
-    uint8_t reply[kDataReplyLength];
+    uint8_t reply[kStatisticsReplyLength];
     // A log the drive will not give is left out, which is no error.
-    std::memset(reply, 0, sizeof reply);
+    std::memset(reply, 0, kDataReplyLength);
     blocks->hasErrorLog =
         errorLog && ReadSmartLog(driver, device, command, reply, kSummaryErrorLog, position);
     std::memcpy(blocks->errorLog, reply + kReplyHeadLength, kSectorLength);
-    std::memset(reply, 0, sizeof reply);
+    std::memset(reply, 0, kDataReplyLength);
     blocks->hasSelfTestLog =
         selfTestLog && ReadSmartLog(driver, device, command, reply, kSelfTestLog, position);
     std::memcpy(blocks->selfTestLog, reply + kReplyHeadLength, kSectorLength);
+    // The directory says which other logs the drive keeps, and how many
+    // pages each has: the Device Statistics log is read only where it is
+    // listed, all its pages (up to the eight that are named) at once.
+    std::memset(reply, 0, kDataReplyLength);
+    blocks->hasDirectory = ReadSmartLog(driver, device, command, reply, kLogDirectory, position);
+    std::memcpy(blocks->directory, reply + kReplyHeadLength, kSectorLength);
+    const uint16_t listed =
+        blocks->hasDirectory
+            ? static_cast<uint16_t>(blocks->directory[2 * kDeviceStatisticsLog] |
+                                    (blocks->directory[2 * kDeviceStatisticsLog + 1] << 8))
+            : 0;
+    const uint16_t most = kMaxStatisticsPages;
+    const uint8_t pages = static_cast<uint8_t>(listed < most ? listed : most);
+    std::memset(reply, 0, kReplyHeadLength + pages * kSectorLength);
+    if (pages > 0 && ReadDeviceStatistics(driver, device, command, reply, pages, position)) {
+        blocks->statisticsPages = pages;
+        std::memcpy(blocks->statistics, reply + kReplyHeadLength, pages * kSectorLength);
+    }
+    if (!blocks->hasErrorLog && !blocks->hasSelfTestLog && !blocks->hasDirectory) {
+        delete blocks;
+        return;
+    }
     logs[position] = blocks;
 }
 

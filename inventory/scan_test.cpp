@@ -583,7 +583,8 @@ TEST(ScanNtTest, CheckPowerModeComesFirstAndAStandbyDiskGetsNothingElse) {
 }
 
 // vantrel-report's scan reads the two logs after the SMART data, each only
-// where the drive says it keeps it; the window's scan never does.
+// where the drive says it keeps it, then the log directory; the window's
+// scan never does.
 TEST(ScanNtTest, LogsAreReadWhereTheDriveKeepsThem) {
     DriveCapture both = Drive("BOTH");
     AddLoggedError(&both, 0x40, 1234, 10);
@@ -610,7 +611,8 @@ TEST(ScanNtTest, LogsAreReadWhereTheDriveKeepsThem) {
                     EXPECT_EQ(0xB0, call.input[10]);
                 }
             }
-            const std::vector<std::pair<int, int>> due = {{0, 1}, {0, 6}, {1, 6}};
+            const std::vector<std::pair<int, int>> due = {{0, 1}, {0, 6}, {0, 0},
+                                                          {1, 6}, {1, 0}, {2, 0}};
             const std::vector<std::pair<int, int>> none;
             EXPECT_EQ(ask ? due : none, reads) << family;
             ASSERT_EQ(ask, inventory.logs[0] != nullptr);
@@ -621,6 +623,45 @@ TEST(ScanNtTest, LogsAreReadWhereTheDriveKeepsThem) {
                 EXPECT_FALSE(inventory.logs[1]->hasErrorLog);
                 EXPECT_EQ(nullptr, inventory.logs[2]);
             }
+        }
+    }
+}
+
+// The Device Statistics log is read where the log directory lists it, all
+// its pages (at most eight) in one read of page count n; a drive without a
+// directory, or whose directory lists no 04h, is sent nothing more.
+TEST(ScanNtTest, DeviceStatisticsAreReadAsTheDirectoryLists) {
+    const struct {
+        bool directory;
+        uint8_t listed;  // the directory's page count for log 04h
+        int read;        // the count of the one read, 0 for none
+    } cases[] = {{false, 0, 0}, {true, 0, 0}, {true, 1, 1},
+                 {true, 3, 3},  {true, 8, 8}, {true, 12, 8}};
+    for (const auto& c : cases) {
+        DriveCapture drive = Drive("STATS");
+        AddDeviceStatistics(&drive, {0, 1, 2, 3, 4, 5, 6, 7});
+        drive.logDirectory[8] = c.listed;
+        drive.hasLogDirectory = c.directory;
+        EmulatedDriver driver(kPlatformWindowsNt);
+        driver.InsertDrive(0, drive);
+        DriveInventory inventory;
+        inventory.readLogs = true;
+        inventory.ScanDrives(driver);
+        std::vector<int> counts;
+        for (const DriverCall& call : driver.Calls()) {
+            if (call.kind == DriverCall::kIoControl && call.inputLength == 32 &&
+                call.input[4] == 0xD5 && call.input[6] == 0x04) {
+                counts.push_back(call.input[5]);
+                EXPECT_EQ(512u * call.input[5], uint32_t(call.input[0] | call.input[1] << 8));
+            }
+        }
+        const std::vector<int> due = c.read ? std::vector<int>{c.read} : std::vector<int>{};
+        EXPECT_EQ(due, counts) << int(c.listed);
+        ASSERT_EQ(c.directory, inventory.logs[0] != nullptr);
+        if (c.directory) {
+            EXPECT_EQ(c.read, inventory.logs[0]->statisticsPages);
+            EXPECT_EQ(0, std::memcmp(drive.deviceStatistics, inventory.logs[0]->statistics,
+                                     512 * c.read));
         }
     }
 }

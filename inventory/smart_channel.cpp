@@ -8,12 +8,14 @@ uint8_t DriveHeadFor(int position) {
     return static_cast<uint8_t>(0xA0 | ((position & 1) << 4));
 }
 
-// The sector number is 1 but for SMART READ LOG, where it is the log address.
+// The sector number is 1 but for SMART READ LOG, where it is the log
+// address; the sector count is 1 but for a log read of several pages.
 void FillCommand(SmartCommandRecord* command, uint32_t bufferSize, uint8_t features, uint8_t cylLow,
-                 uint8_t cylHigh, uint8_t commandByte, int position, uint8_t sectorNumber = 1) {
+                 uint8_t cylHigh, uint8_t commandByte, int position, uint8_t sectorNumber = 1,
+                 uint8_t sectorCount = 1) {
     command->cBufferSize = bufferSize;
     command->irDriveRegs.bFeaturesReg = features;
-    command->irDriveRegs.bSectorCountReg = 1;
+    command->irDriveRegs.bSectorCountReg = sectorCount;
     command->irDriveRegs.bSectorNumberReg = sectorNumber;
     command->irDriveRegs.bCylLowReg = cylLow;
     command->irDriveRegs.bCylHighReg = cylHigh;
@@ -23,12 +25,13 @@ void FillCommand(SmartCommandRecord* command, uint32_t bufferSize, uint8_t featu
 }
 
 int ReadSmartBlock(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
-                   uint8_t* reply, uint8_t feature, int position, uint8_t logAddress = 1) {
-    FillCommand(command, kSectorLength, feature, kSmartCylLow, kSmartCylHigh, kAtaSmart, position,
-                logAddress);
+                   uint8_t* reply, uint8_t feature, int position, uint8_t logAddress = 1,
+                   uint8_t blocks = 1) {
+    FillCommand(command, blocks * kSectorLength, feature, kSmartCylLow, kSmartCylHigh, kAtaSmart,
+                position, logAddress, blocks);
     uint32_t returned = 0;
     return driver.IoControl(device, kSmartRcvDriveData, command, kCommandInputLength, reply,
-                            kDataReplyLength, &returned);
+                            kReplyHeadLength + blocks * kSectorLength, &returned);
 }
 
 }  // namespace
@@ -65,4 +68,10 @@ int ReadSmartThresholds(SmartDriver& driver, DeviceHandle device, SmartCommandRe
 int ReadSmartLog(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
                  uint8_t* reply, uint8_t logAddress, int position) {
     return ReadSmartBlock(driver, device, command, reply, kSmartReadLog, position, logAddress);
+}
+
+int ReadDeviceStatistics(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                         uint8_t* reply, uint8_t pages, int position) {
+    return ReadSmartBlock(driver, device, command, reply, kSmartReadLog, position,
+                          kDeviceStatisticsLog, pages);
 }

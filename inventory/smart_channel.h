@@ -22,7 +22,13 @@ int ReadSmartAttributes(SmartDriver& driver, DeviceHandle device, SmartCommandRe
 int ReadSmartThresholds(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
                         uint8_t* reply, int position);
 
-// SMART READ LOG of one 512-byte log: the summary error log (01h) or the
-// self-test log (06h), the only two the scan reads.
+// SMART READ LOG of one 512-byte log: the summary error log (01h), the
+// self-test log (06h) or the log directory (00h).
 int ReadSmartLog(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
                  uint8_t* reply, uint8_t logAddress, int position);
+
+// SMART READ LOG of the Device Statistics log's pages 0 to pages - 1 (1 to
+// kMaxStatisticsPages) in one command; reply holds kReplyHeadLength + pages
+// blocks.
+int ReadDeviceStatistics(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                         uint8_t* reply, uint8_t pages, int position);

@@ -53,6 +53,10 @@ enum : uint32_t {
     kReplyHeadLength = 16,     // cBufferSize + DRIVERSTATUS
     kSectorLength = 512,       // one data block of IDENTIFY or SMART
     kDataReplyLength = kReplyHeadLength + kSectorLength,
+    // The Device Statistics pages read at most: pages 0 to 7 hold every
+    // statistic the standard names.
+    kMaxStatisticsPages = 8,
+    kStatisticsReplyLength = kReplyHeadLength + kMaxStatisticsPages * kSectorLength,
 };
 
 // ATA command and SMART feature values.
@@ -65,7 +69,9 @@ enum : uint8_t {
     kSmartReadData = 0xD0,
     kSmartReadThresholds = 0xD1,
     kSmartReadLog = 0xD5,
-    kSummaryErrorLog = 0x01,  // SMART READ LOG's log addresses
+    kLogDirectory = 0x00,  // SMART READ LOG's log addresses
+    kSummaryErrorLog = 0x01,
+    kDeviceStatisticsLog = 0x04,
     kSelfTestLog = 0x06,
     kSmartCylLow = 0x4F,
     kSmartCylHigh = 0xC2,

@@ -35,6 +35,8 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
     reading->blocks = CapacityBlocks(identify);
     reading->blockSize = LogicalSectorSize(identify);
     reading->bytes = NvmeCounter::Product(reading->blocks, reading->blockSize);
+    ata.identity =
+        DecodeAtaIdentity(identify, inventory.upperIdentify[position], reading->blockSize);
     uint8_t celsius = 0;
     reading->hasTemperature = DriveTemperature(ata.attributes, ata.family, &celsius);
     reading->temperature = celsius;
@@ -49,7 +51,6 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
             reading->powerCycles = Count(RawLow32(*it));
         }
     }
-    reading->endurance = AtaEndurance(ata.attributes, ata.family);
     if (const SmartLogBlocks* logs = inventory.logs[position]) {
         if (logs->hasErrorLog) {
             ata.errorLog = DecodeErrorLog(logs->errorLog);
@@ -57,11 +58,17 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
         if (logs->hasSelfTestLog) {
             ata.selfTestLog = DecodeSelfTestLog(logs->selfTestLog);
         }
+        ata.statistics = DecodeDeviceStatistics(logs->statistics, logs->statisticsPages);
     }
+    reading->endurance =
+        AtaEndurance(ata.attributes, ata.family, ata.statistics,
+                     ata.identity.hasRotationRate && ata.identity.rotationRate > 0);
     // Nothing is judged from a reply that cannot be trusted.
     ata.integrity = CheckReplies(inventory, position, ata.attributes);
     ata.integrity.errorLog = ata.errorLog.check;
     ata.integrity.selfTestLog = ata.selfTestLog.check;
+    ata.integrity.deviceStatistics = ata.statistics.check;
+    ata.integrity.failedStatisticsPages = ata.statistics.failedPages;
     reading->health.reasons = IntegrityFailures(ata.integrity);
     if (reading->health.reasons.empty()) {
         reading->health = AssessAttributes(ata.attributes, ata.thresholdsKnown, ata.family);

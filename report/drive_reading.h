@@ -11,6 +11,8 @@
 #include "health/drive_health.h"
 #include "health/endurance.h"
 #include "health/reply_integrity.h"
+#include "inventory/ata_identity.h"
+#include "inventory/device_statistics.h"
 #include "inventory/drive_inventory.h"
 #include "inventory/nvme_data.h"
 #include "inventory/power_mode.h"
@@ -41,6 +43,10 @@ struct AtaReading {
     // Read where the drive keeps them; used only when their check is kOk.
     ErrorLog errorLog;
     SelfTestLog selfTestLog;
+    // What IDENTIFY says beyond the texts and the capacity.
+    AtaIdentity identity;
+    // The Device Statistics log, where the log directory lists it.
+    DeviceStatistics statistics;
 };
 
 typedef NvmeDrive NvmeReading;

@@ -100,7 +100,7 @@ class JsonText {
         NewLine();
     }
     void NewLine() {
-        // The document nests seven deep at most.
+        // The document nests nine deep at most (a device statistic's flags).
         static const char kIndent[] = "\n                                ";
         out_->append(kIndent, 1 + 2 * static_cast<size_t>(depth_));
     }
@@ -279,6 +279,16 @@ void WriteOwnAtaKeys(JsonText& json, const DriveReading& drive) {
     json.String(BlockCheckName(ata.integrity.errorLog));
     json.Key("self_test_log");
     json.String(BlockCheckName(ata.integrity.selfTestLog));
+    json.Key("device_statistics");
+    json.String(BlockCheckName(ata.integrity.deviceStatistics));
+    json.Key("device_statistics_failed_pages");
+    json.Open('[');
+    for (int page = 0; page < kStatisticsLogPages; ++page) {
+        if ((ata.integrity.failedStatisticsPages >> page) & 1) {
+            json.Number(static_cast<uint64_t>(page));
+        }
+    }
+    json.Close(']');
     json.Close('}');
     json.Key("thresholds_known");
     json.Bool(ata.thresholdsKnown);
@@ -442,6 +452,145 @@ void WriteSelfTestLog(JsonText& json, const SelfTestLog& log) {
     json.Close('}');
 }
 
+// {"sata_value", "string", "units_per_second", "bits_per_unit"} of a link speed.
+void WriteLinkSpeed(JsonText& json, const char* key, const LinkSpeed& speed) {
+    json.Key(key, std::strlen(key));
+    json.Open('{');
+    json.Key("sata_value");
+    json.Number(speed.sataValue);
+    json.Key("string");
+    json.String(speed.text);
+    Numbers(json, {{"units_per_second", speed.unitsPerSecond},
+                   {"bits_per_unit", LinkSpeed::kBitsPerUnit}});
+    json.Close('}');
+}
+
+// What IDENTIFY says beyond the texts and capacity, each key only where
+// the drive reports it.
+void WriteAtaIdentity(JsonText& json, const AtaIdentity& identity) {
+    if (identity.hasPhysicalBlockSize) {
+        json.Key("physical_block_size");
+        json.Number(identity.physicalBlockSize);
+    }
+    if (identity.hasRotationRate) {
+        json.Key("rotation_rate");
+        json.Number(identity.rotationRate);
+    }
+    if (identity.hasFormFactor) {
+        json.Key("form_factor");
+        json.Open('{');
+        json.Key("ata_value");
+        json.Number(identity.formFactor);
+        json.Key("name");
+        json.String(identity.formFactorName);
+        json.Close('}');
+    }
+    if (identity.hasTrim) {
+        json.Key("trim");
+        json.Open('{');
+        json.Key("supported");
+        json.Bool(identity.trimSupported);
+        if (identity.trimSupported) {
+            json.Key("deterministic");
+            json.Bool(identity.trimDeterministic);
+            json.Key("zeroed");
+            json.Bool(identity.trimZeroed);
+        }
+        json.Close('}');
+    }
+    if (identity.hasWwn) {
+        json.Key("wwn");
+        json.Open('{');
+        Numbers(json, {{"naa", identity.wwnNaa}, {"oui", identity.wwnOui}, {"id", identity.wwnId}});
+        json.Close('}');
+    }
+    if (identity.hasAtaVersion) {
+        json.Key("ata_version");
+        json.Open('{');
+        json.Key("string");
+        json.String(identity.ataVersion);
+        Numbers(json, {{"major_value", identity.ataMajor}, {"minor_value", identity.ataMinor}});
+        json.Close('}');
+    }
+    if (identity.hasSataVersion) {
+        json.Key("sata_version");
+        json.Open('{');
+        json.Key("string");
+        json.String(identity.sataVersion);
+        json.Key("value");
+        json.Number(identity.sataValue);
+        json.Close('}');
+    }
+    if (identity.maxSpeed.known || identity.currentSpeed.known) {
+        json.Key("interface_speed");
+        json.Open('{');
+        if (identity.maxSpeed.known) {
+            WriteLinkSpeed(json, "max", identity.maxSpeed);
+        }
+        if (identity.currentSpeed.known) {
+            WriteLinkSpeed(json, "current", identity.currentSpeed);
+        }
+        json.Close('}');
+    }
+}
+
+void WriteDeviceStatistics(JsonText& json, const DeviceStatistics& statistics) {
+    json.Key("ata_device_statistics");
+    json.Open('{');
+    json.Key("pages");
+    json.Open('[');
+    for (int p = 0; p < statistics.pageCount; ++p) {
+        const StatisticsPage& page = statistics.pages[p];
+        json.Open('{');
+        json.Key("number");
+        json.Number(page.number);
+        json.Key("name");
+        json.String(StatisticsPageName(page.number));
+        json.Key("revision");
+        json.Number(page.revision);
+        json.Key("table");
+        json.Open('[');
+        for (int i = page.first; i < page.first + page.count; ++i) {
+            const DeviceStatistic& statistic = statistics.statistics[i];
+            json.Open('{');
+            json.Key("offset");
+            json.Number(statistic.definition->offset);
+            json.Key("name");
+            json.String(statistic.definition->name);
+            json.Key("size");
+            json.Number(statistic.definition->size);
+            if (statistic.Valid()) {
+                json.Key("value");
+                if (statistic.value < 0) {
+                    json.Signed(static_cast<int>(statistic.value));
+                } else {
+                    json.Number(static_cast<uint64_t>(statistic.value));
+                }
+            }
+            json.Key("flags");
+            json.Open('{');
+            json.Key("value");
+            json.Number(statistic.flags);
+            json.Key("valid");
+            json.Bool(statistic.Valid());
+            json.Key("normalized");
+            json.Bool((statistic.flags & kStatisticNormalized) != 0);
+            json.Key("supports_dsn");
+            json.Bool((statistic.flags & kStatisticSupportsDsn) != 0);
+            json.Key("monitored_condition_met");
+            json.Bool((statistic.flags & kStatisticConditionMet) != 0);
+            json.Key("string");
+            json.String(StatisticFlagsShort(statistic.flags).text);
+            json.Close('}');
+            json.Close('}');
+        }
+        json.Close(']');
+        json.Close('}');
+    }
+    json.Close(']');
+    json.Close('}');
+}
+
 void WriteAtaDrive(JsonText& json, const DriveReading& drive) {
     // A disk left asleep has nothing but its device and what it said.
     if (!drive.ata.read) {
@@ -451,6 +600,7 @@ void WriteAtaDrive(JsonText& json, const DriveReading& drive) {
     }
     WriteDeviceAndIdentity(json, drive, false);
     WriteCapacity(json, drive);
+    WriteAtaIdentity(json, drive.ata.identity);
     WriteSmartSupport(json, drive.ata.smartAvailable, drive.ata.smartEnabled);
     // A drive whose SMART data was not read has no table, not an empty one.
     if (drive.ata.hasSmartData) {
@@ -462,6 +612,9 @@ void WriteAtaDrive(JsonText& json, const DriveReading& drive) {
     }
     if (drive.ata.selfTestLog.check == BlockCheck::kOk) {
         WriteSelfTestLog(json, drive.ata.selfTestLog);
+    }
+    if (drive.ata.statistics.check == BlockCheck::kOk) {
+        WriteDeviceStatistics(json, drive.ata.statistics);
     }
     WriteOwnAtaKeys(json, drive);
 }

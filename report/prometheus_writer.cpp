@@ -133,6 +133,11 @@ void DeviceSamples(std::string* out, const MachineReport& report,
         out->append(report.drives[i].protocol == DriveProtocol::kNvme
                         ? ",interface=\"nvme\",protocol=\"NVMe\""
                         : ",interface=\"ata\",protocol=\"ATA\"");
+        // IDENTIFY's versions and form factor; empty where not reported.
+        const AtaIdentity& ata = report.drives[i].ata.identity;
+        Label(out, "ata_version", ata.hasAtaVersion ? ata.ataVersion : "");
+        Label(out, "sata_version", ata.hasSataVersion ? ata.sataVersion : "");
+        Label(out, "form_factor", ata.hasFormFactor ? ata.formFactorName : "");
         Value(out, 1);
     }
 }
@@ -192,17 +197,108 @@ bool IsNvme(const DriveReading& drive) {
     return drive.protocol == DriveProtocol::kNvme;
 }
 
-// The health log's values, for the NVMe drives, and the endurance used of
-// the ATA SSDs too; no family on a machine without a drive that has it.
+// An ATA drive's logical sectors read or written (Device Statistics page
+// 01h) in bytes; 0 where the drive does not count them.
+double AtaSectorBytes(const DriveReading& drive, StatisticKey key) {
+    int64_t sectors = 0;
+    if (IsNvme(drive) || !FindStatistic(drive.ata.statistics, key, &sectors)) {
+        return 0;
+    }
+    return static_cast<double>(sectors) * drive.blockSize;
+}
+double AtaBytesRead(const DriveReading& drive) {
+    return AtaSectorBytes(drive, kLogicalSectorsRead);
+}
+double AtaBytesWritten(const DriveReading& drive) {
+    return AtaSectorBytes(drive, kLogicalSectorsWritten);
+}
+
+// What IDENTIFY says of the drive in the exporter's series: the rotation
+// rate of a spinning disk, the link speeds and the sector sizes.
+void IdentitySamples(std::string* out, const MachineReport& report,
+                     const std::vector<DeviceLabel>& devices) {
+    Family(out, "smartctl_device_rotation_rate", "gauge", "Rotation rate, rpm (spinning disks)");
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const AtaIdentity& ata = report.drives[i].ata.identity;
+        if (!IsNvme(report.drives[i]) && ata.hasRotationRate && ata.rotationRate > 0) {
+            Sample(out, "smartctl_device_rotation_rate", devices[i]);
+            Value(out, ata.rotationRate);
+        }
+    }
+    Family(out, "smartctl_device_interface_speed", "gauge", "SATA link speed, bits per second");
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const AtaIdentity& ata = report.drives[i].ata.identity;
+        const struct {
+            const char* type;
+            const LinkSpeed& speed;
+        } speeds[] = {{"max", ata.maxSpeed}, {"current", ata.currentSpeed}};
+        for (const auto& speed : speeds) {
+            if (!IsNvme(report.drives[i]) && speed.speed.known) {
+                Sample(out, "smartctl_device_interface_speed", devices[i]);
+                out->append(",speed_type=\"").append(speed.type).push_back('"');
+                Value(out, speed.speed.BitsPerSecond());
+            }
+        }
+    }
+    Family(out, "smartctl_device_block_size", "gauge", "Logical and physical block size, bytes");
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const DriveReading& drive = report.drives[i];
+        if (drive.hasCapacity) {
+            Sample(out, "smartctl_device_block_size", devices[i]);
+            out->append(",blocks_type=\"logical\"");
+            Value(out, drive.blockSize);
+        }
+        if (!IsNvme(drive) && drive.ata.identity.hasPhysicalBlockSize) {
+            Sample(out, "smartctl_device_block_size", devices[i]);
+            out->append(",blocks_type=\"physical\"");
+            Value(out, drive.ata.identity.physicalBlockSize);
+        }
+    }
+}
+
+// Every valid statistic of the Device Statistics log.
+void StatisticSamples(std::string* out, const MachineReport& report,
+                      const std::vector<DeviceLabel>& devices) {
+    Family(out, "smartctl_device_statistics", "gauge", "ATA Device Statistics log values");
+    char flagsLong[kStatisticFlagsLongSize];
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const DeviceStatistics& statistics = report.drives[i].ata.statistics;
+        if (IsNvme(report.drives[i]) || statistics.check != BlockCheck::kOk) {
+            continue;
+        }
+        for (int p = 0; p < statistics.pageCount; ++p) {
+            const StatisticsPage& page = statistics.pages[p];
+            for (int s = page.first; s < page.first + page.count; ++s) {
+                const DeviceStatistic& statistic = statistics.statistics[s];
+                if (!statistic.Valid()) {
+                    continue;
+                }
+                Sample(out, "smartctl_device_statistics", devices[i]);
+                Label(out, "statistic_table", StatisticsPageName(page.number));
+                Label(out, "statistic_name", statistic.definition->name);
+                Label(out, "statistic_flags_short", StatisticFlagsShort(statistic.flags).text);
+                Label(out, "statistic_flags_long", StatisticFlagsLong(statistic.flags, flagsLong));
+                out->append("} ").append(DecimalText(statistic.value)).push_back('\n');
+            }
+        }
+    }
+}
+
+// The health log's values, for the NVMe drives; the endurance used of the
+// ATA SSDs that report it, and the bytes read and written of the ATA drives
+// that count them (Device Statistics) too. No family without a drive that
+// has it.
 void NvmeSamples(std::string* out, const MachineReport& report,
                  const std::vector<DeviceLabel>& devices) {
     bool any = false;
     bool worn = false;
+    bool anyAtaBytes = false;
     for (const DriveReading& drive : report.drives) {
         any = any || IsNvme(drive);
         worn = worn || drive.endurance.known;
+        anyAtaBytes = anyAtaBytes || AtaBytesRead(drive) != 0 || AtaBytesWritten(drive) != 0;
     }
-    if (!any && !worn) {
+    if (!any && !worn && !anyAtaBytes) {
         return;
     }
     static const char* const kFamilies[][2] = {
@@ -214,20 +310,34 @@ void NvmeSamples(std::string* out, const MachineReport& report,
         {"smartctl_device_critical_warning", "NVMe critical warning"},
         {"smartctl_device_media_errors", "NVMe media errors"},
         {"smartctl_device_num_err_log_entries", "NVMe error log entries"},
-        {"smartctl_device_bytes_read", "NVMe bytes read"},
-        {"smartctl_device_bytes_written", "NVMe bytes written"},
+        {"smartctl_device_bytes_read",
+         "Bytes read: NVMe data units read; ATA Device Statistics logical sectors read"},
+        {"smartctl_device_bytes_written",
+         "Bytes written: NVMe data units written; ATA Device Statistics logical sectors written"},
         {"smartctl_device_smart_status", "NVMe critical warning clear"},
     };
     const size_t count = sizeof kFamilies / sizeof kFamilies[0];
     for (size_t family = 0; family < count; ++family) {
-        if (!(family == 1 ? worn : any)) {
+        const bool endurance = family == 1;
+        const bool bytes = family == 7 || family == 8;
+        if (!(endurance ? worn : bytes ? any || anyAtaBytes : any)) {
             continue;
         }
         Family(out, kFamilies[family][0], "gauge", kFamilies[family][1]);
         for (size_t i = 0; i < devices.size(); ++i) {
             const DriveReading& d = report.drives[i];
-            // The endurance of every SSD that reports it; the rest, NVMe only.
-            if (family == 1 ? !d.endurance.known : !IsNvme(d)) {
+            if (endurance && !d.endurance.known) {
+                continue;
+            }
+            if (!IsNvme(d)) {
+                const double ata = endurance     ? d.endurance.percentUsed
+                                   : family == 7 ? AtaBytesRead(d)
+                                   : family == 8 ? AtaBytesWritten(d)
+                                                 : 0;
+                if ((endurance || bytes) && (endurance || ata != 0)) {
+                    Sample(out, kFamilies[family][0], devices[i]);
+                    FloatValue(out, ata);
+                }
                 continue;
             }
             const NvmeHealthLog& log = d.nvme.log;
@@ -243,7 +353,7 @@ void NvmeSamples(std::string* out, const MachineReport& report,
                                      Approximate(log.dataUnitsRead) * 512000,
                                      Approximate(log.dataUnitsWritten) * 512000,
                                      log.criticalWarning == 0 ? 1.0 : 0.0};
-            const bool counted = family == 0 || family == 7 || family == 8;
+            const bool counted = family == 0 || bytes;
             if (counted && values[family] == 0) {
                 continue;
             }
@@ -340,7 +450,9 @@ std::string PrometheusReport(const MachineReport& report) {
             FloatValue(&out, Approximate(report.drives[i].bytes));
         }
     }
+    IdentitySamples(&out, report, devices);
     NvmeSamples(&out, report, devices);
+    StatisticSamples(&out, report, devices);
     // The drives' own logs, where read and sound, in the exporter's names.
     const struct {
         const char* name;

@@ -32,7 +32,8 @@ TEST(PrometheusWriterTest, LabelValuesAreEscapedAndUtf8) {
     EXPECT_NE(std::string::npos,
               metrics.find("smartctl_device{device=\"a\\nb0\",model_name=\"Q\\\"B\\\\S\xc2\xb0\","
                            "serial_number=\"SER\",firmware_version=\"FW\",interface=\"ata\","
-                           "protocol=\"ATA\"} 1\n"));
+                           "protocol=\"ATA\",ata_version=\"\",sata_version=\"\","
+                           "form_factor=\"\"} 1\n"));
     EXPECT_NE(std::string::npos, metrics.find("\nvantrel_scan_drives 1\n"));
     EXPECT_NE(std::string::npos,
               metrics.find("\nvantrel_drive_health{device=\"a\\nb0\",verdict=\"GOOD\"} 0\n"

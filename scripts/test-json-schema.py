@@ -43,7 +43,8 @@ def swapped(text, width):
 
 
 def capture(model, serial=b"SERIAL", firmware=b"FW", identify=None, data=None,
-            thresholds=None, power=None, error_log=None, self_test_log=None):
+            thresholds=None, power=None, error_log=None, self_test_log=None, directory=None,
+            statistics=None):
     """A capture in its tagged layout, big-endian lengths;
     power is PWRM, CHECK POWER MODE's answer."""
     block = bytearray(identify or bytes(512))
@@ -61,6 +62,10 @@ def capture(model, serial=b"SERIAL", firmware=b"FW", identify=None, data=None,
         out += b"SMEL" + struct.pack(">I", 512) + error_log
     if self_test_log is not None:
         out += b"SMSL" + struct.pack(">I", 512) + self_test_log
+    if directory is not None:
+        out += b"SLDR" + struct.pack(">I", 512) + directory
+    if statistics is not None:
+        out += b"DVST" + struct.pack(">I", len(statistics)) + statistics
     return out
 
 
@@ -122,7 +127,8 @@ twice[14:26] = twice[2:14]
 signed = bytearray(512)
 signed[510] = 0xA5
 ok = {"identify": "unsigned", "smart_data": "ok", "thresholds": "ok", "error_log": "absent",
-      "self_test_log": "absent"}
+      "self_test_log": "absent", "device_statistics": "absent",
+      "device_statistics_failed_pages": []}
 good = dict(data=sealed(one_attribute), thresholds=sealed(bytes(512)))
 ata_cases = [
     ("standby", dict(power=0), False, {"power_mode": {"value": 0, "string": "standby"},
@@ -250,6 +256,42 @@ log_cases = [
      "GOOD", [], {("ata_smart_error_log",): None, ("vantrel", "integrity", "error_log"): "failed",
                   ("vantrel", "integrity", "self_test_log"): "failed"}),
 ]
+
+
+def device_statistics(pages, broken=()):
+    """A log directory listing log 04h, and the Device Statistics pages 0 to
+    the highest of pages: page 0 lists them, each page's header names itself
+    (but those in broken), and holds {offset: (flags, value)}."""
+    count = max(pages) + 1
+    directory = bytearray(512)
+    directory[0] = 1
+    directory[8] = count
+    log = bytearray(512 * count)
+    log[0], log[8] = 1, len(pages) + 1
+    log[9:10 + len(pages)] = bytes([0] + sorted(pages))
+    for number, statistics in pages.items():
+        log[512 * number] = 1
+        log[512 * number + 2] = number + 1 if number in broken else number
+        for offset, (flags, value) in statistics.items():
+            log[512 * number + offset:512 * number + offset + 8] = struct.pack(
+                "<Q", (flags << 56) | value)
+    return dict(directory=bytes(directory), statistics=bytes(log))
+
+
+VALID = 0xC0
+log_cases += [
+    ("Device Statistics", device_statistics({1: {0x18: (VALID, 1000), 0x28: (0x80, 5)},
+                                             5: {0x08: (VALID | 0x20, 0xFE)},
+                                             7: {0x08: (VALID | 0x18, 3)}}),
+     "GOOD", [], {("ata_device_statistics", "pages", 1, "table", 0, "value"): -2,
+                  ("ata_device_statistics", "pages", 2, "table", 0, "flags", "string"): "-DC",
+                  ("ata_device_statistics", "pages", 0, "table", 1, "value"): None,
+                  ("vantrel", "integrity", "device_statistics"): "ok"}),
+    ("a Device Statistics page that names another", device_statistics(
+        {1: {0x18: (VALID, 1000)}, 4: {0x08: (VALID, 1)}}, broken=(4,)),
+     "GOOD", [], {("ata_device_statistics", "pages", 1): None,
+                  ("vantrel", "integrity", "device_statistics_failed_pages"): [4]}),
+]
 with tempfile.TemporaryDirectory() as folder:
     paths = []
     for index, (name, logs, *_rest) in enumerate(log_cases):
@@ -283,7 +325,8 @@ with tempfile.TemporaryDirectory() as folder:
                                 f"not {want!r}")
     said = run.stderr.decode()
     for line in ("logs9.smart: the error log failed its checks",
-                 "logs9.smart: the self-test log failed its checks"):
+                 "logs9.smart: the self-test log failed its checks",
+                 "logs11.smart: Device Statistics page 4 failed its checks"):
         if said.count(line) != 1:
             failures.append(f"logs: standard error has not once {line!r}: {said!r}")
 
@@ -359,12 +402,40 @@ def smart_files(folder):
 
 real = smart_files(captures)
 nvme_real = smart_files(os.path.join(captures, "nvme"))
+sata_real = smart_files(os.path.join(captures, "sata"))
 if not real:
     print(f"skipped the real captures: none in {captures}")
-for path in real + nvme_real:
+for path in real + nvme_real + sata_real:
     document = report([path])
     if document is not None:
         check(os.path.basename(path), document)
+
+# The shared SATA drives' identity, as their README gives it: rotation, form
+# factor, TRIM, ATA major/minor, SATA value, link max/current, WWN, physical.
+TRIM_ALL = {"supported": True, "deterministic": True, "zeroed": True}
+SATA_IDENTITY = {
+    "HGST_HUS724020ALE640.smart": (7200, "3.5 inches", {"supported": False}, 508, 41, 63,
+                                   "3.0 Gb/s", 3274, 4096),
+    "SAMSUNG_MZ7WD240HAFV-00003.smart": (0, None, TRIM_ALL, 1020, 57, 127, "6.0 Gb/s", 9528,
+                                         512),
+    "INTEL_SSDSC2BB240G4.smart": (0, "2.5 inches", TRIM_ALL, 1020, 272, 31, "6.0 Gb/s",
+                                  6083300, 4096),
+    "Micron_5300_MTFDDAK960TDS.smart": (0, "2.5 inches", TRIM_ALL, 4088, 65535, 511,
+                                        "6.0 Gb/s", 41077, 4096),
+}
+for path in sata_real:
+    name = os.path.basename(path)
+    drive = report([path])["drives"][0]
+    rpm, form, trim, major, minor, sata, current, oui, physical = SATA_IDENTITY[name]
+    got = (drive.get("rotation_rate"), drive.get("form_factor", {}).get("name"),
+           drive.get("trim"), drive["ata_version"]["major_value"],
+           drive["ata_version"]["minor_value"], drive["sata_version"]["value"],
+           drive["interface_speed"]["current"]["string"], drive["wwn"]["oui"],
+           drive.get("physical_block_size"))
+    if got != SATA_IDENTITY[name] or drive["interface_speed"]["max"]["string"] != "6.0 Gb/s" or \
+            (drive["wwn"]["naa"], drive["wwn"]["id"]) != (5, 1234567890):
+        failures.append(f"{name}: identity {got}, {drive.get('interface_speed')}, "
+                        f"{drive.get('wwn')}")
 if real:
     four = report(real[:4])
     four and check("four drives", four)
@@ -391,7 +462,7 @@ if real:
             renames += 1
             if validator.is_valid(copy):
                 failures.append(f"renaming {'/'.join(map(str, keypath))} still validates")
-    print(f"{len(real) + len(nvme_real)} captures, 4 hostile, {len(ata_cases)} synthetic ATA, "
+    print(f"{len(real) + len(nvme_real) + len(sata_real)} captures, 4 hostile, {len(ata_cases)} synthetic ATA, "
           f"{len(log_cases)} with logs and {len(nvme_cases)} synthetic NVMe drives and "
           f"{renames} renamed keys checked")
 

@@ -127,7 +127,10 @@ if not real:
 nvme_folder = os.path.join(captures, "nvme")
 nvme = sorted(os.path.join(nvme_folder, name) for name in os.listdir(nvme_folder)
               if name.endswith(".smart")) if os.path.isdir(nvme_folder) else []
-for path in real + nvme:
+sata_folder = os.path.join(captures, "sata")
+sata = sorted(os.path.join(sata_folder, name) for name in os.listdir(sata_folder)
+              if name.endswith(".smart")) if os.path.isdir(sata_folder) else []
+for path in real + nvme + sata:
     check_metrics(os.path.basename(path), metrics([path]))
 check_metrics("four drives", metrics(real[:4]))
 if nvme:
@@ -209,6 +212,16 @@ else:
         reseal(tests)
         hostile += b"SMEL" + struct.pack(">I", 512) + errors
         hostile += b"SMSL" + struct.pack(">I", 512) + tests
+        # ... and a Device Statistics log (its directory lists two pages):
+        # logical sectors written on page 1, a page 0 that lists it.
+        directory = bytearray(512)
+        directory[0], directory[8] = 1, 2
+        statistics = bytearray(1024)
+        statistics[0], statistics[8], statistics[9:11] = 1, 2, b"\x00\x01"
+        statistics[512:515] = b"\x01\x00\x01"
+        statistics[512 + 0x18:512 + 0x20] = struct.pack("<Q", (0xC0 << 56) | 2000)
+        hostile += b"SLDR" + struct.pack(">I", 512) + directory
+        hostile += b"DVST" + struct.pack(">I", len(statistics)) + statistics
         hostile_path = os.path.join(folder, "hostile.smart")
         with open(hostile_path, "wb") as f:
             f.write(hostile)
@@ -220,6 +233,9 @@ else:
             found = list(samples(hostile_metrics, family).values())
             if found != [value]:
                 failures.append(f"{family}: {found}, not [{value}] for the drive with logs")
+        written = list(samples(hostile_metrics, "smartctl_device_bytes_written").values())
+        if written != [str(2000 * 512)]:
+            failures.append(f"smartctl_device_bytes_written: {written}, not [1024000]")
 
         # The rule test, on series taken from the two outputs: the old
         # reading for ten minutes, then the new one.
@@ -319,6 +335,27 @@ else:
             if alerts:
                 print(f"live: {ALERT} firing for {alerts[0]['labels']['device']} attribute "
                       f"{alerts[0]['labels']['attribute_id']}: {alerts[0]['value']}")
+
+            # The identity and Device Statistics series, scraped: the drive
+            # with the log and the shared SATA drives.
+            subprocess.run([program, "--prometheus", "--output", output, hostile_path] + sata,
+                           check=True, timeout=30)
+            wanted = [("smartctl_device_bytes_written", str(2000 * 512)),
+                      ('smartctl_device_statistics{statistic_name="Logical Sectors Written"}',
+                       "2000")]
+            if sata:
+                wanted += [('smartctl_device_rotation_rate', "7200"),
+                           ('smartctl_device_interface_speed{speed_type="current",'
+                            'device="HGST_HUS724020ALE640.smart"}', "3000000000"),
+                           ('smartctl_device_block_size{blocks_type="physical",'
+                            'device="HGST_HUS724020ALE640.smart"}', "4096"),
+                           ('smartctl_device{form_factor="3.5 inches",sata_version="SATA 3.0"}',
+                            "1")]
+            for series, value in wanted:
+                got = wait_for(f"{series} = {value}", lambda: [
+                    r for r in query(server_port, series) if r["value"][1] == value], deadline)
+                if got:
+                    print(f"live: {series} -> {value}")
         finally:
             for process in started:
                 process.terminate()

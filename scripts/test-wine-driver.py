@@ -92,7 +92,9 @@ LAYOUTS = [
     # vantrel-report asks each disk its power mode first and leaves the one
     # in standby asleep (read only with --wake); a failed question or an
     # idle disk is read as before. The window reads them all.
-    # The idle disk also keeps an error log and a self-test log ("LOGS").
+    # The idle disk also keeps an error log, a self-test log and a Device
+    # Statistics log of eight pages ("LOGS"); the others answer no log
+    # directory.
     ("a disk in standby, an idle one, one whose CHECK POWER MODE fails", "winxp", [
         ("ata", "SAMSUNG_HD501LJ--CR100-12.smart", ALL + ("PWRM=00000080", "LOGS")),
         ("ata", "ST9100821AS--3.CME.smart", ALL + ("PWRM=00000000",)),
@@ -175,8 +177,9 @@ def prepare_captures(layout, captures, work):
         written += [("PWRM", b"PWRM" + struct.pack(">I", 4) + bytes.fromhex(tag[5:]))
                     for tag in power]
         if "LOGS" in kept:
-            written += [(tag, tag.encode() + struct.pack(">I", 512) + block)
-                        for tag, block in (("SMEL", ERROR_LOG), ("SMSL", SELF_TEST_LOG))]
+            written += [(tag, tag.encode() + struct.pack(">I", len(block)) + block)
+                        for tag, block in (("SMEL", ERROR_LOG), ("SMSL", SELF_TEST_LOG),
+                                           ("SLDR", LOG_DIRECTORY), ("DVST", STATISTICS))]
         if len(drive) > 3:
             # Identify Controller's model, bytes 24-63, blank-padded.
             written = [(tag, raw[:32] + drive[3].encode().ljust(40) + raw[72:]
@@ -201,6 +204,17 @@ ERROR_LOG = sealed(bytes([1, 1]) + bytes(60) + bytes([0, 0x40, 1, 0x34, 0x12, 0,
 SELF_TEST_LOG = sealed(bytes([1, 0]) + struct.pack("<BBHBI", 1, 0x73, 7000, 0, 4660) + bytes(15) +
                        struct.pack("<BBHBI", 2, 0x00, 7042, 0, 0) + bytes(15) + bytes(458) +
                        bytes([2, 0, 0, 0]))
+
+
+# A log directory listing the Device Statistics log with eight pages;
+# pages 0 (listing 0, 1 and 7), 1 (logical sectors written) and 7 (the
+# endurance used), the others empty.
+STATISTICS_PAGES = 8
+LOG_DIRECTORY = bytes([1, 0]) + bytes(6) + bytes([STATISTICS_PAGES]) + bytes(503)
+STATISTICS = (bytes([1, 0, 0]) + bytes(5) + bytes([3, 0, 1, 7]) + bytes(500) +
+              bytes([1, 0, 1]) + bytes(21) + struct.pack("<Q", 0xC0 << 56 | 123456) + bytes(480) +
+              bytes(512 * 5) +
+              bytes([1, 0, 7]) + bytes(5) + struct.pack("<Q", 0xC0 << 56 | 12) + bytes(496))
 
 
 def keeps_logs(path):
@@ -241,9 +255,9 @@ def replayed(drives, window):
 
 # The command record as the scan must send it: cBufferSize, the
 # eight IDEREGS bytes, bDriveNumber, zeros up to 32 bytes.
-def record(buffer_size, features, cyl_low, cyl_high, command, position, sector=1):
-    regs = bytes([features, 1, sector, cyl_low, cyl_high, 0xA0 | ((position & 1) << 4), command,
-                  0])
+def record(buffer_size, features, cyl_low, cyl_high, command, position, sector=1, count=1):
+    regs = bytes([features, count, sector, cyl_low, cyl_high, 0xA0 | ((position & 1) << 4),
+                  command, 0])
     return struct.pack("<I", buffer_size) + regs + bytes([position]) + bytes(19)
 
 
@@ -328,6 +342,17 @@ def expected_log(drives, window, pointer_size=8, wake=False):
                     lines.append(request(device, SMART_RCV_DRIVE_DATA,
                                          record(512, 0xD5, 0x4F, 0xC2, 0xB0, p, log), 528,
                                          tag in tags, 528))
+            if not window:
+                # The log directory, and the Device Statistics pages it lists.
+                lines.append(request(device, SMART_RCV_DRIVE_DATA,
+                                     record(512, 0xD5, 0x4F, 0xC2, 0xB0, p, 0), 528,
+                                     "SLDR" in tags, 528))
+                if "SLDR" in tags:
+                    size = 512 * STATISTICS_PAGES
+                    lines.append(request(device, SMART_RCV_DRIVE_DATA,
+                                         record(size, 0xD5, 0x4F, 0xC2, 0xB0, p, 4,
+                                                STATISTICS_PAGES),
+                                         16 + size, "DVST" in tags, 16 + size))
         lines.append(device + " close")
     return lines
 
