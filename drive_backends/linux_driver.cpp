@@ -374,7 +374,17 @@ uint32_t LinuxDriver::PlatformId() {
     return kPlatformWindowsNt;
 }
 
+// The disks behind the positions, listed once, at the first open or the
+// first name asked for (--device matches names before any open).
+void LinuxDriver::ListDisks() {
+    if (!listed_) {
+        disks_ = SelectDrivePositions(system_.listDeviceNames());
+        listed_ = true;
+    }
+}
+
 void LinuxDriver::DeviceName(int position, char* name, uint32_t size) {
+    ListDisks();
     if (position < 0 || static_cast<size_t>(position) >= disks_.size() || size == 0) {
         SmartDriver::DeviceName(position, name, size);
         return;
@@ -420,10 +430,7 @@ DeviceHandle LinuxDriver::Open(const char* name, uint32_t access, uint32_t, uint
         }
         position = position * 10 + (digits[i] - '0');
     }
-    if (!listed_) {
-        disks_ = SelectDrivePositions(system_.listDeviceNames());
-        listed_ = true;
-    }
+    ListDisks();
     if (position >= kLinuxMaxPositions || static_cast<size_t>(position) >= disks_.size()) {
         return VANTREL_INVALID_DEVICE;
     }

@@ -138,6 +138,7 @@ class LinuxDriver : public SmartDriver {
                      uint32_t outputLength, uint32_t* returned);
     bool Admin(const Disk& disk, nvme_admin_cmd* command);
     void NoteNoRights(const Disk& disk, int error);
+    void ListDisks();
     bool denied_ = false;  // a refusal for want of rights since the last open
 
     LinuxSystem system_;

@@ -534,6 +534,12 @@ TEST(LinuxDriverTest, PositionsGoPastFour) {
         machine.Add(name, Ata(std::string("DISK ") + name, std::string("SER-") + name));
     }
     LinuxDriver driver(machine.System());
+    // Named before any open (--device matches names first), and nothing
+    // opened for it.
+    char first[32];
+    driver.DeviceName(5, first, sizeof first);
+    EXPECT_STREQ("/dev/sdf", first);
+    EXPECT_TRUE(machine.open.empty());
     for (int position = 0; position < 6; ++position) {
         DeviceHandle handle = OpenDrive(driver, position);
         ASSERT_NE(VANTREL_INVALID_DEVICE, handle) << position;

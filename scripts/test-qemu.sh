@@ -245,6 +245,15 @@ vantrel-report --save /out/save --output save-report.txt 2>save.err
 echo $? >save.rc
 su nobody -s /bin/sh -c "vantrel-report --list" >user.txt 2>user.err
 echo $? >user.rc
+# --device: a link to a disk (as /dev/disk/by-id holds them), an NVMe
+# namespace and a position number each choose one disk; a partition's name
+# is no disk of the machine.
+mkdir /links && ln -s /dev/sdd /links/ata-VANTREL_AHCI_DISK
+vantrel-report --list --device /links/ata-VANTREL_AHCI_DISK --device /dev/nvme1n1 --device 1 \
+    >device.txt 2>device.err
+echo $? >device.rc
+vantrel-report --list --device /dev/sdd1 >nodisk.txt 2>nodisk.err
+echo $? >nodisk.rc
 # An older reading of the AHCI disk, made from its capture: the start/stop
 # count's value one higher (so it fell toward its threshold), no power-on
 # hour yet, and two pending sectors in the empty slot 7 (SMART data starts
@@ -422,6 +431,22 @@ if [ "$(cat "$out/list.txt")" = "$expected_list" ]; then
     pass "drive list: identical models as -1 and -2, the three AHCI disks, then the two NVMe controllers"
 else
     fail "drive list is"$'\n'"$(cat "$out/list.txt")"$'\n'"expected"$'\n'"$expected_list"
+fi
+
+# Each chosen disk alone, so without a -1 or -2: the second IDE disk, the
+# first AHCI disk and the second NVMe controller.
+expected_chosen=$(printf '%s\n' "$ide_model" "$ahci_model" "$nvme_model")
+if [ "$(cat "$out/device.rc")" = 0 ] && [ "$(cat "$out/device.txt")" = "$expected_chosen" ] &&
+    [ ! -s "$out/device.err" ]; then
+    pass "--device: a link, a namespace and a position choose their disks alone"
+else
+    fail "--device (status $(cat "$out/device.rc")):"$'\n'"$(cat "$out/device.txt" "$out/device.err")"
+fi
+if [ "$(cat "$out/nodisk.rc")" = 2 ] && [ ! -s "$out/nodisk.txt" ] &&
+    [ "$(cat "$out/nodisk.err")" = "vantrel-report: /dev/sdd1: not a disk of this machine" ]; then
+    pass "--device: a partition is no disk of the machine (exit status 2)"
+else
+    fail "--device /dev/sdd1 (status $(cat "$out/nodisk.rc")): $(cat "$out/nodisk.err")"
 fi
 
 # One report block per drive, split on its "Drive N" head line.
