@@ -26,7 +26,11 @@ struct ModelPattern {
 // retail "Samsung SSD ..."). Crucial's SSDs are Micron's, under Micron's
 // documents. Makers not listed here (Kingston, SanDisk, Western Digital,
 // Seagate, Toshiba) publish no attribute list found that names more than
-// the generic rows below, so their drives read the generic rows.
+// the generic rows below, so their drives read the generic rows: the
+// Seagate hard disk manuals found (Momentus, Laptop SSHD) list the SMART
+// commands but no attribute, and no Western Digital document found names
+// an id, so a Seagate or WD drive's 184-195, 202 and 254 stay unnamed
+// rather than borrow another maker's names.
 const ModelPattern kModelPatterns[] = {
     {"SAMSUNG MZ", ModelFamily::kSamsungSsd}, {"Samsung SSD", ModelFamily::kSamsungSsd},
     {"SAMSUNG", ModelFamily::kSamsungHdd},    {"INTEL", ModelFamily::kIntelSsd},
@@ -77,7 +81,9 @@ const AttributeRow kRows[] = {
 
     // Samsung SSDs: Samsung's SSD data sheets, "Individual Attribute Data
     // Structure" (e.g. MZMPC032HBCD/064HBDR/128HBFU/256HBGJ data sheet,
-    // rev. 1.0). 177's normalized value is the endurance left.
+    // rev. 1.0). 177's normalized value is the endurance left. No Samsung
+    // data sheet found names 184 or 202 (the SM843T/PM853T report both), so
+    // they stay unnamed.
     {F::kSamsungSsd, 177, R::kEnduranceLeft, X::kDecimal, "Wear Leveling Count"},
     {F::kSamsungSsd, 179, R::kNone, X::kDecimal, "Used Reserved Block Count"},
     {F::kSamsungSsd, 180, R::kNone, X::kDecimal, "Unused Reserved Block Count"},
@@ -93,7 +99,9 @@ const AttributeRow kRows[] = {
 
     // Samsung hard disks: the SpinPoint product manuals, "SMART Attribute
     // Data List" (e.g. Spinpoint M8 Product Manual rev. 2.7, table 8-17),
-    // which give the spin-up time in milliseconds.
+    // which give the spin-up time in milliseconds. The manuals found (M8,
+    // M8-DVR, M9T) list no other id, so the SpinPoint T166's 13, 187, 188,
+    // 190 and 202 and the SpinPoint M's 191, 223, 225 and 255 stay unnamed.
     {F::kSamsungHdd, 3, R::kNone, X::kMilliseconds, "Spin Up Time"},
     {F::kSamsungHdd, 195, R::kNone, X::kDecimal, "ECC On The Fly Count"},
     {F::kSamsungHdd, 201, R::kNone, X::kDecimal, "Soft Error Rate"},
@@ -128,6 +136,9 @@ const AttributeRow kRows[] = {
     // SATA SSD SMART Attribute Reference" and TN-FD-34 "5100 SSD SMART
     // Implementation". 202 is the lifetime left, per cent, in the
     // normalized value; 194 keeps the lowest and highest in bytes 2 and 4.
+    // The copies of these notes found were cut short and name none of the
+    // 5300's 188, 195, 211, 212, 247 and 248, which stay unnamed until a
+    // full copy is read.
     {F::kMicronSsd, 170, R::kNone, X::kDecimal, "Reserved Block Count"},
     {F::kMicronSsd, 171, R::kNone, X::kDecimal, "Program Fail Count"},
     {F::kMicronSsd, 172, R::kNone, X::kDecimal, "Erase Fail Count"},
@@ -156,7 +167,9 @@ const AttributeRow kRows[] = {
 
     // Fujitsu hard disks: the disk drives product manuals' attribute ID
     // lists (MHV2xxxBH C141-E224, MHV2xxxBT C141-E239, MHW2xxxBS C141-E249;
-    // the MHY2xxxBH manual C141-E262 has the same layout).
+    // the MHY2xxxBH manual C141-E262 has the same layout). None of the lists
+    // read names 191, which the MHY2 drives report (C141-E262's own list was
+    // not found), so it stays unnamed.
     {F::kFujitsuHdd, 192, R::kNone, X::kDecimal, "Emergency Retract Cycle Count"},
     {F::kFujitsuHdd, 193, R::kNone, X::kDecimal, "Load/Unload Cycle Count"},
     {F::kFujitsuHdd, 195, R::kNone, X::kDecimal, "ECC On The Fly Count"},
