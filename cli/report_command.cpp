@@ -314,11 +314,10 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
                              options.captures[position].c_str());
                 return kExitUsage;
             }
-            DriveCapture capture;
-            if (!ReadReplayCapture(options.captures[position], options.win9x, &capture, err)) {
+            if (!ReadReplayCapture(options.captures[position], options.win9x,
+                                   emulated->FitDrive(static_cast<int>(position)), err)) {
                 return kExitUsage;
             }
-            emulated->InsertDrive(static_cast<int>(position), capture);
         }
         driver = std::move(emulated);
     }

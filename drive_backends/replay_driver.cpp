@@ -22,10 +22,15 @@ DriveCapture& ReplayDriver::FitCapture(int position) {
 }
 
 void ReplayDriver::InsertDrive(int position, const DriveCapture& capture) {
-    FitCapture(position) = capture;
+    *FitDrive(position) = capture;
+}
+
+DriveCapture* ReplayDriver::FitDrive(int position) {
+    DriveCapture* capture = &FitCapture(position);
     DriveBay& bay = bays_[position];
     bay.present = true;
     bay.packet = false;
+    return capture;
 }
 
 uint32_t ReplayDriver::PlatformId() {

@@ -30,6 +30,9 @@ class ReplayDriver : public SmartDriver {
     // (NVID), which answers the NVMe property queries only: Identify Controller, Identify Namespace
     // when NVNS is present, and the health log.
     void InsertDrive(int position, const DriveCapture& capture);
+    // The same drive's capture to be filled in place, cleared: the drive is
+    // there from now on. A capture is some 16 KB, read once and not copied.
+    DriveCapture* FitDrive(int position);
 
     size_t OpenHandleCount() const { return handles_.size(); }
 
