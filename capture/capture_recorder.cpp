@@ -66,9 +66,8 @@ int CaptureRecorder::IoControl(DeviceHandle device, uint32_t code, const void* i
     return result;
 }
 
-const DriveCapture& CaptureRecorder::Capture(int position) const {
-    static const DriveCapture kNothing;
-    return captures_[position] ? *captures_[position] : kNothing;
+DriveCapture CaptureRecorder::Capture(int position) const {
+    return captures_[position] ? *captures_[position] : DriveCapture();
 }
 
 void CaptureRecorder::NvmeCapture(const NvmeReplies& replies, DriveCapture* capture) {

@@ -21,7 +21,9 @@ class CaptureRecorder : public SmartDriver {
     // error and self-test logs, the directory, the Device Statistics
     // pages). SMART RETURN STATUS is
     // never sent by the scan, so no capture holds it.
-    const DriveCapture& Capture(int position) const;
+    // A copy, empty where the position answered nothing (a static empty
+    // record would be 16 KB of zeros in the Windows executable's data).
+    DriveCapture Capture(int position) const;
     // What an NVMe drive's property queries answered: the replies the scan
     // kept, which are the drive's bytes as they came.
     static void NvmeCapture(const NvmeReplies& replies, DriveCapture* capture);
