@@ -83,16 +83,17 @@ else
     fi
     [ -n "$sources" ] || skip "no apt sources in /etc/apt to make the guest from"
     echo "from the apt sources in $(tr '\n' ' ' <<<"$sources")($format)"
-    rm -f "$base.new"
+    partial=$cache/root-$key.part.tar
+    rm -rf "$partial"
     # deb822 stanzas need a blank line between files.
     if ! for file in $sources; do cat "$file"; echo; done |
-        timeout 900 mmdebstrap --variant=apt --include="$packages" bookworm "$base.new" - \
-            >"$work/mmdebstrap.log" 2>&1; then
-        rm -f "$base.new"
+        timeout 900 mmdebstrap --variant=apt --format=tar --include="$packages" bookworm \
+            "$partial" - >"$work/mmdebstrap.log" 2>&1; then
+        rm -rf "$partial"
         skip "mmdebstrap could not make the guest from the archive:" \
             "$(grep -m1 -E '^E: ' "$work/mmdebstrap.log" || tail -1 "$work/mmdebstrap.log")"
     fi
-    mv "$base.new" "$base"
+    mv "$partial" "$base"
 fi
 
 echo "== install"
