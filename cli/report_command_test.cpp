@@ -790,6 +790,35 @@ TEST_F(ReportCommandTest, OutputModeChangeCannotBeRedirected) {
     EXPECT_EQ("old report", ReadFile(report));
 }
 
+// The metrics timer's file (--prometheus --output): a textfile collector
+// that reads it while a run writes sees the last metrics whole, never part
+// of the new ones; the new ones take the name only once they are whole.
+std::string g_textfile;
+std::string g_textfileMidway;
+std::string g_temporaryMidway;
+
+void ReadTheTextfileMidway(const std::string& temporary) {
+    g_textfileMidway = ReadFile(g_textfile);
+    g_temporaryMidway = ReadFile(temporary);
+}
+
+TEST_F(ReportCommandTest, PrometheusOutputReplacesTheTextfileWhole) {
+    const std::string a = Write("metrics.smart", MakeCapture("METRICS", "1", "F"));
+    FreshDir("textfile");
+    const std::string old = "vantrel_scan_drives 7\n";
+    g_textfile = WriteBytes("textfile/vantrel.prom", old);
+    g_outputBeforePermissions = ReadTheTextfileMidway;
+    const Result r = RunTool({"--prometheus", "--output", g_textfile, a});
+    g_outputBeforePermissions = nullptr;
+    const std::string metrics = RunTool({"--prometheus", a}).out;
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_NE(std::string::npos, metrics.find("\nvantrel_scan_drives 1\n"));
+    EXPECT_EQ(old, g_textfileMidway);
+    EXPECT_EQ(metrics, g_temporaryMidway);
+    EXPECT_EQ(metrics, ReadFile(g_textfile));
+    EXPECT_FALSE(std::filesystem::exists(g_textfile + ".new"));
+}
+
 // A capture argument that is not a regular file would hang (a FIFO) or read
 // a device: refused with exit 2 before anything is read.
 TEST_F(ReportCommandTest, CaptureThatIsNotAFileIsRefused) {

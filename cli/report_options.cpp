@@ -58,7 +58,7 @@ const char kReportUsage[] =
     "        vantrel-report.exe --prometheus --output into the Windows\n"
     "        exporter's textfile_inputs folder (README.TXT has the schtasks line)\n";
 
-const char kReportVersion[] = "Vantrel V1.0 Build: 1002";
+const char kReportVersion[] = "Vantrel V" VANTREL_VERSION " Build: " VANTREL_BUILD;
 
 namespace {
 

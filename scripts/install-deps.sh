@@ -2,6 +2,7 @@
 # Installs, from Debian's packages, what one of the README's commands needs
 # and this machine lacks. Needs root (or sudo) only when something is missing.
 #   scripts/install-deps.sh run    what scripts/run.sh needs: the demo and its screenshots
+#   scripts/install-deps.sh package  what scripts/package.sh needs: the Debian package's build
 #   scripts/install-deps.sh test   everything scripts/test.sh needs
 # The archive is sometimes out of step with itself for a while (an index of
 # one architecture that does not match its Release file): a failed list
@@ -13,19 +14,21 @@ set -euo pipefail
 
 want=${1:-}
 case "$want" in
-run | test) ;;
+run | package | test) ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|package|test" >&2
     exit 2
     ;;
 esac
 
-# The one list: the set that needs each package (a run package is a test
+# The one list: the sets that need each package (every package is a test
 # package too), the package, and what it is for.
 manifest='
-run  cmake                       the build
-run  make                        the build
-run  g++                         the native compiler: vantrel-report and the help file writer
+run,package  cmake               the build
+run,package  make                the build
+run,package  g++                 the native compiler: vantrel-report and the help file writer
+package  dpkg-dev                dpkg-buildpackage, the Debian package build (package.sh)
+package  debhelper               dh and its helpers, compat 13 (debian/rules)
 run  g++-mingw-w64-x86-64-posix  the x86_64 toolchain file compiler (ui-remote, GoogleTest)
 run  g++-mingw-w64-x86-64-win32  the x86_64 product runtime (win32 threads)
 run  binutils-mingw-w64-x86-64   windres, the resource compiler
@@ -49,12 +52,17 @@ test qemu-system-x86             test-qemu.sh: real IDE and AHCI disks in a gues
 test busybox-static              the guest userland
 test cpio                        the guest initramfs
 test kmod                        depmod for the guest kernel modules
+test lintian                     checks the Debian package against Debian Policy
+test man-db                      man --warnings: the manual page renders without a warning
+test systemd                     systemd-analyze: the units verified and their security rated
+test mmdebstrap                  test-deb.sh: the booted guest: a Debian root file system
+test e2fsprogs                   test-deb.sh: mkfs.ext4 -d, the guest root disk, made without a mount
 '
 optional=wine32:i386
 packages=()
 while read -r set package _; do
     [ -n "$set" ] || continue
-    if [ "$want" = test ] || [ "$set" = run ]; then
+    if [ "$want" = test ] || [[ ",$set," == *",$want,"* ]]; then
         packages+=("$package")
     fi
 done <<<"$manifest"

@@ -122,8 +122,17 @@ download_packages() {
     done
 }
 
+# The booted guest installs the package the suite before built; it builds
+# one itself where that suite left none. Where it could not be had, it
+# says why.
+deb_guest() {
+    local deb
+    deb=$(ls build/deb/vantrel-report_*.deb 2>/dev/null | head -1 || true)
+    VANTREL_DEB_PACKAGE=$deb scripts/test-deb.sh
+}
+
 export jobs
-export -f end_wine native run_command windows wine_driver imports_and_sizes download_packages
+export -f end_wine native run_command windows wine_driver imports_and_sizes download_packages deb_guest
 
 win32_reason=""
 if reason=$(wine32_missing); then
@@ -134,6 +143,10 @@ export win32_reason
 
 suite "native" 1200 native
 suite "QEMU: the Linux backend against real IDE, AHCI and NVMe disks" 900 scripts/test-qemu.sh
+suite "the Debian package: lintian, its manual page, the service's security rating" 600 \
+    scripts/test-package.sh
+suite "the Debian package on a booted Debian system" 900 deb_guest
+[ ! -f build/deb-guest/skipped ] || skipped+=("$(sed 's/^SKIPPED: //' build/deb-guest/skipped)")
 suite "the README's run command, headless, on a new Wine prefix" 700 run_command
 suite "Windows x86_64 (tests under Wine)" 1500 "windows win64 x86_64"
 suite "Windows i686 (tests under 32-bit Wine)" 1500 "windows win32 i686"
