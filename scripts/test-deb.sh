@@ -227,7 +227,10 @@ grep -qx "vantrel_scan_unreadable 0" "$metrics" && grep -qx "vantrel_scan_drives
 for expected in VTD-IDE-0001:GOOD VTD-IDE-0002:GOOD VTD-AHCI-0003:GOOD VTD-NVME-0004:GOOD:0 \
     VTD-NVME-0005:BAD:4; do
     IFS=: read -r serial verdict warning <<<"$expected"
-    device=$(sed -nE "s/^smartctl_device\{device=\"([^\"]*)\",.*serial_number=\"$serial\".*\} 1$/\1/p" "$metrics")
+    # The node exporter sorts a sample's labels by name: find the serial's
+    # line, then its device, wherever each stands.
+    device=$(grep -E "^smartctl_device\{(.*,)?serial_number=\"$serial\"[,}].* 1$" "$metrics" |
+        sed -nE 's/^smartctl_device\{(.*,)?device="([^"]*)".*/\2/p' || true)
     if [ -z "$device" ]; then
         fail "no disk with serial $serial in the node exporter's metrics"
         continue
