@@ -21,6 +21,7 @@
 #include "report/health_writer.h"
 #include "cli/output_files.h"
 #include "cli/report_options.h"
+#include "cli/self_test_command.h"
 #include "cli/terminal_text.h"
 
 namespace {
@@ -254,6 +255,27 @@ bool SaveCaptures(const DriveInventory& inventory, const MachineReport& document
     return ok;
 }
 
+// --self-test's lines, one per disk the scan reached; 1 when a drive
+// refused a command sent to it.
+int ReportSelfTests(const DriveInventory& inventory, const std::vector<NamedDrive>& drives,
+                    const ReportOptions& options, SmartDriver& driver, FILE* out) {
+    std::string text;
+    bool refused = false;
+    for (const NamedDrive& drive : drives) {
+        const SelfTestLine line = DescribeSelfTest(
+            inventory, drive.position, DeviceOf(drive.position, options, driver), options.selfTest);
+        text += line.text;
+        refused = refused || line.refused;
+    }
+    if (IsTerminal(out)) {
+        MaskForTerminal(&text);
+    }
+    if (!WriteAll(text, out)) {
+        return kExitWriteFailed;
+    }
+    return refused ? kExitSelfTestRefused : kExitReported;
+}
+
 }  // namespace
 
 bool ReadReplayCapture(const std::string& path, bool win9x, DriveCapture* capture, FILE* err) {
@@ -297,7 +319,9 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     std::unique_ptr<SmartDriver> driver;
     if (options.captures.empty()) {
         std::string unavailable;
-        driver = realDriver(&unavailable);
+        driver =
+            realDriver(&unavailable, options.mode == ReportMode::kSelfTest ? DriverUse::kSelfTests
+                                                                           : DriverUse::kReading);
         if (!driver) {
             std::fprintf(err, "vantrel-report: %s\n", unavailable.c_str());
             return noDrive;
@@ -339,6 +363,8 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     inventory->wakeStandby = options.wake;
     inventory->chooseDevices = !options.devices.empty();
     std::copy(choice.chosen, choice.chosen + kMaxDrivePositions, inventory->chosen);
+    inventory->startSelfTest = options.mode == ReportMode::kSelfTest;
+    inventory->selfTestKind = options.selfTest;
     inventory->ScanDrives(recorder);
     // A position number or a Windows name is known to be no disk only once
     // its open finds nothing there.
@@ -372,6 +398,9 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         std::fprintf(err, "vantrel-report: %d drive(s) found, but none reported a model name.\n",
                      inventory->GetDriveCount());
         return noDrive;
+    }
+    if (options.mode == ReportMode::kSelfTest) {
+        return ReportSelfTests(*inventory, drives, options, *driver, out);
     }
     if (options.mode == ReportMode::kCompare) {
         // OLD's drive alone.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "drive_backends/real_driver.h"
 #include "inventory/smart_driver.h"
 
 // When several apply, the first of usage (2), write failure (4), health
@@ -18,11 +19,13 @@ enum {
     kExitUsage = 2,
     kExitHealthAlert = 3,
     kExitWriteFailed = 4,
+    // --self-test: a drive refused a command sent to it.
+    kExitSelfTestRefused = 1,
 };
 
 // Supplies the machine's own driver when no capture is given; null with a
 // reason where there is none.
-typedef std::unique_ptr<SmartDriver> (*RealDriverFactory)(std::string* unavailable);
+typedef std::unique_ptr<SmartDriver> (*RealDriverFactory)(std::string* unavailable, DriverUse use);
 
 int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
                      RealDriverFactory realDriver);

@@ -54,7 +54,7 @@ struct Result {
     std::string err;
 };
 
-std::unique_ptr<SmartDriver> NoRealDriver(std::string* unavailable) {
+std::unique_ptr<SmartDriver> NoRealDriver(std::string* unavailable, DriverUse) {
     *unavailable = "no drive can be reached here";
     return nullptr;
 }
@@ -875,7 +875,7 @@ TEST_F(ReportCommandTest, DriveTextsAreMaskedWhenATerminalListens) {
 #endif
 
 // The machine's own drives are saved the same way as replayed ones.
-std::unique_ptr<SmartDriver> MachineWithOneDrive(std::string*) {
+std::unique_ptr<SmartDriver> MachineWithOneDrive(std::string*, DriverUse) {
     std::unique_ptr<EmulatedDriver> machine(new EmulatedDriver(kPlatformWindowsNt));
     machine->InsertDrive(1, MakeCapture("MACHINE DISK", "M-1", "M1"));
     return std::unique_ptr<SmartDriver>(machine.release());
@@ -948,7 +948,7 @@ TEST(ReportRealCapturesTest, EveryRealCaptureReportsWithItsAttributeLines) {
 // open, one opens but answers neither the SMART controls nor the NVMe
 // queries. Each is named, with its reason: on standard error in the text
 // modes, in the document itself for --json and --prometheus.
-std::unique_ptr<SmartDriver> MachineWithUnreadableDisks(std::string*) {
+std::unique_ptr<SmartDriver> MachineWithUnreadableDisks(std::string*, DriverUse) {
     std::unique_ptr<EmulatedDriver> machine(new EmulatedDriver(kPlatformWindowsNt));
     machine->InsertDrive(0, MakeCapture("READ DISK", "R-1", "R1"));
     machine->InsertDrive(2, MakeCapture("DENIED DISK", "D-1", "D1"));
@@ -960,7 +960,7 @@ std::unique_ptr<SmartDriver> MachineWithUnreadableDisks(std::string*) {
     return std::unique_ptr<SmartDriver>(machine.release());
 }
 
-std::unique_ptr<SmartDriver> MachineWithOnlyADeniedDisk(std::string*) {
+std::unique_ptr<SmartDriver> MachineWithOnlyADeniedDisk(std::string*, DriverUse) {
     std::unique_ptr<EmulatedDriver> machine(new EmulatedDriver(kPlatformWindowsNt));
     machine->InsertDrive(0, MakeCapture("DENIED DISK", "D-1", "D1"));
     machine->FailStep(0, ScanStep::kOpen);

@@ -8,6 +8,8 @@ const char kReportUsage[] =
     "                      [--device NAME ... | CAPTURE|- ...]\n"
     "       vantrel-report --compare OLD [NEW | --device NAME] [--wake] [--win9x]\n"
     "                      [--output FILE]\n"
+    "       vantrel-report --self-test short|long|conveyance|abort\n"
+    "                      [--device NAME ...] [--wake]\n"
     "       vantrel-report --help | --version\n"
     "\n"
     "Writes the Export results report of every drive, as the Vantrel window\n"
@@ -31,6 +33,10 @@ const char kReportUsage[] =
     "  --compare OLD  print what changed since the capture OLD: against the\n"
     "                 capture NEW, or else the live drive of the same model\n"
     "                 and serial number\n"
+    "  --self-test KIND  start each disk's own self-test in the background:\n"
+    "                 short (minutes), long (hours), conveyance, or abort the\n"
+    "                 one running; one line per disk. Not on a disk that is\n"
+    "                 testing already, nor on one in standby (unless --wake)\n"
     "  --device NAME  read only this disk of the machine (repeatable): /dev/sda,\n"
     "                 a /dev/disk/by-id link, /dev/nvme0 or /dev/nvme0n1,\n"
     "                 \\\\.\\PhysicalDrive1, or a drive position number\n"
@@ -46,7 +52,9 @@ const char kReportUsage[] =
     "\n"
     "Exit status: 0 done; 1 no drive; 2 usage error or unreadable capture;\n"
     "3 a drive's health is CAUTION or BAD (--health, --compare); 4 a write\n"
-    "failed.\n"
+    "failed. --self-test: 0 every command sent was accepted (a disk asleep,\n"
+    "testing already or without the test is no failure); 1 a drive refused\n"
+    "one, or no drive.\n"
     "\n"
     "Reading drives needs root (Linux) or an elevated prompt (Windows NT\n"
     "family). Not seen: USB disks without ATA pass-through. --json keeps its\n"
@@ -82,8 +90,19 @@ const char* ModeName(ReportMode mode) {
             return option.name;
         }
     }
-    return "--compare";
+    return mode == ReportMode::kSelfTest ? "--self-test" : "--compare";
 }
+
+struct SelfTestOption {
+    const char* name;
+    SelfTestKind kind;
+};
+
+const SelfTestOption kSelfTestKinds[] = {
+    {"short", SelfTestKind::kShort},       {"long", SelfTestKind::kExtended},
+    {"extended", SelfTestKind::kExtended}, {"conveyance", SelfTestKind::kConveyance},
+    {"abort", SelfTestKind::kAbort},
+};
 
 bool SetMode(ReportMode mode, ReportOptions* options, std::string* error) {
     if (options->mode != ReportMode::kExport && options->mode != mode) {
@@ -170,6 +189,21 @@ bool ParseOne(const std::vector<std::string>& args, size_t* i, ReportOptions* op
         options->devices.push_back(device);
         return true;
     }
+    std::string kind;
+    if (!TakeValue(args, i, "--self-test", "short, long, conveyance or abort", &kind, &matched,
+                   error)) {
+        return false;
+    }
+    if (matched) {
+        for (const SelfTestOption& option : kSelfTestKinds) {
+            if (kind == option.name) {
+                options->selfTest = option.kind;
+                return SetMode(ReportMode::kSelfTest, options, error);
+            }
+        }
+        *error = "--self-test takes short, long, conveyance or abort, not " + kind;
+        return false;
+    }
     if (!TakeValue(args, i, "--compare", "a capture", &options->compareOld, &matched, error)) {
         return false;
     }
@@ -205,6 +239,10 @@ bool ParseReportOptions(const std::vector<std::string>& args, ReportOptions* opt
             *error = "--compare and --save exclude each other";
             return false;
         }
+    }
+    if (options->mode == ReportMode::kSelfTest && (options->hasSave || options->hasOutput)) {
+        *error = "--self-test writes its lines to standard output: not with --save or --output";
+        return false;
     }
     if (!options->devices.empty() && !options->captures.empty() &&
         options->mode != ReportMode::kCompare) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "inventory/drive_inventory.h"
+
 // What the run prints for each listed drive. Exactly one per run.
 enum class ReportMode {
     kExport,      // the Export results report (the default)
@@ -13,6 +15,7 @@ enum class ReportMode {
     kJson,        // one JSON document for all drives
     kPrometheus,  // Prometheus text exposition
     kCompare,     // what changed between two readings of one drive
+    kSelfTest,    // starts (or aborts) each disk's own self-test
 };
 
 struct ReportOptions {
@@ -31,6 +34,8 @@ struct ReportOptions {
     std::vector<std::string> captures;
     // --device: the disks of this machine to read, as the user named them.
     std::vector<std::string> devices;
+    // --self-test's routine.
+    SelfTestKind selfTest = SelfTestKind::kShort;
 };
 
 // False with *error set when the arguments cannot be run.

@@ -32,10 +32,14 @@ struct Allowed {
     // COUNT: 0 where the caller's count is not looked at and 1 is sent;
     // otherwise the count the caller must have asked for, and is sent.
     uint8_t pages = 0;
+    // Sent only by a run that starts or stops self-tests (--self-test);
+    // never by a reading.
+    bool selfTest = false;
 };
 
 const uint32_t kReadLog = kSmartRcvDriveData;
 const AtaTransfer kIn = AtaTransfer::kFromDevice;
+const AtaTransfer kNone = AtaTransfer::kNone;
 
 const Allowed kAllowed[] = {
     {kSmartSendDriveCommand, kAtaSmart, kSmartEnableOperations, true, AtaTransfer::kNone},
@@ -61,6 +65,15 @@ const Allowed kAllowed[] = {
     // Asks the power mode without changing it: a drive in standby answers
     // from its interface and does not spin up.
     {kAtaPassThroughControl, kAtaCheckPowerMode, 0, false, AtaTransfer::kNone},
+    // EXECUTE OFF-LINE IMMEDIATE of the short and extended self-tests
+    // through SMART_SEND_DRIVE_COMMAND, and of conveyance and abort through
+    // the ATA pass-through, as Windows' disk driver takes them: the
+    // background routines alone, never the captive ones or the off-line
+    // data collection.
+    {kSmartSendDriveCommand, kAtaSmart, kSmartExecuteOffline, true, kNone, 0x01, 0, true},
+    {kSmartSendDriveCommand, kAtaSmart, kSmartExecuteOffline, true, kNone, 0x02, 0, true},
+    {kAtaPassThroughControl, kAtaSmart, kSmartExecuteOffline, true, kNone, 0x03, 0, true},
+    {kAtaPassThroughControl, kAtaSmart, kSmartExecuteOffline, true, kNone, 0x7F, 0, true},
 };
 
 void Fill(const Allowed& allowed, PassThroughCommand* out) {
@@ -73,10 +86,11 @@ void Fill(const Allowed& allowed, PassThroughCommand* out) {
     cdb[2] = data ? kBlockFromDevice : kCheckCondition;
     cdb[4] = allowed.feature;
     // COUNT: the one block, and what the Windows SMART records carry; LBA
-    // 7:0 as their sector number (SMART READ LOG's log address). CHECK
-    // POWER MODE uses neither.
+    // 7:0 as their sector number (SMART READ LOG's log address, EXECUTE
+    // OFF-LINE IMMEDIATE's routine). CHECK POWER MODE uses neither, a
+    // self-test no count.
     const bool powerMode = allowed.command == kAtaCheckPowerMode;
-    cdb[6] = powerMode ? 0 : (allowed.pages != 0 ? allowed.pages : 1);
+    cdb[6] = powerMode || allowed.selfTest ? 0 : (allowed.pages != 0 ? allowed.pages : 1);
     cdb[8] = powerMode ? 0 : allowed.logAddress;
     cdb[10] = allowed.smartSignature ? kSmartCylLow : 0;
     cdb[12] = allowed.smartSignature ? kSmartCylHigh : 0;
@@ -87,16 +101,19 @@ void Fill(const Allowed& allowed, PassThroughCommand* out) {
     *out = command;
 }
 
-bool Matches(const Allowed& allowed, uint32_t ioControlCode, const IdeRegs& regs) {
-    if (ioControlCode != allowed.ioControlCode || regs.bCommandReg != allowed.command) {
+bool Matches(const Allowed& allowed, uint32_t ioControlCode, const IdeRegs& regs, bool selfTests) {
+    if (ioControlCode != allowed.ioControlCode || regs.bCommandReg != allowed.command ||
+        (allowed.selfTest && !selfTests)) {
         return false;
     }
     if (!allowed.smartSignature) {
         return true;
     }
+    const bool addressed =
+        allowed.feature == kSmartReadLog || allowed.feature == kSmartExecuteOffline;
     return regs.bFeaturesReg == allowed.feature && regs.bCylLowReg == kSmartCylLow &&
            regs.bCylHighReg == kSmartCylHigh &&
-           (allowed.feature != kSmartReadLog || regs.bSectorNumberReg == allowed.logAddress) &&
+           (!addressed || regs.bSectorNumberReg == allowed.logAddress) &&
            (allowed.pages == 0 || regs.bSectorCountReg == allowed.pages);
 }
 
@@ -137,9 +154,10 @@ const uint8_t kAtaErr = 0x01;
 
 }  // namespace
 
-bool BuildPassThrough(uint32_t ioControlCode, const IdeRegs& regs, PassThroughCommand* command) {
+bool BuildPassThrough(uint32_t ioControlCode, const IdeRegs& regs, PassThroughCommand* command,
+                      bool selfTests) {
     for (const Allowed& allowed : kAllowed) {
-        if (Matches(allowed, ioControlCode, regs)) {
+        if (Matches(allowed, ioControlCode, regs, selfTests)) {
             Fill(allowed, command);
             return true;
         }
@@ -147,8 +165,11 @@ bool BuildPassThrough(uint32_t ioControlCode, const IdeRegs& regs, PassThroughCo
     return false;
 }
 
-bool IsPermittedPassThrough(const PassThroughCommand& command) {
+bool IsPermittedPassThrough(const PassThroughCommand& command, bool selfTests) {
     for (const Allowed& allowed : kAllowed) {
+        if (allowed.selfTest && !selfTests) {
+            continue;
+        }
         PassThroughCommand expected;
         Fill(allowed, &expected);
         if (std::memcmp(expected.cdb, command.cdb, kPassThroughCdbLength) == 0 &&

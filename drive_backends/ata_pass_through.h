@@ -21,7 +21,11 @@ struct PassThroughCommand {
 };
 
 // Turns one SMART I/O control into its pass-through command. Only the
-// commands the scan may send are ever built: SMART ENABLE OPERATIONS through
+// commands the scan may send are ever built, and the self-test routines
+// only where selfTests is set (a run of --self-test, never a reading): SMART
+// EXECUTE OFF-LINE IMMEDIATE with routine 01h or 02h through
+// SMART_SEND_DRIVE_COMMAND, 03h or 7Fh through the ATA pass-through control.
+// Otherwise: SMART ENABLE OPERATIONS through
 // SMART_SEND_DRIVE_COMMAND; IDENTIFY DEVICE, IDENTIFY PACKET DEVICE, SMART
 // READ DATA, SMART READ ATTRIBUTE THRESHOLDS and SMART READ LOG of the
 // summary error log (01h), the self-test log (06h), the log directory (00h,
@@ -32,11 +36,12 @@ struct PassThroughCommand {
 // register value beyond the command, the SMART sub-command, the log
 // address and the Device Statistics page count can reach the drive. Returns false, leaving *command
 // untouched, for anything else.
-bool BuildPassThrough(uint32_t ioControlCode, const IdeRegs& regs, PassThroughCommand* command);
+bool BuildPassThrough(uint32_t ioControlCode, const IdeRegs& regs, PassThroughCommand* command,
+                      bool selfTests = false);
 
 // True only for a command that BuildPassThrough can produce. Checked again
 // right before the ioctl, so that no other path hands the kernel a CDB.
-bool IsPermittedPassThrough(const PassThroughCommand& command);
+bool IsPermittedPassThrough(const PassThroughCommand& command, bool selfTests = false);
 
 // What SG_IO reported about one pass-through command.
 struct PassThroughReply {

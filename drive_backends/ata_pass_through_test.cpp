@@ -245,6 +245,41 @@ TEST(PassThroughBuildTest, CheckPowerModeAsksForTheRegistersBack) {
     }
 }
 
+// EXECUTE OFF-LINE IMMEDIATE, over every value of LBA low in both modes:
+// a reading builds none; a self-test run builds the short and extended
+// routines through SMART_SEND_DRIVE_COMMAND and conveyance and abort
+// through the pass-through control, each non-data with CK_COND, and no
+// other routine (no captive one, no off-line data collection). A CDB built
+// for a self-test run is never permitted in a reading.
+TEST(PassThroughBuildTest, SelfTestRoutinesOnlyInASelfTestRun) {
+    for (int routine = 0; routine < 256; ++routine) {
+        IdeRegs regs = Smart(0xD4);
+        regs.bSectorNumberReg = static_cast<uint8_t>(routine);
+        for (const bool selfTests : {false, true}) {
+            for (const uint32_t code :
+                 {kSmartSendDriveCommand, kSmartRcvDriveData, kAtaPassThroughControl}) {
+                const bool due =
+                    selfTests &&
+                    ((code == kSmartSendDriveCommand && (routine == 1 || routine == 2)) ||
+                     (code == kAtaPassThroughControl && (routine == 3 || routine == 0x7F)));
+                PassThroughCommand command;
+                ASSERT_EQ(due, BuildPassThrough(code, regs, &command, selfTests))
+                    << routine << " " << code << " " << selfTests;
+                if (!due) {
+                    continue;
+                }
+                const std::vector<uint8_t> expected = {
+                    0x85, 3 << 1, 0x20, 0,    0xD4, 0,    0, 0, uint8_t(routine),
+                    0,    0x4F,   0,    0xC2, 0xA0, 0xB0, 0};
+                EXPECT_EQ(expected, Cdb(command)) << routine;
+                EXPECT_EQ(AtaTransfer::kNone, command.transfer);
+                EXPECT_TRUE(IsPermittedPassThrough(command, true));
+                EXPECT_FALSE(IsPermittedPassThrough(command, false)) << routine;
+            }
+        }
+    }
+}
+
 TEST(PassThroughPermitTest, BuiltCommandsArePermittedAndAlteredOnesAreNot) {
     PassThroughCommand command;
     ASSERT_TRUE(BuildPassThrough(kSmartRcvDriveData, Smart(0xD0), &command));

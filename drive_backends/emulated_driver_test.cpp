@@ -64,8 +64,10 @@ TEST_F(EmulatedDriverTest, RefusesCommandsARealDriverRefuses) {
     command.irDriveRegs.bCylHighReg = 0xC2;
     command.irDriveRegs.bFeaturesReg = 0xD4;  // EXECUTE OFF-LINE IMMEDIATE
     EXPECT_EQ(0, driver.IoControl(device, kSmartRcvDriveData, &command, 32, reply, 528, &returned));
+    command.irDriveRegs.bSectorNumberReg = 0x81;  // the captive short self-test
     EXPECT_EQ(0,
               driver.IoControl(device, kSmartSendDriveCommand, &command, 32, reply, 16, &returned));
+    command.irDriveRegs.bSectorNumberReg = 1;
     // A wrong drive/head register.
     EXPECT_NE(0, ReadSmartAttributes(driver, device, &command, reply, 1));
     command.irDriveRegs.bDriveHeadReg = 0xA0;

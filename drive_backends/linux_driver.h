@@ -89,7 +89,9 @@ std::string MissingRights(const std::vector<std::string>& positions, bool rawIo,
 
 class LinuxDriver : public SmartDriver {
   public:
-    explicit LinuxDriver(LinuxSystem system);
+    // selfTests lets the self-test routines through (a run of --self-test
+    // alone): see BuildPassThrough.
+    explicit LinuxDriver(LinuxSystem system, bool selfTests = false);
     ~LinuxDriver() override;
 
     uint32_t PlatformId() override;
@@ -129,6 +131,8 @@ class LinuxDriver : public SmartDriver {
     bool CheckPowerMode(const Disk& disk, uint8_t* count);
     int PowerModeControl(const Disk& disk, const void* input, uint32_t inputLength, void* output,
                          uint32_t outputLength, uint32_t* returned);
+    int SelfTestControl(const Disk& disk, const void* input, uint32_t inputLength, void* output,
+                        uint32_t outputLength, uint32_t* returned);
     int Version(Disk& disk, void* output, uint32_t outputLength, uint32_t* returned);
     int DriveCommand(const Disk& disk, uint32_t code, const void* input, uint32_t inputLength,
                      void* output, uint32_t outputLength, uint32_t* returned);
@@ -142,6 +146,7 @@ class LinuxDriver : public SmartDriver {
     bool denied_ = false;  // a refusal for want of rights since the last open
 
     LinuxSystem system_;
+    bool selfTests_;
     bool listed_ = false;
     std::vector<std::string> disks_;
     std::map<DeviceHandle, Disk> handles_;

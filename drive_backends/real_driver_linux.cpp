@@ -29,7 +29,7 @@ void ToStandardError(const std::string& message) {
 
 }  // namespace
 
-std::unique_ptr<SmartDriver> CreateRealDriver(std::string* unavailable) {
+std::unique_ptr<SmartDriver> CreateRealDriver(std::string* unavailable, DriverUse use) {
     // Without CAP_SYS_RAWIO the kernel turns every ATA pass-through away,
     // and without CAP_SYS_ADMIN every NVMe admin command: when no disk at
     // hand could be read, say why once instead of scanning them all into
@@ -49,5 +49,6 @@ std::unique_ptr<SmartDriver> CreateRealDriver(std::string* unavailable) {
             return nullptr;
         }
     }
-    return std::unique_ptr<SmartDriver>(new LinuxDriver(std::move(system)));
+    return std::unique_ptr<SmartDriver>(
+        new LinuxDriver(std::move(system), use == DriverUse::kSelfTests));
 }

@@ -107,6 +107,29 @@ const uint8_t* ReadBlock(const DriveBay& bay, int position, const DriveBay bays[
     return nullptr;
 }
 
+// Whether the captured drive runs a self-test routine, as its SMART data
+// says: EXECUTE OFF-LINE IMMEDIATE (byte 367 bit 0) for all, self-tests
+// (bit 4) for every routine but 00h, conveyance (bit 5) for 03h. A drive
+// refuses the rest with ABORTED.
+bool OffersRoutine(const DriveCapture& drive, uint8_t routine) {
+    const uint8_t capabilities = drive.smartData[367];
+    if (!drive.hasSmartData || (capabilities & 0x01) == 0) {
+        return false;
+    }
+    if (routine == 0x00) {
+        return true;
+    }
+    if ((capabilities & 0x10) == 0) {
+        return false;
+    }
+    return routine == 0x01 || routine == 0x02 || routine == 0x7F ||
+           (routine == 0x03 && (capabilities & 0x20) != 0);
+}
+
+// DRIVERSTATUS as a SMART reply carries it: bDriverError (1, SMART_IDE_ERROR,
+// where the drive refused) and bIDEError (the drive's error register).
+const uint8_t kSmartIdeError = 1;
+
 int DriveCommand(const DriveBay bays[], int devicePosition, uint32_t access, uint32_t code,
                  const void* input, uint32_t inputLength, void* output, uint32_t outputLength,
                  uint32_t* returned) {
@@ -138,7 +161,16 @@ int DriveCommand(const DriveBay bays[], int devicePosition, uint32_t access, uin
                                 regs.bCylHighReg == kSmartCylHigh;
     const uint8_t* data = nullptr;
     uint32_t blocks = 1;
-    if (code == kSmartSendDriveCommand) {
+    bool refused = false;
+    if (code == kSmartSendDriveCommand && smartSignature &&
+        regs.bFeaturesReg == kSmartExecuteOffline) {
+        // Windows' disk driver passes routines 00h to 02h alone this way;
+        // the drive answers the rest.
+        if (regs.bSectorNumberReg > 0x02 || bay.packet || outputLength < kReplyHeadLength) {
+            return 0;
+        }
+        refused = !OffersRoutine(*bay.data, regs.bSectorNumberReg);
+    } else if (code == kSmartSendDriveCommand) {
         if (!smartSignature || regs.bFeaturesReg != kSmartEnableOperations || bay.packet ||
             !bay.data->hasSmartData || Fails(bays, position, ScanStep::kEnable) ||
             outputLength < kReplyHeadLength) {
@@ -152,6 +184,10 @@ int DriveCommand(const DriveBay bays[], int devicePosition, uint32_t access, uin
     }
     uint8_t* reply = static_cast<uint8_t*>(output);
     memset(reply, 0, kReplyHeadLength);
+    if (refused) {
+        reply[4] = kSmartIdeError;
+        reply[5] = kAtaErrorAborted;
+    }
     if (data) {
         PutWord32(reply, blocks * kSectorLength);
         memcpy(reply + kReplyHeadLength, data, blocks * kSectorLength);
@@ -215,10 +251,23 @@ int PowerModeAnswer(const DriveBay bays[], int devicePosition, uint32_t access, 
                     uint32_t* returned) {
     const uint32_t readWrite = kGenericRead | kGenericWrite;
     uint8_t count = 0;
+    uint8_t routine = 0;
     const uint32_t layout = CheckPowerModeLayout(input, inputLength, caller);
+    const uint32_t selfTest =
+        layout == 0 ? SelfTestLayout(input, inputLength, caller, &routine) : 0;
     if (devicePosition < 0 || devicePosition >= kDriveBays || !bays[devicePosition].present ||
-        IsNvmeBay(bays[devicePosition]) || (access & readWrite) != readWrite || layout == 0 ||
-        outputLength < layout || !bays[devicePosition].data->PowerModeCount(&count)) {
+        IsNvmeBay(bays[devicePosition]) || (access & readWrite) != readWrite ||
+        (layout == 0 && (selfTest == 0 || bays[devicePosition].packet)) ||
+        outputLength < layout + selfTest) {
+        return 0;
+    }
+    // Conveyance and abort: the drive's registers come back either way.
+    if (selfTest != 0) {
+        *returned = AnswerSelfTest(input, selfTest,
+                                   OffersRoutine(*bays[devicePosition].data, routine), output);
+        return 1;
+    }
+    if (!bays[devicePosition].data->PowerModeCount(&count)) {
         return 0;
     }
     *returned = AnswerCheckPowerMode(input, layout, count, output);

@@ -84,3 +84,83 @@ TEST(SmartDriverRulesTest, AtaPassThroughAnswersInTheCallersLayout) {
 }
 
 }  // namespace
+
+namespace {
+
+// EXECUTE OFF-LINE IMMEDIATE as Windows' disk driver carries it: routines
+// 00h to 02h through SMART_SEND_DRIVE_COMMAND, where a drive's refusal
+// comes back in the reply's driver status; 03h (conveyance) and 7Fh (abort)
+// through the ATA pass-through, in the caller's layout, with the refusal in
+// the returned status. Nothing else goes either way. The drive takes what
+// its SMART data offers: here every self-test but conveyance.
+TEST(SmartDriverRulesTest, SelfTestRoutinesGoTheWayWindowsCarriesThem) {
+    std::vector<DriveBay> bays(kDriveBays);
+    DriveCapture drive = MakeCapture("TESTER", "T", "F");
+    drive.smartData[367] = 0x11;  // off-line immediate and self-tests, no conveyance
+    bays[0].present = true;
+    bays[0].data = &drive;
+    const uint32_t readWrite = kGenericRead | kGenericWrite;
+    for (int routine = 0; routine < 256; ++routine) {
+        SmartCommandRecord command;
+        std::memset(&command, 0, sizeof command);
+        command.irDriveRegs.bFeaturesReg = kSmartExecuteOffline;
+        command.irDriveRegs.bSectorNumberReg = uint8_t(routine);
+        command.irDriveRegs.bCylLowReg = kSmartCylLow;
+        command.irDriveRegs.bCylHighReg = kSmartCylHigh;
+        command.irDriveRegs.bDriveHeadReg = 0xA0;
+        command.irDriveRegs.bCommandReg = kAtaSmart;
+        uint8_t reply[kReplyHeadLength];
+        uint32_t returned = 0;
+        const int sent =
+            AnswerIoControl(bays.data(), 0, readWrite, kSmartSendDriveCommand, &command,
+                            kCommandInputLength, reply, sizeof reply, &returned);
+        EXPECT_EQ(routine <= 2, sent != 0) << routine;
+        if (sent) {
+            EXPECT_EQ(0, reply[4]) << routine;  // offered: no driver error
+        }
+        for (const CallerBits caller : {CallerBits::k32, CallerBits::k64}) {
+            uint8_t question[48];
+            uint32_t length = 0;
+            if (caller == CallerBits::k32) {
+                AtaPassThroughRecord32 record;
+                BuildSmartSelfTest(&record, uint8_t(routine));
+                std::memcpy(question, &record, length = sizeof record);
+            } else {
+                AtaPassThroughRecord64 record;
+                BuildSmartSelfTest(&record, uint8_t(routine));
+                std::memcpy(question, &record, length = sizeof record);
+            }
+            uint8_t answer[48];
+            returned = 0;
+            const int passed = AnswerIoControl(bays.data(), 0, readWrite, kAtaPassThroughControl,
+                                               question, length, answer, length, &returned, caller);
+            EXPECT_EQ(routine == 0x03 || routine == 0x7F, passed != 0) << routine;
+            if (passed) {
+                ASSERT_EQ(length, returned);
+                const uint8_t status = answer[length - 8 + kTaskFileCommand];
+                const uint8_t error = answer[length - 8 + kTaskFileFeatures];
+                // Conveyance is not offered: ABORTED, with ERR set.
+                EXPECT_EQ(routine == 0x03, (status & kAtaStatusError) != 0) << routine;
+                EXPECT_EQ(routine == 0x03 ? kAtaErrorAborted : 0, error) << routine;
+            }
+        }
+    }
+    // A drive without self-tests refuses the short one: the control
+    // succeeds and its driver status carries the drive's ABORTED.
+    drive.smartData[367] = 0x01;
+    SmartCommandRecord command;
+    std::memset(&command, 0, sizeof command);
+    command.irDriveRegs = {kSmartExecuteOffline, 0,    0x01,      kSmartCylLow,
+                           kSmartCylHigh,        0xA0, kAtaSmart, 0};
+    uint8_t reply[kReplyHeadLength];
+    uint32_t returned = 0;
+    ASSERT_NE(0, AnswerIoControl(bays.data(), 0, readWrite, kSmartSendDriveCommand, &command,
+                                 kCommandInputLength, reply, sizeof reply, &returned));
+    EXPECT_EQ(1, reply[4]);
+    EXPECT_EQ(kAtaErrorAborted, reply[5]);
+    // A handle opened for reading alone is refused, as for every command.
+    EXPECT_EQ(0, AnswerIoControl(bays.data(), 0, kGenericRead, kSmartSendDriveCommand, &command,
+                                 kCommandInputLength, reply, sizeof reply, &returned));
+}
+
+}  // namespace

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "drive_backends/windows_control_filter.h"
+
 static_assert(sizeof(HANDLE) == sizeof(DeviceHandle), "a device handle is a HANDLE");
 
 uint32_t WindowsPlatformId() {
@@ -32,6 +34,13 @@ int WindowsDriver::IoControl(DeviceHandle device, uint32_t code, const void* inp
                              uint32_t inputLength, void* output, uint32_t outputLength,
                              uint32_t* bytesReturned) {
     DWORD returned = 0;
+    if (!IsPermittedWindowsControl(code, input, inputLength, selfTests_)) {
+        if (bytesReturned) {
+            *bytesReturned = 0;
+        }
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 0;
+    }
     BOOL ok = DeviceIoControl(device, code, const_cast<void*>(input), inputLength, output,
                               outputLength, &returned, NULL);
     if (bytesReturned) {

@@ -1,8 +1,9 @@
 // ATA_PASS_THROUGH_EX, the record of the NT family's IOCTL_ATA_PASS_THROUGH,
-// laid out as the platform's header publishes it, and the one command ever
+// laid out as the platform's header publishes it, and the only commands ever
 // sent with it: CHECK POWER MODE, which asks a drive whether it is spinning
-// without spinning it up. Header-only and freestanding, so that the scan,
-// the backends and the kernel-mode test driver read the same layout.
+// without spinning it up, and the two self-test routines that the disk
+// driver will not carry through SMART_SEND_DRIVE_COMMAND. Header-only and freestanding, so that the
+// scan, the backends and the kernel-mode test driver read the same layout.
 #pragma once
 
 #include <stddef.h>
@@ -150,4 +151,87 @@ inline uint32_t AnswerCheckPowerMode(const void* question, uint32_t layout, uint
     return layout == sizeof(AtaPassThroughRecord64)
                ? AnswerCheckPowerModeIn<AtaPassThroughRecord64>(question, count, output)
                : AnswerCheckPowerModeIn<AtaPassThroughRecord32>(question, count, output);
+}
+
+enum { kTaskFileFeatures = 0, kTaskFileLbaLow = 2, kTaskFileLbaMid = 3, kTaskFileLbaHigh = 4 };
+enum : uint8_t { kAtaErrorAborted = 0x04 };
+
+// The self-test routines that go through the pass-through: conveyance (03h)
+// and abort (7Fh). Windows' disk driver passes only routines 00h to 02h
+// through SMART_SEND_DRIVE_COMMAND.
+inline bool IsPassThroughSelfTestRoutine(uint8_t routine) {
+    return routine == 0x03 || routine == 0x7F;
+}
+
+// The record that runs SMART EXECUTE OFF-LINE IMMEDIATE with one of those
+// routines: non-data, the routine in LBA 7:0, the SMART signature in LBA
+// 23:8. The drive runs the test in the background and answers at once.
+template <typename Record>
+inline void BuildSmartSelfTest(Record* record, uint8_t routine) {
+    memset(record, 0, sizeof *record);
+    record->Length = sizeof *record;
+    record->AtaFlags = kAtaFlagsDrdyRequired;
+    record->TimeOutValue = 10;
+    record->CurrentTaskFile[kTaskFileFeatures] = kSmartExecuteOffline;
+    record->CurrentTaskFile[kTaskFileLbaLow] = routine;
+    record->CurrentTaskFile[kTaskFileLbaMid] = kSmartCylLow;
+    record->CurrentTaskFile[kTaskFileLbaHigh] = kSmartCylHigh;
+    record->CurrentTaskFile[kTaskFileDevice] = 0xA0;
+    record->CurrentTaskFile[kTaskFileCommand] = kAtaSmart;
+}
+
+// The routine of a record BuildSmartSelfTest makes in that layout with a
+// pass-through routine, or 0 for any other record.
+template <typename Record>
+inline uint8_t SelfTestRecordRoutineIn(const void* input, uint32_t inputLength) {
+    if (input == NULL || inputLength != sizeof(Record)) {
+        return 0;
+    }
+    const uint8_t routines[] = {0x03, 0x7F};
+    for (size_t i = 0; i < sizeof routines; ++i) {
+        Record expected;
+        BuildSmartSelfTest(&expected, routines[i]);
+        if (memcmp(input, &expected, sizeof expected) == 0) {
+            return routines[i];
+        }
+    }
+    return 0;
+}
+
+// As CheckPowerModeLayout, for the self-test record: the record's size in
+// the caller's layout, with its routine in *routine; 0 for anything else.
+inline uint32_t SelfTestLayout(const void* input, uint32_t inputLength, CallerBits caller,
+                               uint8_t* routine) {
+    if (caller == CallerBits::kNative) {
+        caller = sizeof(void*) == 8 ? CallerBits::k64 : CallerBits::k32;
+    }
+    *routine = caller == CallerBits::k32
+                   ? SelfTestRecordRoutineIn<AtaPassThroughRecord32>(input, inputLength)
+                   : SelfTestRecordRoutineIn<AtaPassThroughRecord64>(input, inputLength);
+    if (*routine == 0) {
+        return 0;
+    }
+    return caller == CallerBits::k32 ? sizeof(AtaPassThroughRecord32)
+                                     : sizeof(AtaPassThroughRecord64);
+}
+
+// The record handed back for a self-test routine: the drive's registers,
+// a ready status, or an error status with ABORTED where the drive refused.
+template <typename Record>
+inline uint32_t AnswerSelfTestIn(const void* question, bool accepted, void* output) {
+    Record record;
+    memcpy(&record, question, sizeof record);
+    memset(record.CurrentTaskFile, 0, sizeof record.CurrentTaskFile);
+    record.CurrentTaskFile[kTaskFileFeatures] = accepted ? 0 : kAtaErrorAborted;
+    record.CurrentTaskFile[kTaskFileDevice] = 0xA0;
+    record.CurrentTaskFile[kTaskFileCommand] =
+        static_cast<uint8_t>(kAtaStatusDriveReady | (accepted ? 0 : kAtaStatusError));
+    memcpy(output, &record, sizeof record);
+    return sizeof record;
+}
+
+inline uint32_t AnswerSelfTest(const void* question, uint32_t layout, bool accepted, void* output) {
+    return layout == sizeof(AtaPassThroughRecord64)
+               ? AnswerSelfTestIn<AtaPassThroughRecord64>(question, accepted, output)
+               : AnswerSelfTestIn<AtaPassThroughRecord32>(question, accepted, output);
 }

@@ -37,6 +37,8 @@ void DriveInventory::ResetInventory() {
         openError[position] = 0;
         powerModeCount[position] = kPowerModeNotAsked;
         asleep[position] = false;
+        selfTestStart[position] = SelfTestStart::kNotAsked;
+        hasOfflineData[position] = false;
         std::memset(&versions[position], 0, sizeof versions[position]);
         std::memset(&entries[position], 0, sizeof entries[position]);
         entries[position].DriveNumber = -1;

@@ -12,6 +12,9 @@
 
 enum { kDrivePositions = 4, kMaxDrivePositions = 64, kOpenGapLimit = 8 };
 
+// SMART data bytes 362 to 376: the off-line and self-test state.
+enum { kOfflineDataOffset = 362, kOfflineDataLength = 15 };
+
 // What powerModeCount holds where CHECK POWER MODE gave no count.
 enum : int16_t { kPowerModeNotAsked = -2, kPowerModeFailed = -1 };
 
@@ -84,6 +87,20 @@ struct NvmeReplies {
     bool hasNamespace;
     uint8_t nameSpace[4096];
     uint8_t health[512];
+};
+
+enum class SelfTestKind : uint8_t { kShort, kExtended, kConveyance, kAbort };
+
+// What became of a self-test asked for on one drive.
+enum class SelfTestStart : uint8_t {
+    kNotAsked,         // no self-test asked for, or no drive there
+    kStarted,          // sent, and the drive accepted it
+    kRefused,          // sent, and the drive or its driver refused it
+    kNotOffered,       // the drive offers no such test: nothing sent
+    kRunning,          // a self-test runs already: nothing sent
+    kNoSmartData,      // its SMART data could not be read: nothing sent
+    kNotOnWindows9x,   // conveyance and abort, which Windows 9x cannot carry
+    kNotOnThisSystem,  // an NVMe drive where this build sends it no self-test
 };
 
 class DriveInventory {
@@ -170,6 +187,18 @@ class DriveInventory {
     bool keepUpperIdentify = false;
     IdentifyData* upperIdentify[kMaxDrivePositions];
 
+    // Asked for by vantrel-report's --self-test only: once a drive's SMART
+    // data is read, the routine is sent on the same handle, where the drive
+    // offers it and no self-test runs (abort goes to a running one). A disk
+    // left asleep is sent nothing. Its outcome is kept per position.
+    bool startSelfTest = false;
+    SelfTestKind selfTestKind = SelfTestKind::kShort;
+    SelfTestStart selfTestStart[kMaxDrivePositions];
+    // SMART data bytes 362 to 376 (the off-line and self-test state), kept
+    // with readLogs: hasOfflineData is false where no SMART data was read.
+    bool hasOfflineData[kMaxDrivePositions];
+    uint8_t offlineData[kMaxDrivePositions][kOfflineDataLength];
+
   private:
     DriveInventory(const DriveInventory&) = delete;
     DriveInventory& operator=(const DriveInventory&) = delete;
@@ -180,6 +209,7 @@ class DriveInventory {
     void ReadNvmeData(SmartDriver& driver, int position);
     void ReadLogs(SmartDriver& driver, SmartCommandRecord* command, const uint8_t* smartData,
                   int position);
+    void StartSelfTest(SmartDriver& driver, SmartCommandRecord* command, int position);
     char* CopyIdentityField(char* buffer, uint32_t* length, int position, uint16_t offset,
                             uint16_t width, uint32_t smallest, uint32_t needed) const;
 };

@@ -7,6 +7,7 @@
 #include "inventory/nvme_data.h"
 #include "inventory/nvme_query.h"
 #include "inventory/power_mode.h"
+#include "inventory/self_test.h"
 #include "inventory/smart_channel.h"
 
 namespace {
@@ -57,6 +58,21 @@ int16_t AskPowerMode(SmartDriver& driver, DeviceHandle device) {
     return record.CurrentTaskFile[kTaskFileCount];
 }
 
+// A self-test routine through the ATA pass-through: true when the drive
+// took it.
+bool PassSelfTest(SmartDriver& driver, DeviceHandle device, uint8_t routine) {
+    AtaPassThroughRecord record;
+    BuildSmartSelfTest(&record, routine);
+    uint32_t returned = 0;
+    return driver.IoControl(device, kAtaPassThroughControl, &record, sizeof record, &record,
+                            sizeof record, &returned) != 0 &&
+           returned >= sizeof record &&
+           (record.CurrentTaskFile[kTaskFileCommand] & kAtaStatusError) == 0;
+}
+
+// DRIVERSTATUS.bDriverError in a SMART reply: the drive's own refusal.
+const uint32_t kDriverErrorOffset = 4;
+
 // A decoded Identify Controller text, blank-padded as IDENTIFY's are.
 void StoreNvmeText(uint8_t* field, const char* text, size_t width) {
     std::memset(field, ' ', width);
@@ -93,6 +109,11 @@ void DriveInventory::ReadAttributeTables(SmartDriver& driver, SmartCommandRecord
                                     ? BlockCheck::kAbsent
                                     : CheckSmartBlock(thresholdReply + kReplyHeadLength);
     StoreAttributes(attributeReply + kReplyHeadLength, thresholdReply + kReplyHeadLength, position);
+    if (readLogs || startSelfTest) {
+        hasOfflineData[position] = true;
+        std::memcpy(offlineData[position], attributeReply + kReplyHeadLength + kOfflineDataOffset,
+                    kOfflineDataLength);
+    }
     if (readLogs) {
         ReadLogs(driver, command, attributeReply + kReplyHeadLength, position);
     }
@@ -146,6 +167,46 @@ void DriveInventory::ReadLogs(SmartDriver& driver, SmartCommandRecord* command,
     logs[position] = blocks;
 }
 
+void DriveInventory::StartSelfTest(SmartDriver& driver, SmartCommandRecord* command, int position) {
+    const DriveEntry& entry = entries[position];
+    if (!startSelfTest || entry.DriveNumber < 0) {
+        return;  // no ATA drive here
+    }
+    SelfTestStart& start = selfTestStart[position];
+    if (entry.IsPacketDevice) {
+        start = SelfTestStart::kNotOffered;
+        return;
+    }
+    if (!hasOfflineData[position]) {
+        start = SelfTestStart::kNoSmartData;
+        return;
+    }
+    const AtaSelfTestStatus status = DecodeAtaSelfTest(offlineData[position], entry.Identify);
+    if (!AtaOffersSelfTest(status, selfTestKind)) {
+        start = SelfTestStart::kNotOffered;
+        return;
+    }
+    if (status.running && selfTestKind != SelfTestKind::kAbort) {
+        start = SelfTestStart::kRunning;
+        return;
+    }
+    const uint8_t routine = SelfTestRoutine(selfTestKind);
+    bool accepted = false;
+    if (IsPassThroughSelfTestRoutine(routine)) {
+        if (IsWindows9x(driver)) {
+            start = SelfTestStart::kNotOnWindows9x;
+            return;
+        }
+        accepted = PassSelfTest(driver, device, routine);
+    } else {
+        uint8_t reply[kReplyHeadLength];
+        std::memset(reply, 0, sizeof reply);
+        accepted = SendSelfTest(driver, device, command, reply, routine, position) &&
+                   reply[kDriverErrorOffset] == 0;
+    }
+    start = accepted ? SelfTestStart::kStarted : SelfTestStart::kRefused;
+}
+
 void DriveInventory::ScanWindows9x(SmartDriver& driver) {
     ResetInventory();
     if (OpenSmartVxd(driver) != 0) {
@@ -185,6 +246,7 @@ void DriveInventory::ScanWindows9x(SmartDriver& driver) {
         if (mask & (1u << position)) {
             ReadAttributeTables(driver, &buffers.command, position);
         }
+        StartSelfTest(driver, &buffers.command, position);
     }
     driver.Close(device);
 }
@@ -257,6 +319,7 @@ void DriveInventory::ScanWindowsNt(SmartDriver& driver) {
         if ((mask >> position) & 1u) {
             ReadAttributeTables(driver, &buffers.command, position);
         }
+        StartSelfTest(driver, &buffers.command, position);
         ReadNvmeData(driver, position);
         driver.Close(device);
     }

@@ -75,3 +75,12 @@ int ReadDeviceStatistics(SmartDriver& driver, DeviceHandle device, SmartCommandR
     return ReadSmartBlock(driver, device, command, reply, kSmartReadLog, position,
                           kDeviceStatisticsLog, pages);
 }
+
+int SendSelfTest(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                 uint8_t* reply, uint8_t routine, int position) {
+    FillCommand(command, 0, kSmartExecuteOffline, kSmartCylLow, kSmartCylHigh, kAtaSmart, position,
+                routine);
+    uint32_t returned = 0;
+    return driver.IoControl(device, kSmartSendDriveCommand, command, kCommandInputLength, reply,
+                            kReplyHeadLength, &returned);
+}

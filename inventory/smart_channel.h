@@ -32,3 +32,10 @@ int ReadSmartLog(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* c
 // blocks.
 int ReadDeviceStatistics(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
                          uint8_t* reply, uint8_t pages, int position);
+
+// SMART EXECUTE OFF-LINE IMMEDIATE through SMART_SEND_DRIVE_COMMAND, with the
+// routine in the sector number register (LBA 7:0). reply holds
+// kReplyHeadLength bytes; the drive's refusal may come back as a success of
+// the control with an error in its driver status.
+int SendSelfTest(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                 uint8_t* reply, uint8_t routine, int position);

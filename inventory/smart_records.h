@@ -69,6 +69,9 @@ enum : uint8_t {
     kSmartReadData = 0xD0,
     kSmartReadThresholds = 0xD1,
     kSmartReadLog = 0xD5,
+    // SMART EXECUTE OFF-LINE IMMEDIATE: the routine to run is in LBA 7:0
+    // (the SMART record's sector number register).
+    kSmartExecuteOffline = 0xD4,
     kLogDirectory = 0x00,  // SMART READ LOG's log addresses
     kSummaryErrorLog = 0x01,
     kDeviceStatisticsLog = 0x04,
