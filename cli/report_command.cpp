@@ -119,7 +119,12 @@ std::string OutputText(const DriveInventory& inventory, const ReportOptions& opt
                 text += ComparisonText(compare, drive);
                 break;
             case ReportMode::kHealth:
-                text += HealthLine(drive.listName, drive.health);
+                text +=
+                    HealthLine(drive.listName, drive.health,
+                               drive.selfTestRunning
+                                   ? "self-test running, " +
+                                         DecimalText(drive.selfTestRemainingPercent) + "% remaining"
+                                   : std::string());
                 break;
             default:
                 text += DriveExportText(inventory, drive.position);

@@ -51,6 +51,13 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
             reading->powerCycles = Count(RawLow32(*it));
         }
     }
+    if (inventory.hasOfflineData[position]) {
+        ata.selfTest = DecodeAtaSelfTest(inventory.offlineData[position],
+                                         inventory.entries[position].Identify);
+        reading->hasSelfTestState = true;
+        reading->selfTestRunning = ata.selfTest.running;
+        reading->selfTestRemainingPercent = ata.selfTest.remainingPercent;
+    }
     if (const SmartLogBlocks* logs = inventory.logs[position]) {
         if (logs->hasErrorLog) {
             ata.errorLog = DecodeErrorLog(logs->errorLog);

@@ -16,6 +16,7 @@
 #include "inventory/drive_inventory.h"
 #include "inventory/nvme_data.h"
 #include "inventory/power_mode.h"
+#include "inventory/self_test.h"
 #include "inventory/smart_logs.h"
 #include "report/machine_report.h"
 #include "report/unreadable_disks.h"
@@ -47,6 +48,9 @@ struct AtaReading {
     AtaIdentity identity;
     // The Device Statistics log, where the log directory lists it.
     DeviceStatistics statistics;
+    // The self-tests offered, the last one's status and the polling times,
+    // from the SMART data (known where it was read).
+    AtaSelfTestStatus selfTest;
 };
 
 typedef NvmeDrive NvmeReading;
@@ -70,6 +74,11 @@ struct DriveReading {
     // The rated endurance used: the wear attribute of an ATA SSD, the
     // health log's percentage used of an NVMe drive; unknown for a disk.
     Endurance endurance;
+    // Whether the drive's own self-test runs now, where the drive tells:
+    // an ATA drive's SMART data, an NVMe drive's self-test log.
+    bool hasSelfTestState = false;
+    bool selfTestRunning = false;
+    int selfTestRemainingPercent = 0;
     AtaReading ata;
     NvmeReading nvme;
     DriveHealth health;

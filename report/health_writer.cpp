@@ -1,6 +1,7 @@
 #include "report/health_writer.h"
 
-std::string HealthLine(const std::string& name, const DriveHealth& health) {
+std::string HealthLine(const std::string& name, const DriveHealth& health,
+                       const std::string& note) {
     std::string line = name;
     line += ": ";
     line += HealthVerdictName(health.verdict);
@@ -9,6 +10,9 @@ std::string HealthLine(const std::string& name, const DriveHealth& health) {
         line += separator;
         line += reason;
         separator = ", ";
+    }
+    if (!note.empty()) {
+        line += " (" + note + ")";
     }
     line += '\n';
     return line;

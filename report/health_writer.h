@@ -6,5 +6,7 @@
 #include "health/drive_health.h"
 
 // "NAME: VERDICT" and, when there are reasons, ": " and the reasons joined
-// by ", "; LF line end.
-std::string HealthLine(const std::string& name, const DriveHealth& health);
+// by ", "; then, where given, " (" note ")", which tells and is no sign;
+// LF line end.
+std::string HealthLine(const std::string& name, const DriveHealth& health,
+                       const std::string& note = std::string());

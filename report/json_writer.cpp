@@ -210,6 +210,44 @@ void WriteSummaries(JsonText& json, const DriveReading& drive) {
     }
 }
 
+// The SMART data's self-test state: the last (or running) self-test's
+// status, and the drive's polling times of the tests it offers.
+void WriteAtaSmartData(JsonText& json, const AtaSelfTestStatus& selfTest) {
+    json.Key("ata_smart_data");
+    json.Open('{');
+    json.Key("self_test");
+    json.Open('{');
+    json.Key("status");
+    json.Open('{');
+    json.Key("value");
+    json.Number(selfTest.status);
+    json.Key("string");
+    json.String(SelfTestStatusText(selfTest.status));
+    if (selfTest.running) {
+        json.Key("remaining_percent");
+        json.Number(static_cast<uint64_t>(selfTest.remainingPercent));
+    } else {
+        json.Key("passed");
+        json.Bool((selfTest.status >> 4) == 0);
+    }
+    json.Close('}');
+    if (AtaOffersSelfTest(selfTest, SelfTestKind::kShort)) {
+        json.Key("polling_minutes");
+        json.Open('{');
+        json.Key("short");
+        json.Number(static_cast<uint64_t>(selfTest.shortMinutes));
+        json.Key("extended");
+        json.Number(static_cast<uint64_t>(selfTest.extendedMinutes));
+        if (AtaOffersSelfTest(selfTest, SelfTestKind::kConveyance)) {
+            json.Key("conveyance");
+            json.Number(static_cast<uint64_t>(selfTest.conveyanceMinutes));
+        }
+        json.Close('}');
+    }
+    json.Close('}');
+    json.Close('}');
+}
+
 void WriteHealth(JsonText& json, const DriveHealth& health) {
     json.Key("health");
     json.Open('{');
@@ -606,6 +644,9 @@ void WriteAtaDrive(JsonText& json, const DriveReading& drive) {
     if (drive.ata.hasSmartData) {
         WriteAttributeTable(json, drive.ata);
         WriteSummaries(json, drive);
+    }
+    if (drive.ata.selfTest.known) {
+        WriteAtaSmartData(json, drive.ata.selfTest);
     }
     if (drive.ata.errorLog.check == BlockCheck::kOk) {
         WriteErrorLog(json, drive.ata.errorLog);

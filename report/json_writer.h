@@ -12,4 +12,3 @@ enum { kJsonFormatMajor = 1, kJsonFormatMinor = 0 };
 
 // The whole document, LF line ends, ending in a line end.
 std::string JsonReport(const MachineReport& report);
-

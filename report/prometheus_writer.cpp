@@ -483,6 +483,17 @@ std::string PrometheusReport(const MachineReport& report) {
         }
     }
     OwnSamples(&out, report, devices);
+    // Where the drive tells: none of a disk left asleep.
+    SummarySamples(
+        &out, report, devices, "vantrel_self_test_running", "gauge",
+        "1 while the drive's own self-test runs, 0 otherwise",
+        [](const DriveReading& d) { return d.hasSelfTestState; },
+        [](const DriveReading& d) { return d.selfTestRunning ? 1.0 : 0.0; });
+    SummarySamples(
+        &out, report, devices, "vantrel_self_test_remaining_percent", "gauge",
+        "Percent of the running self-test still to do, 0 when none runs",
+        [](const DriveReading& d) { return d.hasSelfTestState; },
+        [](const DriveReading& d) { return static_cast<double>(d.selfTestRemainingPercent); });
     Family(&out, "vantrel_drive_health", "gauge",
            "Drive health verdict: 1 for the drive's, 0 for the others");
     for (size_t i = 0; i < devices.size(); ++i) {

@@ -10,4 +10,3 @@
 
 // The whole exposition, LF line ends.
 std::string PrometheusReport(const MachineReport& report);
-
