@@ -80,6 +80,10 @@ void CaptureRecorder::NvmeCapture(const NvmeReplies& replies, DriveCapture* capt
     }
     capture->hasNvmeHealth = true;
     std::memcpy(capture->nvmeHealth, replies.health, sizeof capture->nvmeHealth);
+    capture->hasNvmeSelfTestLog = replies.hasSelfTestLog;
+    if (replies.hasSelfTestLog) {
+        std::memcpy(capture->nvmeSelfTestLog, replies.selfTestLog, sizeof capture->nvmeSelfTestLog);
+    }
 }
 
 void RecordPowerMode(int16_t count, DriveCapture* capture) {

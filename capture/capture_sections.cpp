@@ -17,6 +17,8 @@ const CaptureSection kCaptureSections[kCaptureSectionCount] = {
      nullptr},
     {"NVNS", 4096, &DriveCapture::hasNvmeNamespace, offsetof(DriveCapture, nvmeNamespace), nullptr},
     {"NVHL", 512, &DriveCapture::hasNvmeHealth, offsetof(DriveCapture, nvmeHealth), nullptr},
+    {"NVST", 564, &DriveCapture::hasNvmeSelfTestLog, offsetof(DriveCapture, nvmeSelfTestLog),
+     nullptr},
 };
 
 namespace {
@@ -84,8 +86,8 @@ bool ReadCaptureSections(const uint8_t* data, size_t size, DriveCapture* capture
         }
         offset = payloadOffset + length;
     }
-    const bool nvme =
-        capture->hasNvmeController || capture->hasNvmeNamespace || capture->hasNvmeHealth;
+    const bool nvme = capture->hasNvmeController || capture->hasNvmeNamespace ||
+                      capture->hasNvmeHealth || capture->hasNvmeSelfTestLog;
     if (nvme && capture->hasIdentify) {
         return Fail(fault, CaptureFault::kTwoDrives, size);
     }

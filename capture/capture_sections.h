@@ -46,6 +46,10 @@ struct DriveCapture {
     uint8_t nvmeNamespace[4096];  // NVNS
     bool hasNvmeHealth;
     uint8_t nvmeHealth[512];  // NVHL
+    // NVST: the Device Self-test log page (06h), where the controller
+    // offers self-tests (Identify Controller's OACS bit 4).
+    bool hasNvmeSelfTestLog;
+    uint8_t nvmeSelfTestLog[564];
 
     bool IsNvme() const { return hasNvmeController; }
     // What the drive answers CHECK POWER MODE with: false for a failed
@@ -83,7 +87,7 @@ struct CaptureSection {
         return blocks ? 512u * (capture.*blocks) : length;
     }
 };
-enum { kCaptureSectionCount = 12 };
+enum { kCaptureSectionCount = 13 };
 extern const CaptureSection kCaptureSections[kCaptureSectionCount];
 
 // What is wrong with a capture, and where.

@@ -18,6 +18,7 @@
 #include "report/report_text.h"
 #include "cli/compare_command.h"
 #include "cli/device_choice.h"
+#include "cli/nvme_self_tests.h"
 #include "report/health_writer.h"
 #include "cli/output_files.h"
 #include "cli/report_options.h"
@@ -370,6 +371,8 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     std::copy(choice.chosen, choice.chosen + kMaxDrivePositions, inventory->chosen);
     inventory->startSelfTest = options.mode == ReportMode::kSelfTest;
     inventory->selfTestKind = options.selfTest;
+    // A replay answers as the Linux backend does.
+    inventory->nvmeSelfTests = !options.captures.empty() || SystemCarriesNvmeSelfTests();
     inventory->ScanDrives(recorder);
     // A position number or a Windows name is known to be no disk only once
     // its open finds nothing there.

@@ -1,6 +1,7 @@
 #include "cli/self_test_command.h"
 
 #include "inventory/decimal_text.h"
+#include "inventory/nvme_data.h"
 #include "inventory/self_test.h"
 
 namespace {
@@ -12,6 +13,38 @@ std::string Minutes(int minutes) {
     return " (about " + DecimalText(minutes) + (minutes == 1 ? " minute)" : " minutes)");
 }
 
+// What the drive said before anything was sent: whether a test runs, how
+// much of it is left, and how long the asked-for one takes.
+struct TestState {
+    bool running = false;
+    int remainingPercent = 0;
+    int minutes = 0;
+};
+
+TestState StateOf(const DriveInventory& inventory, int position, SelfTestKind kind) {
+    TestState state;
+    if (const NvmeReplies* nvme = inventory.nvme[position]) {
+        // A short test takes at most two minutes; the extended one as long
+        // as Identify Controller's EDSTT says.
+        const NvmeController controller = DecodeNvmeController(nvme->controller);
+        state.minutes = kind == SelfTestKind::kShort      ? 2
+                        : kind == SelfTestKind::kExtended ? controller.extendedTestMinutes
+                                                          : 0;
+        if (nvme->hasSelfTestLog) {
+            const NvmeSelfTestLog log = DecodeNvmeSelfTestLog(nvme->selfTestLog);
+            state.running = log.operation != 0;
+            state.remainingPercent = state.running ? 100 - log.completion : 0;
+        }
+    } else if (inventory.hasOfflineData[position]) {
+        const AtaSelfTestStatus status = DecodeAtaSelfTest(inventory.offlineData[position],
+                                                           inventory.entries[position].Identify);
+        state.running = status.running;
+        state.remainingPercent = status.remainingPercent;
+        state.minutes = AtaSelfTestMinutes(status, kind);
+    }
+    return state;
+}
+
 }  // namespace
 
 SelfTestLine DescribeSelfTest(const DriveInventory& inventory, int position,
@@ -20,11 +53,7 @@ SelfTestLine DescribeSelfTest(const DriveInventory& inventory, int position,
     const std::string name = SelfTestKindName(kind);
     const std::string notDone = device + (abort ? ": not sent: " : ": not started: ");
     SelfTestLine line{"", false};
-    AtaSelfTestStatus status;
-    if (inventory.hasOfflineData[position]) {
-        status = DecodeAtaSelfTest(inventory.offlineData[position],
-                                   inventory.entries[position].Identify);
-    }
+    const TestState status = StateOf(inventory, position, kind);
     if (inventory.asleep[position]) {
         line.text =
             notDone + "in standby (--wake " + (abort ? "sends" : "starts") + " it anyway)\n";
@@ -36,8 +65,8 @@ SelfTestLine DescribeSelfTest(const DriveInventory& inventory, int position,
                 line.text = device + (status.running ? ": self-test aborted\n"
                                                      : ": abort sent (no self-test was running)\n");
             } else {
-                line.text = device + ": " + name + " self-test started" +
-                            Minutes(AtaSelfTestMinutes(status, kind)) + "\n";
+                line.text =
+                    device + ": " + name + " self-test started" + Minutes(status.minutes) + "\n";
             }
             break;
         case SelfTestStart::kRefused:

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,7 @@
 #include "cli/report_command.h"
 #include "drive_backends/emulated_driver.h"
 #include "inventory/ata_pass_through_record.h"
+#include "inventory/nvme_query.h"
 
 namespace {
 
@@ -28,6 +32,36 @@ DriveCapture Tester(uint8_t capabilities, uint8_t status = 0x00) {
     return capture;
 }
 
+// An NVMe controller that offers self-tests or not (OACS bit 4), with an
+// extended test of 30 minutes (EDSTT) and a Device Self-test log whose
+// current operation and completion are given, and results (code << 4 |
+// result, newest first).
+DriveCapture NvmeTester(bool offers, uint8_t operation = 0, uint8_t completion = 0,
+                        std::initializer_list<uint8_t> results = {}) {
+    DriveCapture capture;
+    capture.hasNvmeController = capture.hasNvmeHealth = true;
+    std::memcpy(capture.nvmeController + 4, "NV-1", 4);
+    std::memcpy(capture.nvmeController + 24, "NVME TESTER", 11);
+    capture.nvmeController[256] = offers ? 0x10 : 0x00;
+    capture.nvmeController[316] = 30;
+    capture.nvmeHealth[1] = 0x2C;  // 300 K
+    capture.nvmeHealth[2] = 0x01;
+    capture.hasNvmeSelfTestLog = offers;
+    capture.nvmeSelfTestLog[0] = operation;
+    capture.nvmeSelfTestLog[1] = completion;
+    for (int i = 0; i < 20; ++i) {
+        uint8_t* entry = capture.nvmeSelfTestLog + 4 + 28 * i;
+        entry[0] = 0x0F;  // unused
+        if (i < static_cast<int>(results.size())) {
+            entry[0] = results.begin()[i];
+            entry[1] = 3;     // segment
+            entry[4] = 0xD2;  // 1234 hours
+            entry[5] = 0x04;
+        }
+    }
+    return capture;
+}
+
 // The self-test routines the scan sent, as "send 01" (SMART_SEND_DRIVE_COMMAND)
 // or "pass 7F" (the ATA pass-through).
 std::vector<std::string> RoutinesSent(const EmulatedDriver& driver) {
@@ -39,6 +73,8 @@ std::vector<std::string> RoutinesSent(const EmulatedDriver& driver) {
         }
         if (call.code == kSmartSendDriveCommand && call.input[4] == kSmartExecuteOffline) {
             std::snprintf(text, sizeof text, "send %02X", call.input[6]);
+        } else if (call.code == kStorageProtocolCommand) {
+            std::snprintf(text, sizeof text, "nvme %X", call.input[kProtocolCommandHead + 40]);
         } else if (call.code == kAtaPassThroughControl &&
                    call.input[call.inputLength - 8 + kTaskFileCommand] == kAtaSmart) {
             std::snprintf(text, sizeof text, "pass %02X",
@@ -164,6 +200,22 @@ TEST(SelfTestCommandTest, EachDiskGetsItsLineAndOnlyWhatItShould) {
          "D: not started: its SMART data could not be read\n",
          false,
          {}},
+        // clang-format off
+        {"NVMe short", kPlatformWindowsNt, NvmeTester(true), SelfTestKind::kShort, false,
+         "D: short self-test started (about 2 minutes)\n", false, {"nvme 1"}},
+        {"NVMe extended, EDSTT", kPlatformWindowsNt, NvmeTester(true), SelfTestKind::kExtended,
+         false, "D: extended self-test started (about 30 minutes)\n", false, {"nvme 2"}},
+        {"NVMe running", kPlatformWindowsNt, NvmeTester(true, 0x2, 25), SelfTestKind::kShort,
+         false, "D: not started: a self-test is running, 75% remaining\n", false, {}},
+        {"NVMe abort", kPlatformWindowsNt, NvmeTester(true, 0x1, 60), SelfTestKind::kAbort, false,
+         "D: self-test aborted\n", false, {"nvme F"}},
+        {"NVMe without self-tests", kPlatformWindowsNt, NvmeTester(false), SelfTestKind::kShort,
+         false, "D: not started: the drive offers no self-test\n", false, {}},
+        {"NVMe conveyance", kPlatformWindowsNt, NvmeTester(true), SelfTestKind::kConveyance,
+         false, "D: not started: the drive offers no conveyance self-test\n", false, {}},
+        {"NVMe on Windows", kPlatformWindowsNt, NvmeTester(true), SelfTestKind::kShort, false,
+         "D: not started: NVMe self-tests are not offered on Windows yet\n", false, {}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         DriveCapture drive = c.drive;
@@ -177,6 +229,8 @@ TEST(SelfTestCommandTest, EachDiskGetsItsLineAndOnlyWhatItShould) {
         inventory.startSelfTest = true;
         inventory.selfTestKind = c.kind;
         inventory.wakeStandby = c.wake;
+        inventory.readNvme = true;
+        inventory.nvmeSelfTests = std::string(c.what) != "NVMe on Windows";
         inventory.ScanDrives(driver);
         const SelfTestLine line = DescribeSelfTest(inventory, 0, "D", c.kind);
         EXPECT_EQ(c.line, line.text) << c.what;
@@ -280,6 +334,72 @@ TEST(SelfTestCommandTest, ExitStatusCountsOnlyRefusedCommands) {
         EXPECT_EQ(kExitUsage, RunReportCommand(args, out, err, MachineForSelfTests)) << args.size();
         std::fclose(out);
         std::fclose(err);
+    }
+}
+
+std::unique_ptr<SmartDriver> MachineWithNvmeTests(std::string*, DriverUse) {
+    std::unique_ptr<EmulatedDriver> machine(new EmulatedDriver(kPlatformWindowsNt));
+    machine->InsertDrive(0, NvmeTester(true, 0x2, 25, {0x10}));
+    // The newest result aborted, the one before failed a segment.
+    machine->InsertDrive(1, NvmeTester(true, 0x0, 0, {0x21, 0x17, 0x10}));
+    machine->InsertDrive(2, Tester(0x11, 0xF3));
+    return std::unique_ptr<SmartDriver>(machine.release());
+}
+
+std::string Output(const std::vector<std::string>& args, int* status) {
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
+    *status = RunReportCommand(args, out, err, MachineWithNvmeTests);
+    std::string text;
+    std::rewind(out);
+    for (int c; (c = std::fgetc(out)) != EOF;) {
+        text.push_back(static_cast<char>(c));
+    }
+    std::fclose(out);
+    std::fclose(err);
+    return text;
+}
+
+// A test in progress shows in every reading, and the newest self-test that
+// ran to its end judges the drive: an NVMe drive whose last one failed a
+// segment is BAD, passing over a later aborted one.
+TEST(SelfTestCommandTest, ProgressAndResultsShowInEveryReading) {
+    int status = 0;
+    EXPECT_EQ(
+        "NVME TESTER-1: GOOD (self-test running, 75% remaining)\n"
+        "NVME TESTER-2: BAD: last self-test (short) failed: completed with one or more failed "
+        "segments (segment 3), at 1234 hours\n"
+        "TESTER: UNKNOWN: no SMART data (self-test running, 30% remaining)\n",
+        Output({"--health"}, &status));
+    EXPECT_EQ(3, status);
+    const std::string metrics = Output({"--prometheus"}, &status);
+    const std::string drive[] = {"{device=\"\\\\\\\\.\\\\PhysicalDrive0\"} ",
+                                 "{device=\"\\\\\\\\.\\\\PhysicalDrive1\"} ",
+                                 "{device=\"\\\\\\\\.\\\\PhysicalDrive2\"} "};
+    for (const std::string& sample : {"vantrel_self_test_running" + drive[0] + "1\n",
+                                      "vantrel_self_test_running" + drive[1] + "0\n",
+                                      "vantrel_self_test_running" + drive[2] + "1\n",
+                                      "vantrel_self_test_remaining_percent" + drive[0] + "75\n",
+                                      "vantrel_self_test_remaining_percent" + drive[1] + "0\n",
+                                      "vantrel_self_test_remaining_percent" + drive[2] + "30\n"}) {
+        EXPECT_NE(std::string::npos, metrics.find(sample)) << sample << metrics;
+    }
+    // Compared without the layout's blanks.
+    const auto squeezed = [](std::string text) {
+        text.erase(
+            std::remove_if(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\n'; }),
+            text.end());
+        return text;
+    };
+    const std::string json = squeezed(Output({"--json"}, &status));
+    for (const char* key :
+         {"\"current_self_test_operation\":{\"value\":2,\"string\":\"extended\"},"
+          "\"current_self_test_completion_percent\":25,",
+          "\"self_test_code\":{\"value\":1,\"string\":\"short\"},\"self_test_result\":{\"value\":7,"
+          "\"string\":\"completedwithoneormorefailedsegments\"},\"segment\":3,"
+          "\"power_on_hours\":1234}",
+          "\"status\":{\"value\":243,\"string\":\"inprogress\",\"remaining_percent\":30},"}) {
+        EXPECT_NE(std::string::npos, json.find(key)) << key << json;
     }
 }
 

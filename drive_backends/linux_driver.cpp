@@ -29,7 +29,8 @@ const uint32_t kCapabilities = 0x7;
 // may need several seconds before it answers at all.
 const unsigned kCommandTimeoutMs = 20000;
 
-// Identify and Get Log Page, the only admin commands ever sent.
+// Identify and Get Log Page, the only admin commands a reading sends; the
+// Device Self-test in a self-test run alone.
 const uint8_t kNvmeAdminGetLogPage = 0x02;
 const uint8_t kNvmeAdminIdentify = 0x06;
 const uint32_t kNvmeAllNamespaces = 0xFFFFFFFFu;
@@ -38,6 +39,8 @@ const uint32_t kNvmeAllNamespaces = 0xFFFFFFFFu;
 const uint32_t kNvmeHealthLogCdw10 = 0x007F0002u;
 const uint32_t kNvmeIdentifyLength = 4096;
 const uint32_t kNvmeHealthLogLength = 512;
+// The Device Self-test log: NUMDL 140 (564 bytes), log identifier 06h.
+const uint32_t kNvmeSelfTestLogCdw10 = 0x008C0006u;
 
 // sd followed by letters only (hd likewise): a whole disk, not a partition.
 bool IsWholeDisk(const std::string& name) {
@@ -264,6 +267,13 @@ bool BuildNvmeAdmin(const NvmeQuery& query, void* data, nvme_admin_cmd* command)
         built.nsid = kNvmeAllNamespaces;
         built.cdw10 = kNvmeHealthLogCdw10;
         built.data_len = kNvmeHealthLogLength;
+    } else if (query.propertyId == kAdapterProtocolSpecificProperty &&
+               query.dataType == kNvmeDataTypeLogPage &&
+               query.requestValue == kNvmeSelfTestLogPage && query.requestSubValue == 0) {
+        built.opcode = kNvmeAdminGetLogPage;
+        built.nsid = kNvmeAllNamespaces;
+        built.cdw10 = kNvmeSelfTestLogCdw10;
+        built.data_len = kNvmeSelfTestLogLength;
     } else {
         return false;
     }
@@ -275,13 +285,22 @@ bool BuildNvmeAdmin(const NvmeQuery& query, void* data, nvme_admin_cmd* command)
     return true;
 }
 
-bool IsPermittedNvmeAdmin(const nvme_admin_cmd& command) {
-    // Every field the three commands leave at 0 must be 0: no metadata, no
-    // PRP or SGL flags, no other dwords that could widen a command.
+bool IsPermittedNvmeAdmin(const nvme_admin_cmd& command, bool selfTests) {
+    // Every field the commands leave at 0 must be 0: no metadata, no PRP or
+    // SGL flags, no other dwords that could widen a command.
     if (command.flags != 0 || command.rsvd1 != 0 || command.cdw2 != 0 || command.cdw3 != 0 ||
         command.metadata != 0 || command.metadata_len != 0 || command.cdw11 != 0 ||
-        command.cdw12 != 0 || command.cdw13 != 0 || command.cdw14 != 0 || command.cdw15 != 0 ||
-        command.addr == 0) {
+        command.cdw12 != 0 || command.cdw13 != 0 || command.cdw14 != 0 || command.cdw15 != 0) {
+        return false;
+    }
+    // Device Self-test moves no data: short, extended or abort, to every
+    // namespace.
+    if (command.opcode == kNvmeAdminDeviceSelfTest) {
+        return selfTests && command.addr == 0 && command.data_len == 0 &&
+               command.nsid == kNvmeAllNamespaceIds &&
+               (command.cdw10 == 0x1 || command.cdw10 == 0x2 || command.cdw10 == 0xF);
+    }
+    if (command.addr == 0) {
         return false;
     }
     if (command.opcode == kNvmeAdminIdentify) {
@@ -290,8 +309,10 @@ bool IsPermittedNvmeAdmin(const nvme_admin_cmd& command) {
         return (controller || nameSpace) && command.data_len == kNvmeIdentifyLength;
     }
     if (command.opcode == kNvmeAdminGetLogPage) {
-        return command.cdw10 == kNvmeHealthLogCdw10 && command.nsid == kNvmeAllNamespaces &&
-               command.data_len == kNvmeHealthLogLength;
+        return command.nsid == kNvmeAllNamespaces && ((command.cdw10 == kNvmeHealthLogCdw10 &&
+                                                       command.data_len == kNvmeHealthLogLength) ||
+                                                      (command.cdw10 == kNvmeSelfTestLogCdw10 &&
+                                                       command.data_len == kNvmeSelfTestLogLength));
     }
     return false;
 }
@@ -501,6 +522,9 @@ int LinuxDriver::IoControl(DeviceHandle device, uint32_t code, const void* input
         if (code == kStorageQueryProperty) {
             result =
                 NvmeProperty(open->second, input, inputLength, output, outputLength, &returned);
+        } else if (code == kStorageProtocolCommand) {
+            result =
+                NvmeSelfTest(open->second, input, inputLength, output, outputLength, &returned);
         }
     } else if (code == kAtaPassThroughControl) {
         result =
@@ -729,8 +753,31 @@ int LinuxDriver::NvmeProperty(const Disk& disk, const void* input, uint32_t inpu
     return 1;
 }
 
+// IOCTL_STORAGE_PROTOCOL_COMMAND with the Device Self-test, to a handle
+// opened for reading and writing: the record comes back with its status.
+int LinuxDriver::NvmeSelfTest(const Disk& disk, const void* input, uint32_t inputLength,
+                              void* output, uint32_t outputLength, uint32_t* returned) {
+    const uint32_t readWrite = kGenericRead | kGenericWrite;
+    const uint8_t code = NvmeSelfTestCommandCode(input, inputLength);
+    if (code == 0 || outputLength < kProtocolCommandLength ||
+        (disk.access & readWrite) != readWrite) {
+        return 0;
+    }
+    nvme_admin_cmd command;
+    std::memset(&command, 0, sizeof command);
+    command.opcode = kNvmeAdminDeviceSelfTest;
+    command.nsid = kNvmeAllNamespaceIds;
+    command.cdw10 = code;
+    const bool accepted = Admin(disk, &command);
+    std::memcpy(output, input, kProtocolCommandLength);
+    PutWord32(static_cast<uint8_t*>(output) + kProtocolCommandReturnStatus,
+              accepted ? kProtocolStatusSuccess : kProtocolStatusError);
+    *returned = kProtocolCommandLength;
+    return 1;
+}
+
 bool LinuxDriver::Admin(const Disk& disk, nvme_admin_cmd* command) {
-    if (!IsPermittedNvmeAdmin(*command)) {
+    if (!IsPermittedNvmeAdmin(*command, selfTests_)) {
         return false;
     }
     command->timeout_ms = kCommandTimeoutMs;

@@ -62,13 +62,15 @@ bool IsNvmeControllerName(const std::string& name);
 int OpenNvmeController(const std::string& devicePath, const std::string& classDir);
 
 // The admin command that answers one NVMe property query: Identify
-// Controller (CNS 1), Identify Namespace 1 (CNS 0) or the SMART / Health
-// Information log (02h), reading into data. False for any other query.
+// Controller (CNS 1), Identify Namespace 1 (CNS 0), the SMART / Health
+// Information log (02h) or the Device Self-test log (06h), reading into
+// data. False for any other query.
 bool BuildNvmeAdmin(const NvmeQuery& query, void* data, nvme_admin_cmd* command);
 
 // True only for a command that BuildNvmeAdmin can produce. Checked again
 // right before the ioctl, so that nothing else ever reaches a controller.
-bool IsPermittedNvmeAdmin(const nvme_admin_cmd& command);
+// The Device Self-test (short, extended or abort) only with selfTests.
+bool IsPermittedNvmeAdmin(const nvme_admin_cmd& command, bool selfTests = false);
 
 // Capability numbers of linux/capability.h.
 enum { kCapSysRawIo = 17, kCapSysAdmin = 21 };
@@ -141,6 +143,8 @@ class LinuxDriver : public SmartDriver {
     int NvmeProperty(const Disk& disk, const void* input, uint32_t inputLength, void* output,
                      uint32_t outputLength, uint32_t* returned);
     bool Admin(const Disk& disk, nvme_admin_cmd* command);
+    int NvmeSelfTest(const Disk& disk, const void* input, uint32_t inputLength, void* output,
+                     uint32_t outputLength, uint32_t* returned);
     void NoteNoRights(const Disk& disk, int error);
     void ListDisks();
     bool denied_ = false;  // a refusal for want of rights since the last open

@@ -829,6 +829,7 @@ TEST(LinuxNvmeTest, QueriesBecomeTheirAdminCommands) {
         {"Identify Controller", IdentifyControllerQuery(), true, 0x06, 0, 1, 4096},
         {"Identify Namespace 1", IdentifyNamespaceQuery(), true, 0x06, 1, 0, 4096},
         {"health log", HealthLogQuery(), true, 0x02, 0xFFFFFFFFu, 0x007F0002u, 512},
+        {"self-test log", SelfTestLogQuery(), true, 0x02, 0xFFFFFFFFu, 0x008C0006u, 564},
         {"namespace 2", otherNamespace, false, 0, 0, 0, 0},
         {"namespace asked of the adapter", namespaceOfAdapter, false, 0, 0, 0, 0},
         {"error log", errorLog, false, 0, 0, 0, 0},
@@ -905,9 +906,44 @@ TEST(LinuxNvmeTest, WhitelistRefusesEveryOtherAdminCommand) {
     add("health log with CDW2", log, [](nvme_admin_cmd& c) { c.cdw2 = 1; });
     for (const Case& test : cases) {
         EXPECT_FALSE(IsPermittedNvmeAdmin(test.command)) << test.what;
+        EXPECT_FALSE(IsPermittedNvmeAdmin(test.command, true)) << test.what;
     }
     EXPECT_TRUE(IsPermittedNvmeAdmin(identify));
     EXPECT_TRUE(IsPermittedNvmeAdmin(log));
+}
+
+// The Device Self-test, in a self-test run alone: short, extended or abort
+// to every namespace, moving no data; no other self-test code, no single
+// namespace, no buffer, no other dword.
+TEST(LinuxNvmeTest, DeviceSelfTestOnlyInASelfTestRun) {
+    nvme_admin_cmd test;
+    std::memset(&test, 0, sizeof test);
+    test.opcode = 0x14;
+    test.nsid = 0xFFFFFFFFu;
+    for (uint32_t code = 0; code < 16; ++code) {
+        test.cdw10 = code;
+        const bool known = code == 0x1 || code == 0x2 || code == 0xF;
+        EXPECT_FALSE(IsPermittedNvmeAdmin(test)) << code;
+        EXPECT_EQ(known, IsPermittedNvmeAdmin(test, true)) << code;
+    }
+    std::vector<uint8_t> data(4096);
+    const struct {
+        const char* what;
+        void (*change)(nvme_admin_cmd&, uint8_t*);
+    } changes[] = {
+        {"namespace 1", [](nvme_admin_cmd& c, uint8_t*) { c.nsid = 1; }},
+        {"with a buffer", [](nvme_admin_cmd& c, uint8_t* d) { c.addr = uintptr_t(d); }},
+        {"with a length", [](nvme_admin_cmd& c, uint8_t*) { c.data_len = 512; }},
+        {"STC in upper bits", [](nvme_admin_cmd& c, uint8_t*) { c.cdw10 = 0x101; }},
+        {"with CDW11", [](nvme_admin_cmd& c, uint8_t*) { c.cdw11 = 1; }},
+        {"with flags", [](nvme_admin_cmd& c, uint8_t*) { c.flags = 1; }},
+    };
+    for (const auto& change : changes) {
+        nvme_admin_cmd changed = test;
+        changed.cdw10 = 0x1;
+        change.change(changed, data.data());
+        EXPECT_FALSE(IsPermittedNvmeAdmin(changed, true)) << change.what;
+    }
 }
 
 TEST(LinuxNvmeTest, ScanReadsControllersAfterTheDisks) {

@@ -227,6 +227,11 @@ int NvmeQueryAnswer(const DriveBay bays[], int devicePosition, const void* input
                query.dataType == kNvmeDataTypeLogPage && query.requestValue == kNvmeHealthLogPage) {
         data = drive.nvmeHealth;
         size = sizeof drive.nvmeHealth;
+    } else if (query.propertyId == kAdapterProtocolSpecificProperty &&
+               query.dataType == kNvmeDataTypeLogPage &&
+               query.requestValue == kNvmeSelfTestLogPage && drive.hasNvmeSelfTestLog) {
+        data = drive.nvmeSelfTestLog;
+        size = sizeof drive.nvmeSelfTestLog;
     }
     if (!data || query.length < size || outputLength < kProtocolDataStart + size) {
         return 0;
@@ -239,6 +244,28 @@ int NvmeQueryAnswer(const DriveBay bays[], int devicePosition, const void* input
     PutProtocolRecord(reply + kProtocolRecordOffset, query, size);
     memcpy(reply + kProtocolDataStart, data, size);
     *returned = kProtocolDataStart + size;
+    return 1;
+}
+
+// IOCTL_STORAGE_PROTOCOL_COMMAND with the Device Self-test, on an NVMe
+// drive's physical drive opened for reading and writing: the record comes
+// back with its status, success where Identify Controller's OACS bit 4 says
+// the controller has self-tests.
+int NvmeSelfTestAnswer(const DriveBay bays[], int devicePosition, uint32_t access,
+                       const void* input, uint32_t inputLength, void* output, uint32_t outputLength,
+                       uint32_t* returned) {
+    const uint32_t readWrite = kGenericRead | kGenericWrite;
+    if (devicePosition < 0 || devicePosition >= kDriveBays || !bays[devicePosition].present ||
+        !IsNvmeBay(bays[devicePosition]) || (access & readWrite) != readWrite ||
+        NvmeSelfTestCommandCode(input, inputLength) == 0 || outputLength < kProtocolCommandLength) {
+        return 0;
+    }
+    const uint8_t* controller = bays[devicePosition].data->nvmeController;
+    const bool offered = (controller[256] & 0x10) != 0;
+    memcpy(output, input, kProtocolCommandLength);
+    PutWord32(static_cast<uint8_t*>(output) + kProtocolCommandReturnStatus,
+              offered ? kProtocolStatusSuccess : kProtocolStatusError);
+    *returned = kProtocolCommandLength;
     return 1;
 }
 
@@ -330,6 +357,10 @@ int AnswerIoControl(const DriveBay bays[kDriveBays], int devicePosition, uint32_
     if (code == kAtaPassThroughControl) {
         return PowerModeAnswer(bays, devicePosition, access, caller, input, inputLength, output,
                                outputLength, returned);
+    }
+    if (code == kStorageProtocolCommand) {
+        return NvmeSelfTestAnswer(bays, devicePosition, access, input, inputLength, output,
+                                  outputLength, returned);
     }
     if (code == kStorageQueryProperty) {
         return NvmeQueryAnswer(bays, devicePosition, input, inputLength, output, outputLength,

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "inventory/ata_pass_through_record.h"
+#include "inventory/nvme_query.h"
 #include "inventory/smart_driver.h"
 
 bool IsPermittedWindowsControl(uint32_t code, const void* input, uint32_t inputLength,
@@ -11,6 +12,10 @@ bool IsPermittedWindowsControl(uint32_t code, const void* input, uint32_t inputL
         uint8_t routine = 0;
         return IsCheckPowerModeRecord(input, inputLength) ||
                (selfTests && SelfTestLayout(input, inputLength, CallerBits::kNative, &routine));
+    }
+    // An NVMe drive's Device Self-test is not sent on Windows yet.
+    if (code == kStorageProtocolCommand) {
+        return false;
     }
     if (code != kSmartSendDriveCommand) {
         return true;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "inventory/ata_pass_through_record.h"
+#include "inventory/nvme_query.h"
 #include "inventory/smart_driver.h"
 
 namespace {
@@ -78,6 +79,9 @@ TEST(WindowsControlFilterTest, OtherCommandsNeverReachTheDriver) {
     AtaPassThroughRecord abort;
     BuildSmartSelfTest(&abort, 0x7F);
     EXPECT_FALSE(IsPermittedWindowsControl(kAtaPassThroughControl, &abort, sizeof abort - 8, true));
+    uint8_t nvme[kProtocolCommandLength];
+    BuildNvmeSelfTestCommand(0x1, nvme);
+    EXPECT_FALSE(IsPermittedWindowsControl(kStorageProtocolCommand, nvme, sizeof nvme, true));
 }
 
 }  // namespace

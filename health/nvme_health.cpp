@@ -13,7 +13,30 @@ const NvmeWarningName kNvmeWarningNames[6] = {
     {kNvmePersistentMemory, "persistent memory region unreliable"},
 };
 
-DriveHealth AssessNvmeHealth(const NvmeHealthLog& log) {
+std::string NvmeSelfTestSign(const NvmeSelfTestLog& log) {
+    for (int i = 0; i < log.count; ++i) {
+        const NvmeSelfTestResult& test = log.results[i];
+        // Aborted or interrupted: it says nothing about the drive.
+        if (test.result != 0x0 && !NvmeSelfTestFailed(test.result)) {
+            continue;
+        }
+        if (test.result == 0x0) {
+            return std::string();
+        }
+        char segment[24] = "";
+        if (test.result == 0x7) {
+            std::snprintf(segment, sizeof segment, " (segment %u)", test.segment);
+        }
+        char text[160];
+        std::snprintf(text, sizeof text, "last self-test (%s) failed: %s%s, at %llu hours",
+                      NvmeSelfTestCodeText(test.code), NvmeSelfTestResultText(test.result), segment,
+                      static_cast<unsigned long long>(test.powerOnHours));
+        return text;
+    }
+    return std::string();
+}
+
+DriveHealth AssessNvmeHealth(const NvmeHealthLog& log, const NvmeSelfTestLog* selfTests) {
     DriveHealth health;
     std::vector<std::string>& reasons = health.reasons;
     // Every bit but the temperature's is a failure the drive reports.
@@ -29,6 +52,12 @@ DriveHealth AssessNvmeHealth(const NvmeHealthLog& log) {
         std::snprintf(reason, sizeof reason, "available spare %u%% below its threshold %u%%",
                       log.availableSpare, log.spareThreshold);
         reasons.push_back(reason);
+    }
+    if (selfTests) {
+        const std::string failed = NvmeSelfTestSign(*selfTests);
+        if (!failed.empty()) {
+            reasons.push_back(failed);
+        }
     }
     const size_t bad = reasons.size();
     if (!log.mediaErrors.IsZero()) {

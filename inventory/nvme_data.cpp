@@ -85,6 +85,8 @@ NvmeController DecodeNvmeController(const uint8_t (&data)[kNvmeIdentifySize]) {
     c.ieeeOui = static_cast<uint32_t>(Little(data + 73, 3));
     c.controllerId = static_cast<uint16_t>(Little(data + 78, 2));
     c.version = static_cast<uint32_t>(Little(data + 80, 4));
+    c.selfTests = (Little(data + 256, 2) & 0x10) != 0;
+    c.extendedTestMinutes = static_cast<uint16_t>(Little(data + 316, 2));
     c.warningTempKelvin = static_cast<uint16_t>(Little(data + 266, 2));
     c.criticalTempKelvin = static_cast<uint16_t>(Little(data + 268, 2));
     c.totalCapacity = Counter(data + 280);
@@ -150,4 +152,64 @@ void DecodeNvmeDrive(const NvmeReplies& replies, NvmeDrive* drive) {
     drive->hasNamespace =
         replies.hasNamespace && DecodeNvmeNamespace(replies.nameSpace, &drive->space);
     drive->log = DecodeNvmeHealthLog(replies.health);
+    drive->hasSelfTestLog = replies.hasSelfTestLog;
+    if (replies.hasSelfTestLog) {
+        drive->selfTests = DecodeNvmeSelfTestLog(replies.selfTestLog);
+    }
+}
+
+NvmeSelfTestLog DecodeNvmeSelfTestLog(const uint8_t (&data)[kNvmeSelfTestLogSize]) {
+    NvmeSelfTestLog log;
+    log.operation = data[0] & 0x0F;
+    log.completion = data[1] & 0x7F;
+    // Results fill from the first entry; an unused one ends them.
+    for (int i = 0; i < 20; ++i) {
+        const uint8_t* entry = data + 4 + 28 * i;
+        if ((entry[0] & 0x0F) == 0x0F) {
+            break;
+        }
+        NvmeSelfTestResult& result = log.results[log.count++];
+        result.code = entry[0] >> 4;
+        result.result = entry[0] & 0x0F;
+        result.segment = entry[1];
+        result.powerOnHours = Little(entry + 4, 8);
+        result.hasLba = (entry[2] & 0x02) != 0;
+        result.failingLba = Little(entry + 16, 8);
+    }
+    return log;
+}
+
+const char* NvmeSelfTestCodeText(uint8_t code) {
+    switch (code) {
+        case 0x1:
+            return "short";
+        case 0x2:
+            return "extended";
+        case 0xE:
+            return "vendor specific";
+        default:
+            return "reserved";
+    }
+}
+
+const char* NvmeSelfTestResultText(uint8_t result) {
+    static const char* const kTexts[16] = {
+        "completed without error",
+        "aborted by a Device Self-test command",
+        "aborted by a controller reset",
+        "aborted by a namespace removal",
+        "aborted by a Format NVM command",
+        "a fatal or unknown error kept it from completing",
+        "completed with a failed segment of unknown number",
+        "completed with one or more failed segments",
+        "aborted for an unknown reason",
+        "aborted by a sanitize operation",
+        "reserved (10)",
+        "reserved (11)",
+        "reserved (12)",
+        "reserved (13)",
+        "reserved (14)",
+        "entry not used",
+    };
+    return kTexts[result & 0x0F];
 }

@@ -27,19 +27,21 @@ struct NvmeCounter {
 };
 
 struct NvmeController {
-    uint16_t pciVendor = 0;           // bytes 0-1
-    uint16_t pciSubsystemVendor = 0;  // 2-3
-    char serial[21] = {};             // 4-23, trimmed
-    char model[41] = {};              // 24-63, trimmed
-    char firmware[9] = {};            // 64-71, trimmed
-    uint32_t ieeeOui = 0;             // 73-75
-    uint16_t controllerId = 0;        // 78-79
-    uint32_t version = 0;             // 80-83
-    uint16_t warningTempKelvin = 0;   // WCTEMP, 266-267; 0 when not reported
-    uint16_t criticalTempKelvin = 0;  // CCTEMP, 268-269; 0 when not reported
-    NvmeCounter totalCapacity;        // 280-295, bytes; 0 when not reported
-    NvmeCounter unallocatedCapacity;  // 296-311
-    uint32_t namespaces = 0;          // 516-519
+    uint16_t pciVendor = 0;            // bytes 0-1
+    uint16_t pciSubsystemVendor = 0;   // 2-3
+    char serial[21] = {};              // 4-23, trimmed
+    char model[41] = {};               // 24-63, trimmed
+    char firmware[9] = {};             // 64-71, trimmed
+    uint32_t ieeeOui = 0;              // 73-75
+    uint16_t controllerId = 0;         // 78-79
+    uint32_t version = 0;              // 80-83
+    bool selfTests = false;            // OACS (256-257) bit 4: Device Self-test
+    uint16_t warningTempKelvin = 0;    // WCTEMP, 266-267; 0 when not reported
+    uint16_t criticalTempKelvin = 0;   // CCTEMP, 268-269; 0 when not reported
+    uint16_t extendedTestMinutes = 0;  // EDSTT, 316-317
+    NvmeCounter totalCapacity;         // 280-295, bytes; 0 when not reported
+    NvmeCounter unallocatedCapacity;   // 296-311
+    uint32_t namespaces = 0;           // 516-519
 };
 
 NvmeController DecodeNvmeController(const uint8_t (&data)[kNvmeIdentifySize]);
@@ -82,13 +84,46 @@ struct NvmeHealthLog {
 
 NvmeHealthLog DecodeNvmeHealthLog(const uint8_t (&data)[kNvmeHealthLogSize]);
 
+// One result of the Device Self-test log.
+struct NvmeSelfTestResult {
+    uint8_t code = 0;           // byte 0 bits 7:4: 1h short, 2h extended, Eh vendor
+    uint8_t result = 0;         // byte 0 bits 3:0: 0h passed ... Fh unused entry
+    uint8_t segment = 0;        // byte 1: the failing segment, where valid
+    uint64_t powerOnHours = 0;  // bytes 4-11
+    bool hasLba = false;        // byte 2 bit 1
+    uint64_t failingLba = 0;    // bytes 16-23
+};
+
+// The Device Self-test log page (06h): the test running, and the last 20
+// results, newest first.
+struct NvmeSelfTestLog {
+    uint8_t operation = 0;   // byte 0 bits 3:0: 0h none, 1h short, 2h extended
+    uint8_t completion = 0;  // byte 1 bits 6:0, per cent, while one runs
+    int count = 0;           // the results in use
+    NvmeSelfTestResult results[20];
+};
+
+enum { kNvmeSelfTestLogSize = 564 };
+NvmeSelfTestLog DecodeNvmeSelfTestLog(const uint8_t (&data)[kNvmeSelfTestLogSize]);
+
+// "short", "extended", "vendor specific (Eh)" ...
+const char* NvmeSelfTestCodeText(uint8_t code);
+// "completed without error", "aborted by a Device Self-test command" ...
+const char* NvmeSelfTestResultText(uint8_t result);
+// A result that says the drive failed it: a fatal error, or failed segments.
+inline bool NvmeSelfTestFailed(uint8_t result) {
+    return result == 0x5 || result == 0x6 || result == 0x7;
+}
+
 // Everything an NVMe drive's replies say: its controller, namespace 1 where
-// usable, its health log.
+// usable, its health log, its self-test log where read.
 struct NvmeDrive {
     NvmeController controller;
     bool hasNamespace = false;
     NvmeNamespace space;
     NvmeHealthLog log;
+    bool hasSelfTestLog = false;
+    NvmeSelfTestLog selfTests;
 };
 struct NvmeReplies;
 void DecodeNvmeDrive(const NvmeReplies& replies, NvmeDrive* drive);

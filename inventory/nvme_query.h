@@ -24,6 +24,8 @@ enum : uint32_t {
     kNvmeIdentifyNamespace = 0,
     kNvmeIdentifyController = 1,
     kNvmeHealthLogPage = 2,
+    kNvmeSelfTestLogPage = 6,
+    kNvmeSelfTestLogLength = 564,
 };
 
 // Where the parts lie: the 8-byte head (PropertyId and QueryType in a
@@ -54,6 +56,12 @@ inline NvmeQuery IdentifyNamespaceQuery() {
 }
 inline NvmeQuery HealthLogQuery() {
     return {kAdapterProtocolSpecificProperty, kNvmeDataTypeLogPage, kNvmeHealthLogPage, 0, 512};
+}
+
+// Read after the health log where the controller has self-tests.
+inline NvmeQuery SelfTestLogQuery() {
+    return {kAdapterProtocolSpecificProperty, kNvmeDataTypeLogPage, kNvmeSelfTestLogPage, 0,
+            kNvmeSelfTestLogLength};
 }
 
 inline void PutWord32(uint8_t* at, uint32_t value) {
@@ -118,4 +126,54 @@ inline const uint8_t* NvmeReplyData(const uint8_t* reply, uint32_t returned, uin
         return nullptr;
     }
     return record + offset;
+}
+
+// IOCTL_STORAGE_PROTOCOL_COMMAND carrying the one NVMe admin command that
+// vantrel-report sends beyond its reads: Device Self-test (14h), to every
+// namespace, with the self-test code (STC) in CDW10 bits 3:0: 1h short, 2h
+// extended, Fh abort. The buffer is a STORAGE_PROTOCOL_COMMAND record (its
+// 80-byte head) followed by the 64-byte command; the driver hands the record
+// back with ReturnStatus set.
+enum : uint32_t {
+    kStorageProtocolCommand = 0x2DD3C0u,
+    kProtocolCommandHead = 80,
+    kNvmeCommandLength = 64,
+    kProtocolCommandLength = kProtocolCommandHead + kNvmeCommandLength,
+    kProtocolCommandReturnStatus = 16,
+    kProtocolStatusSuccess = 1,
+    kProtocolStatusError = 2,
+    kNvmeAdminDeviceSelfTest = 0x14,
+    kNvmeAllNamespaceIds = 0xFFFFFFFFu,
+};
+
+inline void BuildNvmeSelfTestCommand(uint8_t code, uint8_t* buffer) {
+    memset(buffer, 0, kProtocolCommandLength);
+    PutWord32(buffer, 1);                        // Version
+    PutWord32(buffer + 4, 84);                   // Length: the record with Command[1]
+    PutWord32(buffer + 8, kProtocolTypeNvme);    // ProtocolType
+    PutWord32(buffer + 12, 0x80000000u);         // Flags: an adapter request
+    PutWord32(buffer + 24, kNvmeCommandLength);  // CommandLength
+    PutWord32(buffer + 40, 10);                  // TimeOutValue, seconds
+    PutWord32(buffer + 56, 1);                   // CommandSpecific: an admin command
+    uint8_t* command = buffer + kProtocolCommandHead;
+    command[0] = kNvmeAdminDeviceSelfTest;
+    PutWord32(command + 4, kNvmeAllNamespaceIds);  // NSID
+    PutWord32(command + 40, code);                 // CDW10: STC
+}
+
+// The self-test code of a record BuildNvmeSelfTestCommand makes with 1h,
+// 2h or Fh; 0 for anything else.
+inline uint8_t NvmeSelfTestCommandCode(const void* input, uint32_t length) {
+    if (input == NULL || length != kProtocolCommandLength) {
+        return 0;
+    }
+    const uint8_t codes[] = {0x1, 0x2, 0xF};
+    for (size_t i = 0; i < sizeof codes; ++i) {
+        uint8_t expected[kProtocolCommandLength];
+        BuildNvmeSelfTestCommand(codes[i], expected);
+        if (memcmp(input, expected, sizeof expected) == 0) {
+            return codes[i];
+        }
+    }
+    return 0;
 }

@@ -207,6 +207,43 @@ void DriveInventory::StartSelfTest(SmartDriver& driver, SmartCommandRecord* comm
     start = accepted ? SelfTestStart::kStarted : SelfTestStart::kRefused;
 }
 
+void DriveInventory::StartNvmeSelfTest(SmartDriver& driver, const NvmeController& identity,
+                                       int position) {
+    if (!startSelfTest) {
+        return;
+    }
+    SelfTestStart& start = selfTestStart[position];
+    const NvmeReplies& replies = *nvme[position];
+    // NVMe has no conveyance test.
+    if (!identity.selfTests || selfTestKind == SelfTestKind::kConveyance) {
+        start = SelfTestStart::kNotOffered;
+        return;
+    }
+    if (!nvmeSelfTests) {
+        start = SelfTestStart::kNotOnThisSystem;
+        return;
+    }
+    if (!replies.hasSelfTestLog) {
+        start = SelfTestStart::kNoSmartData;
+        return;
+    }
+    if ((replies.selfTestLog[0] & 0x0F) != 0 && selfTestKind != SelfTestKind::kAbort) {
+        start = SelfTestStart::kRunning;
+        return;
+    }
+    const uint8_t code = selfTestKind == SelfTestKind::kShort      ? 0x1
+                         : selfTestKind == SelfTestKind::kExtended ? 0x2
+                                                                   : 0xF;
+    uint8_t record[kProtocolCommandLength];
+    BuildNvmeSelfTestCommand(code, record);
+    uint32_t returned = 0;
+    const bool accepted = driver.IoControl(device, kStorageProtocolCommand, record, sizeof record,
+                                           record, sizeof record, &returned) != 0 &&
+                          returned >= kProtocolCommandHead &&
+                          Word32(record + kProtocolCommandReturnStatus) == kProtocolStatusSuccess;
+    start = accepted ? SelfTestStart::kStarted : SelfTestStart::kRefused;
+}
+
 void DriveInventory::ScanWindows9x(SmartDriver& driver) {
     ResetInventory();
     if (OpenSmartVxd(driver) != 0) {
@@ -341,11 +378,15 @@ void DriveInventory::ReadNvmeData(SmartDriver& driver, int position) {
         return;
     }
     nvme[position] = replies;
+    const NvmeController identity = DecodeNvmeController(replies->controller);
+    // The self-test log, only where the controller has self-tests.
+    replies->hasSelfTestLog =
+        identity.selfTests && QueryNvme(driver, device, SelfTestLogQuery(), replies->selfTestLog);
+    StartNvmeSelfTest(driver, identity, position);
     // The position holds a drive, whose identity texts every accessor reads
     // where an ATA drive's are, so that the drive list names both alike.
     DriveEntry& entry = entries[position];
     entry.DriveNumber = position;
-    const NvmeController identity = DecodeNvmeController(replies->controller);
     StoreNvmeText(entry.Identify.bytes + kSerialOffset, identity.serial, kSerialWidth);
     StoreNvmeText(entry.Identify.bytes + kFirmwareOffset, identity.firmware, kFirmwareWidth);
     StoreNvmeText(entry.Identify.bytes + kModelOffset, identity.model, kModelWidth);

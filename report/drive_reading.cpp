@@ -105,7 +105,13 @@ void ReadNvme(const NvmeReplies& replies, DriveReading* reading) {
     reading->powerCycles = nvme.log.powerCycles;
     reading->endurance.known = true;
     reading->endurance.percentUsed = nvme.log.percentageUsed;
-    reading->health = AssessNvmeHealth(nvme.log);
+    if (nvme.hasSelfTestLog) {
+        reading->hasSelfTestState = true;
+        reading->selfTestRunning = nvme.selfTests.operation != 0;
+        reading->selfTestRemainingPercent =
+            reading->selfTestRunning ? 100 - nvme.selfTests.completion : 0;
+    }
+    reading->health = AssessNvmeHealth(nvme.log, nvme.hasSelfTestLog ? &nvme.selfTests : nullptr);
 }
 
 }  // namespace

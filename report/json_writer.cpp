@@ -697,6 +697,58 @@ void WriteHealthLog(JsonText& json, const NvmeHealthLog& log) {
     json.Close('}');
 }
 
+// The Device Self-test log: the test running, then each result, newest
+// first.
+void WriteNvmeSelfTestLog(JsonText& json, const NvmeSelfTestLog& log) {
+    json.Key("nvme_self_test_log");
+    json.Open('{');
+    json.Key("current_self_test_operation");
+    json.Open('{');
+    json.Key("value");
+    json.Number(log.operation);
+    json.Key("string");
+    json.String(log.operation == 0 ? "no self-test in progress"
+                                   : NvmeSelfTestCodeText(log.operation));
+    json.Close('}');
+    if (log.operation != 0) {
+        json.Key("current_self_test_completion_percent");
+        json.Number(log.completion);
+    }
+    json.Key("table");
+    json.Open('[');
+    for (int i = 0; i < log.count; ++i) {
+        const NvmeSelfTestResult& result = log.results[i];
+        json.Open('{');
+        json.Key("self_test_code");
+        json.Open('{');
+        json.Key("value");
+        json.Number(result.code);
+        json.Key("string");
+        json.String(NvmeSelfTestCodeText(result.code));
+        json.Close('}');
+        json.Key("self_test_result");
+        json.Open('{');
+        json.Key("value");
+        json.Number(result.result);
+        json.Key("string");
+        json.String(NvmeSelfTestResultText(result.result));
+        json.Close('}');
+        if (result.result == 0x7) {
+            json.Key("segment");
+            json.Number(result.segment);
+        }
+        json.Key("power_on_hours");
+        json.Number(result.powerOnHours);
+        if (result.hasLba) {
+            json.Key("lba");
+            json.Number(result.failingLba);
+        }
+        json.Close('}');
+    }
+    json.Close(']');
+    json.Close('}');
+}
+
 void WriteNvmeDrive(JsonText& json, const DriveReading& drive) {
     const NvmeController& c = drive.nvme.controller;
     WriteDeviceAndIdentity(json, drive, true);
@@ -732,6 +784,9 @@ void WriteNvmeDrive(JsonText& json, const DriveReading& drive) {
     json.Close('}');
     json.Close('}');
     WriteHealthLog(json, drive.nvme.log);
+    if (drive.nvme.hasSelfTestLog) {
+        WriteNvmeSelfTestLog(json, drive.nvme.selfTests);
+    }
     WriteSummaries(json, drive);
     WriteOwnNvmeKeys(json, drive);
 }

@@ -1,0 +1,5 @@
+#include "cli/nvme_self_tests.h"
+
+bool SystemCarriesNvmeSelfTests() {
+    return true;
+}
