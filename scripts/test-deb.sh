@@ -7,9 +7,10 @@
 # virtio disk (so that it takes no sd name), with the disks of test-qemu.sh:
 # two IDE, one AHCI, two NVMe, the second with its "reliability degraded"
 # warning set. Inside, testing/deb/guest-check.sh waits for the timer's
-# first run, reads the node exporter's metrics, removes and purges the
-# package, and sends the results over the serial console; this script
-# checks them.
+# first run, reads the node exporter's metrics, looks at the weekly
+# self-test's units (installed disabled), enables its timer and installs
+# the package again over itself, removes and purges the package, and sends
+# the results over the serial console; this script checks them.
 #
 # Skipped (with the reason) only where mmdebstrap or the archive cannot be
 # had. VANTREL_DEB_PACKAGE names a .deb already built (else package.sh
@@ -109,7 +110,8 @@ if ! chroot "$root" dpkg -i "/tmp/$(basename "$deb")" >"$work/install.log" 2>&1;
     echo "test-deb.sh: dpkg -i failed" >&2
     exit 1
 fi
-rm "$root/tmp/$(basename "$deb")"
+# Kept, under a name without "vantrel", to be installed again inside.
+mv "$root/tmp/$(basename "$deb")" "$root/root/package.deb"
 install -m 0755 testing/deb/guest-check.sh "$root/usr/local/sbin/guest-check"
 install -m 0644 testing/deb/guest-check.service "$root/etc/systemd/system/guest-check.service"
 ln -s /etc/systemd/system/guest-check.service \
@@ -207,17 +209,28 @@ echo "== checks"
 grep -qx "Result=success" "$out/service.txt" && grep -qx "ExecMainStatus=0" "$out/service.txt" &&
     pass "the service ran: $(tr '\n' ' ' <"$out/service.txt")" ||
     fail "the service: $(cat "$out/service.txt" "$out/service-journal.txt")"
-rating=$(sed -n 's/^→ Overall exposure level for vantrel-report-prometheus.service: \([0-9.]*\) .*/\1/p' \
-    "$out/security.txt")
-[ -n "$rating" ] && awk -v r="$rating" 'BEGIN { exit !(r <= 2.0) }' &&
-    pass "systemd-analyze security in the guest: $rating" ||
-    fail "systemd-analyze security in the guest: ${rating:-no rating}"$'\n'"$(tail -5 "$out/security.txt")"
+# Each service's rating, from the file it was written to.
+for entry in vantrel-report-prometheus.service:security.txt vantrel-report-self-test.service:self-test-security.txt; do
+    IFS=: read -r unit file <<<"$entry"
+    rating=$(sed -n "s/^→ Overall exposure level for $unit: \([0-9.]*\) .*/\1/p" "$out/$file")
+    [ -n "$rating" ] && awk -v r="$rating" 'BEGIN { exit !(r <= 2.0) }' &&
+        pass "systemd-analyze security in the guest: $unit $rating" ||
+        fail "systemd-analyze security in the guest: $unit ${rating:-no rating}"$'\n'"$(tail -5 "$out/$file")"
+done
 [ "$(cat "$out/verify.rc")" = 0 ] && [ ! -s "$out/verify.txt" ] && pass "systemd-analyze verify: nothing to say" ||
     fail "systemd-analyze verify: $(cat "$out/verify.txt")"
 # The hardening refused nothing: no message of the run, every disk read.
 [ ! -s "$out/service-journal.txt" ] || ! grep -qiE "denied|not permitted|not readable|vantrel-report:" \
     "$out/service-journal.txt" && pass "the run said nothing of a refusal" ||
     fail "the run's journal: $(cat "$out/service-journal.txt")"
+# The weekly self-test is there, but only for the administrator to turn on.
+[ "$(cat "$out/self-test-timer-enabled.txt")" = disabled ] && pass "the self-test timer is installed disabled" ||
+    fail "self-test timer is-enabled: $(cat "$out/self-test-timer-enabled.txt")"
+[ "$(cat "$out/self-test-timer-active.txt")" = inactive ] && pass "the self-test timer is inactive" ||
+    fail "self-test timer is-active: $(cat "$out/self-test-timer-active.txt")"
+grep -qx "ActiveState=inactive" "$out/self-test-service.txt" &&
+    grep -qx "ExecMainStartTimestampMonotonic=0" "$out/self-test-service.txt" &&
+    pass "the self-test service never ran" || fail "the self-test service: $(cat "$out/self-test-service.txt")"
 metrics=$out/metrics.txt
 grep -qx "vantrel_scan_unreadable 0" "$metrics" && grep -qx "vantrel_scan_drives 5" "$metrics" &&
     pass "the node exporter serves 5 drives read, none unreadable" ||
@@ -254,6 +267,17 @@ served=$(grep -c '^vantrel_' "$metrics" || true)
     pass "the node exporter serves the $written vantrel_ series of vantrel.prom" ||
     fail "vantrel.prom holds $written vantrel_ series, the node exporter serves $served"
 
+echo "== the self-test timer enabled, then an upgrade"
+[ "$(cat "$out/self-test-timer-active-enabled.txt")" = active ] && pass "systemctl enable --now starts the self-test timer" ||
+    fail "self-test timer enabled: $(cat "$out/self-test-timer-active-enabled.txt" "$out/self-test-enable.txt")"
+[ "$(cat "$out/reinstall.rc")" = 0 ] && pass "dpkg -i of the same package again" ||
+    fail "dpkg -i again: $(cat "$out/reinstall.txt")"
+[ "$(cat "$out/self-test-timer-active-reinstalled.txt")" = active ] &&
+    pass "after the upgrade the enabled self-test timer still runs" ||
+    fail "after the upgrade the self-test timer is $(cat "$out/self-test-timer-active-reinstalled.txt")"
+grep -qx "ExecMainStartTimestampMonotonic=0" "$out/self-test-service-reinstalled.txt" &&
+    pass "the upgrade started no self-test" || fail "after the upgrade: $(cat "$out/self-test-service-reinstalled.txt")"
+
 echo "== removal"
 [ "$(cat "$out/remove.rc")" = 0 ] && pass "dpkg --remove" || fail "dpkg --remove: $(cat "$out/remove.txt")"
 ! grep -q "vantrel" "$out/textfile-folder-after-remove.txt" &&
@@ -263,6 +287,12 @@ echo "== removal"
     pass "after removal the node exporter serves no reading of ours" ||
     fail "after removal the node exporter serves: $(grep -c '^vantrel_' "$out/metrics-after-remove.txt")" \
         "vantrel_ series, or nothing"
+[ "$(cat "$out/self-test-timer-active-after-remove.txt")" = inactive ] &&
+    pass "removal stops the enabled self-test timer" ||
+    fail "after removal the self-test timer is $(cat "$out/self-test-timer-active-after-remove.txt")"
+grep -qx "stamp-vantrel-report-self-test.timer" "$out/timers-before-purge.txt" &&
+    pass "before purge the self-test timer's time stamp is there" ||
+    fail "no time stamp to purge: $(cat "$out/timers-before-purge.txt")"
 [ "$(cat "$out/purge.rc")" = 0 ] && pass "dpkg --purge" || fail "dpkg --purge: $(cat "$out/purge.txt")"
 [ ! -s "$out/left-after-purge.txt" ] && pass "after purge no file named vantrel is left" ||
     fail "after purge: $(cat "$out/left-after-purge.txt")"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Debian package as its consumers see it: builds it (scripts/package.sh),
-# then lintian on it, the service's security rating by systemd-analyze, the
+# then lintian on it, the services' security ratings by systemd-analyze, the
 # manual page rendered by man, and the manual page against --help and the
 # README. What the package does once installed is test-deb.sh's part.
 set -euo pipefail
@@ -54,7 +54,9 @@ done
 echo "== contents and version"
 contents=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | LC_ALL=C sort | tr '\n' ' ')
 expected="./lib/systemd/system/vantrel-report-prometheus.service \
-./lib/systemd/system/vantrel-report-prometheus.timer ./usr/sbin/vantrel-report \
+./lib/systemd/system/vantrel-report-prometheus.timer \
+./lib/systemd/system/vantrel-report-self-test.service \
+./lib/systemd/system/vantrel-report-self-test.timer ./usr/sbin/vantrel-report \
 ./usr/share/doc/vantrel-report/README.md.gz ./usr/share/doc/vantrel-report/changelog.gz \
 ./usr/share/doc/vantrel-report/copyright ./usr/share/lintian/overrides/vantrel-report \
 ./usr/share/man/man8/vantrel-report.8.gz ./usr/share/vantrel-report/vantrel-report.schema.json "
@@ -75,16 +77,17 @@ glibc=$(dpkg-query -W -f '${source:Package} (= ${source:Version})' libc6-dev)
 grep -qF "$glibc" <<<"$(dpkg-deb -f "$deb" Built-Using)" && pass "Built-Using names $glibc" ||
     fail "Built-Using: $(dpkg-deb -f "$deb" Built-Using)"
 
-echo "== the service's security rating"
-unit=vantrel-report-prometheus.service
-rating=$(systemd-analyze security --offline=true --root="$root" "$unit" 2>&1 |
-    sed -n "s/^→ Overall exposure level for $unit: \([0-9.]*\) .*/\1/p")
-if [ -n "$rating" ] && awk -v r="$rating" 'BEGIN { exit !(r <= 2.0) }'; then
-    pass "systemd-analyze security: $rating (at most 2.0)"
-else
-    systemd-analyze security --offline=true --root="$root" "$unit" >&2 || true
-    fail "systemd-analyze security rates $unit ${rating:-(no rating)}, above 2.0"
-fi
+echo "== the services' security ratings"
+for unit in vantrel-report-prometheus.service vantrel-report-self-test.service; do
+    rating=$(systemd-analyze security --offline=true --root="$root" "$unit" 2>&1 |
+        sed -n "s/^→ Overall exposure level for $unit: \([0-9.]*\) .*/\1/p")
+    if [ -n "$rating" ] && awk -v r="$rating" 'BEGIN { exit !(r <= 2.0) }'; then
+        pass "systemd-analyze security $unit: $rating (at most 2.0)"
+    else
+        systemd-analyze security --offline=true --root="$root" "$unit" >&2 || true
+        fail "systemd-analyze security rates $unit ${rating:-(no rating)}, above 2.0"
+    fi
+done
 
 echo "== the manual page"
 page=$root/usr/share/man/man8/vantrel-report.8.gz
