@@ -103,8 +103,8 @@ for name in NAME SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" FILES EXAMPLES HEALT
 done
 # The options: --help's entries (two blanks, then the option) and the
 # OPTIONS section's (seven blanks, then the option) name the same ones.
-help_options=$("$program" --help | sed -nE 's/^  (--[a-z0-9]+|[A-Z]+)( .*)?$/\1/p' | LC_ALL=C sort -u)
-man_options=$(section OPTIONS | sed -nE 's/^       (--[a-z0-9]+|[A-Z]+)( .*)?$/\1/p' | LC_ALL=C sort -u)
+help_options=$("$program" --help | sed -nE 's/^  (--[a-z0-9-]+|[A-Z]+)( .*)?$/\1/p' | LC_ALL=C sort -u)
+man_options=$(section OPTIONS | sed -nE 's/^       (--[a-z0-9-]+|[A-Z]+)( .*)?$/\1/p' | LC_ALL=C sort -u)
 if [ -n "$help_options" ] && [ "$help_options" = "$man_options" ]; then
     pass "OPTIONS and --help name the same options: $(tr '\n' ' ' <<<"$help_options")"
 else
