@@ -20,7 +20,7 @@ DriveCapture Drive(const std::string& model) {
     return capture;
 }
 
-std::unique_ptr<SmartDriver> NoDriver(std::string*) {
+std::unique_ptr<SmartDriver> NoDriver(std::string*, DriverUse) {
     return nullptr;
 }
 
