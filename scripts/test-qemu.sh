@@ -3,11 +3,12 @@
 # drives. Boots Debian's kernel (unpacked from linux-image-amd64, never
 # installed) with an initramfs built here: busybox, the modules for the IDE,
 # AHCI, virtio-scsi and NVMe controllers, and a static vantrel-report. The
-# guest runs vantrel-report --list, --health, the full report and --save,
-# and --compare of an edited older capture against the live AHCI disk, and
-# sends the results back over the serial console; the host then checks them
-# against what QEMU was told and against a replay of the
-# saved captures.
+# guest starts self-tests with vantrel-report --self-test, runs --list,
+# --health, the full report and --save, and --compare of an edited older
+# capture against the live AHCI disk, and sends the results back over the
+# serial console; the host then checks them against what QEMU was told,
+# against what the saved captures say of the drives, and against a replay
+# of those captures.
 #
 # Machine: primary master and secondary slave are IDE disks of one model,
 # then a SCSI disk that takes no ATA commands (an empty position), then
@@ -69,9 +70,22 @@ echo "nobody:x:65534:65534:nobody:/:/bin/sh" >"$stage/etc/passwd"
 echo "nogroup:x:65534:" >"$stage/etc/group"
 cp /bin/busybox "$stage/bin/busybox"
 cp "$report" "$stage/bin/vantrel-report"
-# A test-only helper starts self-tests (vantrel-report never does), so that
-# there are entries in the disks' self-test logs to read.
-cc -static -Os -Wall -Werror -o "$stage/bin/start-self-test" testing/qemu/start_self_test.c
+# The guest's vantrel-report --self-test runs, in this order: a routine and
+# the one disk it goes to. QEMU completes a short or extended self-test at
+# once and logs it as done at 4660 (1234h) hours: the first AHCI disk's log
+# gets two entries and the first IDE disk's one, which the reads after them
+# find. QEMU's SMART data offers no conveyance self-test, so none is sent;
+# an abort is sent and QEMU refuses it; its NVMe controllers offer no
+# Device Self-test.
+self_tests=(
+    "short /dev/sdd"
+    "long /dev/sdd"
+    "short /dev/sda"
+    "conveyance /dev/sdd"
+    "abort /dev/sda"
+    "short /dev/nvme0"
+)
+printf '%s\n' "${self_tests[@]}" >"$stage/self-tests.list"
 
 # sd_mod's CRCs want a crypto provider, which modules.dep does not name.
 load_group disk crct10dif_generic crc64_rocksoft_generic sd_mod
@@ -141,11 +155,13 @@ done >sd-serials.txt
 for n in 0 1; do
     echo "nvme$n $(cat /sys/class/nvme/nvme$n/serial)" >>nvme-serials.txt
 done
-# QEMU logs each self-test as completed at 4660 (1234h) hours: two on the
-# first AHCI disk, one on the first IDE disk, none on the others.
-{ start-self-test /dev/sdd 1 && start-self-test /dev/sdd 2 && start-self-test /dev/sda 1; } \
-    >self-test.txt 2>&1
-echo $? >self-test.rc
+run=0
+while read -r kind device; do
+    run=$((run + 1))
+    vantrel-report --self-test "$kind" --device "$device" </dev/null \
+        >self-test-$run.txt 2>self-test-$run.err
+    echo $? >self-test-$run.rc
+done </self-tests.list
 vantrel-report --list >list.txt 2>list.err
 echo $? >list.rc
 vantrel-report --health >health.txt 2>health.err
@@ -529,9 +545,7 @@ for serial, (device, protocol, warning) in expected.items():
 print("\n".join(problems))
 PY
 )
-[ "$(cat "$out/self-test.rc")" = 0 ] && pass "self-tests started on /dev/sdd (two) and /dev/sda" ||
-    fail "self-tests: $(cat "$out/self-test.txt")"
-[ -z "$json_check" ] && pass "--json: every disk at its device, each ATA disk active and read with both logs (the self-tests started); NVMe 50 C, its warning and verdict" ||
+[ -z "$json_check" ] && pass "--json: every disk at its device, each ATA disk active and read with both logs (the self-tests started, no other); NVMe 50 C, its warning and verdict" ||
     fail "--json: $json_check"
 prometheus=$(cat "$out/prometheus.txt")
 [ "$(grep -c '^smartctl_device{' <<<"$prometheus")" = 7 ] &&
@@ -596,6 +610,70 @@ if [ "$("$report" --list "$twin1" "$twin2" - "$ahci" "$ahci8" "$ahci9" "${nvme_s
 else
     fail "replayed drive list differs"
 fi
+
+echo "== --self-test"
+# capture_byte FILE TAG OFFSET: a byte of a saved capture's section, in
+# decimal; nothing when the capture has no such section.
+capture_byte() {
+    python3 - "$@" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+at = 0
+while at + 8 <= len(data):
+    length = struct.unpack(">I", data[at + 4:at + 8])[0]
+    if data[at:at + 4] == sys.argv[2].encode() and int(sys.argv[3]) < length:
+        print(data[at + 8 + int(sys.argv[3])])
+        break
+    at += 8 + length
+PY
+}
+# " (about N minutes)": a drive's polling time as a started line gives it.
+about() {
+    [ "$1" = 1 ] && echo " (about 1 minute)" || echo " (about $1 minutes)"
+}
+# The extended polling time: byte 373, or bytes 375 and 376 where it is FFh.
+extended_minutes() {
+    local minutes
+    minutes=$(capture_byte "$1" SMDT 373)
+    [ "$minutes" = 255 ] &&
+        echo $(($(capture_byte "$1" SMDT 375) + 256 * $(capture_byte "$1" SMDT 376))) ||
+        echo "$minutes"
+}
+# The expected lines follow from what the drives say: SMART data byte 367
+# bit 0 (EXECUTE OFF-LINE IMMEDIATE), bit 4 (self-tests), bit 5 (conveyance),
+# and Identify Controller's OACS bit 4 (Device Self-test).
+for disk in "$ahci" "$twin1"; do
+    offer=$(capture_byte "$disk" SMDT 367)
+    [ -n "$offer" ] && [ $((offer & 0x31)) = $((0x11)) ] &&
+        pass "$(basename "$disk"): SMART data byte 367 $(printf %02Xh "$offer"): short and extended self-tests, no conveyance" ||
+        fail "$(basename "$disk"): SMART data byte 367 is \"${offer:+$(printf %02Xh "$offer")}\", not short and extended without conveyance"
+done
+for file in "${nvme_saved[@]}"; do
+    oacs=$(capture_byte "$file" NVID 256)
+    [ -n "$oacs" ] && [ $((oacs & 0x10)) = 0 ] &&
+        pass "$(basename "$file"): OACS $(printf %02X%02Xh "$(capture_byte "$file" NVID 257)" "$oacs"): no Device Self-test" ||
+        fail "$(basename "$file"): OACS low byte \"$oacs\" offers a Device Self-test, or is missing"
+done
+# Each run's status and its one line, in the order of self_tests.
+expected_self_tests=(
+    "0 /dev/sdd: short self-test started$(about "$(capture_byte "$ahci" SMDT 372)")"
+    "0 /dev/sdd: extended self-test started$(about "$(extended_minutes "$ahci")")"
+    "0 /dev/sda: short self-test started$(about "$(capture_byte "$twin1" SMDT 372)")"
+    "0 /dev/sdd: not started: the drive offers no conveyance self-test"
+    "1 /dev/sda: abort refused by the drive"
+    "0 /dev/nvme0: not started: the drive offers no self-test"
+)
+for i in "${!self_tests[@]}"; do
+    run=$((i + 1))
+    status=${expected_self_tests[i]%% *}
+    line=${expected_self_tests[i]#* }
+    if [ "$(cat "$out/self-test-$run.rc")" = "$status" ] &&
+        cmp -s <(printf '%s\n' "$line") "$out/self-test-$run.txt" && [ ! -s "$out/self-test-$run.err" ]; then
+        pass "--self-test ${self_tests[i]}: \"$line\", exit status $status"
+    else
+        fail "--self-test ${self_tests[i]} (status $(cat "$out/self-test-$run.rc"), expected $status):"$'\n'"$(cat "$out/self-test-$run.txt" "$out/self-test-$run.err")"$'\n'"expected: $line"
+    fi
+done
 
 echo "== --compare against the live disk"
 compare=$(cat "$out/compare.txt")
