@@ -11,6 +11,11 @@ cell, Export through the save dialog), and:
     same captures, byte for byte;
   - the driver's log holds exactly the requests the scan must send, worked
     out here from the protocol itself, and nothing else.
+On the layout with a drive that is running a self-test, vantrel-report.exe
+--self-test short also runs: its lines and exit status, and in the driver's
+log one SMART EXECUTE OFF-LINE IMMEDIATE (short) to each drive that offers
+it, after the scan's reads, and none to a disk in standby or to the drive
+already testing.
 On the Windows 9x path Wine lets the product open SMARTVSD but no request
 through (see main); there the log and the no-drive behaviour are checked.
 With the driver stopped, the program shows its no-drive behaviour.
@@ -94,11 +99,14 @@ LAYOUTS = [
     # idle disk is read as before. The window reads them all.
     # The idle disk also keeps an error log, a self-test log and a Device
     # Statistics log of eight pages ("LOGS"); the others answer no log
-    # directory.
-    ("a disk in standby, an idle one, one whose CHECK POWER MODE fails", "winxp", [
+    # directory. The last one is running a self-test ("TESTING"), so
+    # --self-test short runs here too: it starts one on the idle disk and on
+    # the one whose question fails, on no other.
+    ("a disk in standby, an idle one, one whose CHECK POWER MODE fails, one testing", "winxp", [
         ("ata", "SAMSUNG_HD501LJ--CR100-12.smart", ALL + ("PWRM=00000080", "LOGS")),
         ("ata", "ST9100821AS--3.CME.smart", ALL + ("PWRM=00000000",)),
         ("ata", "FUJITSU_MHY2250BH--0085000B.smart", ALL + ("PWRM=FFFFFFFF",)),
+        ("ata", "WDC_WD2500JS-75NCB3--10.02E04.smart", ALL + ("TESTING",)),
     ]),
     # NVMe and ATA drives taking turns: the NVMe queries go to the NVMe
     # positions alone, the ATA drives read as before.
@@ -129,6 +137,7 @@ SERVICE = "VantrelSmartTest"
 SMART_GET_VERSION, SMART_SEND_DRIVE_COMMAND, SMART_RCV_DRIVE_DATA = 0x74080, 0x7C084, 0x7C088
 STORAGE_QUERY_PROPERTY = 0x2D1400
 ATA_PASS_THROUGH = 0x4D02C
+SMART_EXECUTE_OFFLINE, SHORT_SELF_TEST = 0xD4, 0x01
 LOGGED_INPUT = 64  # bytes of each request's input the driver logs
 
 failures = []
@@ -184,9 +193,15 @@ def prepare_captures(layout, captures, work):
             # Identify Controller's model, bytes 24-63, blank-padded.
             written = [(tag, raw[:32] + drive[3].encode().ljust(40) + raw[72:]
                         if tag == "NVID" else raw) for tag, raw in written]
+        testing = tuple(tag for tag in kept if tag == "TESTING")
+        if testing:
+            # A self-test running with four tenths of it still to do: SMART
+            # data byte 363 F4h, its checksum made whole again.
+            written = [(tag, raw[:8] + sealed(raw[8:8 + 363] + b"\xF4" + raw[8 + 364:])
+                        if tag == "SMDT" else raw) for tag, raw in written]
         with open(path, "wb") as f:
             f.write(b"".join(raw for _, raw in written))
-        drives.append((kind, path, tuple(tag for tag, _ in written) + power))
+        drives.append((kind, path, tuple(tag for tag, _ in written) + power + testing))
     return drives
 
 
@@ -217,10 +232,9 @@ STATISTICS = (bytes([1, 0, 0]) + bytes(5) + bytes([3, 0, 1, 7]) + bytes(500) +
               bytes([1, 0, 7]) + bytes(5) + struct.pack("<Q", 0xC0 << 56 | 12) + bytes(496))
 
 
-def keeps_logs(path):
-    """Whether a drive says it keeps the summary error log and the self-test
-    log: its SMART data's capabilities (bytes 370 and 367), or IDENTIFY's
-    feature words 84 and 87 where valid."""
+def smart_data(path):
+    """A capture's SMART data (zeros without one) and IDENTIFY's feature
+    words 84 and 87 ORed, each where valid."""
     with open(path, "rb") as f:
         found = {tag: raw[8:] for tag, raw in sections(f.read())}
     data, identify = found.get("SMDT", bytes(512)), found.get("IDFY", bytes(512))
@@ -228,7 +242,33 @@ def keeps_logs(path):
     for word in (84, 87):
         value = identify[2 * word] | identify[2 * word + 1] << 8
         features |= value if value & 0xC000 == 0x4000 else 0
+    return data, features
+
+
+def keeps_logs(path):
+    """Whether a drive says it keeps the summary error log and the self-test
+    log: its SMART data's capabilities (bytes 370 and 367), or IDENTIFY's
+    feature words 84 and 87 where valid."""
+    data, features = smart_data(path)
     return bool(data[370] & 1 or features & 1), bool(data[367] & 0x10 or features & 2)
+
+
+def self_test_state(path):
+    """What a drive says of its short self-test: whether it offers it
+    (EXECUTE OFF-LINE IMMEDIATE, byte 367 bit 0, and self-tests, bit 4 or
+    words 84/87 bit 1), the percent still to do of one running (byte 363:
+    Fh in bits 7:4, tenths in bits 3:0; None when none runs) and its polling
+    time in minutes (byte 372)."""
+    data, features = smart_data(path)
+    offered = bool(data[367] & 1) and bool(data[367] & 0x10 or features & 2)
+    remaining = 10 * (data[363] & 0x0F) if data[363] >> 4 == 0xF else None
+    return offered, remaining, data[372]
+
+
+def in_standby(tags):
+    """Whether CHECK POWER MODE answers standby (count 00h or 01h)."""
+    power = next((int(tag[5:], 16) for tag in tags if tag.startswith("PWRM=")), 0xFF)
+    return power != 0xFFFFFFFF and (power & 0xFF) in (0, 1)
 
 
 def reached(drives, window):
@@ -295,12 +335,14 @@ def power_question(pointer_size):
     return head + offset + bytes(8) + bytes([0, 0, 0, 0, 0, 0xA0, 0xE5, 0])
 
 
-def expected_log(drives, window, pointer_size=8, wake=False):
+def expected_log(drives, window, pointer_size=8, wake=False, self_test=False):
     """Every request the NT family's scan sends to this layout, in order:
     the window's or vantrel-report's, both of which ask a drive that gave
     no IDENTIFY for NVMe data, and no other. vantrel-report first asks each
     disk CHECK POWER MODE, and sends one in standby nothing more unless it
-    is to wake it."""
+    is to wake it; under --self-test short it then starts the routine on
+    each drive whose SMART data offers it and says none runs, once its
+    reads are done."""
     lines = []
     for p, (kind, path, tags) in enumerate(reached(drives, window)):
         if path is None:
@@ -313,7 +355,7 @@ def expected_log(drives, window, pointer_size=8, wake=False):
             question = power_question(pointer_size)
             lines.append(request(device, ATA_PASS_THROUGH, question, len(question), answers,
                                  len(question)))
-            if answers and (power & 0xFF) in (0, 1) and not wake:
+            if answers and in_standby(tags) and not wake:
                 lines.append(device + " close")
                 continue
         if kind == "nvme":
@@ -353,6 +395,11 @@ def expected_log(drives, window, pointer_size=8, wake=False):
                                          record(size, 0xD5, 0x4F, 0xC2, 0xB0, p, 4,
                                                 STATISTICS_PAGES),
                                          16 + size, "DVST" in tags, 16 + size))
+            offered, remaining, _ = self_test_state(path)
+            if self_test and offered and remaining is None:
+                lines.append(request(device, SMART_SEND_DRIVE_COMMAND,
+                                     record(0, SMART_EXECUTE_OFFLINE, 0x4F, 0xC2, 0xB0, p,
+                                            SHORT_SELF_TEST), 16, True, 16))
         lines.append(device + " close")
     return lines
 
@@ -579,6 +626,43 @@ def check_report_exe(prefix, report_exe, tool, what, drives, out):
     return scans
 
 
+def self_test_lines(drives):
+    """vantrel-report.exe --self-test short's line for each drive its scan
+    lists, in position order: the ATA drives here (a packet device has no
+    name and is not listed)."""
+    lines = b""
+    for p, (kind, path, tags) in enumerate(reached(drives, False)):
+        if kind != "ata":
+            continue
+        offered, remaining, minutes = self_test_state(path)
+        head = "\\\\.\\PhysicalDrive%d: " % p
+        if in_standby(tags):
+            line = "not started: in standby (--wake starts it anyway)"
+        elif not offered:
+            line = "not started: the drive offers no self-test"
+        elif remaining is not None:
+            line = "not started: a self-test is running, %d%% remaining" % remaining
+        else:
+            line = "short self-test started (about %d minute%s)" % (minutes,
+                                                                 "" if minutes == 1 else "s")
+        lines += (head + line + "\n").encode()
+    return lines
+
+
+def check_self_test(prefix, report_exe, what, drives, out):
+    """vantrel-report.exe --self-test short on the live drives: its lines,
+    nothing on standard error, exit status 0 (every drive took the command
+    sent to it). The driver's log is checked with the scans'."""
+    path = os.path.join(out, "self-test")
+    with open(path + ".out", "wb") as stdout, open(path + ".err", "wb") as stderr:
+        returned = subprocess.run(["wine", report_exe, "--self-test", "short"], env=prefix.env,
+                                  stdout=stdout, stderr=stderr, timeout=120).returncode
+    check(what + ": vantrel-report.exe --self-test short: exit status", 0, returned)
+    check(what + ": vantrel-report.exe --self-test short", self_test_lines(drives),
+          read(path + ".out"))
+    check(what + ": vantrel-report.exe --self-test short: standard error", b"", read(path + ".err"))
+
+
 def check_layout(prefix, exe, remote, report_exe, tool, name, drives, version, names_due, out):
     what = "%s, %s" % (name, version)
     prefix.set_version(version)
@@ -606,12 +690,17 @@ def check_layout(prefix, exe, remote, report_exe, tool, name, drives, version, n
     check(what + ": window", report(tool, shown_files, "--window", True).stdout, window)
     check(what + ": export", report(tool, shown_files, None, True).stdout, export)
     scans = check_report_exe(prefix, report_exe, tool, what, drives, out)
+    self_test = any("TESTING" in tags for _, _, tags in drives)
+    if self_test:
+        check_self_test(prefix, report_exe, what, drives, out)
     prefix.stop_driver()
     pointer_size = 4 if "win32" in report_exe.split(os.sep) else 8
     check(what + ": driver log",
           "\n".join(expected_log(drives, True) +
                     expected_log(drives, False, pointer_size) * scans +
-                    expected_log(drives, False, pointer_size, wake=True)),
+                    expected_log(drives, False, pointer_size, wake=True) +
+                    (expected_log(drives, False, pointer_size, self_test=True)
+                     if self_test else [])),
           "\n".join(prefix.requests()))
 
 
