@@ -87,149 +87,107 @@ std::vector<std::string> RoutinesSent(const EmulatedDriver& driver) {
     return sent;
 }
 
+DriveCapture Sleeper() {
+    DriveCapture capture = Tester(0x11);
+    capture.SetPowerMode(0x00);
+    return capture;
+}
+
+// Self-tests claimed by IDENTIFY (words 84/87 bit 1) alone, which the drive
+// then refuses.
+DriveCapture Claimer() {
+    DriveCapture capture = Tester(0x01);
+    SetIdentifyWord(&capture, 84, 0x4002);
+    return capture;
+}
+
+DriveCapture WithoutSmartData() {
+    DriveCapture capture = MakeCapture("BARE", "B", "F");
+    capture.hasSmartData = false;
+    return capture;
+}
+
 // What each disk's self-test came to, and exactly what reached it: the
 // drive's offer, a test already running, standby with and without --wake,
 // the two ways Windows carries the routines, Windows 9x, a drive that
-// claims more than it takes, one without SMART data.
+// claims more than it takes, one without SMART data, NVMe controllers.
 TEST(SelfTestCommandTest, EachDiskGetsItsLineAndOnlyWhatItShould) {
     const uint8_t kOffers = 0x11;  // off-line immediate, self-tests
     const uint8_t kConveyance = 0x31;
+    const uint32_t kNt = kPlatformWindowsNt;
+    const uint32_t k9x = kPlatformWindows9x;
+    const SelfTestKind kShort = SelfTestKind::kShort;
+    const SelfTestKind kLong = SelfTestKind::kExtended;
+    const SelfTestKind kAbort = SelfTestKind::kAbort;
+    const SelfTestKind kConvey = SelfTestKind::kConveyance;
+    const std::string only9x =
+        "Windows 9x's SMART driver carries short and extended self-tests only\n";
     const struct {
         const char* what;
         uint32_t platform;
         DriveCapture drive;
         SelfTestKind kind;
         bool wake;
-        const char* line;
+        std::string line;
         bool refused;
         std::vector<std::string> sent;
     } cases[] = {
-        {"short",
-         kPlatformWindowsNt,
-         Tester(kOffers),
-         SelfTestKind::kShort,
-         false,
-         "D: short self-test started (about 2 minutes)\n",
-         false,
-         {"send 01"}},
-        {"extended, time in 375-376",
-         kPlatformWindowsNt,
-         Tester(kOffers),
-         SelfTestKind::kExtended,
-         false,
-         "D: extended self-test started (about 513 minutes)\n",
-         false,
-         {"send 02"}},
-        {"conveyance",
-         kPlatformWindowsNt,
-         Tester(kConveyance),
-         SelfTestKind::kConveyance,
-         false,
-         "D: conveyance self-test started (about 5 minutes)\n",
-         false,
-         {"pass 03"}},
-        {"conveyance not offered",
-         kPlatformWindowsNt,
-         Tester(kOffers),
-         SelfTestKind::kConveyance,
-         false,
-         "D: not started: the drive offers no conveyance self-test\n",
-         false,
-         {}},
-        {"no self-tests",
-         kPlatformWindowsNt,
-         Tester(0x01),
-         SelfTestKind::kShort,
-         false,
-         "D: not started: the drive offers no self-test\n",
-         false,
-         {}},
-        {"running",
-         kPlatformWindowsNt,
-         Tester(kOffers, 0xF4),
-         SelfTestKind::kShort,
-         false,
-         "D: not started: a self-test is running, 40% remaining\n",
-         false,
-         {}},
-        {"abort a running one",
-         kPlatformWindowsNt,
-         Tester(kOffers, 0xF4),
-         SelfTestKind::kAbort,
-         false,
-         "D: self-test aborted\n",
-         false,
-         {"pass 7F"}},
-        {"abort with none running",
-         kPlatformWindowsNt,
-         Tester(kOffers),
-         SelfTestKind::kAbort,
-         false,
-         "D: abort sent (no self-test was running)\n",
-         false,
-         {"pass 7F"}},
-        {"Windows 9x short",
-         kPlatformWindows9x,
-         Tester(kOffers),
-         SelfTestKind::kShort,
-         false,
-         "D: short self-test started (about 2 minutes)\n",
-         false,
-         {"send 01"}},
-        {"Windows 9x conveyance",
-         kPlatformWindows9x,
-         Tester(kConveyance),
-         SelfTestKind::kConveyance,
-         false,
-         "D: not started: Windows 9x's SMART driver carries short and extended self-tests only\n",
-         false,
-         {}},
-        {"Windows 9x abort",
-         kPlatformWindows9x,
-         Tester(kOffers, 0xF4),
-         SelfTestKind::kAbort,
-         false,
-         "D: not sent: Windows 9x's SMART driver carries short and extended self-tests only\n",
-         false,
-         {}},
-        {"no SMART data",
-         kPlatformWindowsNt,
-         MakeCapture("BARE", "B", "F"),
-         SelfTestKind::kShort,
-         false,
-         "D: not started: its SMART data could not be read\n",
-         false,
-         {}},
         // clang-format off
-        {"NVMe short", kPlatformWindowsNt, NvmeTester(true), SelfTestKind::kShort, false,
+        {"short", kNt, Tester(kOffers), kShort, false,
+         "D: short self-test started (about 2 minutes)\n", false, {"send 01"}},
+        {"extended, time in 375-376", kNt, Tester(kOffers), kLong, false,
+         "D: extended self-test started (about 513 minutes)\n", false, {"send 02"}},
+        {"conveyance", kNt, Tester(kConveyance), kConvey, false,
+         "D: conveyance self-test started (about 5 minutes)\n", false, {"pass 03"}},
+        {"conveyance not offered", kNt, Tester(kOffers), kConvey, false,
+         "D: not started: the drive offers no conveyance self-test\n", false, {}},
+        {"no self-tests", kNt, Tester(0x01), kShort, false,
+         "D: not started: the drive offers no self-test\n", false, {}},
+        {"running", kNt, Tester(kOffers, 0xF4), kShort, false,
+         "D: not started: a self-test is running, 40% remaining\n", false, {}},
+        {"abort a running one", kNt, Tester(kOffers, 0xF4), kAbort, false,
+         "D: self-test aborted\n", false, {"pass 7F"}},
+        {"abort with none running", kNt, Tester(kOffers), kAbort, false,
+         "D: abort sent (no self-test was running)\n", false, {"pass 7F"}},
+        {"standby", kNt, Sleeper(), kShort, false,
+         "D: not started: in standby (--wake starts it anyway)\n", false, {}},
+        {"standby, --wake", kNt, Sleeper(), kShort, true,
+         "D: short self-test started (about 2 minutes)\n", false, {"send 01"}},
+        {"claimed, refused", kNt, Claimer(), kShort, false,
+         "D: short self-test refused by the drive\n", true, {"send 01"}},
+        {"Windows 9x short", k9x, Tester(kOffers), kShort, false,
+         "D: short self-test started (about 2 minutes)\n", false, {"send 01"}},
+        {"Windows 9x conveyance", k9x, Tester(kConveyance), kConvey, false,
+         "D: not started: " + only9x, false, {}},
+        {"Windows 9x abort", k9x, Tester(kOffers, 0xF4), kAbort, false,
+         "D: not sent: " + only9x, false, {}},
+        {"no SMART data", kNt, WithoutSmartData(), kShort, false,
+         "D: not started: its SMART data could not be read\n", false, {}},
+        {"NVMe short", kNt, NvmeTester(true), kShort, false,
          "D: short self-test started (about 2 minutes)\n", false, {"nvme 1"}},
-        {"NVMe extended, EDSTT", kPlatformWindowsNt, NvmeTester(true), SelfTestKind::kExtended,
-         false, "D: extended self-test started (about 30 minutes)\n", false, {"nvme 2"}},
-        {"NVMe running", kPlatformWindowsNt, NvmeTester(true, 0x2, 25), SelfTestKind::kShort,
-         false, "D: not started: a self-test is running, 75% remaining\n", false, {}},
-        {"NVMe abort", kPlatformWindowsNt, NvmeTester(true, 0x1, 60), SelfTestKind::kAbort, false,
+        {"NVMe extended, EDSTT", kNt, NvmeTester(true), kLong, false,
+         "D: extended self-test started (about 30 minutes)\n", false, {"nvme 2"}},
+        {"NVMe running", kNt, NvmeTester(true, 0x2, 25), kShort, false,
+         "D: not started: a self-test is running, 75% remaining\n", false, {}},
+        {"NVMe abort", kNt, NvmeTester(true, 0x1, 60), kAbort, false,
          "D: self-test aborted\n", false, {"nvme F"}},
-        {"NVMe without self-tests", kPlatformWindowsNt, NvmeTester(false), SelfTestKind::kShort,
-         false, "D: not started: the drive offers no self-test\n", false, {}},
-        {"NVMe conveyance", kPlatformWindowsNt, NvmeTester(true), SelfTestKind::kConveyance,
-         false, "D: not started: the drive offers no conveyance self-test\n", false, {}},
-        {"NVMe on Windows", kPlatformWindowsNt, NvmeTester(true), SelfTestKind::kShort, false,
+        {"NVMe without self-tests", kNt, NvmeTester(false), kShort, false,
+         "D: not started: the drive offers no self-test\n", false, {}},
+        {"NVMe conveyance", kNt, NvmeTester(true), kConvey, false,
+         "D: not started: the drive offers no conveyance self-test\n", false, {}},
+        {"NVMe on Windows", kNt, NvmeTester(true), kShort, false,
          "D: not started: NVMe self-tests are not offered on Windows yet\n", false, {}},
         // clang-format on
     };
     for (const auto& c : cases) {
-        DriveCapture drive = c.drive;
-        if (std::string(c.what) == "no SMART data") {
-            drive.hasSmartData = false;
-        }
         EmulatedDriver driver(c.platform);
-        driver.InsertDrive(0, drive);
+        driver.InsertDrive(0, c.drive);
         DriveInventory inventory;
         inventory.readPowerMode = c.platform == kPlatformWindowsNt;
+        inventory.readNvme = true;
         inventory.startSelfTest = true;
         inventory.selfTestKind = c.kind;
         inventory.wakeStandby = c.wake;
-        inventory.readNvme = true;
         inventory.nvmeSelfTests = std::string(c.what) != "NVMe on Windows";
         inventory.ScanDrives(driver);
         const SelfTestLine line = DescribeSelfTest(inventory, 0, "D", c.kind);
@@ -239,49 +197,13 @@ TEST(SelfTestCommandTest, EachDiskGetsItsLineAndOnlyWhatItShould) {
     }
 }
 
-// A disk in standby is sent nothing, not even the question whether a test
-// runs, unless --wake; a drive that claims self-tests only in IDENTIFY
-// (words 84/87 bit 1) and refuses them is said to have refused.
-TEST(SelfTestCommandTest, StandbyIsLeftAloneAndARefusalIsSaid) {
-    for (const bool wake : {false, true}) {
-        DriveCapture sleeper = Tester(0x11);
-        sleeper.SetPowerMode(0x00);
-        EmulatedDriver driver(kPlatformWindowsNt);
-        driver.InsertDrive(0, sleeper);
-        DriveInventory inventory;
-        inventory.readPowerMode = true;
-        inventory.startSelfTest = true;
-        inventory.wakeStandby = wake;
-        inventory.ScanDrives(driver);
-        EXPECT_EQ(wake ? "D: short self-test started (about 2 minutes)\n"
-                       : "D: not started: in standby (--wake starts it anyway)\n",
-                  DescribeSelfTest(inventory, 0, "D", SelfTestKind::kShort).text);
-        EXPECT_EQ(wake ? std::vector<std::string>{"send 01"} : std::vector<std::string>{},
-                  RoutinesSent(driver));
-    }
-    DriveCapture claimer = Tester(0x01);
-    SetIdentifyWord(&claimer, 84, 0x4002);
-    EmulatedDriver driver(kPlatformWindowsNt);
-    driver.InsertDrive(0, claimer);
-    DriveInventory inventory;
-    inventory.startSelfTest = true;
-    inventory.ScanDrives(driver);
-    const SelfTestLine line = DescribeSelfTest(inventory, 0, "D", SelfTestKind::kShort);
-    EXPECT_EQ("D: short self-test refused by the drive\n", line.text);
-    EXPECT_TRUE(line.refused);
-}
-
 std::unique_ptr<SmartDriver> MachineForSelfTests(std::string*, DriverUse use) {
     // A reading's driver is never asked to start a test.
     EXPECT_EQ(DriverUse::kSelfTests, use);
     std::unique_ptr<EmulatedDriver> machine(new EmulatedDriver(kPlatformWindowsNt));
     machine->InsertDrive(0, Tester(0x11));
-    DriveCapture claimer = Tester(0x01);
-    SetIdentifyWord(&claimer, 84, 0x4002);
-    machine->InsertDrive(2, claimer);
-    DriveCapture sleeper = Tester(0x11);
-    sleeper.SetPowerMode(0x00);
-    machine->InsertDrive(3, sleeper);
+    machine->InsertDrive(2, Claimer());
+    machine->InsertDrive(3, Sleeper());
     return std::unique_ptr<SmartDriver>(machine.release());
 }
 
@@ -291,11 +213,11 @@ struct SelfTestRun {
     std::string err;
 };
 
-SelfTestRun RunSelfTest(const std::vector<std::string>& args) {
+SelfTestRun RunOn(RealDriverFactory machine, const std::vector<std::string>& args) {
     FILE* out = std::tmpfile();
     FILE* err = std::tmpfile();
     SelfTestRun run;
-    run.status = RunReportCommand(args, out, err, MachineForSelfTests);
+    run.status = RunReportCommand(args, out, err, machine);
     for (FILE* stream : {out, err}) {
         std::string& text = stream == out ? run.out : run.err;
         std::rewind(stream);
@@ -310,14 +232,15 @@ SelfTestRun RunSelfTest(const std::vector<std::string>& args) {
 // The exit status: 1 only where a drive refused a command sent to it;
 // asleep or refused before sending is no failure; usage errors are 2.
 TEST(SelfTestCommandTest, ExitStatusCountsOnlyRefusedCommands) {
-    SelfTestRun all = RunSelfTest({"--self-test", "short"});
+    SelfTestRun all = RunOn(MachineForSelfTests, {"--self-test", "short"});
     EXPECT_EQ(1, all.status) << all.err;
     EXPECT_EQ(
         "\\\\.\\PhysicalDrive0: short self-test started (about 2 minutes)\n"
         "\\\\.\\PhysicalDrive2: short self-test refused by the drive\n"
         "\\\\.\\PhysicalDrive3: not started: in standby (--wake starts it anyway)\n",
         all.out);
-    SelfTestRun chosen = RunSelfTest({"--self-test=long", "--device", "0", "--device", "3"});
+    SelfTestRun chosen =
+        RunOn(MachineForSelfTests, {"--self-test=long", "--device", "0", "--device", "3"});
     EXPECT_EQ(0, chosen.status) << chosen.err;
     EXPECT_EQ(
         "\\\\.\\PhysicalDrive0: extended self-test started (about 513 minutes)\n"
@@ -329,11 +252,7 @@ TEST(SelfTestCommandTest, ExitStatusCountsOnlyRefusedCommands) {
           std::vector<std::string>{"--self-test", "short", "--json"},
           std::vector<std::string>{"--self-test", "short", "--output", "x"},
           std::vector<std::string>{"--self-test", "short", "--save", "."}}) {
-        FILE* out = std::tmpfile();
-        FILE* err = std::tmpfile();
-        EXPECT_EQ(kExitUsage, RunReportCommand(args, out, err, MachineForSelfTests)) << args.size();
-        std::fclose(out);
-        std::fclose(err);
+        EXPECT_EQ(kExitUsage, RunOn(MachineForSelfTests, args).status) << args.size();
     }
 }
 
@@ -346,33 +265,19 @@ std::unique_ptr<SmartDriver> MachineWithNvmeTests(std::string*, DriverUse) {
     return std::unique_ptr<SmartDriver>(machine.release());
 }
 
-std::string Output(const std::vector<std::string>& args, int* status) {
-    FILE* out = std::tmpfile();
-    FILE* err = std::tmpfile();
-    *status = RunReportCommand(args, out, err, MachineWithNvmeTests);
-    std::string text;
-    std::rewind(out);
-    for (int c; (c = std::fgetc(out)) != EOF;) {
-        text.push_back(static_cast<char>(c));
-    }
-    std::fclose(out);
-    std::fclose(err);
-    return text;
-}
-
 // A test in progress shows in every reading, and the newest self-test that
 // ran to its end judges the drive: an NVMe drive whose last one failed a
 // segment is BAD, passing over a later aborted one.
 TEST(SelfTestCommandTest, ProgressAndResultsShowInEveryReading) {
-    int status = 0;
+    const SelfTestRun health = RunOn(MachineWithNvmeTests, {"--health"});
     EXPECT_EQ(
         "NVME TESTER-1: GOOD (self-test running, 75% remaining)\n"
         "NVME TESTER-2: BAD: last self-test (short) failed: completed with one or more failed "
         "segments (segment 3), at 1234 hours\n"
         "TESTER: UNKNOWN: no SMART data (self-test running, 30% remaining)\n",
-        Output({"--health"}, &status));
-    EXPECT_EQ(3, status);
-    const std::string metrics = Output({"--prometheus"}, &status);
+        health.out);
+    EXPECT_EQ(3, health.status);
+    const std::string metrics = RunOn(MachineWithNvmeTests, {"--prometheus"}).out;
     const std::string drive[] = {"{device=\"\\\\\\\\.\\\\PhysicalDrive0\"} ",
                                  "{device=\"\\\\\\\\.\\\\PhysicalDrive1\"} ",
                                  "{device=\"\\\\\\\\.\\\\PhysicalDrive2\"} "};
@@ -391,7 +296,7 @@ TEST(SelfTestCommandTest, ProgressAndResultsShowInEveryReading) {
             text.end());
         return text;
     };
-    const std::string json = squeezed(Output({"--json"}, &status));
+    const std::string json = squeezed(RunOn(MachineWithNvmeTests, {"--json"}).out);
     for (const char* key :
          {"\"current_self_test_operation\":{\"value\":2,\"string\":\"extended\"},"
           "\"current_self_test_completion_percent\":25,",

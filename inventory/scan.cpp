@@ -227,7 +227,8 @@ void DriveInventory::StartNvmeSelfTest(SmartDriver& driver, const NvmeController
         start = SelfTestStart::kNoSmartData;
         return;
     }
-    if ((replies.selfTestLog[0] & 0x0F) != 0 && selfTestKind != SelfTestKind::kAbort) {
+    if (DecodeNvmeSelfTestLog(replies.selfTestLog).operation != 0 &&
+        selfTestKind != SelfTestKind::kAbort) {
         start = SelfTestStart::kRunning;
         return;
     }

@@ -210,44 +210,6 @@ void WriteSummaries(JsonText& json, const DriveReading& drive) {
     }
 }
 
-// The SMART data's self-test state: the last (or running) self-test's
-// status, and the drive's polling times of the tests it offers.
-void WriteAtaSmartData(JsonText& json, const AtaSelfTestStatus& selfTest) {
-    json.Key("ata_smart_data");
-    json.Open('{');
-    json.Key("self_test");
-    json.Open('{');
-    json.Key("status");
-    json.Open('{');
-    json.Key("value");
-    json.Number(selfTest.status);
-    json.Key("string");
-    json.String(SelfTestStatusText(selfTest.status));
-    if (selfTest.running) {
-        json.Key("remaining_percent");
-        json.Number(static_cast<uint64_t>(selfTest.remainingPercent));
-    } else {
-        json.Key("passed");
-        json.Bool((selfTest.status >> 4) == 0);
-    }
-    json.Close('}');
-    if (AtaOffersSelfTest(selfTest, SelfTestKind::kShort)) {
-        json.Key("polling_minutes");
-        json.Open('{');
-        json.Key("short");
-        json.Number(static_cast<uint64_t>(selfTest.shortMinutes));
-        json.Key("extended");
-        json.Number(static_cast<uint64_t>(selfTest.extendedMinutes));
-        if (AtaOffersSelfTest(selfTest, SelfTestKind::kConveyance)) {
-            json.Key("conveyance");
-            json.Number(static_cast<uint64_t>(selfTest.conveyanceMinutes));
-        }
-        json.Close('}');
-    }
-    json.Close('}');
-    json.Close('}');
-}
-
 void WriteHealth(JsonText& json, const DriveHealth& health) {
     json.Key("health");
     json.Open('{');
@@ -271,6 +233,39 @@ void OpenValueAndString(JsonText& json, const char* key, uint64_t value, const c
     json.Number(value);
     json.Key("string");
     json.String(text);
+}
+
+// The SMART data's self-test state: the last (or running) self-test's
+// status, and the drive's polling times of the tests it offers.
+void WriteAtaSmartData(JsonText& json, const AtaSelfTestStatus& selfTest) {
+    json.Key("ata_smart_data");
+    json.Open('{');
+    json.Key("self_test");
+    json.Open('{');
+    OpenValueAndString(json, "status", selfTest.status, SelfTestStatusText(selfTest.status));
+    if (selfTest.running) {
+        json.Key("remaining_percent");
+        json.Number(static_cast<uint64_t>(selfTest.remainingPercent));
+    } else {
+        json.Key("passed");
+        json.Bool((selfTest.status >> 4) == 0);
+    }
+    json.Close('}');
+    if (AtaOffersSelfTest(selfTest, SelfTestKind::kShort)) {
+        json.Key("polling_minutes");
+        json.Open('{');
+        json.Key("short");
+        json.Number(static_cast<uint64_t>(selfTest.shortMinutes));
+        json.Key("extended");
+        json.Number(static_cast<uint64_t>(selfTest.extendedMinutes));
+        if (AtaOffersSelfTest(selfTest, SelfTestKind::kConveyance)) {
+            json.Key("conveyance");
+            json.Number(static_cast<uint64_t>(selfTest.conveyanceMinutes));
+        }
+        json.Close('}');
+    }
+    json.Close('}');
+    json.Close('}');
 }
 
 // What CHECK POWER MODE said, and whether the disk was read after it.
@@ -702,13 +697,9 @@ void WriteHealthLog(JsonText& json, const NvmeHealthLog& log) {
 void WriteNvmeSelfTestLog(JsonText& json, const NvmeSelfTestLog& log) {
     json.Key("nvme_self_test_log");
     json.Open('{');
-    json.Key("current_self_test_operation");
-    json.Open('{');
-    json.Key("value");
-    json.Number(log.operation);
-    json.Key("string");
-    json.String(log.operation == 0 ? "no self-test in progress"
-                                   : NvmeSelfTestCodeText(log.operation));
+    OpenValueAndString(
+        json, "current_self_test_operation", log.operation,
+        log.operation == 0 ? "no self-test in progress" : NvmeSelfTestCodeText(log.operation));
     json.Close('}');
     if (log.operation != 0) {
         json.Key("current_self_test_completion_percent");
@@ -719,19 +710,10 @@ void WriteNvmeSelfTestLog(JsonText& json, const NvmeSelfTestLog& log) {
     for (int i = 0; i < log.count; ++i) {
         const NvmeSelfTestResult& result = log.results[i];
         json.Open('{');
-        json.Key("self_test_code");
-        json.Open('{');
-        json.Key("value");
-        json.Number(result.code);
-        json.Key("string");
-        json.String(NvmeSelfTestCodeText(result.code));
+        OpenValueAndString(json, "self_test_code", result.code, NvmeSelfTestCodeText(result.code));
         json.Close('}');
-        json.Key("self_test_result");
-        json.Open('{');
-        json.Key("value");
-        json.Number(result.result);
-        json.Key("string");
-        json.String(NvmeSelfTestResultText(result.result));
+        OpenValueAndString(json, "self_test_result", result.result,
+                           NvmeSelfTestResultText(result.result));
         json.Close('}');
         if (result.result == 0x7) {
             json.Key("segment");
