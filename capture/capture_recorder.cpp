@@ -71,7 +71,7 @@ DriveCapture CaptureRecorder::Capture(int position) const {
 }
 
 void CaptureRecorder::NvmeCapture(const NvmeReplies& replies, DriveCapture* capture) {
-    *capture = DriveCapture();
+    capture->Clear();
     capture->hasNvmeController = true;
     std::memcpy(capture->nvmeController, replies.controller, sizeof capture->nvmeController);
     capture->hasNvmeNamespace = replies.hasNamespace;

@@ -38,7 +38,7 @@ bool Fail(CaptureFault* fault, CaptureFault::Kind kind, size_t offset, const uin
 
 bool ReadCaptureSections(const uint8_t* data, size_t size, DriveCapture* capture,
                          CaptureFault* fault) {
-    *capture = DriveCapture();
+    capture->Clear();
     *fault = CaptureFault();
     if (size == 0) {
         return Fail(fault, CaptureFault::kEmpty, 0);

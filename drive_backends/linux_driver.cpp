@@ -134,13 +134,25 @@ bool ReadDeviceNumber(const std::string& path, dev_t* number) {
         return false;
     }
     text[got] = 0;
-    unsigned major = 0;
-    unsigned minor = 0;
-    char end = 0;
-    if (std::sscanf(text, "%u:%u%c", &major, &minor, &end) != 3 || end != '\n') {
+    // Digits only, each number within 32 bits: the kernel writes nothing
+    // else, and a wrapped number could name another device.
+    unsigned long parts[2] = {0, 0};
+    const char* at = text;
+    for (int part = 0; part < 2; ++part) {
+        const char* digits = at;
+        while (*at >= '0' && *at <= '9' && at - digits < 10) {
+            parts[part] = parts[part] * 10 + static_cast<unsigned>(*at - '0');
+            ++at;
+        }
+        if (at == digits || parts[part] > 0xFFFFFFFFul || *at != (part == 0 ? ':' : '\n')) {
+            return false;
+        }
+        ++at;
+    }
+    if (*at != 0) {
         return false;
     }
-    *number = makedev(major, minor);
+    *number = makedev(static_cast<unsigned>(parts[0]), static_cast<unsigned>(parts[1]));
     return true;
 }
 

@@ -1189,6 +1189,14 @@ TEST(LinuxDeviceOpenTest, NvmeControllersOpenOnlyAsTheirClassCharacterDevice) {
     ASSERT_FALSE(null.empty());
     WriteFile(dir + "/class/nvme0/dev", null);
     WriteFile(dir + "/other/nvme0/dev", "1:5\n");  // /dev/zero's number
+    // /dev/null's number written as the kernel never writes it.
+    const char* const malformed[] = {"1:3", " 1:3\n", "+1:3\n", "1:3\n\n", "1:3 \n", ":3\n",
+                                     "1:\n", "4294967297:3\n", "1:4294967299\n", "01:3x\n"};
+    for (size_t i = 0; i < sizeof malformed / sizeof malformed[0]; ++i) {
+        const std::string entry = dir + "/malformed" + std::to_string(i) + "/nvme0";
+        std::filesystem::create_directories(entry);
+        WriteFile(entry + "/dev", malformed[i]);
+    }
     WriteFile(dir + "/file", "not a device");
     ASSERT_EQ(0, mkfifo((dir + "/fifo").c_str(), 0600));
     std::filesystem::create_symlink("/dev/null", dir + "/link");
@@ -1208,7 +1216,7 @@ TEST(LinuxDeviceOpenTest, NvmeControllersOpenOnlyAsTheirClassCharacterDevice) {
         std::string classDir;
         bool opens;
     };
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {"the character device its class names", "/dev/null", dir + "/class/nvme0", true},
         {"another character device", "/dev/zero", dir + "/class/nvme0", false},
         {"a number the class does not name", "/dev/null", dir + "/other/nvme0", false},
@@ -1219,6 +1227,10 @@ TEST(LinuxDeviceOpenTest, NvmeControllersOpenOnlyAsTheirClassCharacterDevice) {
         {"a block device named nvme0", block, blockClass, false},
         {"nothing there", dir + "/absent", dir + "/class/nvme0", false},
     };
+    for (size_t i = 0; i < sizeof malformed / sizeof malformed[0]; ++i) {
+        cases.push_back({malformed[i], "/dev/null",
+                         dir + "/malformed" + std::to_string(i) + "/nvme0", false});
+    }
     for (const Case& test : cases) {
         if (test.device == "/dev/loop0" && DeviceNumberText(test.device).empty()) {
             continue;  // no block device to try here

@@ -13,7 +13,7 @@ ReplayDriver::ReplayDriver(uint32_t platformId)
 DriveCapture& ReplayDriver::FitCapture(int position) {
     std::unique_ptr<DriveCapture>& capture = captures_[position];
     if (capture) {
-        *capture = DriveCapture();
+        capture->Clear();
     } else {
         capture.reset(new DriveCapture());
     }

@@ -25,12 +25,11 @@ struct ModelPattern {
 // Samsung SSD is told from a Samsung hard disk by its model (MZ..., or the
 // retail "Samsung SSD ..."). Crucial's SSDs are Micron's, under Micron's
 // documents. Makers not listed here (Kingston, SanDisk, Western Digital,
-// Seagate, Toshiba) publish no attribute list found that names more than
-// the generic rows below, so their drives read the generic rows: the
+// Seagate, Toshiba) publish no attribute list found that names an id
+// otherwise than the generic rows below, so their drives read those: the
 // Seagate hard disk manuals found (Momentus, Laptop SSHD) list the SMART
-// commands but no attribute, and no Western Digital document found names
-// an id, so a Seagate or WD drive's 184-195, 202 and 254 stay unnamed
-// rather than borrow another maker's names.
+// commands but no attribute, no Western Digital document found names an
+// id, and Toshiba's names are the generic rows'.
 const ModelPattern kModelPatterns[] = {
     {"SAMSUNG MZ", ModelFamily::kSamsungSsd}, {"Samsung SSD", ModelFamily::kSamsungSsd},
     {"SAMSUNG", ModelFamily::kSamsungHdd},    {"INTEL", ModelFamily::kIntelSsd},
@@ -51,12 +50,10 @@ using F = ModelFamily;
 using R = AttributeRole;
 using X = RawFormat;
 
-const AttributeRow kRows[] = {
+constexpr AttributeRow kRows[] = {
     // Generic: the names the window's table gives (inventory/attributes.cpp),
     // so that a row never changes name between the window and the JSON, and
-    // the roles every drive's values are read by. 187 and 190 have no name
-    // common to the makers but are counted and read as the temperature on
-    // every drive that has them.
+    // the roles every drive's values are read by.
     {F::kGeneric, 1, R::kNone, X::kDecimal, "Raw Read Error Rate"},
     {F::kGeneric, 2, R::kNone, X::kDecimal, "Throughput Performance"},
     {F::kGeneric, 3, R::kNone, X::kDecimal, "Spin Up Time"},
@@ -69,8 +66,6 @@ const AttributeRow kRows[] = {
     {F::kGeneric, 10, R::kNone, X::kDecimal, "Spin Retry Count"},
     {F::kGeneric, 11, R::kNone, X::kDecimal, "Calibration Retry Count"},
     {F::kGeneric, 12, R::kPowerCycles, X::kDecimal, "Power Cycle Count"},
-    {F::kGeneric, 187, R::kReportedUncorrectable, X::kDecimal, nullptr},
-    {F::kGeneric, 190, R::kTemperatureSecond, X::kTemperature, nullptr},
     {F::kGeneric, 194, R::kTemperature, X::kTemperature, "Temperature"},
     {F::kGeneric, 196, R::kNone, X::kDecimal, "Reallocation Event Count"},
     {F::kGeneric, 197, R::kPendingSectors, X::kDecimal, "Current Pending Sector Count"},
@@ -79,11 +74,46 @@ const AttributeRow kRows[] = {
     {F::kGeneric, 199, R::kNone, X::kDecimal, "Ultra ATA CRC Error Count"},
     {F::kGeneric, 200, R::kNone, X::kDecimal, "Write Error Count"},
 
+    // Generic, beyond the window's table: ids whose meaning the makers that
+    // document them agree on, in the words of the document cited. A maker
+    // whose documents give the id another meaning or name has its own row.
+    // - 184, 187: Intel's product specifications below (end-to-end error
+    //   detection), Micron's TN-FD-22 (reported uncorrectable errors);
+    //   Micron's 184 and the Samsung and Intel 187 wording are their rows.
+    // - 190: Samsung's SSD data sheets below (airflow temperature); Intel's
+    //   case temperature is its row.
+    // - 191, 192, 193, 254: Hitachi's hard disk drive specifications
+    //   (Travelstar 7K500 OEM specification, table 114; Travelstar 5K320
+    //   OEM specification, table 113; Travelstar 80GN and 5K100
+    //   specifications), Fujitsu's manuals below for 193; Fujitsu's own
+    //   192 wording is its row.
+    // - 195: Samsung's SpinPoint manuals and Fujitsu's manuals below agree.
+    // - 220, 222-226, 228: Toshiba's MK6017MAP/HDD2155 product specification
+    //   (document 360014937, SMART attribute IDs); Hitachi's specifications
+    //   name 223 the same.
+    // No document found names 13, 188, 189, 202 (but Micron's, in its row),
+    // 211, 212, 247 or 248; they read unknown.
+    {F::kGeneric, 184, R::kNone, X::kDecimal, "End-to-End Error Detection Count"},
+    {F::kGeneric, 187, R::kReportedUncorrectable, X::kDecimal, "Reported Uncorrectable Errors"},
+    {F::kGeneric, 190, R::kTemperatureSecond, X::kTemperature, "Airflow Temperature"},
+    {F::kGeneric, 191, R::kNone, X::kDecimal, "G-Sense Error Rate"},
+    {F::kGeneric, 192, R::kNone, X::kDecimal, "Power-Off Retract Count"},
+    {F::kGeneric, 193, R::kNone, X::kDecimal, "Load/Unload Cycle Count"},
+    {F::kGeneric, 195, R::kNone, X::kDecimal, "ECC On The Fly Count"},
+    {F::kGeneric, 220, R::kNone, X::kDecimal, "Disk Shift"},
+    {F::kGeneric, 222, R::kNone, X::kDecimal, "Loaded Hours"},
+    {F::kGeneric, 223, R::kNone, X::kDecimal, "Load Retry Count"},
+    {F::kGeneric, 224, R::kNone, X::kDecimal, "Load Friction"},
+    {F::kGeneric, 225, R::kNone, X::kDecimal, "Load Cycle Count"},
+    {F::kGeneric, 226, R::kNone, X::kDecimal, "Load In Time"},
+    {F::kGeneric, 228, R::kNone, X::kDecimal, "Power-Off Retract Count"},
+    {F::kGeneric, 254, R::kNone, X::kDecimal, "Free-Fall Sensor Work Count"},
+
     // Samsung SSDs: Samsung's SSD data sheets, "Individual Attribute Data
     // Structure" (e.g. MZMPC032HBCD/064HBDR/128HBFU/256HBGJ data sheet,
     // rev. 1.0). 177's normalized value is the endurance left. No Samsung
-    // data sheet found names 184 or 202 (the SM843T/PM853T report both), so
-    // they stay unnamed.
+    // data sheet found names 184 or 202 (the SM843T/PM853T report both): 184
+    // reads the generic row, 202 stays unnamed.
     {F::kSamsungSsd, 177, R::kEnduranceLeft, X::kDecimal, "Wear Leveling Count"},
     {F::kSamsungSsd, 179, R::kNone, X::kDecimal, "Used Reserved Block Count"},
     {F::kSamsungSsd, 180, R::kNone, X::kDecimal, "Unused Reserved Block Count"},
@@ -100,10 +130,9 @@ const AttributeRow kRows[] = {
     // Samsung hard disks: the SpinPoint product manuals, "SMART Attribute
     // Data List" (e.g. Spinpoint M8 Product Manual rev. 2.7, table 8-17),
     // which give the spin-up time in milliseconds. The manuals found (M8,
-    // M8-DVR, M9T) list no other id, so the SpinPoint T166's 13, 187, 188,
-    // 190 and 202 and the SpinPoint M's 191, 223, 225 and 255 stay unnamed.
+    // M8-DVR, M9T) list no other id: the SpinPoint T166's and SpinPoint M's
+    // others read the generic rows, or unknown (13, 188, 202, 255).
     {F::kSamsungHdd, 3, R::kNone, X::kMilliseconds, "Spin Up Time"},
-    {F::kSamsungHdd, 195, R::kNone, X::kDecimal, "ECC On The Fly Count"},
     {F::kSamsungHdd, 201, R::kNone, X::kDecimal, "Soft Error Rate"},
 
     // Intel SSDs: the product specifications' SMART attribute tables
@@ -137,8 +166,8 @@ const AttributeRow kRows[] = {
     // Implementation". 202 is the lifetime left, per cent, in the
     // normalized value; 194 keeps the lowest and highest in bytes 2 and 4.
     // The copies of these notes found were cut short and name none of the
-    // 5300's 188, 195, 211, 212, 247 and 248, which stay unnamed until a
-    // full copy is read.
+    // 5300's 188, 195, 211, 212, 247 and 248: 195 reads the generic row, the
+    // others stay unnamed until a full copy is read.
     {F::kMicronSsd, 170, R::kNone, X::kDecimal, "Reserved Block Count"},
     {F::kMicronSsd, 171, R::kNone, X::kDecimal, "Program Fail Count"},
     {F::kMicronSsd, 172, R::kNone, X::kDecimal, "Erase Fail Count"},
@@ -157,22 +186,15 @@ const AttributeRow kRows[] = {
     // HGST and Hitachi hard disks: the hard disk drive specifications'
     // attribute lists (e.g. Deskstar 7K4000 specification rev. 1.1,
     // Travelstar 7K500 OEM specification); 194 keeps the lowest and highest
-    // in bytes 2 and 4.
-    {F::kHgstHdd, 191, R::kNone, X::kDecimal, "G-Sense Error Rate"},
-    {F::kHgstHdd, 192, R::kNone, X::kDecimal, "Power-Off Retract Count"},
-    {F::kHgstHdd, 193, R::kNone, X::kDecimal, "Load/Unload Cycle Count"},
+    // in bytes 2 and 4. Their 191-193, 223 and 254 are the generic rows.
     {F::kHgstHdd, 194, R::kTemperature, X::kTemperatureLowHigh24, "Temperature"},
-    {F::kHgstHdd, 223, R::kNone, X::kDecimal, "Load Retry Count"},
-    {F::kHgstHdd, 254, R::kNone, X::kDecimal, "Free-Fall Sensor Work Count"},
 
     // Fujitsu hard disks: the disk drives product manuals' attribute ID
     // lists (MHV2xxxBH C141-E224, MHV2xxxBT C141-E239, MHW2xxxBS C141-E249;
     // the MHY2xxxBH manual C141-E262 has the same layout). None of the lists
     // read names 191, which the MHY2 drives report (C141-E262's own list was
-    // not found), so it stays unnamed.
+    // not found): it reads the generic row, as do 193 and 195.
     {F::kFujitsuHdd, 192, R::kNone, X::kDecimal, "Emergency Retract Cycle Count"},
-    {F::kFujitsuHdd, 193, R::kNone, X::kDecimal, "Load/Unload Cycle Count"},
-    {F::kFujitsuHdd, 195, R::kNone, X::kDecimal, "ECC On The Fly Count"},
     {F::kFujitsuHdd, 203, R::kNone, X::kDecimal, "Run Out"},
     {F::kFujitsuHdd, 240, R::kNone, X::kDecimal, "Transfer Error Rate"},
 };
@@ -191,21 +213,55 @@ bool StartsWithNoCase(const std::string& text, const char* prefix) {
     return true;
 }
 
-// The family's own row for the id, else the generic one; nullptr for none.
-const AttributeRow* FindRow(uint8_t id, ModelFamily family) {
-    const AttributeRow* generic = nullptr;
+constexpr int kFamilies = static_cast<int>(ModelFamily::kFujitsuHdd) + 1;
+constexpr int kRowCount = sizeof kRows / sizeof kRows[0];
+constexpr uint8_t kNoRow = 0xFF;
+static_assert(kRowCount < kNoRow, "a row's index fits the index table");
+
+constexpr bool EveryRowsFamilyIndexed() {
     for (const AttributeRow& row : kRows) {
-        if (row.id != id) {
-            continue;
-        }
-        if (row.family == family) {
-            return &row;
-        }
-        if (row.family == ModelFamily::kGeneric) {
-            generic = &row;
+        if (static_cast<int>(row.family) >= kFamilies) {
+            return false;
         }
     }
-    return generic;
+    return true;
+}
+static_assert(EveryRowsFamilyIndexed(), "kFamilies counts to the last family");
+
+// Per family and id, the row that names it: the family's own, else the
+// generic one. Made by the compiler, so that a lookup is one read, however
+// many rows the makers' documents add.
+struct RowIndex {
+    uint8_t row[kFamilies][256];
+};
+
+constexpr RowIndex MakeRowIndex() {
+    RowIndex index{};
+    for (int family = 0; family < kFamilies; ++family) {
+        for (int id = 0; id < 256; ++id) {
+            index.row[family][id] = kNoRow;
+        }
+    }
+    for (int family = 0; family < kFamilies; ++family) {
+        for (int i = 0; i < kRowCount; ++i) {
+            if (kRows[i].family == ModelFamily::kGeneric) {
+                index.row[family][kRows[i].id] = static_cast<uint8_t>(i);
+            }
+        }
+        for (int i = 0; i < kRowCount; ++i) {
+            if (static_cast<int>(kRows[i].family) == family) {
+                index.row[family][kRows[i].id] = static_cast<uint8_t>(i);
+            }
+        }
+    }
+    return index;
+}
+
+constexpr RowIndex kRowIndex = MakeRowIndex();
+
+const AttributeRow* FindRow(uint8_t id, ModelFamily family) {
+    const uint8_t row = kRowIndex.row[static_cast<int>(family)][id];
+    return row == kNoRow ? nullptr : &kRows[row];
 }
 
 uint8_t RawByte(const AttributeRecord& record, int index) {

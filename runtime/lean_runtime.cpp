@@ -3,8 +3,6 @@
 // exception, which links the exception runtime and the demangler into a
 // program whose code never throws. Running out of memory still ends the
 // program, as an uncaught bad_alloc would.
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <new>
@@ -79,19 +77,3 @@ void __verbose_terminate_handler() {
     std::abort();
 }
 }  // namespace __gnu_cxx
-
-// std::snprintf in C++ is mingw-w64's own formatter, which reads the locale
-// through ___lc_codepage_func and IsDBCSLeadByteEx: msvcrt.dll before XP and
-// Windows 9x's kernel32 do not have them. The program's formats (%d, %ld, %X,
-// %s with width and precision) read the same through msvcrt's _vsnprintf,
-// which every Windows has. Unlike snprintf, _vsnprintf leaves a text that
-// fills the buffer unterminated; the last byte is kept for the NUL.
-extern "C" int __cdecl __mingw_vsnprintf(char* __restrict__ buffer, size_t size,
-                                         const char* __restrict__ format, va_list args) {
-    if (size == 0) {
-        return 0;
-    }
-    const int length = _vsnprintf(buffer, size - 1, format, args);
-    buffer[size - 1] = '\0';
-    return length < 0 ? static_cast<int>(size - 1) : length;
-}
