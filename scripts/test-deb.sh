@@ -27,14 +27,7 @@ started=$(date +%s)
 rm -rf "$work"
 mkdir -p "$work"
 
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-pass() {
-    echo "ok: $*"
-}
+. testing/harness/checks.sh
 skip() {
     echo "SKIPPED: the package on a booted Debian system: $*" | tee "$work/skipped"
     exit 0

@@ -6,14 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-pass() {
-    echo "ok: $*"
-}
+. testing/harness/checks.sh
 
 scripts/package.sh
 deb=$(ls build/deb/vantrel-report_*.deb)

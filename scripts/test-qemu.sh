@@ -42,14 +42,7 @@ nvme_model="QEMU NVMe Ctrl"
 nvme_serials=("VTQ-NVME-0001" "VTQ-NVME-0002")
 nvme_warnings=(0 4)
 
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-pass() {
-    echo "ok: $*"
-}
+. testing/harness/checks.sh
 
 started=$(date +%s)
 
