@@ -88,6 +88,21 @@ TEST(AttributeTableTest, GenericRowsKeepTheWindowsNames) {
     EXPECT_EQ(18, named);
 }
 
+// Every name of every family fits the outputs: printable ASCII, at most 36
+// characters, and no '_' (the JSON and metrics form turns blanks into it).
+TEST(AttributeTableTest, NamesFitTheOutputs) {
+    for (int family = 0; family <= static_cast<int>(ModelFamily::kFujitsuHdd); ++family) {
+        for (int id = 0; id < 256; ++id) {
+            const std::string title =
+                AttributeTitle(static_cast<uint8_t>(id), static_cast<ModelFamily>(family));
+            EXPECT_LE(title.size(), 36u) << title;
+            for (const char c : title) {
+                EXPECT_TRUE(c >= ' ' && c <= '~' && c != '_') << title;
+            }
+        }
+    }
+}
+
 TEST(AttributeTableTest, RawTexts) {
     const struct {
         const char* model;
