@@ -5,7 +5,8 @@
 #     128 KB for vantrel-demo.exe and 256 KB for vantrel-report.exe (its
 #     attribute table and the logs it decodes are data the window has not);
 #   - for each real drive capture, vantrel-report's instructions (callgrind,
-#     the whole process, loader included) and its peak resident memory;
+#     the whole process, loader included) and its peak resident memory, against
+#     0.4 M instructions and 1 MB;
 #   - the instructions of --json and --prometheus against the text report,
 #     for one capture and for four, against 1.2 times the text's;
 #   - one NVMe capture's text and --json against one ATA capture's (1.2 times
@@ -59,9 +60,17 @@ printf '%-44s %12s %10s\n' capture instructions "peak KB"
 for capture in "$captures"/*.smart; do
     instructions=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null "$report" "$capture" \
         2>&1 >/dev/null | sed -n 's/.*Collected : //p')
-    peak=$(/usr/bin/time -f %M "$report" "$capture" 2>&1 >/dev/null | tail -n 1)
-    printf '%-44s %12s %10s\n' "$(basename "$capture")" "$instructions" "$peak"
+    # The highest of three runs: where the code lands at random moves the
+    # peak by some pages from one run to the next.
+    peak=0
+    for _ in 1 2 3; do
+        run=$(/usr/bin/time -f %M "$report" "$capture" 2>&1 >/dev/null | tail -n 1)
+        [ "$run" -gt "$peak" ] && peak=$run
+    done
+    mark=$([ "$instructions" -le 400000 ] && [ "$peak" -le 1024 ] || echo '!')
+    printf '%-44s %12s %10s %s\n' "$(basename "$capture")" "$instructions" "$peak" "$mark"
 done
+echo "(! marks a drive over 0.4 M instructions or 1 MB at its peak)"
 
 instructions() {
     valgrind --tool=callgrind --callgrind-out-file=/dev/null "$report" "$@" 2>&1 >/dev/null |
