@@ -1190,8 +1190,9 @@ TEST(LinuxDeviceOpenTest, NvmeControllersOpenOnlyAsTheirClassCharacterDevice) {
     WriteFile(dir + "/class/nvme0/dev", null);
     WriteFile(dir + "/other/nvme0/dev", "1:5\n");  // /dev/zero's number
     // /dev/null's number written as the kernel never writes it.
-    const char* const malformed[] = {"1:3", " 1:3\n", "+1:3\n", "1:3\n\n", "1:3 \n", ":3\n",
-                                     "1:\n", "4294967297:3\n", "1:4294967299\n", "01:3x\n"};
+    const char* const malformed[] = {
+        "1:3",  " 1:3\n", "+1:3\n",         "1:3\n\n",        "1:3 \n",
+        ":3\n", "1:\n",   "4294967297:3\n", "1:4294967299\n", "01:3x\n"};
     for (size_t i = 0; i < sizeof malformed / sizeof malformed[0]; ++i) {
         const std::string entry = dir + "/malformed" + std::to_string(i) + "/nvme0";
         std::filesystem::create_directories(entry);
@@ -1228,8 +1229,8 @@ TEST(LinuxDeviceOpenTest, NvmeControllersOpenOnlyAsTheirClassCharacterDevice) {
         {"nothing there", dir + "/absent", dir + "/class/nvme0", false},
     };
     for (size_t i = 0; i < sizeof malformed / sizeof malformed[0]; ++i) {
-        cases.push_back({malformed[i], "/dev/null",
-                         dir + "/malformed" + std::to_string(i) + "/nvme0", false});
+        cases.push_back(
+            {malformed[i], "/dev/null", dir + "/malformed" + std::to_string(i) + "/nvme0", false});
     }
     for (const Case& test : cases) {
         if (test.device == "/dev/loop0" && DeviceNumberText(test.device).empty()) {

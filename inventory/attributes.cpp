@@ -1,6 +1,5 @@
 // Decoding of the SMART READ DATA and READ ATTRIBUTE THRESHOLDS blocks into
 // packed, named attribute records.
-#include <cstdio>
 #include <cstring>
 
 #include "inventory/attribute_fields.h"
@@ -51,9 +50,15 @@ void NameAttribute(AttributeRecord* record) {
             break;
         }
     }
-    // Padded to one width so that the export file's columns line up.
+    // Padded with blanks to one width so that the export file's columns line
+    // up; the rest stays zero. Written out rather than formatted: thirty
+    // names through the formatter were 6 % of a report's instructions.
+    static_assert(kDescriptionWidth < sizeof record->Description, "the width leaves room");
     std::memset(record->Description, 0, sizeof record->Description);
-    std::snprintf(record->Description, sizeof record->Description, "%-*s", kDescriptionWidth, text);
+    std::memset(record->Description, ' ', kDescriptionWidth);
+    const size_t length = std::strlen(text);  // a name of the table above
+    std::memcpy(record->Description, text,
+                length < sizeof record->Description ? length : sizeof record->Description - 1);
 }
 
 void DriveInventory::StoreAttributes(const uint8_t* attributeData, const uint8_t* thresholdData,
