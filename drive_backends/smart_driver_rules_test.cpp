@@ -83,9 +83,14 @@ TEST(SmartDriverRulesTest, AtaPassThroughAnswersInTheCallersLayout) {
                               question32, 40, small, sizeof small, &returned, CallerBits::k32));
 }
 
-}  // namespace
-
-namespace {
+// EXECUTE OFF-LINE IMMEDIATE for routine, as SMART_SEND_DRIVE_COMMAND takes it.
+SmartCommandRecord SelfTestCommand(uint8_t routine) {
+    SmartCommandRecord command;
+    std::memset(&command, 0, sizeof command);
+    command.irDriveRegs = {kSmartExecuteOffline, 0,    routine,   kSmartCylLow,
+                           kSmartCylHigh,        0xA0, kAtaSmart, 0};
+    return command;
+}
 
 // EXECUTE OFF-LINE IMMEDIATE as Windows' disk driver carries it: routines
 // 00h to 02h through SMART_SEND_DRIVE_COMMAND, where a drive's refusal
@@ -101,14 +106,7 @@ TEST(SmartDriverRulesTest, SelfTestRoutinesGoTheWayWindowsCarriesThem) {
     bays[0].data = &drive;
     const uint32_t readWrite = kGenericRead | kGenericWrite;
     for (int routine = 0; routine < 256; ++routine) {
-        SmartCommandRecord command;
-        std::memset(&command, 0, sizeof command);
-        command.irDriveRegs.bFeaturesReg = kSmartExecuteOffline;
-        command.irDriveRegs.bSectorNumberReg = uint8_t(routine);
-        command.irDriveRegs.bCylLowReg = kSmartCylLow;
-        command.irDriveRegs.bCylHighReg = kSmartCylHigh;
-        command.irDriveRegs.bDriveHeadReg = 0xA0;
-        command.irDriveRegs.bCommandReg = kAtaSmart;
+        const SmartCommandRecord command = SelfTestCommand(uint8_t(routine));
         uint8_t reply[kReplyHeadLength];
         uint32_t returned = 0;
         const int sent =
@@ -148,10 +146,7 @@ TEST(SmartDriverRulesTest, SelfTestRoutinesGoTheWayWindowsCarriesThem) {
     // A drive without self-tests refuses the short one: the control
     // succeeds and its driver status carries the drive's ABORTED.
     drive.smartData[367] = 0x01;
-    SmartCommandRecord command;
-    std::memset(&command, 0, sizeof command);
-    command.irDriveRegs = {kSmartExecuteOffline, 0,    0x01,      kSmartCylLow,
-                           kSmartCylHigh,        0xA0, kAtaSmart, 0};
+    const SmartCommandRecord command = SelfTestCommand(0x01);
     uint8_t reply[kReplyHeadLength];
     uint32_t returned = 0;
     ASSERT_NE(0, AnswerIoControl(bays.data(), 0, readWrite, kSmartSendDriveCommand, &command,
