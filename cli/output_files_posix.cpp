@@ -1,5 +1,7 @@
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -46,6 +48,37 @@ bool FailErrno(std::string* problem, const char* what) {
 // a tape or a printer does something too.
 bool IsHarmlessCharacterDevice(int fd, const struct stat& target) {
     return target.st_rdev == makedev(1, 3) || isatty(fd);
+}
+
+// Whether this process may give a file to another owner: root only with
+// CAP_CHOWN, which a hardened service does not keep. Asked of capget, which
+// such a service's system-call filter allows, unlike fchown itself.
+bool MayChangeOwner() {
+    if (geteuid() != 0) {
+        return false;
+    }
+    __user_cap_header_struct header = {_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+    return syscall(SYS_capget, &header, data) == 0 && (data[0].effective & (1u << CAP_CHOWN)) != 0;
+}
+
+// The old file's owner, where it differs from the new file's and this
+// process may give it, then its permissions without the set-id bits: a
+// report is never a program to run as its owner. Where the owner cannot be
+// kept, the new file stays its creator's, so that every run still lands.
+bool KeepOwnerAndMode(int fd, const struct stat& old, std::string* problem) {
+    struct stat created;
+    if (fstat(fd, &created) != 0) {
+        return FailErrno(problem, "cannot keep its permissions");
+    }
+    if ((created.st_uid != old.st_uid || created.st_gid != old.st_gid) && MayChangeOwner() &&
+        fchown(fd, old.st_uid, old.st_gid) != 0) {
+        return FailErrno(problem, "cannot keep its owner");
+    }
+    if (fchmod(fd, old.st_mode & 0777) != 0) {
+        return FailErrno(problem, "cannot keep its permissions");
+    }
+    return true;
 }
 
 // Writes into a pipe, the null device or a terminal through the descriptor
@@ -130,11 +163,7 @@ bool ReplaceFile(const std::string& path, const struct stat* old,
         g_outputBeforePermissions(folderPath + "/" + temporary);
     }
     if (ok && old) {
-        // Owner first: a change of owner clears the set-id bits.
-        if ((geteuid() == 0 && fchown(fd, old->st_uid, old->st_gid) != 0) ||
-            fchmod(fd, old->st_mode & 07777) != 0) {
-            ok = FailErrno(problem, "cannot keep its permissions");
-        }
+        ok = KeepOwnerAndMode(fd, *old, problem);
     }
     // The name must still be this file: renaming a link put in its place
     // would put the link where the report belongs.
