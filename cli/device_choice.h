@@ -14,8 +14,10 @@ struct DeviceChoice {
 };
 
 // A drive position number, or a name that is (or links to) a disk's device
-// as the driver names it: /dev/sda, /dev/nvme0 (or its namespace
+// as the driver names it: /dev/sda, /dev/nvme0 (or a namespace of it,
 // /dev/nvme0n1), \\.\PhysicalDrive1 in any case. False with *error naming
-// the first name that is no disk of this machine.
+// the first name that is no disk of this machine, decided before any disk
+// is sent a command. A name resolved through a link is pinned to the
+// device it found: the driver opens no other under that position.
 bool ChooseDevices(const std::vector<std::string>& names, SmartDriver& driver, DeviceChoice* choice,
                    std::string* error);

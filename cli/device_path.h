@@ -3,10 +3,17 @@
 // nothing is opened through it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
-std::string KernelDeviceName(const std::string& name);
+struct KernelDevice {
+    std::string name;     // as the driver names its disks: /dev/sda, \\.\PhysicalDrive1
+    uint64_t number = 0;  // its device number when the name was resolved; 0 where none
+};
 
-// An NVMe namespace's device (/dev/nvme0n1) stands for its controller
-// (/dev/nvme0), which is what is read; any other path is returned as it is.
-std::string ControllerOfNamespace(const std::string& path);
+KernelDevice KernelDeviceOf(const std::string& name);
+
+// Whether a name the user gave is the driver's name of a disk: exactly on
+// Linux, where /dev/SDB is not /dev/sdb; in any case on Windows, as its own
+// names are.
+bool SameDeviceName(const std::string& given, const char* device);

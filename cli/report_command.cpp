@@ -120,12 +120,12 @@ std::string OutputText(const DriveInventory& inventory, const ReportOptions& opt
                 text += ComparisonText(compare, drive);
                 break;
             case ReportMode::kHealth:
-                text +=
-                    HealthLine(drive.listName, drive.health,
-                               drive.selfTestRunning
-                                   ? "self-test running, " +
-                                         DecimalText(drive.selfTestRemainingPercent) + "% remaining"
-                                   : std::string());
+                text += HealthLine(drive.listName, drive.health,
+                                   drive.selfTestRunning
+                                       ? "self-test running, " +
+                                             DecimalText(drive.selfTestRemainingPercent) +
+                                             "% remaining" + drive.selfTestProgressNote
+                                       : std::string());
                 break;
             default:
                 text += DriveExportText(inventory, drive.position);

@@ -1023,7 +1023,7 @@ TEST_F(ReportCommandTest, DeviceChoosesTheDisksRead) {
         std::string err;
     } cases[] = {
         {{"--list", "--device", "0"}, 0, "READ DISK\n", ""},
-        {{"--list", "--device=\\\\.\\physicaldrive0", "--device", "0"}, 0, "READ DISK\n", ""},
+        {{"--list", "--device=\\\\.\\PhysicalDrive0", "--device", "0"}, 0, "READ DISK\n", ""},
         {{"--list", "--device", "9", "--device", "0"}, 0, "READ DISK\n", bridged},
         {{"--health", "--device", "2"},
          1,

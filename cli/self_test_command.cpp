@@ -19,6 +19,7 @@ struct TestState {
     bool running = false;
     int remainingPercent = 0;
     int minutes = 0;
+    std::string note;  // what a drive reported beyond 0 to 100
 };
 
 TestState StateOf(const DriveInventory& inventory, int position, SelfTestKind kind) {
@@ -34,12 +35,14 @@ TestState StateOf(const DriveInventory& inventory, int position, SelfTestKind ki
             const NvmeSelfTestLog log = DecodeNvmeSelfTestLog(nvme->selfTestLog);
             state.running = log.operation != 0;
             state.remainingPercent = state.running ? 100 - log.completion : 0;
+            state.note = state.running ? ProgressNote(log.reportedCompletion, "complete") : "";
         }
     } else if (inventory.hasOfflineData[position]) {
         const AtaSelfTestStatus status = DecodeAtaSelfTest(inventory.offlineData[position],
                                                            inventory.entries[position].Identify);
         state.running = status.running;
         state.remainingPercent = status.remainingPercent;
+        state.note = ProgressNote(status.reportedRemainingPercent, "remaining");
         state.minutes = AtaSelfTestMinutes(status, kind);
     }
     return state;
@@ -76,10 +79,13 @@ SelfTestLine DescribeSelfTest(const DriveInventory& inventory, int position,
             break;
         case SelfTestStart::kRunning:
             line.text = notDone + "a self-test is running, " +
-                        DecimalText(status.remainingPercent) + "% remaining\n";
+                        DecimalText(status.remainingPercent) + "% remaining" + status.note + "\n";
             break;
         case SelfTestStart::kNoSmartData:
             line.text = notDone + "its SMART data could not be read\n";
+            break;
+        case SelfTestStart::kUntrustedData:
+            line.text = notDone + "its SMART data failed its checks\n";
             break;
         case SelfTestStart::kNotOnWindows9x:
             line.text = notDone + "Windows 9x's SMART driver carries short and extended " +

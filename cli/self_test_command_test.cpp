@@ -101,6 +101,20 @@ DriveCapture Claimer() {
     return capture;
 }
 
+// SMART data that cannot be trusted: a checksum that fails, and the all-FFh
+// block of a confused bridge, which sums to 0 and seems to run a test.
+DriveCapture BadChecksum() {
+    DriveCapture capture = Tester(0x11, 0xF4);
+    capture.smartData[511] ^= 0x01;
+    return capture;
+}
+
+DriveCapture AllOnes() {
+    DriveCapture capture = Tester(0x11);
+    std::memset(capture.smartData, 0xFF, sizeof capture.smartData);
+    return capture;
+}
+
 DriveCapture WithoutSmartData() {
     DriveCapture capture = MakeCapture("BARE", "B", "F");
     capture.hasSmartData = false;
@@ -145,6 +159,15 @@ TEST(SelfTestCommandTest, EachDiskGetsItsLineAndOnlyWhatItShould) {
          "D: not started: the drive offers no self-test\n", false, {}},
         {"running", kNt, Tester(kOffers, 0xF4), kShort, false,
          "D: not started: a self-test is running, 40% remaining\n", false, {}},
+        {"running, more than all of it left", kNt, Tester(kOffers, 0xFF), kShort, false,
+         "D: not started: a self-test is running, 100% remaining (the drive reported 150% "
+         "remaining)\n", false, {}},
+        {"abort, SMART data checksum fails", kNt, BadChecksum(), kAbort, false,
+         "D: not sent: its SMART data failed its checks\n", false, {}},
+        {"short, SMART data checksum fails", kNt, BadChecksum(), kShort, false,
+         "D: not started: its SMART data failed its checks\n", false, {}},
+        {"abort, all-FFh SMART data", kNt, AllOnes(), kAbort, false,
+         "D: not sent: its SMART data failed its checks\n", false, {}},
         {"abort a running one", kNt, Tester(kOffers, 0xF4), kAbort, false,
          "D: self-test aborted\n", false, {"pass 7F"}},
         {"abort with none running", kNt, Tester(kOffers), kAbort, false,
@@ -169,6 +192,9 @@ TEST(SelfTestCommandTest, EachDiskGetsItsLineAndOnlyWhatItShould) {
          "D: extended self-test started (about 30 minutes)\n", false, {"nvme 2"}},
         {"NVMe running", kNt, NvmeTester(true, 0x2, 25), kShort, false,
          "D: not started: a self-test is running, 75% remaining\n", false, {}},
+        {"NVMe running, more than all of it done", kNt, NvmeTester(true, 0x1, 127), kShort, false,
+         "D: not started: a self-test is running, 0% remaining (the drive reported 127% "
+         "complete)\n", false, {}},
         {"NVMe abort", kNt, NvmeTester(true, 0x1, 60), kAbort, false,
          "D: self-test aborted\n", false, {"nvme F"}},
         {"NVMe without self-tests", kNt, NvmeTester(false), kShort, false,
@@ -197,10 +223,14 @@ TEST(SelfTestCommandTest, EachDiskGetsItsLineAndOnlyWhatItShould) {
     }
 }
 
+// Every call the last machine was sent, kept when the run ends it.
+std::vector<DriverCall> g_machineCalls;
+
 std::unique_ptr<SmartDriver> MachineForSelfTests(std::string*, DriverUse use) {
     // A reading's driver is never asked to start a test.
     EXPECT_EQ(DriverUse::kSelfTests, use);
     std::unique_ptr<EmulatedDriver> machine(new EmulatedDriver(kPlatformWindowsNt));
+    machine->KeepCallsIn(&g_machineCalls);
     machine->InsertDrive(0, Tester(0x11));
     machine->InsertDrive(2, Claimer());
     machine->InsertDrive(3, Sleeper());
@@ -253,6 +283,20 @@ TEST(SelfTestCommandTest, ExitStatusCountsOnlyRefusedCommands) {
           std::vector<std::string>{"--self-test", "short", "--output", "x"},
           std::vector<std::string>{"--self-test", "short", "--save", "."}}) {
         EXPECT_EQ(kExitUsage, RunOn(MachineForSelfTests, args).status) << args.size();
+    }
+    // A name that is no disk refuses the whole run before a test starts, or
+    // a running one is stopped, on any disk that is.
+    for (const char* kind : {"short", "abort"}) {
+        for (const char* name : {"9", "\\\\.\\PhysicalDrive1"}) {
+            g_machineCalls.assign(1, DriverCall());
+            const SelfTestRun run = RunOn(MachineForSelfTests,
+                                          {"--self-test", kind, "--device", "0", "--device", name});
+            EXPECT_EQ(kExitUsage, run.status) << kind << " " << name;
+            EXPECT_EQ("", run.out) << kind << " " << name;
+            EXPECT_EQ("vantrel-report: " + std::string(name) + ": not a disk of this machine\n",
+                      run.err);
+            EXPECT_TRUE(g_machineCalls.empty()) << kind << " " << name << ": no disk opened";
+        }
     }
 }
 

@@ -25,6 +25,13 @@ struct DriverCall {
 class EmulatedDriver : public ReplayDriver {
   public:
     explicit EmulatedDriver(uint32_t platformId = kPlatformWindowsNt) : ReplayDriver(platformId) {}
+    // A run that owns the driver ends it: its calls are copied to the sink.
+    ~EmulatedDriver() override {
+        if (sink_) {
+            *sink_ = calls_;
+        }
+    }
+    void KeepCallsIn(std::vector<DriverCall>* sink) { sink_ = sink; }
 
     // A packet device: answers IDENTIFY PACKET DEVICE only.
     void InsertPacketDevice(int position, const uint8_t identify[512]);
@@ -42,4 +49,5 @@ class EmulatedDriver : public ReplayDriver {
 
   private:
     std::vector<DriverCall> calls_;
+    std::vector<DriverCall>* sink_ = nullptr;
 };

@@ -426,6 +426,17 @@ void LinuxDriver::DeviceName(int position, char* name, uint32_t size) {
     std::snprintf(name, size, "/dev/%s", disks_[position].c_str());
 }
 
+bool LinuxDriver::HasDevice(int position) {
+    ListDisks();
+    return position >= 0 && static_cast<size_t>(position) < disks_.size();
+}
+
+void LinuxDriver::ExpectDevice(int position, uint64_t deviceNumber) {
+    if (position >= 0 && position < kLinuxMaxPositions) {
+        expected_[position] = deviceNumber;
+    }
+}
+
 void LinuxDriver::NoteNoRights(const Disk& disk, int error) {
     denied_ = true;
     if (rightsNoted_) {
@@ -478,6 +489,14 @@ DeviceHandle LinuxDriver::Open(const char* name, uint32_t access, uint32_t, uint
             NoteNoRights(disk, errno);
             why = kErrorAccessDenied;
         }
+        return VANTREL_INVALID_DEVICE;
+    }
+    // The disk the user's name stood for when it was resolved, or nothing:
+    // a link changed since, or another disk took the kernel name.
+    struct stat opened;
+    if (expected_[position] != 0 &&
+        (fstat(disk.fd, &opened) != 0 || opened.st_rdev != expected_[position])) {
+        system_.closeDevice(disk.fd);
         return VANTREL_INVALID_DEVICE;
     }
     bool answers = false;

@@ -112,6 +112,10 @@ class LinuxDriver : public SmartDriver {
     // The disk a position stands for once the scan has opened it: /dev/sda,
     // /dev/nvme0.
     void DeviceName(int position, char* name, uint32_t size) override;
+    // A position within the listed disks.
+    bool HasDevice(int position) override;
+    // The position then opens only while its device has that number.
+    void ExpectDevice(int position, uint64_t deviceNumber) override;
 
   private:
     struct Disk {
@@ -153,6 +157,9 @@ class LinuxDriver : public SmartDriver {
     bool selfTests_;
     bool listed_ = false;
     std::vector<std::string> disks_;
+    // The device number each position must still have at its open, 0 for
+    // any (ExpectDevice).
+    uint64_t expected_[kLinuxMaxPositions] = {};
     std::map<DeviceHandle, Disk> handles_;
     uintptr_t nextHandle_ = 0x100;
     bool rightsNoted_ = false;

@@ -54,6 +54,12 @@ DeviceHandle ReplayDriver::Open(const char* name, uint32_t access, uint32_t, uin
     return handle;
 }
 
+bool ReplayDriver::HasDevice(int position) {
+    const int positions =
+        Windows9x() ? static_cast<int>(kDrivePositions) : static_cast<int>(kDriveBays);
+    return position >= 0 && position < positions && bays_[position].present;
+}
+
 int ReplayDriver::Close(DeviceHandle device) {
     for (size_t i = 0; i < handles_.size(); ++i) {
         if (handles_[i].handle == device) {

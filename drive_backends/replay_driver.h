@@ -43,6 +43,8 @@ class ReplayDriver : public SmartDriver {
     int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
                   void* output, uint32_t outputLength, uint32_t* bytesReturned) override;
     int Close(DeviceHandle device) override;
+    // A fitted position (one of the four on Windows 9x).
+    bool HasDevice(int position) override;
 
   protected:
     // A position's capture, made when a drive is first fitted there and

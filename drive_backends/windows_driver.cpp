@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "drive_backends/windows_control_filter.h"
+#include "inventory/drive_inventory.h"
 
 static_assert(sizeof(HANDLE) == sizeof(DeviceHandle), "a device handle is a HANDLE");
 
@@ -47,6 +50,21 @@ int WindowsDriver::IoControl(DeviceHandle device, uint32_t code, const void* inp
         *bytesReturned = returned;
     }
     return ok;
+}
+
+bool WindowsDriver::HasDevice(int position) {
+    if (position < 0) {
+        return false;
+    }
+    if (PlatformId() == kPlatformWindows9x) {
+        return position < kDrivePositions;
+    }
+    char name[32];
+    char target[MAX_PATH];
+    std::snprintf(name, sizeof name, "PhysicalDrive%d", position);
+    // Only a name the system says it does not hold is no disk.
+    return QueryDosDeviceA(name, target, sizeof target) != 0 ||
+           GetLastError() != ERROR_FILE_NOT_FOUND;
 }
 
 int WindowsDriver::Close(DeviceHandle device) {

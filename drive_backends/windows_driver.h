@@ -19,6 +19,9 @@ class WindowsDriver : public SmartDriver {
     int IoControl(DeviceHandle device, uint32_t code, const void* input, uint32_t inputLength,
                   void* output, uint32_t outputLength, uint32_t* bytesReturned) override;
     int Close(DeviceHandle device) override;
+    // Windows 9x's SMARTVSD serves four positions; the NT family holds a
+    // PhysicalDriveN name for each disk it has.
+    bool HasDevice(int position) override;
 
   private:
     bool selfTests_;

@@ -28,15 +28,8 @@ ReplyIntegrity CheckReplies(const DriveInventory& inventory, int position,
     integrity.identify = inventory.identifyCheck[position];
     integrity.smartData = inventory.smartDataCheck[position];
     integrity.thresholds = inventory.thresholdsCheck[position];
-    bool seen[256] = {};
-    for (const AttributeRecord& record : records) {
-        const uint8_t id = AttributeId(record);
-        if (seen[id]) {
-            integrity.repeatedId = id;
-            break;
-        }
-        seen[id] = true;
-    }
+    integrity.repeatedId =
+        FirstRepeatedAttributeId(records.data(), static_cast<int>(records.size()));
     return integrity;
 }
 

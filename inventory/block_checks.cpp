@@ -1,5 +1,7 @@
 #include "inventory/block_checks.h"
 
+#include "inventory/attribute_fields.h"
+
 namespace {
 
 bool SumsToZero(const uint8_t* block) {
@@ -21,6 +23,18 @@ BlockCheck CheckIdentifyBlock(const uint8_t* block) {
         return BlockCheck::kUnsigned;
     }
     return SumsToZero(block) ? BlockCheck::kOk : BlockCheck::kFailed;
+}
+
+uint8_t FirstRepeatedAttributeId(const AttributeRecord* records, int count) {
+    bool seen[256] = {};
+    for (int i = 0; i < count; ++i) {
+        const uint8_t id = AttributeId(records[i]);
+        if (seen[id]) {
+            return id;
+        }
+        seen[id] = true;
+    }
+    return 0;
 }
 
 const char* BlockCheckName(BlockCheck check) {

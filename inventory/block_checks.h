@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+struct AttributeRecord;
+
 enum class BlockCheck : uint8_t {
     kAbsent,    // the block was not read
     kOk,        // its checksum holds
@@ -18,6 +20,12 @@ enum class BlockCheck : uint8_t {
 BlockCheck CheckSmartBlock(const uint8_t* block);
 // An IDENTIFY DEVICE block.
 BlockCheck CheckIdentifyBlock(const uint8_t* block);
+
+// The SMART data's other check: the first attribute id that two of its
+// records (in table order, id 0 slots left out) name, 0 for none. A garbled
+// reply, such as a confused bridge's all-FFh block, sums to 0 and lists
+// FFh thirty times.
+uint8_t FirstRepeatedAttributeId(const AttributeRecord* records, int count);
 
 // "absent", "ok", "failed" or "unsigned", as documents name the results.
 const char* BlockCheckName(BlockCheck check);

@@ -103,6 +103,7 @@ enum class SelfTestStart : uint8_t {
     kNotOffered,       // the drive offers no such test: nothing sent
     kRunning,          // a self-test runs already: nothing sent
     kNoSmartData,      // its SMART data could not be read: nothing sent
+    kUntrustedData,    // its SMART data failed its checks: nothing sent
     kNotOnWindows9x,   // conveyance and abort, which Windows 9x cannot carry
     kNotOnThisSystem,  // an NVMe drive where this build sends it no self-test
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "inventory/drive_inventory.h"
+#include "inventory/identity_text.h"
 
 namespace {
 
@@ -51,9 +52,7 @@ char* DriveInventory::CopyIdentityField(char* buffer, uint32_t* length, int posi
     }
     const char* field = reinterpret_cast<const char*>(entries[position].Identify.bytes) + offset;
     for (uint16_t i = 0; i < width && field[i] != '\0'; ++i) {
-        // A line break from the firmware would split the report's line and
-        // the drive list's name; it reads as the blank it stands in for.
-        buffer[i] = (field[i] == '\r' || field[i] == '\n') ? ' ' : field[i];
+        buffer[i] = IdentityTextChar(field[i]);
     }
     *length = static_cast<uint32_t>(TrimTrailingSpaces(buffer, width));
     return buffer;

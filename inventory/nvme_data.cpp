@@ -1,7 +1,9 @@
 #include "inventory/nvme_data.h"
 
 #include "inventory/drive_inventory.h"
+#include "inventory/identity_text.h"
 #include "inventory/nvme_log_rows.h"
+#include "inventory/self_test.h"
 
 #include <cstdio>
 #include <cstring>
@@ -23,21 +25,24 @@ NvmeCounter Counter(const uint8_t* bytes) {
     return counter;
 }
 
-// The texts are ASCII padded with blanks; some drives pad with NULs.
+// The texts are ASCII padded with blanks; some drives pad with NULs. A
+// line break reads as a blank, as in an ATA drive's texts.
 template <size_t N>
 void Text(const uint8_t* bytes, char (&text)[N]) {
     const size_t width = N - 1;
+    char shown[N];
+    for (size_t i = 0; i < width; ++i) {
+        shown[i] = bytes[i] == '\0' ? ' ' : IdentityTextChar(static_cast<char>(bytes[i]));
+    }
     size_t begin = 0;
     size_t end = width;
-    while (begin < end && (bytes[begin] == ' ' || bytes[begin] == '\0')) {
+    while (begin < end && shown[begin] == ' ') {
         ++begin;
     }
-    while (end > begin && (bytes[end - 1] == ' ' || bytes[end - 1] == '\0')) {
+    while (end > begin && shown[end - 1] == ' ') {
         --end;
     }
-    for (size_t i = begin; i < end; ++i) {
-        text[i - begin] = bytes[i] == '\0' ? ' ' : static_cast<char>(bytes[i]);
-    }
+    std::memcpy(text, shown + begin, end - begin);
     text[end - begin] = '\0';
 }
 
@@ -161,7 +166,8 @@ void DecodeNvmeDrive(const NvmeReplies& replies, NvmeDrive* drive) {
 NvmeSelfTestLog DecodeNvmeSelfTestLog(const uint8_t (&data)[kNvmeSelfTestLogSize]) {
     NvmeSelfTestLog log;
     log.operation = data[0] & 0x0F;
-    log.completion = data[1] & 0x7F;
+    log.reportedCompletion = data[1] & 0x7F;
+    log.completion = static_cast<uint8_t>(ClampPercent(log.reportedCompletion));
     // Results fill from the first entry; an unused one ends them.
     for (int i = 0; i < 20; ++i) {
         const uint8_t* entry = data + 4 + 28 * i;

@@ -97,9 +97,10 @@ struct NvmeSelfTestResult {
 // The Device Self-test log page (06h): the test running, and the last 20
 // results, newest first.
 struct NvmeSelfTestLog {
-    uint8_t operation = 0;   // byte 0 bits 3:0: 0h none, 1h short, 2h extended
-    uint8_t completion = 0;  // byte 1 bits 6:0, per cent, while one runs
-    int count = 0;           // the results in use
+    uint8_t operation = 0;           // byte 0 bits 3:0: 0h none, 1h short, 2h extended
+    uint8_t completion = 0;          // byte 1 bits 6:0, per cent, while one runs; at most 100
+    uint8_t reportedCompletion = 0;  // as the drive put it: up to 127
+    int count = 0;                   // the results in use
     NvmeSelfTestResult results[20];
 };
 

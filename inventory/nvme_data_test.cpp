@@ -182,4 +182,17 @@ TEST(NvmeDataTest, OnlyAUsableNamespaceDecodes) {
     EXPECT_FALSE(DecodeNvmeNamespace(zeros, &space));
 }
 
+// A controller's texts may hold line breaks that would forge report lines:
+// they read as blanks, as an ATA drive's do, and the padding is trimmed.
+TEST(NvmeDataTest, LineBreaksInTextsReadAsBlanks) {
+    uint8_t data[kNvmeIdentifySize] = {};
+    std::memcpy(data + 4, "SER\rIAL\n", 8);
+    std::memcpy(data + 24, "FAKE\r\nDrive: GOOD", 18);
+    std::memcpy(data + 64, "1.0\n", 4);
+    const NvmeController controller = DecodeNvmeController(data);
+    EXPECT_STREQ("SER IAL", controller.serial);
+    EXPECT_STREQ("FAKE  Drive: GOOD", controller.model);
+    EXPECT_STREQ("1.0", controller.firmware);
+}
+
 }  // namespace

@@ -181,6 +181,13 @@ void DriveInventory::StartSelfTest(SmartDriver& driver, SmartCommandRecord* comm
         start = SelfTestStart::kNoSmartData;
         return;
     }
+    // A reply that fails its checks says nothing true about the drive's
+    // self-test state: no routine, abort included, is sent on its word.
+    if (smartDataCheck[position] == BlockCheck::kFailed ||
+        FirstRepeatedAttributeId(attributes[position], attributeCount[position]) != 0) {
+        start = SelfTestStart::kUntrustedData;
+        return;
+    }
     const AtaSelfTestStatus status = DecodeAtaSelfTest(offlineData[position], entry.Identify);
     if (!AtaOffersSelfTest(status, selfTestKind)) {
         start = SelfTestStart::kNotOffered;

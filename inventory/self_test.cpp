@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+#include "inventory/decimal_text.h"
+
 namespace {
 
 struct KindRow {
@@ -54,13 +56,26 @@ const char* SelfTestKindName(SelfTestKind kind) {
     return kKinds[static_cast<int>(kind)].name;
 }
 
+int ClampPercent(int percent) {
+    return percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+}
+
+std::string ProgressNote(int reported, const char* what) {
+    if (reported == ClampPercent(reported)) {
+        return std::string();
+    }
+    return " (the drive reported " + DecimalText(reported) + "% " + what + ")";
+}
+
 AtaSelfTestStatus DecodeAtaSelfTest(const uint8_t offline[kOfflineDataLength],
                                     const IdentifyData& identify) {
     AtaSelfTestStatus decoded;
     decoded.known = true;
     decoded.status = offline[kStatus];
     decoded.running = (decoded.status >> 4) == 0xF;
-    decoded.remainingPercent = decoded.running ? 10 * (decoded.status & 0x0F) : 0;
+    // Nibbles above Ah would read more than all of the test still to do.
+    decoded.reportedRemainingPercent = decoded.running ? 10 * (decoded.status & 0x0F) : 0;
+    decoded.remainingPercent = ClampPercent(decoded.reportedRemainingPercent);
     // Words 84 and 87 count only where bits 15:14 read 01.
     bool identifySelfTests = false;
     for (const int word : {84, 87}) {

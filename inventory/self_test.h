@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "inventory/drive_inventory.h"
 
@@ -21,7 +22,8 @@ struct AtaSelfTestStatus {
     // 7:4, and while one runs the tenths of it still to do in bits 3:0.
     uint8_t status = 0;
     bool running = false;
-    int remainingPercent = 0;  // while running
+    int remainingPercent = 0;          // while running, 0 to 100
+    int reportedRemainingPercent = 0;  // as the drive put it: up to 150
     // Byte 367 bit 0 (EXECUTE OFF-LINE IMMEDIATE), bit 4 or IDENTIFY words
     // 84/87 bit 1 where valid (self-tests), bit 5 (conveyance).
     bool offlineImmediate = false;
@@ -38,6 +40,15 @@ struct AtaSelfTestStatus {
 // IDENTIFY words.
 AtaSelfTestStatus DecodeAtaSelfTest(const uint8_t offline[kOfflineDataLength],
                                     const IdentifyData& identify);
+
+// A self-test's share done or still to do, kept within 0 to 100 whatever
+// the drive reported.
+int ClampPercent(int percent);
+
+// What a drive that lied about its progress reported, beside the clamped
+// share shown: " (the drive reported 150% remaining)"; empty where the
+// report was within 0 to 100. what is "remaining" or "complete".
+std::string ProgressNote(int reported, const char* what);
 
 // Bits 7:4 of the execution status in words: "completed without error",
 // "in progress" ...

@@ -73,4 +73,16 @@ class SmartDriver {
     // Windows 9x (one device serves all four). A backend that reaches other
     // devices names those. Writes a terminated text into name[0..size).
     virtual void DeviceName(int position, char* name, uint32_t size);
+
+    // Whether a device answers to the position's name, told without
+    // opening it, so that no disk is sent anything: the drives a backend
+    // lists, the names the system holds. True where it cannot be told
+    // (the open then decides).
+    virtual bool HasDevice(int position);
+
+    // The device (its number) a name the user gave stood for when it was
+    // resolved: a backend whose names can change meanwhile (a link
+    // replaced, a disk swapped) opens the position only while it is still
+    // that device. Ignored where names cannot change.
+    virtual void ExpectDevice(int position, uint64_t deviceNumber);
 };

@@ -57,6 +57,8 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
         reading->hasSelfTestState = true;
         reading->selfTestRunning = ata.selfTest.running;
         reading->selfTestRemainingPercent = ata.selfTest.remainingPercent;
+        reading->selfTestProgressNote =
+            ProgressNote(ata.selfTest.reportedRemainingPercent, "remaining");
     }
     if (const SmartLogBlocks* logs = inventory.logs[position]) {
         if (logs->hasErrorLog) {
@@ -110,6 +112,9 @@ void ReadNvme(const NvmeReplies& replies, DriveReading* reading) {
         reading->selfTestRunning = nvme.selfTests.operation != 0;
         reading->selfTestRemainingPercent =
             reading->selfTestRunning ? 100 - nvme.selfTests.completion : 0;
+        reading->selfTestProgressNote =
+            reading->selfTestRunning ? ProgressNote(nvme.selfTests.reportedCompletion, "complete")
+                                     : std::string();
     }
     reading->health = AssessNvmeHealth(nvme.log, nvme.hasSelfTestLog ? &nvme.selfTests : nullptr);
 }

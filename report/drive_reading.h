@@ -78,7 +78,8 @@ struct DriveReading {
     // an ATA drive's SMART data, an NVMe drive's self-test log.
     bool hasSelfTestState = false;
     bool selfTestRunning = false;
-    int selfTestRemainingPercent = 0;
+    int selfTestRemainingPercent = 0;  // 0 to 100
+    std::string selfTestProgressNote;  // what a drive reported beyond 0 to 100
     AtaReading ata;
     NvmeReading nvme;
     DriveHealth health;
