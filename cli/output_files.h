@@ -19,6 +19,10 @@
 // "path: ".
 FILE* CreateNewFile(const std::string& path, bool* taken, std::string* problem);
 
+// Removes the file that CreateNewFile made at path, after a failed write;
+// its folder is reached as it was then.
+void RemoveCreatedFile(const std::string& path);
+
 // Writes what write puts into a stream to path. A regular file (or a new
 // name) gets a new file beside it that takes its place once whole, with the
 // old file's permissions; a pipe, the null device and a terminal are

@@ -251,6 +251,16 @@ FILE* CreateNewFile(const std::string& path, bool* taken, std::string* problem) 
     return file;
 }
 
+void RemoveCreatedFile(const std::string& path) {
+    std::string name;
+    std::string problem;
+    const int folder = OpenFolderOf(path, &name, &problem);
+    if (folder >= 0) {
+        unlinkat(folder, name.c_str(), 0);
+        close(folder);
+    }
+}
+
 bool WriteOutputFile(const std::string& path, const std::function<bool(FILE*)>& write,
                      std::string* problem) {
     std::string name;

@@ -37,6 +37,10 @@ FILE* CreateNewFile(const std::string& path, bool* taken, std::string* problem) 
     return file;
 }
 
+void RemoveCreatedFile(const std::string& path) {
+    DeleteFileA(path.c_str());
+}
+
 namespace {
 
 // What the name opens (a disk file, a device, a pipe), without reading or

@@ -212,7 +212,7 @@ bool WriteCreatedFile(FILE* file, const std::string& path, const std::vector<uin
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {
-        std::remove(path.c_str());
+        RemoveCreatedFile(path);
     }
     return written && closed;
 }
