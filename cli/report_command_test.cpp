@@ -746,6 +746,12 @@ TEST_F(ReportCommandTest, OutputRefusesLinksDisksDevicesAndUnreadPipes) {
         {dir + "/own/run/followed.txt", 0, ""},
         {dir + "/shared/run/x.txt", 4, "goes through run, a link another user could change"},
     };
+    // A terminal: a pseudo-terminal's slave, told by its number.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(0, grantpt(master));
+    ASSERT_EQ(0, unlockpt(master));
+    cases.push_back({ptsname(master), 0, ""});
     if (geteuid() == 0) {
         // The metrics folder of Debian's node exporter, its owner's to change.
         PlantLink(dir + "/prometheus", "node-exporter", elsewhere, 65534);
@@ -774,6 +780,7 @@ TEST_F(ReportCommandTest, OutputRefusesLinksDisksDevicesAndUnreadPipes) {
     char event[sizeof(struct inotify_event) + 256];
     EXPECT_EQ(-1, read(watch, event, sizeof event));
     close(watch);
+    close(master);
     EXPECT_EQ(RunTool({a}).out, ReadFile(followed + "/followed.txt"));
     EXPECT_TRUE(Entries(elsewhere).empty());
     EXPECT_EQ("victim", ReadFile(victim));
