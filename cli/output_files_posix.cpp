@@ -9,26 +9,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/folder_walk.h"
 #include "cli/output_files.h"
 
 void (*g_outputBeforePermissions)(const std::string& temporary) = nullptr;
-
-FILE* CreateNewFile(const std::string& path, bool* taken) {
-    // O_EXCL alone already refuses a link; O_NOFOLLOW says so twice.
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    *taken = fd < 0 && errno == EEXIST;
-    if (fd < 0) {
-        return nullptr;
-    }
-    FILE* file = fdopen(fd, "wb");
-    if (!file) {
-        const int saved = errno;
-        close(fd);
-        unlink(path.c_str());
-        errno = saved;
-    }
-    return file;
-}
 
 namespace {
 
@@ -43,11 +27,18 @@ bool FailErrno(std::string* problem, const char* what) {
     return Fail(problem, std::string(what) + ": " + std::strerror(errno));
 }
 
-// The null device and a terminal take a report as they are. Every other
-// character device is refused: a write to /dev/sg* is a SCSI command, one to
-// a tape or a printer does something too.
-bool IsHarmlessCharacterDevice(int fd, const struct stat& target) {
-    return target.st_rdev == makedev(1, 3) || isatty(fd);
+// The null device (1:3) and a terminal take a report as they are, told by
+// their number alone, since opening some devices for writing acts (a
+// watchdog is armed by it). Terminals are the virtual consoles (4:0-63),
+// /dev/tty and /dev/console (5:0, 5:1) and the pseudo-terminals' slaves
+// (136-143). Serial lines (4:64 and up, USB ones) are not: a modem or a
+// UPS may listen there. Every other character device is refused: a write
+// to /dev/sg* is a SCSI command, one to a tape or a printer does something.
+bool IsHarmlessCharacterDevice(dev_t device) {
+    const unsigned int kind = major(device);
+    const unsigned int unit = minor(device);
+    return device == makedev(1, 3) || (kind == 4 && unit < 64) || (kind == 5 && unit <= 1) ||
+           (kind >= 136 && kind <= 143);
 }
 
 // Whether this process may give a file to another owner: root only with
@@ -81,6 +72,13 @@ bool KeepOwnerAndMode(int fd, const struct stat& old, std::string* problem) {
     return true;
 }
 
+// A new name's mode, as an open with 0666 would have made it.
+bool SetNewFileMode(int fd, std::string* problem) {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return fchmod(fd, 0666 & ~mask) == 0 || FailErrno(problem, "cannot set its permissions");
+}
+
 // Writes into a pipe, the null device or a terminal through the descriptor
 // that was checked. Blocking again, so that a full pipe waits for its reader
 // rather than failing.
@@ -100,24 +98,33 @@ bool WriteInto(int fd, const std::function<bool(FILE*)>& write, std::string* pro
     return ok || Fail(problem, "write error");
 }
 
-// The folder part of path ("." for a bare name) and the name in it.
-void SplitPath(const std::string& path, std::string* folder, std::string* name) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        *folder = ".";
-        *name = path;
-    } else {
-        *folder = slash == 0 ? "/" : path.substr(0, slash);
-        *name = path.substr(slash + 1);
+// Opens the pipe, null device or terminal that name was found to be, without
+// waiting for a pipe's reader nor taking a terminal as this process's own;
+// refused when what opened is not what was checked.
+bool WriteIntoChecked(int folder, const std::string& name, const struct stat& checked,
+                      const std::function<bool(FILE*)>& write, std::string* problem) {
+    const int fd =
+        openat(folder, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENXIO ? Fail(problem, "a pipe that nobody reads")
+                              : FailErrno(problem, "cannot open");
     }
+    struct stat opened;
+    if (fstat(fd, &opened) != 0 || opened.st_dev != checked.st_dev ||
+        opened.st_ino != checked.st_ino) {
+        close(fd);
+        return Fail(problem, "was replaced while it was checked");
+    }
+    return WriteInto(fd, write, problem);
 }
 
-// Creates the first free one of NAME.new, NAME.2.new, ... in the folder.
+// Creates the first free one of NAME.new, NAME.2.new, ... in the folder,
+// readable by its creator alone until it is whole and given its mode.
 int CreateTemporary(int folder, const std::string& name, std::string* temporary) {
     for (int copy = 1; copy <= kMaxTemporaries; ++copy) {
         *temporary = copy == 1 ? name + ".new" : name + "." + std::to_string(copy) + ".new";
         const int fd = openat(folder, temporary->c_str(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
@@ -128,29 +135,22 @@ int CreateTemporary(int folder, const std::string& name, std::string* temporary)
 
 // Everything by descriptor, the folder's included: whatever is swapped in
 // under either name meanwhile, neither the permissions nor the rename reach
-// anything but the new file. old is null for a new name.
-bool ReplaceFile(const std::string& path, const struct stat* old,
-                 const std::function<bool(FILE*)>& write, std::string* problem) {
-    std::string folderPath;
-    std::string name;
-    SplitPath(path, &folderPath, &name);
-    const int folder = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) {
-        return FailErrno(problem, "cannot create");
-    }
+// anything but the new file. old is null for a new name; shown is the
+// folder as the tests' hook names it.
+bool ReplaceFile(int folder, const std::string& name, const std::string& shown,
+                 const struct stat* old, const std::function<bool(FILE*)>& write,
+                 std::string* problem) {
     std::string temporary;
     const int fd = CreateTemporary(folder, name, &temporary);
     if (fd < 0) {
-        const int saved = errno;
-        close(folder);
-        errno = saved;
         return FailErrno(problem, "cannot create");
     }
     FILE* stream = fdopen(fd, "wb");
     if (!stream) {
+        const int saved = errno;
         close(fd);
         unlinkat(folder, temporary.c_str(), 0);
-        close(folder);
+        errno = saved;
         return FailErrno(problem, "cannot create");
     }
     bool ok = write(stream);
@@ -160,10 +160,10 @@ bool ReplaceFile(const std::string& path, const struct stat* old,
         *problem = "write error";
     }
     if (ok && g_outputBeforePermissions) {
-        g_outputBeforePermissions(folderPath + "/" + temporary);
+        g_outputBeforePermissions(shown + temporary);
     }
-    if (ok && old) {
-        ok = KeepOwnerAndMode(fd, *old, problem);
+    if (ok) {
+        ok = old ? KeepOwnerAndMode(fd, *old, problem) : SetNewFileMode(fd, problem);
     }
     // The name must still be this file: renaming a link put in its place
     // would put the link where the report belongs.
@@ -172,10 +172,8 @@ bool ReplaceFile(const std::string& path, const struct stat* old,
     if (ok && (fstat(fd, &written) != 0 ||
                fstatat(folder, temporary.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
                written.st_dev != named.st_dev || written.st_ino != named.st_ino)) {
-        ok = Fail(problem, temporary + " was replaced while it was written");
         std::fclose(stream);
-        close(folder);
-        return false;
+        return Fail(problem, temporary + " was replaced while it was written");
     }
     if (ok && renameat(folder, temporary.c_str(), folder, name.c_str()) != 0) {
         ok = FailErrno(problem, "cannot replace it");
@@ -184,48 +182,144 @@ bool ReplaceFile(const std::string& path, const struct stat* old,
         unlinkat(folder, temporary.c_str(), 0);
     }
     std::fclose(stream);
-    close(folder);
     return ok;
+}
+
+// What name is in the folder decides what is done with it, found out
+// without opening it: only a pipe, the null device and a terminal are ever
+// opened for writing, and a regular file is replaced.
+bool WriteInFolder(int folder, const std::string& name, const std::string& shown,
+                   const std::function<bool(FILE*)>& write, std::string* problem) {
+    const int found = openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (found < 0) {
+        return errno == ENOENT ? ReplaceFile(folder, name, shown, nullptr, write, problem)
+                               : FailErrno(problem, "cannot open");
+    }
+    struct stat target;
+    const bool known = fstat(found, &target) == 0;
+    const int saved = errno;
+    close(found);
+    errno = saved;
+    if (!known) {
+        return FailErrno(problem, "cannot open");
+    }
+    if (S_ISREG(target.st_mode)) {
+        return ReplaceFile(folder, name, shown, &target, write, problem);
+    }
+    if (S_ISFIFO(target.st_mode) ||
+        (S_ISCHR(target.st_mode) && IsHarmlessCharacterDevice(target.st_rdev))) {
+        return WriteIntoChecked(folder, name, target, write, problem);
+    }
+    if (S_ISLNK(target.st_mode)) {
+        return Fail(problem, "is a symbolic link; name the file itself");
+    }
+    if (S_ISDIR(target.st_mode)) {
+        errno = EISDIR;
+        return FailErrno(problem, "cannot open");
+    }
+    if (S_ISBLK(target.st_mode)) {
+        return Fail(problem, "is a disk; a report is never written to one");
+    }
+    return Fail(problem, S_ISSOCK(target.st_mode)
+                             ? "is a socket; a report is never written to one"
+                             : "is a device; a report is never written to one");
 }
 
 }  // namespace
 
-bool WriteOutputFile(const std::string& path, const std::function<bool(FILE*)>& write,
-                     std::string* problem) {
-    // No O_CREAT: this open only finds out what the name is, and it neither
-    // follows a link nor waits for a pipe's reader nor takes a terminal.
-    const int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        switch (errno) {
-            case ENOENT:
-                return ReplaceFile(path, nullptr, write, problem);
-            case ELOOP:
-                return Fail(problem, "is a symbolic link; name the file itself");
-            case ENXIO:
-                return Fail(problem, "a pipe that nobody reads");
-            default:
-                return FailErrno(problem, "cannot open");
+FILE* CreateNewFile(const std::string& path, bool* taken, std::string* problem) {
+    *taken = false;
+    std::string name;
+    const int folder = OpenFolderOf(path, &name, problem);
+    if (folder < 0) {
+        return nullptr;
+    }
+    // O_EXCL alone already refuses a link; O_NOFOLLOW says so twice.
+    const int fd =
+        openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    *taken = fd < 0 && errno == EEXIST;
+    FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
+    if (!file) {
+        const int saved = errno;
+        if (fd >= 0) {
+            close(fd);
+            unlinkat(folder, name.c_str(), 0);
         }
+        *problem = std::string("cannot create: ") + std::strerror(saved);
     }
-    struct stat target;
-    if (fstat(fd, &target) != 0) {
-        close(fd);
-        return FailErrno(problem, "cannot open");
-    }
-    if (S_ISREG(target.st_mode)) {
-        close(fd);
-        return ReplaceFile(path, &target, write, problem);
-    }
-    if (S_ISFIFO(target.st_mode) ||
-        (S_ISCHR(target.st_mode) && IsHarmlessCharacterDevice(fd, target))) {
-        return WriteInto(fd, write, problem);
-    }
-    close(fd);
-    return Fail(problem, S_ISBLK(target.st_mode) ? "is a disk; a report is never written to one"
-                                                 : "is a device; a report is never written to one");
+    close(folder);
+    return file;
 }
 
-bool IsOtherThanFile(const std::string& path) {
-    struct stat target;
-    return stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode);
+void RemoveCreatedFile(const std::string& path) {
+    std::string name;
+    std::string problem;
+    const int folder = OpenFolderOf(path, &name, &problem);
+    if (folder >= 0) {
+        unlinkat(folder, name.c_str(), 0);
+        close(folder);
+    }
+}
+
+bool WriteOutputFile(const std::string& path, const std::function<bool(FILE*)>& write,
+                     std::string* problem) {
+    std::string name;
+    const int folder = OpenFolderOf(path, &name, problem);
+    if (folder < 0) {
+        return false;
+    }
+    const size_t slash = path.rfind('/');
+    const std::string shown = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const bool ok = WriteInFolder(folder, name, shown, write, problem);
+    close(folder);
+    return ok;
+}
+
+bool ReadRegularFile(const std::string& path, size_t limit, std::vector<uint8_t>* bytes,
+                     std::string* problem) {
+    bytes->clear();
+    // O_PATH finds out what the name is without opening it: a device is
+    // never opened (a watchdog's open arms it), a FIFO never waited on. A
+    // link to a capture is a capture.
+    const int found = open(path.c_str(), O_PATH | O_CLOEXEC);
+    if (found < 0) {
+        return FailErrno(problem, "offset 0: cannot open");
+    }
+    struct stat checked;
+    const bool regular = fstat(found, &checked) == 0 && S_ISREG(checked.st_mode);
+    close(found);
+    if (!regular) {
+        return Fail(problem, "not a regular file");
+    }
+    // What is read is what was checked, or nothing.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return FailErrno(problem, "offset 0: cannot open");
+    }
+    struct stat opened;
+    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != checked.st_dev ||
+        opened.st_ino != checked.st_ino) {
+        close(fd);
+        return Fail(problem, "not a regular file");
+    }
+    bytes->resize(limit);
+    size_t size = 0;
+    while (size < limit) {
+        const ssize_t got = read(fd, bytes->data() + size, limit - size);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            close(fd);
+            bytes->resize(size);
+            return Fail(problem, "offset " + std::to_string(size) + ": read error");
+        }
+        if (got == 0) {
+            break;
+        }
+        size += static_cast<size_t>(got);
+    }
+    close(fd);
+    bytes->resize(size);
+    return true;
 }

@@ -13,27 +13,32 @@
 
 void (*g_outputBeforePermissions)(const std::string& temporary) = nullptr;
 
-FILE* CreateNewFile(const std::string& path, bool* taken) {
+FILE* CreateNewFile(const std::string& path, bool* taken, std::string* problem) {
     // _O_EXCL opens with CREATE_NEW, which fails for any existing name.
     const int fd =
         _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
     *taken = fd < 0 && errno == EEXIST;
-    if (fd < 0) {
-        return nullptr;
-    }
+    FILE* file = nullptr;
     // A device name (NUL., AUX.txt) "creates" the device: nothing would be
     // kept, or the write would go to a port.
-    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) != FILE_TYPE_DISK) {
+    if (fd >= 0 && GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) != FILE_TYPE_DISK) {
         _close(fd);
         errno = EINVAL;
-        return nullptr;
+    } else if (fd >= 0) {
+        file = _fdopen(fd, "wb");
+        if (!file) {
+            _close(fd);
+            DeleteFileA(path.c_str());
+        }
     }
-    FILE* file = _fdopen(fd, "wb");
     if (!file) {
-        _close(fd);
-        DeleteFileA(path.c_str());
+        *problem = std::string("cannot create: ") + std::strerror(errno);
     }
     return file;
+}
+
+void RemoveCreatedFile(const std::string& path) {
+    DeleteFileA(path.c_str());
 }
 
 namespace {
@@ -78,10 +83,9 @@ bool WriteOutputFile(const std::string& path, const std::function<bool(FILE*)>& 
     bool taken = true;
     for (int copy = 1; copy <= 999 && !stream && taken; ++copy) {
         temporary = copy == 1 ? path + ".new" : path + "." + DecimalText(copy) + ".new";
-        stream = CreateNewFile(temporary, &taken);
+        stream = CreateNewFile(temporary, &taken, problem);
     }
     if (!stream) {
-        *problem = std::string("cannot create: ") + std::strerror(errno);
         return false;
     }
     bool ok = write(stream);
@@ -102,11 +106,45 @@ bool WriteOutputFile(const std::string& path, const std::function<bool(FILE*)>& 
     return true;
 }
 
-bool IsOtherThanFile(const std::string& path) {
+bool ReadRegularFile(const std::string& path, size_t limit, std::vector<uint8_t>* bytes,
+                     std::string* problem) {
+    bytes->clear();
+    // Told before it is opened to be read: a folder does not open, and a
+    // pipe or a port would hang the run or be read.
     const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return true;
-    }
     DWORD type = FILE_TYPE_DISK;
-    return OpenedType(path, &type) && type != FILE_TYPE_DISK;
+    if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) ||
+        (OpenedType(path, &type) && type != FILE_TYPE_DISK)) {
+        *problem = "not a regular file";
+        return false;
+    }
+    const int fd = _open(path.c_str(), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        *problem = std::string("offset 0: cannot open: ") + std::strerror(errno);
+        return false;
+    }
+    // What opened is checked again: the name may have changed meanwhile.
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) != FILE_TYPE_DISK) {
+        _close(fd);
+        *problem = "not a regular file";
+        return false;
+    }
+    bytes->resize(limit);
+    size_t size = 0;
+    while (size < limit) {
+        const int got = _read(fd, bytes->data() + size, static_cast<unsigned>(limit - size));
+        if (got < 0) {
+            _close(fd);
+            bytes->resize(size);
+            *problem = "offset " + DecimalText(static_cast<long long>(size)) + ": read error";
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        size += static_cast<size_t>(got);
+    }
+    _close(fd);
+    bytes->resize(size);
+    return true;
 }

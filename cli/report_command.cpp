@@ -1,8 +1,6 @@
 #include "cli/report_command.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 #include "capture/capture.h"
 #include "capture/capture_recorder.h"
@@ -188,8 +186,9 @@ MachineReport DescribeDrives(const DriveInventory& inventory, const std::vector<
 }
 
 // Creates the first free one of path, then path with .2, .3, ... before
-// its extension. Null when none can be created; *used is the path tried last.
-FILE* CreateFreeName(const std::string& path, std::string* used) {
+// its extension. Null when none can be created; *used is the path tried
+// last, *problem what became of it.
+FILE* CreateFreeName(const std::string& path, std::string* used, std::string* problem) {
     const size_t dot = path.rfind('.');
     const size_t slash = path.find_last_of("/\\");
     const bool hasExtension =
@@ -199,12 +198,11 @@ FILE* CreateFreeName(const std::string& path, std::string* used) {
     for (int copy = 1; copy <= kMaxCopies; ++copy) {
         *used = copy == 1 ? path : stem + "." + DecimalText(copy) + extension;
         bool taken = false;
-        FILE* file = CreateNewFile(*used, &taken);
+        FILE* file = CreateNewFile(*used, &taken, problem);
         if (file || !taken) {
             return file;
         }
     }
-    errno = EEXIST;
     return nullptr;
 }
 
@@ -214,7 +212,7 @@ bool WriteCreatedFile(FILE* file, const std::string& path, const std::vector<uin
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {
-        std::remove(path.c_str());
+        RemoveCreatedFile(path);
     }
     return written && closed;
 }
@@ -234,10 +232,10 @@ bool SaveCaptures(const DriveInventory& inventory, const MachineReport& document
         }
         const std::string wanted = dir + "/" + CaptureFileName(inventory, drive.position);
         std::string path;
-        FILE* file = CreateFreeName(wanted, &path);
+        std::string problem;
+        FILE* file = CreateFreeName(wanted, &path, &problem);
         if (!file) {
-            std::fprintf(err, "vantrel-report: %s: cannot create: %s\n", path.c_str(),
-                         std::strerror(errno));
+            std::fprintf(err, "vantrel-report: %s: %s\n", path.c_str(), problem.c_str());
             ok = false;
             continue;
         }
@@ -285,8 +283,14 @@ int ReportSelfTests(const DriveInventory& inventory, const std::vector<NamedDriv
 }  // namespace
 
 bool ReadReplayCapture(const std::string& path, bool win9x, DriveCapture* capture, FILE* err) {
+    // One byte past the limit, so that an oversized file is told apart.
+    std::vector<uint8_t> bytes;
     std::string error;
-    if (!ReadCaptureFile(path, capture, &error)) {
+    if (!ReadRegularFile(path, kMaxCaptureSize + 1, &bytes, &error)) {
+        std::fprintf(err, "vantrel-report: %s: %s\n", path.c_str(), error.c_str());
+        return false;
+    }
+    if (!ParseCapture(bytes.data(), bytes.size(), path, capture, &error)) {
         std::fprintf(err, "vantrel-report: %s\n", error.c_str());
         return false;
     }
@@ -338,11 +342,6 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         for (size_t position = 0; position < options.captures.size(); ++position) {
             if (options.captures[position] == "-") {
                 continue;
-            }
-            if (IsOtherThanFile(options.captures[position])) {
-                std::fprintf(err, "vantrel-report: %s: not a regular file\n",
-                             options.captures[position].c_str());
-                return kExitUsage;
             }
             if (!ReadReplayCapture(options.captures[position], options.win9x,
                                    emulated->FitDrive(static_cast<int>(position)), err)) {

@@ -12,6 +12,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,6 +48,27 @@ std::string ReadFile(const std::string& path) {
     std::fclose(file);
     return bytes;
 }
+
+#ifndef _WIN32
+// A new folder holding one link to target, both given to owner: as root, a
+// folder another user could change the link in.
+void PlantLink(const std::string& folder, const std::string& link, const std::string& target,
+               uid_t owner) {
+    std::filesystem::create_directories(folder);
+    ASSERT_EQ(0, chmod(folder.c_str(), 0755));
+    std::filesystem::create_symlink(target, folder + "/" + link);
+    ASSERT_EQ(0, lchown((folder + "/" + link).c_str(), owner, owner));
+    ASSERT_EQ(0, chown(folder.c_str(), owner, owner));
+}
+
+std::vector<std::string> Entries(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+#endif
 
 struct Result {
     int status;
@@ -647,6 +669,18 @@ TEST_F(ReportCommandTest, SaveNeverReplacesNorFollowsAnExistingName) {
     EXPECT_TRUE(ReadFile(b) == ReadFile(dir + "/LINKED--F.2.smart"));
     EXPECT_FALSE(std::filesystem::exists(dir + "/nowhere"));
     EXPECT_TRUE(ReadFile(c) == ReadFile(dir + "/DANGLING--F.2.smart"));
+    // Nor does a link in the folder's path that another user could change
+    // (only root can plant one as another user's).
+    if (geteuid() == 0) {
+        const std::string elsewhere = FreshDir("save-taken/elsewhere");
+        PlantLink(dir + "/prometheus", "captures", elsewhere, 65534);
+        const Result planted = RunTool({"--list", "--save", dir + "/prometheus/captures", a});
+        EXPECT_EQ(4, planted.status);
+        EXPECT_NE(std::string::npos, planted.err.find("/prometheus/captures/TAKEN--F.smart: goes "
+                                                      "through captures, a link another user"))
+            << planted.err;
+        EXPECT_TRUE(Entries(elsewhere).empty());
+    }
 #endif
 }
 
@@ -695,13 +729,39 @@ TEST_F(ReportCommandTest, OutputRefusesLinksDisksDevicesAndUnreadPipes) {
         int status;
         const char* message;
     };
+    // A link in the folder part is followed where only its owner, root or
+    // this user, may change it, and nowhere else.
+    const std::string followed = FreshDir("output-kinds-followed");
+    const std::string elsewhere = FreshDir("output-kinds-elsewhere");
+    PlantLink(dir + "/own", "run", followed, geteuid());
+    PlantLink(dir + "/shared", "run", elsewhere, geteuid());
+    ASSERT_EQ(0, chmod((dir + "/shared").c_str(), 0777));
     std::vector<Case> cases = {
         {dir + "/to-file", 4, "is a symbolic link"},
         {dir + "/dangling", 4, "is a symbolic link"},
         {dir + "/fifo", 4, "a pipe that nobody reads"},
         {"/dev/zero", 4, "is a device"},
+        {"/dev/full", 4, "is a device"},
         {"/dev/null", 0, ""},
+        {dir + "/own/run/followed.txt", 0, ""},
+        {dir + "/shared/run/x.txt", 4, "goes through run, a link another user could change"},
     };
+    // A terminal: a pseudo-terminal's slave, told by its number.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(0, grantpt(master));
+    ASSERT_EQ(0, unlockpt(master));
+    cases.push_back({ptsname(master), 0, ""});
+    if (geteuid() == 0) {
+        // The metrics folder of Debian's node exporter, its owner's to change.
+        PlantLink(dir + "/prometheus", "node-exporter", elsewhere, 65534);
+        cases.push_back({dir + "/prometheus/node-exporter/vantrel.prom", 4, "goes through"});
+    }
+    // A device refused is never opened for writing, which may be what it
+    // acts on: closing a write descriptor would be seen.
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, "/dev/full", IN_CLOSE_WRITE), 0);
     struct stat disk;
     for (const char* name : {"/dev/loop0", "/dev/sda", "/dev/vda"}) {
         if (stat(name, &disk) == 0 && S_ISBLK(disk.st_mode) && access(name, W_OK) == 0) {
@@ -717,39 +777,72 @@ TEST_F(ReportCommandTest, OutputRefusesLinksDisksDevicesAndUnreadPipes) {
         const std::string said = c.status ? "vantrel-report: " + c.target + ": " + c.message : "";
         EXPECT_EQ(0u, r.err.find(said)) << r.err;
     }
+    char event[sizeof(struct inotify_event) + 256];
+    EXPECT_EQ(-1, read(watch, event, sizeof event));
+    close(watch);
+    close(master);
+    EXPECT_EQ(RunTool({a}).out, ReadFile(followed + "/followed.txt"));
+    EXPECT_TRUE(Entries(elsewhere).empty());
     EXPECT_EQ("victim", ReadFile(victim));
     EXPECT_TRUE(std::filesystem::is_symlink(dir + "/to-file"));
     EXPECT_FALSE(std::filesystem::exists(dir + "/nowhere"));
     EXPECT_TRUE(std::filesystem::is_fifo(dir + "/fifo"));
-    std::vector<std::string> left;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        left.push_back(entry.path().filename().string());
-    }
+    const std::vector<std::string> left = Entries(dir);
     EXPECT_EQ(
         std::count_if(left.begin(), left.end(),
                       [](const std::string& n) { return n.find(".new") != std::string::npos; }),
         0);
 }
 
-// The replaced file keeps its mode; a new one gets 0666 less the umask.
+// The replaced file keeps its mode, never its set-id bits, and its owner
+// where root may give it; a new one gets 0666 less the umask. Until then the
+// temporary file is its creator's alone.
+mode_t g_temporaryMode = 0;
+
+void NoteTemporaryMode(const std::string& temporary) {
+    struct stat info;
+    g_temporaryMode = stat(temporary.c_str(), &info) == 0 ? info.st_mode & 07777 : 07777;
+}
+
 TEST_F(ReportCommandTest, OutputKeepsTheModeOfTheFileItReplaces) {
     const std::string a = Write("mode.smart", MakeCapture("MODE", "1", "F"));
-    const std::string old = WriteBytes("mode-old.txt", "old");
-    ASSERT_EQ(0, chmod(old.c_str(), 0640));
-    const std::string fresh = ::testing::TempDir() + "mode-new.txt";
-    std::remove(fresh.c_str());
-    const mode_t mask = umask(027);
-    const int replaced = RunTool({"--output", old, a}).status;
-    const int created = RunTool({"--output", fresh, a}).status;
-    umask(mask);
-    EXPECT_EQ(0, replaced);
-    EXPECT_EQ(0, created);
-    struct stat info;
-    ASSERT_EQ(0, stat(old.c_str(), &info));
-    EXPECT_EQ(0640u, info.st_mode & 07777);
-    ASSERT_EQ(0, stat(fresh.c_str(), &info));
-    EXPECT_EQ(0640u, info.st_mode & 07777);
-    EXPECT_EQ(RunTool({a}).out, ReadFile(old));
+    const bool root = geteuid() == 0;
+    const struct {
+        const char* name;
+        mode_t old;  // 0: no file there
+        bool otherOwner;
+        mode_t mask;
+        mode_t expected;
+    } cases[] = {
+        {"mode-old.txt", 0640, false, 027, 0640},
+        {"mode-new.txt", 0, false, 027, 0640},
+        {"mode-new-unmasked.txt", 0, false, 0, 0666},
+        {"mode-setid.txt", 06755, false, 022, 0755},
+        {"mode-setid-other.txt", 06755, true, 022, 0755},
+    };
+    for (const auto& c : cases) {
+        const std::string path = ::testing::TempDir() + c.name;
+        std::remove(path.c_str());
+        if (c.old) {
+            WriteBytes(c.name, "old");
+            // Given away before its mode: a new owner's chown drops set-id bits.
+            ASSERT_EQ(0, chown(path.c_str(), c.otherOwner && root ? 65534 : geteuid(), getegid()));
+            ASSERT_EQ(0, chmod(path.c_str(), c.old));
+        }
+        struct stat info;
+        g_temporaryMode = 0;
+        g_outputBeforePermissions = NoteTemporaryMode;
+        const mode_t mask = umask(c.mask);
+        const Result r = RunTool({"--output", path, a});
+        umask(mask);
+        g_outputBeforePermissions = nullptr;
+        EXPECT_EQ(0, r.status) << c.name << r.err;
+        EXPECT_EQ(0600u, g_temporaryMode) << c.name;
+        ASSERT_EQ(0, stat(path.c_str(), &info));
+        EXPECT_EQ(c.expected, info.st_mode & 07777) << c.name;
+        EXPECT_EQ(c.otherOwner && root ? 65534u : geteuid(), info.st_uid) << c.name;
+        EXPECT_EQ(RunTool({a}).out, ReadFile(path)) << c.name;
+    }
 }
 
 // Whoever owns the report's folder can swap FILE.new for a link between the
@@ -824,11 +917,23 @@ TEST_F(ReportCommandTest, PrometheusOutputReplacesTheTextfileWhole) {
 TEST_F(ReportCommandTest, CaptureThatIsNotAFileIsRefused) {
     const std::string dir = FreshDir("capture-kinds");
     ASSERT_EQ(0, mkfifo((dir + "/fifo").c_str(), 0600));
+    const std::string good = Write("capture-kinds.smart", MakeCapture("KINDS", "1", "F"));
+    std::filesystem::create_symlink(good, dir + "/link.smart");
+    // An open that waits for a FIFO's writer ends the program, not the suite.
+    alarm(30);
     for (const std::string& capture : {dir + "/fifo", std::string("/dev/zero"), dir}) {
-        const Result r = RunTool({capture});
-        EXPECT_EQ(2, r.status) << capture;
-        EXPECT_NE(std::string::npos, r.err.find(capture + ": not a regular file")) << r.err;
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{capture}, {"--compare", capture, good}}) {
+            const Result r = RunTool(args);
+            EXPECT_EQ(2, r.status) << capture;
+            EXPECT_EQ("vantrel-report: " + capture + ": not a regular file\n", r.err);
+        }
     }
+    alarm(0);
+    // A link to a capture is a capture.
+    EXPECT_EQ(RunTool({good}).out, RunTool({dir + "/link.smart"}).out);
+    const Result compared = RunTool({"--compare", dir + "/link.smart", good});
+    EXPECT_EQ(0, compared.status) << compared.err;
 }
 // A drive's own texts reach a terminal as printable text only, in every
 // output mode; written to a file they stay as the drive sent them, and a
