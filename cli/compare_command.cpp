@@ -4,6 +4,7 @@
 #include "drive_backends/replay_driver.h"
 #include "health/reading_compare.h"
 #include "cli/report_command.h"
+#include "cli/terminal_text.h"
 
 #include "inventory/decimal_text.h"
 
@@ -29,8 +30,7 @@ int LoadOlderReading(const ReportOptions& options, CompareRun* run, FILE* err) {
     run->older->ScanDrives(driver);
     DriveIdentity identity;
     if (!ReadDriveIdentity(*run->older, 0, &identity)) {
-        std::fprintf(err, "vantrel-report: %s: no drive with a model name to compare\n",
-                     options.compareOld.c_str());
+        SayError(err, options.compareOld + ": no drive with a model name to compare");
         return kExitUsage;
     }
     run->olderLabel = options.compareOld;
@@ -51,24 +51,22 @@ int MatchComparedDrive(const ReportOptions& options, CompareRun* run, const Driv
         }
         if (!SameDrive(old, identity, &bySerial)) {
             if (!live) {
-                std::fprintf(err, "vantrel-report: %s and %s are different drives (%s; %s)\n",
-                             options.compareOld.c_str(), options.captures[0].c_str(),
-                             Describe(old).c_str(), Describe(identity).c_str());
+                SayError(err, options.compareOld + " and " + options.captures[0] +
+                                  " are different drives (" + Describe(old) + "; " +
+                                  Describe(identity) + ")");
                 return -1;
             }
             continue;
         }
         if (!bySerial) {
-            std::fprintf(err,
-                         "vantrel-report: warning: no serial number to tell drives apart; "
-                         "matched %s by its model alone\n",
-                         old.model.c_str());
+            SayError(err, "warning: no serial number to tell drives apart; matched " + old.model +
+                              " by its model alone");
         }
         run->newerLabel =
             live ? "the drive at position " + DecimalText(position) : options.captures[0];
         return position;
     }
-    std::fprintf(err, "vantrel-report: no drive of this machine is the drive of %s (%s)\n",
-                 options.compareOld.c_str(), Describe(old).c_str());
+    SayError(err, "no drive of this machine is the drive of " + options.compareOld + " (" +
+                      Describe(old) + ")");
     return -1;
 }

@@ -28,7 +28,8 @@ namespace {
 enum { kMaxCopies = 999 };
 
 int Usage(FILE* err, const std::string& problem) {
-    std::fprintf(err, "vantrel-report: %s\n%s", problem.c_str(), kReportUsage);
+    SayError(err, problem);
+    std::fputs(kReportUsage, err);
     return kExitUsage;
 }
 
@@ -226,8 +227,7 @@ bool SaveCaptures(const DriveInventory& inventory, const MachineReport& document
     bool ok = true;
     for (const DriveReading& drive : document.drives) {
         if (!drive.ata.read) {
-            std::fprintf(err, "vantrel-report: %s: in standby, not read, so not saved\n",
-                         drive.device.c_str());
+            SayError(err, drive.device + ": in standby, not read, so not saved");
             continue;
         }
         const std::string wanted = dir + "/" + CaptureFileName(inventory, drive.position);
@@ -235,13 +235,12 @@ bool SaveCaptures(const DriveInventory& inventory, const MachineReport& document
         std::string problem;
         FILE* file = CreateFreeName(wanted, &path, &problem);
         if (!file) {
-            std::fprintf(err, "vantrel-report: %s: %s\n", path.c_str(), problem.c_str());
+            SayError(err, path + ": " + problem);
             ok = false;
             continue;
         }
         if (path != wanted) {
-            std::fprintf(err, "vantrel-report: %s exists, saving as %s\n", wanted.c_str(),
-                         path.c_str());
+            SayError(err, wanted + " exists, saving as " + path);
         }
         std::unique_ptr<DriveCapture> capture(new DriveCapture(recorder.Capture(drive.position)));
         if (inventory.nvme[drive.position]) {
@@ -250,9 +249,9 @@ bool SaveCaptures(const DriveInventory& inventory, const MachineReport& document
             RecordPowerMode(inventory.powerModeCount[drive.position], capture.get());
         }
         if (WriteCreatedFile(file, path, SerializeCapture(*capture))) {
-            std::fprintf(err, "vantrel-report: saved %s\n", path.c_str());
+            SayError(err, "saved " + path);
         } else {
-            std::fprintf(err, "vantrel-report: %s: write error\n", path.c_str());
+            SayError(err, path + ": write error");
             ok = false;
         }
     }
@@ -287,16 +286,15 @@ bool ReadReplayCapture(const std::string& path, bool win9x, DriveCapture* captur
     std::vector<uint8_t> bytes;
     std::string error;
     if (!ReadRegularFile(path, kMaxCaptureSize + 1, &bytes, &error)) {
-        std::fprintf(err, "vantrel-report: %s: %s\n", path.c_str(), error.c_str());
+        SayError(err, path + ": " + error);
         return false;
     }
     if (!ParseCapture(bytes.data(), bytes.size(), path, capture, &error)) {
-        std::fprintf(err, "vantrel-report: %s\n", error.c_str());
+        SayError(err, error);
         return false;
     }
     if (capture->IsNvme() && win9x) {
-        std::fprintf(err, "vantrel-report: %s: NVMe drives are not seen on Windows 9x\n",
-                     path.c_str());
+        SayError(err, path + ": NVMe drives are not seen on Windows 9x");
         return false;
     }
     return true;
@@ -333,7 +331,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
             realDriver(&unavailable, options.mode == ReportMode::kSelfTest ? DriverUse::kSelfTests
                                                                            : DriverUse::kReading);
         if (!driver) {
-            std::fprintf(err, "vantrel-report: %s\n", unavailable.c_str());
+            SayError(err, unavailable);
             return noDrive;
         }
     } else {
@@ -354,7 +352,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     // --device: the names must be disks of this machine before any is read.
     DeviceChoice choice;
     if (!options.devices.empty() && !ChooseDevices(options.devices, *driver, &choice, &error)) {
-        std::fprintf(err, "vantrel-report: %s\n", error.c_str());
+        SayError(err, error);
         return kExitUsage;
     }
 
@@ -379,8 +377,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         const uint32_t open = inventory->openError[position];
         if (choice.chosen[position] && !inventory->entries[position].Found &&
             (open == kErrorFileNotFound || open == kErrorPathNotFound)) {
-            std::fprintf(err, "vantrel-report: %s: not a disk of this machine\n",
-                         choice.names[position].c_str());
+            SayError(err, choice.names[position] + ": not a disk of this machine");
             return kExitUsage;
         }
     }
@@ -394,7 +391,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
         options.mode == ReportMode::kJson || options.mode == ReportMode::kPrometheus;
     for (const UnreadableDisk& disk : unreadable) {
         if (!documented || drives.empty()) {
-            std::fprintf(err, "vantrel-report: %s: %s\n", disk.device.c_str(), disk.reason.c_str());
+            SayError(err, disk.device + ": " + disk.reason);
         }
     }
     if (inventory->GetDriveCount() <= 0) {
@@ -416,10 +413,9 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
             // It may be the disk that was left asleep.
             for (const NamedDrive& drive : drives) {
                 if (inventory->asleep[drive.position]) {
-                    std::fprintf(err,
-                                 "vantrel-report: %s is in standby and was not read; "
-                                 "vantrel-report --wake reads it\n",
-                                 DeviceOf(drive.position, options, *driver).c_str());
+                    SayError(err, DeviceOf(drive.position, options, *driver) +
+                                      " is in standby and was not read; "
+                                      "vantrel-report --wake reads it");
                 }
             }
             return kExitUsage;
@@ -435,8 +431,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     for (const DriveReading& drive : document.drives) {
         for (auto failures : {IntegrityFailures, LogFailures}) {
             for (const std::string& failure : failures(drive.ata.integrity)) {
-                std::fprintf(err, "vantrel-report: %s: %s\n", drive.device.c_str(),
-                             failure.c_str());
+                SayError(err, drive.device + ": " + failure);
             }
         }
     }
@@ -463,7 +458,7 @@ int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
     std::string problem;
     if (!WriteOutputFile(
             options.output, [&](FILE* stream) { return WriteAll(text, stream); }, &problem)) {
-        std::fprintf(err, "vantrel-report: %s: %s\n", options.output.c_str(), problem.c_str());
+        SayError(err, options.output + ": " + problem);
         return kExitWriteFailed;
     }
     return done;

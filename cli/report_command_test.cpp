@@ -480,6 +480,12 @@ TEST_F(ReportCommandTest, CompareShowsChangesFlagsAndProjection) {
     EXPECT_EQ("", r.out);
     EXPECT_NE(std::string::npos, r.err.find("are different drives (CMP DRIVE, serial C-1; "
                                             "CMP DRIVE, serial C-2)"));
+    // What standard error quotes of a drive reaches no terminal as control
+    // bytes: a serial number's escape sequence is shown masked.
+    r = RunTool({"--compare", a,
+                 Write("cmp-escape.smart", MakeCapture("CMP DRIVE", "C-\x1b]0;x\x07", "F"))});
+    EXPECT_EQ(2, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("CMP DRIVE, serial C-?]0;x?)\n")) << r.err;
     DriveCapture blank = MakeCapture("CMP DRIVE", "", "F");
     SetAttribute(&blank, 0, 9, 90, 90, 1000, 0);
     r = RunTool({"--compare", a, Write("cmp-blank.smart", blank)});

@@ -19,5 +19,22 @@ inline void MaskForTerminal(std::string* text) {
     }
 }
 
+// A message on standard error, whatever it quotes (a file name, a device, a
+// drive's text), as one line of printable text, in a terminal or a log
+// alike: ESC would drive the terminal, a line break forge a line of its own.
+// Every byte outside 0x20-0x7E becomes '?', as on a terminal's standard
+// output, line ends and tabs included.
+inline void SayError(FILE* err, const std::string& message) {
+    std::string line = "vantrel-report: " + message;
+    for (char& c : line) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte > 0x7E) {
+            c = '?';
+        }
+    }
+    line += '\n';
+    std::fputs(line.c_str(), err);
+}
+
 // True when stream is a terminal (or on Windows a console).
 bool IsTerminal(FILE* stream);
