@@ -155,6 +155,16 @@ while read -r kind device; do
         >self-test-$run.txt 2>self-test-$run.err
     echo $? >self-test-$run.rc
 done </self-tests.list
+# A name that is no disk refuses the whole run before a test starts on the
+# disk beside it: sdd's self-test log is the same after it.
+vantrel-report --json --device /dev/sdd >refused-before.json 2>/dev/null
+vantrel-report --self-test short --device /dev/sdd --device 9 </dev/null \
+    >refused-self-test.txt 2>refused-self-test.err
+echo $? >refused-self-test.rc
+vantrel-report --json --device /dev/sdd >refused-after.json 2>/dev/null
+# Linux names are exact: /dev/SDD is no disk.
+vantrel-report --list --device /dev/SDD >upper.txt 2>upper.err
+echo $? >upper.rc
 vantrel-report --list >list.txt 2>list.err
 echo $? >list.rc
 vantrel-report --health >health.txt 2>health.err
@@ -667,6 +677,26 @@ for i in "${!self_tests[@]}"; do
         fail "--self-test ${self_tests[i]} (status $(cat "$out/self-test-$run.rc"), expected $status):"$'\n'"$(cat "$out/self-test-$run.txt" "$out/self-test-$run.err")"$'\n'"expected: $line"
     fi
 done
+# The self-test log's tests, counted from a --json reading of one disk.
+self_test_count() {
+    python3 -c 'import json, sys
+drive = json.load(open(sys.argv[1]))["drives"][0]
+print(len(drive["ata_smart_self_test_log"]["standard"]["table"]))' "$1" 2>/dev/null
+}
+before=$(self_test_count "$out/refused-before.json")
+if [ "$(cat "$out/refused-self-test.rc")" = 2 ] && [ ! -s "$out/refused-self-test.txt" ] &&
+    [ "$(cat "$out/refused-self-test.err")" = "vantrel-report: 9: not a disk of this machine" ] &&
+    [ -n "$before" ] && [ "$before" = "$(self_test_count "$out/refused-after.json")" ]; then
+    pass "--self-test short --device /dev/sdd --device 9: refused (exit status 2), sdd's self-test log still holds $before tests"
+else
+    fail "--self-test with a bad name (status $(cat "$out/refused-self-test.rc")): $(cat "$out/refused-self-test.txt" "$out/refused-self-test.err"); sdd's tests before: ${before:-none}, after: $(self_test_count "$out/refused-after.json")"
+fi
+if [ "$(cat "$out/upper.rc")" = 2 ] && [ ! -s "$out/upper.txt" ] &&
+    [ "$(cat "$out/upper.err")" = "vantrel-report: /dev/SDD: not a disk of this machine" ]; then
+    pass "--device /dev/SDD: names are exact on Linux (exit status 2)"
+else
+    fail "--device /dev/SDD (status $(cat "$out/upper.rc")): $(cat "$out/upper.txt" "$out/upper.err")"
+fi
 
 echo "== --compare against the live disk"
 compare=$(cat "$out/compare.txt")
