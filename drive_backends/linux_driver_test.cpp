@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -439,6 +440,34 @@ TEST(LinuxDriverTest, PhysicalDrivesAreTheWholeDisksInOrder) {
     EXPECT_EQ(0, driver.Close(second));
     EXPECT_TRUE(machine.open.empty());
     EXPECT_TRUE(machine.notices.empty());
+}
+
+// A name the user resolved through a link pins its position's device: the
+// open goes on only while the device there has the number the link led to,
+// and is closed again, sent nothing, where another took its place. (The
+// fake disk's descriptor is really /dev/null, 1:3.)
+TEST(LinuxDriverTest, APinnedPositionOpensOnlyAsTheDeviceItWas) {
+    FakeMachine machine;
+    machine.Add("sda", Ata("ALPHA", "S1"));
+    const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(null, 0);
+    LinuxDriver driver(machine.System());
+    for (const auto& pin : {std::make_pair(makedev(1, 5), false),
+                            {makedev(8, 0), false},
+                            {makedev(1, 3), true},
+                            {dev_t(0), true}}) {
+        machine.nextFd = null;
+        machine.sent.clear();
+        driver.ExpectDevice(0, pin.first);
+        DeviceHandle handle = OpenDrive(driver, 0);
+        EXPECT_EQ(pin.second, handle != VANTREL_INVALID_DEVICE) << pin.first;
+        EXPECT_EQ(pin.second, !machine.sent.empty()) << pin.first;
+        if (handle != VANTREL_INVALID_DEVICE) {
+            driver.Close(handle);
+        }
+        EXPECT_TRUE(machine.open.empty()) << pin.first;
+    }
+    close(null);
 }
 
 TEST(LinuxDriverTest, VersionMapsAtaPacketAndOtherDisks) {
