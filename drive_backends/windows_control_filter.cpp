@@ -42,6 +42,8 @@ const SmartRow kSmartRows[] = {
     {kSmartSendDriveCommand, kAtaSmart, kSmartExecuteOffline, 0x02, 1, 0, true},
 };
 
+// Whether the record is that row's, on that control, in this run: every
+// register a drive acts on is compared, so no other value gets through.
 bool Matches(const SmartRow& row, uint32_t code, const SmartCommandRecord& record, bool selfTests) {
     const IdeRegs& regs = record.irDriveRegs;
     const uint32_t count = regs.bSectorCountReg;
