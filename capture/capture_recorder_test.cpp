@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "drive_backends/emulated_driver.h"
+#include "testing/emulated_driver/emulated_driver.h"
 #include "capture/synthetic_capture.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "drive_backends/replay_driver.h"
 #include "health/reading_compare.h"
 #include "cli/report_command.h"
-#include "cli/terminal_text.h"
+#include "platform/terminal_text.h"
 
 #include "inventory/decimal_text.h"
 

@@ -1,6 +1,6 @@
 #include "cli/device_choice.h"
 
-#include "cli/device_path.h"
+#include "platform/device_path.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <vector>
 
 #include "drive_backends/real_driver.h"
-#include "cli/binary_stdout.h"
-#include "runtime/dll_search.h"
+#include "platform/binary_stdout.h"
+#include "platform/dll_search.h"
 #include "cli/report_command.h"
 
 int main(int argc, char** argv) {

@@ -16,12 +16,12 @@
 #include "report/report_text.h"
 #include "cli/compare_command.h"
 #include "cli/device_choice.h"
-#include "cli/nvme_self_tests.h"
+#include "platform/nvme_self_tests.h"
 #include "report/health_writer.h"
-#include "cli/output_files.h"
+#include "platform/output_files.h"
 #include "cli/report_options.h"
 #include "cli/self_test_command.h"
-#include "cli/terminal_text.h"
+#include "platform/terminal_text.h"
 
 namespace {
 

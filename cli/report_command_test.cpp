@@ -19,9 +19,9 @@
 #endif
 
 #include "capture/capture.h"
-#include "drive_backends/emulated_driver.h"
+#include "testing/emulated_driver/emulated_driver.h"
 #include "capture/synthetic_capture.h"
-#include "cli/output_files.h"
+#include "platform/output_files.h"
 #include "inventory/device_statistics.h"
 #include "inventory/drive_inventory.h"
 

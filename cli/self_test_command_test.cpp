@@ -11,7 +11,7 @@
 
 #include "capture/synthetic_capture.h"
 #include "cli/report_command.h"
-#include "drive_backends/emulated_driver.h"
+#include "testing/emulated_driver/emulated_driver.h"
 #include "inventory/ata_pass_through_record.h"
 #include "inventory/nvme_query.h"
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "drive_backends/emulated_driver.h"
+#include "testing/emulated_driver/emulated_driver.h"
 #include "inventory/ata_pass_through_record.h"
 #include "inventory/nvme_query.h"
 #include "inventory/smart_channel.h"

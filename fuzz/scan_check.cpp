@@ -7,7 +7,7 @@
 
 #include "fuzz/scan_input.h"
 #include "inventory/drive_inventory.h"
-#include "drive_backends/emulated_driver.h"
+#include "testing/emulated_driver/emulated_driver.h"
 #include "report/attribute_format.h"
 #include "report/export_writer.h"
 #include "report/report_text.h"

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "capture/capture.h"
-#include "drive_backends/emulated_driver.h"
+#include "testing/emulated_driver/emulated_driver.h"
 
 enum ScanInputKind : uint8_t {
     kInputEmpty = 0,

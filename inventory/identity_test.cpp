@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "inventory/drive_inventory.h"
-#include "drive_backends/emulated_driver.h"
+#include "testing/emulated_driver/emulated_driver.h"
 #include "capture/synthetic_capture.h"
 
 namespace {
@@ -33,7 +33,7 @@ TEST(TrimTrailingSpacesTest, CutsBlanksOnly) {
 }
 
 class IdentityTest : public ::testing::Test {
-protected:
+  protected:
     void Scan() { inventory.ScanDrives(driver); }
     std::string Name(int position, bool suffix, uint32_t* lengthOut = nullptr) {
         char buffer[50];

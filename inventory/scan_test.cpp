@@ -8,7 +8,7 @@
 #include "inventory/ata_pass_through_record.h"
 #include "inventory/drive_inventory.h"
 #include "inventory/nvme_query.h"
-#include "drive_backends/emulated_driver.h"
+#include "testing/emulated_driver/emulated_driver.h"
 #include "capture/synthetic_capture.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "drive_backends/emulated_driver.h"
+#include "testing/emulated_driver/emulated_driver.h"
 #include "capture/synthetic_capture.h"
 
 namespace {
@@ -19,7 +19,7 @@ struct Expected {
 // The four commands of the scan; the NT driver checks drive number, access
 // and drive/head, so each succeeding here proves the bytes are accepted.
 class ChannelTest : public ::testing::TestWithParam<int> {
-protected:
+  protected:
     void SetUp() override {
         driver.InsertDrive(GetParam(), MakeCapture("MODEL", "SERIAL", "FW"));
         char name[32];

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "drive_backends/emulated_driver.h"
+#include "testing/emulated_driver/emulated_driver.h"
 #include "testing/report/report_test_drives.h"
 #include "report/report_text.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "capture/synthetic_capture.h"
-#include "drive_backends/emulated_driver.h"
+#include "testing/emulated_driver/emulated_driver.h"
 #include "testing/report/report_test_drives.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "drive_backends/emulated_driver.h"
+#include "testing/emulated_driver/emulated_driver.h"
 #include "testing/report/report_test_drives.h"
 
 namespace {

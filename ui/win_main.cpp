@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "runtime/dll_search.h"
+#include "platform/dll_search.h"
 #include "ui/main_window.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {

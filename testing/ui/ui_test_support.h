@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "drive_backends/emulated_driver.h"
+#include "testing/emulated_driver/emulated_driver.h"
 
 // The machine the next start-up scans.
 EmulatedDriver& TestMachine();

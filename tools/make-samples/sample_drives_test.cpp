@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "inventory/drive_inventory.h"
-#include "drive_backends/emulated_driver.h"
+#include "testing/emulated_driver/emulated_driver.h"
 #include "report/attribute_format.h"
 
 namespace {
@@ -41,7 +41,8 @@ TEST(SampleDrivesTest, DemoMachineShowsEveryCase) {
     for (int index = 0; index < inventory.GetAttributeCount(2); ++index) {
         AttributeRecord record;
         ASSERT_TRUE(inventory.GetAttribute(2, index, &record));
-        const AttributeVerdict v = AttributeStatus(AttributeCurrent(record), AttributeThreshold(record));
+        const AttributeVerdict v =
+            AttributeStatus(AttributeCurrent(record), AttributeThreshold(record));
         fails += v == AttributeVerdict::kFail;
         warnings += v == AttributeVerdict::kWarning;
     }

@@ -1,4 +1,4 @@
-#include "runtime/dll_search.h"
+#include "platform/dll_search.h"
 
 // Static, and on a system without DLL search paths: nothing to restrict.
 void RestrictDllSearch() {}

@@ -1,4 +1,4 @@
-#include "cli/nvme_namespace.h"
+#include "platform/nvme_namespace.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "cli/nvme_namespace.h"
+#include "platform/nvme_namespace.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cli/folder_walk.h"
+#include "platform/folder_walk.h"
 
 #include <fcntl.h>
 #include <limits.h>

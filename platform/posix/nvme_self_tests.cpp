@@ -1,4 +1,4 @@
-#include "cli/nvme_self_tests.h"
+#include "platform/nvme_self_tests.h"
 
 bool SystemCarriesNvmeSelfTests() {
     return true;

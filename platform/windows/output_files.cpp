@@ -9,7 +9,7 @@
 
 #include "inventory/decimal_text.h"
 #include "report/file_replace.h"
-#include "cli/output_files.h"
+#include "platform/output_files.h"
 
 void (*g_outputBeforePermissions)(const std::string& temporary) = nullptr;
 

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/folder_walk.h"
-#include "cli/output_files.h"
+#include "platform/folder_walk.h"
+#include "platform/output_files.h"
 
 void (*g_outputBeforePermissions)(const std::string& temporary) = nullptr;
 

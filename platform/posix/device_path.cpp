@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/device_path.h"
-#include "cli/nvme_namespace.h"
+#include "platform/device_path.h"
+#include "platform/nvme_namespace.h"
 
 KernelDevice KernelDeviceOf(const std::string& name) {
     KernelDevice device;

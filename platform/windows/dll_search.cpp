@@ -1,4 +1,4 @@
-#include "runtime/dll_search.h"
+#include "platform/dll_search.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include <cctype>
 
-#include "cli/device_path.h"
+#include "platform/device_path.h"
 
 // \\.\PhysicalDriveN is the name itself; there are no links to follow.
 KernelDevice KernelDeviceOf(const std::string& name) {

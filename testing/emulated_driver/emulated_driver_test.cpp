@@ -1,4 +1,4 @@
-#include "drive_backends/emulated_driver.h"
+#include "testing/emulated_driver/emulated_driver.h"
 
 #include <gtest/gtest.h>
 

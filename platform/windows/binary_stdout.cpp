@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "cli/binary_stdout.h"
+#include "platform/binary_stdout.h"
 
 void SetBinaryStdout() {
     _setmode(_fileno(stdout), _O_BINARY);

@@ -1,3 +1,0 @@
-#include "cli/binary_stdout.h"
-
-void SetBinaryStdout() {}
