@@ -300,166 +300,226 @@ bool ReadReplayCapture(const std::string& path, bool win9x, DriveCapture* captur
     return true;
 }
 
-int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
-                     RealDriverFactory realDriver) {
+namespace {
+
+// Each stage's answer where the run goes on to the next.
+const int kGoOn = -1;
+
+// What one run carries from stage to stage. The recorder wraps the driver,
+// so it is declared after it and ends first.
+struct ReportRun {
     ReportOptions options;
+    CompareRun compare;
+    std::unique_ptr<SmartDriver> driver;
+    DeviceChoice choice;
+    std::unique_ptr<CaptureRecorder> recorder;
+    std::unique_ptr<DriveInventory> inventory;
+    std::vector<UnreadableDisk> unreadable;
+    std::vector<NamedDrive> drives;
+    // For --compare, finding no drive is finding no drive to compare with.
+    int noDrive = kExitNoDrive;
+};
+
+// The options; --help and --version end the run here.
+int ParseStage(const std::vector<std::string>& args, FILE* out, FILE* err, ReportRun* run) {
     std::string error;
-    if (!ParseReportOptions(args, &options, &error)) {
+    if (!ParseReportOptions(args, &run->options, &error)) {
         return Usage(err, error);
     }
-    if (options.help) {
+    if (run->options.help) {
         std::fputs(kReportUsage, out);
         return kExitReported;
     }
-    if (options.version) {
+    if (run->options.version) {
         std::fprintf(out, "%s\n", kReportVersion);
         return kExitReported;
     }
-    // Every capture is read before anything is written, so a bad one leaves
-    // no partial report behind.
-    CompareRun compare;
+    if (run->options.mode == ReportMode::kCompare) {
+        run->noDrive = kExitUsage;
+    }
+    return kGoOn;
+}
+
+// The drives to read: this machine's through its driver, or the captures
+// replayed; and the --device names, every one checked before any disk is
+// sent a command. Every capture is read before anything is written, so a
+// bad one leaves no partial report behind.
+int OpenStage(RealDriverFactory realDriver, FILE* err, ReportRun* run) {
+    const ReportOptions& options = run->options;
     if (options.mode == ReportMode::kCompare &&
-        LoadOlderReading(options, &compare, err) != kExitReported) {
+        LoadOlderReading(options, &run->compare, err) != kExitReported) {
         return kExitUsage;
     }
-    // For --compare, finding no drive is finding no drive to compare with.
-    const int noDrive = options.mode == ReportMode::kCompare ? kExitUsage : kExitNoDrive;
-    std::unique_ptr<SmartDriver> driver;
     if (options.captures.empty()) {
         std::string unavailable;
-        driver =
+        run->driver =
             realDriver(&unavailable, options.mode == ReportMode::kSelfTest ? DriverUse::kSelfTests
                                                                            : DriverUse::kReading);
-        if (!driver) {
+        if (!run->driver) {
             SayError(err, unavailable);
-            return noDrive;
+            return run->noDrive;
         }
     } else {
-        std::unique_ptr<ReplayDriver> emulated(
+        std::unique_ptr<ReplayDriver> replay(
             new ReplayDriver(options.win9x ? kPlatformWindows9x : kPlatformWindowsNt));
         for (size_t position = 0; position < options.captures.size(); ++position) {
-            if (options.captures[position] == "-") {
-                continue;
-            }
-            if (!ReadReplayCapture(options.captures[position], options.win9x,
-                                   emulated->FitDrive(static_cast<int>(position)), err)) {
+            if (options.captures[position] != "-" &&
+                !ReadReplayCapture(options.captures[position], options.win9x,
+                                   replay->FitDrive(static_cast<int>(position)), err)) {
                 return kExitUsage;
             }
         }
-        driver = std::move(emulated);
+        run->driver = std::move(replay);
     }
-
-    // --device: the names must be disks of this machine before any is read.
-    DeviceChoice choice;
-    if (!options.devices.empty() && !ChooseDevices(options.devices, *driver, &choice, &error)) {
+    std::string error;
+    if (!options.devices.empty() &&
+        !ChooseDevices(options.devices, *run->driver, &run->choice, &error)) {
         SayError(err, error);
         return kExitUsage;
     }
+    return kGoOn;
+}
 
-    CaptureRecorder recorder(*driver);
-    std::unique_ptr<DriveInventory> inventory(new DriveInventory);
-    inventory->scanPositions = kMaxDrivePositions;
-    inventory->readNvme = true;
-    inventory->readPowerMode = true;
-    inventory->readLogs = true;
-    inventory->keepUpperIdentify = true;
-    inventory->wakeStandby = options.wake;
-    inventory->chooseDevices = !options.devices.empty();
-    std::copy(choice.chosen, choice.chosen + kMaxDrivePositions, inventory->chosen);
-    inventory->startSelfTest = options.mode == ReportMode::kSelfTest;
-    inventory->selfTestKind = options.selfTest;
+// The one scan, with everything the command line reads, and the disks it
+// found: those that cannot be read are named on standard error, except
+// where a document says it itself, so that a scheduled run of one stays
+// quiet; with no drive to report, no document is written.
+int ScanStage(FILE* err, ReportRun* run) {
+    const ReportOptions& options = run->options;
+    run->recorder.reset(new CaptureRecorder(*run->driver));
+    run->inventory.reset(new DriveInventory);
+    DriveInventory& inventory = *run->inventory;
+    inventory.scanPositions = kMaxDrivePositions;
+    inventory.readNvme = inventory.readPowerMode = inventory.readLogs = true;
+    inventory.keepUpperIdentify = true;
+    inventory.wakeStandby = options.wake;
+    inventory.chooseDevices = !options.devices.empty();
+    std::copy(run->choice.chosen, run->choice.chosen + kMaxDrivePositions, inventory.chosen);
+    inventory.startSelfTest = options.mode == ReportMode::kSelfTest;
+    inventory.selfTestKind = options.selfTest;
     // A replay answers as the Linux backend does.
-    inventory->nvmeSelfTests = !options.captures.empty() || SystemCarriesNvmeSelfTests();
-    inventory->ScanDrives(recorder);
-    // A position number or a Windows name is known to be no disk only once
-    // its open finds nothing there.
+    inventory.nvmeSelfTests = !options.captures.empty() || SystemCarriesNvmeSelfTests();
+    inventory.ScanDrives(*run->recorder);
+    // Where the system's list could not tell, a chosen position is known to
+    // be no disk only once its open finds nothing there.
     for (int position = 0; position < kMaxDrivePositions; ++position) {
-        const uint32_t open = inventory->openError[position];
-        if (choice.chosen[position] && !inventory->entries[position].Found &&
+        const uint32_t open = inventory.openError[position];
+        if (run->choice.chosen[position] && !inventory.entries[position].Found &&
             (open == kErrorFileNotFound || open == kErrorPathNotFound)) {
-            SayError(err, choice.names[position] + ": not a disk of this machine");
+            SayError(err, run->choice.names[position] + ": not a disk of this machine");
             return kExitUsage;
         }
     }
-    const bool masked = IsTerminal(out) || IsTerminal(err);
-    // A disk that is there but cannot be read is named: on standard error,
-    // except where a document says it itself, so that a scheduled run of
-    // one stays quiet; with no drive to report, no document is written.
-    std::vector<UnreadableDisk> unreadable = FindUnreadableDisks(*inventory, recorder);
-    std::vector<NamedDrive> drives = ListDrives(*inventory);
+    run->unreadable = FindUnreadableDisks(inventory, *run->recorder);
+    run->drives = ListDrives(inventory);
     const bool documented =
         options.mode == ReportMode::kJson || options.mode == ReportMode::kPrometheus;
-    for (const UnreadableDisk& disk : unreadable) {
-        if (!documented || drives.empty()) {
+    for (const UnreadableDisk& disk : run->unreadable) {
+        if (!documented || run->drives.empty()) {
             SayError(err, disk.device + ": " + disk.reason);
         }
     }
-    if (inventory->GetDriveCount() <= 0) {
+    if (inventory.GetDriveCount() <= 0) {
         std::fprintf(err, "No SMART compatible drives were detected.\n");
-        return noDrive;
+        return run->noDrive;
     }
-    if (drives.empty()) {
+    if (run->drives.empty()) {
         std::fprintf(err, "vantrel-report: %d drive(s) found, but none reported a model name.\n",
-                     inventory->GetDriveCount());
-        return noDrive;
+                     inventory.GetDriveCount());
+        return run->noDrive;
     }
-    if (options.mode == ReportMode::kSelfTest) {
-        return ReportSelfTests(*inventory, drives, options, *driver, out);
-    }
-    if (options.mode == ReportMode::kCompare) {
-        // OLD's drive alone.
-        const int match = MatchComparedDrive(options, &compare, *inventory, err);
-        if (match < 0) {
-            // It may be the disk that was left asleep.
-            for (const NamedDrive& drive : drives) {
-                if (inventory->asleep[drive.position]) {
-                    SayError(err, DeviceOf(drive.position, options, *driver) +
-                                      " is in standby and was not read; "
-                                      "vantrel-report --wake reads it");
-                }
-            }
-            return kExitUsage;
-        }
-        drives.erase(std::remove_if(drives.begin(), drives.end(),
-                                    [match](const NamedDrive& d) { return d.position != match; }),
-                     drives.end());
-    }
+    return kGoOn;
+}
 
-    MachineReport document = DescribeDrives(*inventory, drives, options, *driver);
-    document.unreadable.swap(unreadable);
-    // A reply that cannot be trusted is said once, whatever the output.
-    for (const DriveReading& drive : document.drives) {
+// --compare reads OLD's drive alone: false, said, where this machine or
+// NEW has none, which may be the disk that was left asleep.
+bool KeepComparedDrive(FILE* err, ReportRun* run) {
+    const int match = MatchComparedDrive(run->options, &run->compare, *run->inventory, err);
+    if (match < 0) {
+        for (const NamedDrive& drive : run->drives) {
+            if (run->inventory->asleep[drive.position]) {
+                SayError(err, DeviceOf(drive.position, run->options, *run->driver) +
+                                  " is in standby and was not read; "
+                                  "vantrel-report --wake reads it");
+            }
+        }
+        return false;
+    }
+    std::vector<NamedDrive>& drives = run->drives;
+    drives.erase(std::remove_if(drives.begin(), drives.end(),
+                                [match](const NamedDrive& d) { return d.position != match; }),
+                 drives.end());
+    return true;
+}
+
+// The drives' readings, with the replies that cannot be trusted said once,
+// whatever the output, and --save's captures. A capture that could not be
+// saved does not cost the user the report.
+int DescribeStage(FILE* err, ReportRun* run, MachineReport* document) {
+    if (run->options.mode == ReportMode::kCompare && !KeepComparedDrive(err, run)) {
+        return kExitUsage;
+    }
+    *document = DescribeDrives(*run->inventory, run->drives, run->options, *run->driver);
+    document->unreadable.swap(run->unreadable);
+    for (const DriveReading& drive : document->drives) {
         for (auto failures : {IntegrityFailures, LogFailures}) {
             for (const std::string& failure : failures(drive.ata.integrity)) {
                 SayError(err, drive.device + ": " + failure);
             }
         }
     }
-    // A capture that could not be saved does not cost the user the report.
     const bool saved =
-        !options.hasSave || SaveCaptures(*inventory, document, recorder, options.saveDir, err);
+        !run->options.hasSave ||
+        SaveCaptures(*run->inventory, *document, *run->recorder, run->options.saveDir, err);
     int done = saved ? kExitReported : kExitWriteFailed;
-    if (done == kExitReported && HealthAlert(document, options)) {
+    if (done == kExitReported && HealthAlert(*document, run->options)) {
         done = kExitHealthAlert;
     }
-    document.exitStatus = done;
-    std::string text = OutputText(*inventory, options, compare, document);
-    if (masked) {
+    document->exitStatus = done;
+    return kGoOn;
+}
+
+// The output, to standard output or the --output file; to a terminal, a
+// drive's own texts go as printable text only.
+int WriteStage(FILE* out, FILE* err, const ReportRun& run, const MachineReport& document) {
+    std::string text = OutputText(*run.inventory, run.options, run.compare, document);
+    if (IsTerminal(out) || IsTerminal(err)) {
         MaskForTerminal(&text);
     }
-
-    if (!options.hasOutput) {
+    if (!run.options.hasOutput) {
         if (!WriteAll(text, out)) {
             std::fprintf(err, "vantrel-report: standard output: write error\n");
             return kExitWriteFailed;
         }
-        return done;
+        return document.exitStatus;
     }
     std::string problem;
     if (!WriteOutputFile(
-            options.output, [&](FILE* stream) { return WriteAll(text, stream); }, &problem)) {
-        SayError(err, options.output + ": " + problem);
+            run.options.output, [&](FILE* stream) { return WriteAll(text, stream); }, &problem)) {
+        SayError(err, run.options.output + ": " + problem);
         return kExitWriteFailed;
     }
-    return done;
+    return document.exitStatus;
+}
+
+}  // namespace
+
+int RunReportCommand(const std::vector<std::string>& args, FILE* out, FILE* err,
+                     RealDriverFactory realDriver) {
+    std::unique_ptr<ReportRun> run(new ReportRun);
+    int status = ParseStage(args, out, err, run.get());
+    if (status == kGoOn) {
+        status = OpenStage(realDriver, err, run.get());
+    }
+    if (status == kGoOn) {
+        status = ScanStage(err, run.get());
+    }
+    if (status == kGoOn && run->options.mode == ReportMode::kSelfTest) {
+        return ReportSelfTests(*run->inventory, run->drives, run->options, *run->driver, out);
+    }
+    MachineReport document;
+    if (status == kGoOn) {
+        status = DescribeStage(err, run.get(), &document);
+    }
+    return status == kGoOn ? WriteStage(out, err, *run, document) : status;
 }

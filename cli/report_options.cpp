@@ -114,9 +114,11 @@ bool SetMode(ReportMode mode, ReportOptions* options, std::string* error) {
     return true;
 }
 
-// An option's value, given as "--name VALUE" or "--name=VALUE".
+// An option's value, given as "--name VALUE" or, where joined, as
+// "--name=VALUE".
 bool TakeValue(const std::vector<std::string>& args, size_t* i, const std::string& name,
-               const char* what, std::string* value, bool* matched, std::string* error) {
+               bool joined, const char* what, std::string* value, bool* matched,
+               std::string* error) {
     const std::string& arg = args[*i];
     *matched = false;
     if (arg == name) {
@@ -126,7 +128,7 @@ bool TakeValue(const std::vector<std::string>& args, size_t* i, const std::strin
             return false;
         }
         *value = args[++*i];
-    } else if (arg.compare(0, name.size() + 1, name + "=") == 0) {
+    } else if (joined && arg.compare(0, name.size() + 1, name + "=") == 0) {
         *matched = true;
         *value = arg.substr(name.size() + 1);
     }
@@ -137,6 +139,69 @@ bool TakeValue(const std::vector<std::string>& args, size_t* i, const std::strin
     return true;
 }
 
+// The options without a value, and the member each sets.
+struct FlagOption {
+    const char* name;
+    bool ReportOptions::*flag;
+};
+
+const FlagOption kFlagOptions[] = {
+    {"--win9x", &ReportOptions::win9x},     {"--wake", &ReportOptions::wake},
+    {"--help", &ReportOptions::help},       {"-h", &ReportOptions::help},
+    {"--version", &ReportOptions::version},
+};
+
+bool TakeOutput(const std::string& value, ReportOptions* options, std::string*) {
+    options->output = value;
+    options->hasOutput = true;
+    return true;
+}
+
+bool TakeSave(const std::string& value, ReportOptions* options, std::string*) {
+    options->saveDir = value;
+    options->hasSave = true;
+    return true;
+}
+
+bool TakeDevice(const std::string& value, ReportOptions* options, std::string*) {
+    options->devices.push_back(value);
+    return true;
+}
+
+bool TakeSelfTest(const std::string& value, ReportOptions* options, std::string* error) {
+    for (const SelfTestOption& option : kSelfTestKinds) {
+        if (value == option.name) {
+            options->selfTest = option.kind;
+            return SetMode(ReportMode::kSelfTest, options, error);
+        }
+    }
+    *error = "--self-test takes short, long, conveyance or abort, not " + value;
+    return false;
+}
+
+bool TakeCompare(const std::string& value, ReportOptions* options, std::string* error) {
+    options->compareOld = value;
+    return SetMode(ReportMode::kCompare, options, error);
+}
+
+// The options with a value: whether it may follow an '=', what it is,
+// and what it does.
+struct ValueOption {
+    const char* name;
+    bool joined;
+    const char* what;
+    bool (*take)(const std::string& value, ReportOptions* options, std::string* error);
+};
+
+const ValueOption kValueOptions[] = {
+    {"-o", false, "a file name", TakeOutput},
+    {"--output", true, "a file name", TakeOutput},
+    {"--save", true, "a folder", TakeSave},
+    {"--device", true, "a disk", TakeDevice},
+    {"--self-test", true, "short, long, conveyance or abort", TakeSelfTest},
+    {"--compare", true, "a capture", TakeCompare},
+};
+
 bool ParseOne(const std::vector<std::string>& args, size_t* i, ReportOptions* options,
               std::string* error) {
     const std::string& arg = args[*i];
@@ -145,70 +210,21 @@ bool ParseOne(const std::vector<std::string>& args, size_t* i, ReportOptions* op
             return SetMode(option.mode, options, error);
         }
     }
-    if (arg == "--win9x") {
-        options->win9x = true;
-        return true;
-    }
-    if (arg == "--wake") {
-        options->wake = true;
-        return true;
-    }
-    if (arg == "--help" || arg == "-h") {
-        options->help = true;
-        return true;
-    }
-    if (arg == "--version") {
-        options->version = true;
-        return true;
-    }
-    bool matched = false;
-    if (arg == "-o" &&
-        !TakeValue(args, i, "-o", "a file name", &options->output, &matched, error)) {
-        return false;
-    }
-    if (!matched &&
-        !TakeValue(args, i, "--output", "a file name", &options->output, &matched, error)) {
-        return false;
-    }
-    if (matched) {
-        options->hasOutput = true;
-        return true;
-    }
-    if (!TakeValue(args, i, "--save", "a folder", &options->saveDir, &matched, error)) {
-        return false;
-    }
-    if (matched) {
-        options->hasSave = true;
-        return true;
-    }
-    std::string device;
-    if (!TakeValue(args, i, "--device", "a disk", &device, &matched, error)) {
-        return false;
-    }
-    if (matched) {
-        options->devices.push_back(device);
-        return true;
-    }
-    std::string kind;
-    if (!TakeValue(args, i, "--self-test", "short, long, conveyance or abort", &kind, &matched,
-                   error)) {
-        return false;
-    }
-    if (matched) {
-        for (const SelfTestOption& option : kSelfTestKinds) {
-            if (kind == option.name) {
-                options->selfTest = option.kind;
-                return SetMode(ReportMode::kSelfTest, options, error);
-            }
+    for (const FlagOption& option : kFlagOptions) {
+        if (arg == option.name) {
+            options->*option.flag = true;
+            return true;
         }
-        *error = "--self-test takes short, long, conveyance or abort, not " + kind;
-        return false;
     }
-    if (!TakeValue(args, i, "--compare", "a capture", &options->compareOld, &matched, error)) {
-        return false;
-    }
-    if (matched) {
-        return SetMode(ReportMode::kCompare, options, error);
+    for (const ValueOption& option : kValueOptions) {
+        std::string value;
+        bool matched = false;
+        if (!TakeValue(args, i, option.name, option.joined, option.what, &value, &matched, error)) {
+            return false;
+        }
+        if (matched) {
+            return option.take(value, options, error);
+        }
     }
     *error = "unknown option " + arg;
     return false;

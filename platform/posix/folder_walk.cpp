@@ -80,6 +80,38 @@ bool ReadLink(int fd, std::string* target) {
     return true;
 }
 
+// Takes the link that next is, in folder, where it may decide the way: its
+// target's names go on the stack, and an absolute one starts again at the
+// root. The folder to go on from, or -1 with both descriptors closed.
+int FollowLink(int folder, int next, const struct stat& link, const std::string& part, int* links,
+               std::vector<std::string>* pending, std::string* problem) {
+    if (!MayFollow(folder, link)) {
+        close(next);
+        close(folder);
+        return Fail(problem, "goes through " + part +
+                                 ", a link another user could change; name the folder it "
+                                 "leads to");
+    }
+    std::string target;
+    if (++*links > kMaxLinks) {
+        errno = ELOOP;
+        return FailErrno(problem, folder, next);
+    }
+    if (!ReadLink(next, &target)) {
+        return FailErrno(problem, folder, next);
+    }
+    close(next);
+    if (!target.empty() && target[0] == '/') {
+        close(folder);
+        folder = openat(AT_FDCWD, "/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (folder < 0) {
+            return Fail(problem, std::string("cannot create: ") + std::strerror(errno));
+        }
+    }
+    PushNames(target, pending);
+    return folder;
+}
+
 }  // namespace
 
 int OpenFolderOf(const std::string& path, std::string* name, std::string* problem) {
@@ -119,30 +151,10 @@ int OpenFolderOf(const std::string& path, std::string* name, std::string* proble
             errno = ENOTDIR;
             return FailErrno(problem, folder, next);
         }
-        if (!MayFollow(folder, info)) {
-            close(next);
-            close(folder);
-            return Fail(problem, "goes through " + part +
-                                     ", a link another user could change; name the folder it "
-                                     "leads to");
+        folder = FollowLink(folder, next, info, part, &links, &pending, problem);
+        if (folder < 0) {
+            return -1;
         }
-        std::string target;
-        if (++links > kMaxLinks) {
-            errno = ELOOP;
-            return FailErrno(problem, folder, next);
-        }
-        if (!ReadLink(next, &target)) {
-            return FailErrno(problem, folder, next);
-        }
-        close(next);
-        if (!target.empty() && target[0] == '/') {
-            close(folder);
-            folder = openat(AT_FDCWD, "/", O_PATH | O_DIRECTORY | O_CLOEXEC);
-            if (folder < 0) {
-                return Fail(problem, std::string("cannot create: ") + std::strerror(errno));
-            }
-        }
-        PushNames(target, &pending);
     }
     return folder;
 }
