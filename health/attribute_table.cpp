@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "inventory/attribute_fields.h"
+#include "inventory/attribute_names.h"
 
 namespace {
 
@@ -13,199 +14,261 @@ enum class RawFormat : uint8_t {
     kMilliseconds,          // all 48 bits, " ms"
     kTemperature,           // byte 0 when bytes 1-5 are zero, else all 48 bits
     kTemperatureLowHigh24,  // byte 0, lowest in byte 2, highest in byte 4
-    kTemperatureLowHigh23,  // byte 0, lowest in byte 2, highest in byte 3
+    kHoursLow32,            // bytes 0-3; the maker counts something else above
 };
 
+// A model's family: it starts with the prefix (no case) and, where a part is
+// given, holds the part after it, as the product's name sits between the
+// capacity and the form in Crucial's models (Crucial_CT256MX100SSD1).
 struct ModelPattern {
     const char* prefix;
+    const char* part;  // nullptr: any model with the prefix
     ModelFamily family;
-};
-
-// Matched in order, the first that starts the model wins; no case. A
-// Samsung SSD is told from a Samsung hard disk by its model (MZ..., or the
-// retail "Samsung SSD ..."). Crucial's SSDs are Micron's, under Micron's
-// documents. Makers not listed here (Kingston, SanDisk, Western Digital,
-// Seagate, Toshiba) publish no attribute list found that names an id
-// otherwise than the generic rows below, so their drives read those: the
-// Seagate hard disk manuals found (Momentus, Laptop SSHD) list the SMART
-// commands but no attribute, no Western Digital document found names an
-// id, and Toshiba's names are the generic rows'.
-const ModelPattern kModelPatterns[] = {
-    {"SAMSUNG MZ", ModelFamily::kSamsungSsd}, {"Samsung SSD", ModelFamily::kSamsungSsd},
-    {"SAMSUNG", ModelFamily::kSamsungHdd},    {"INTEL", ModelFamily::kIntelSsd},
-    {"Micron_", ModelFamily::kMicronSsd},     {"Crucial_", ModelFamily::kMicronSsd},
-    {"CT", ModelFamily::kMicronSsd},          {"HGST", ModelFamily::kHgstHdd},
-    {"Hitachi", ModelFamily::kHgstHdd},       {"FUJITSU", ModelFamily::kFujitsuHdd},
-};
-
-struct AttributeRow {
-    ModelFamily family;
-    uint8_t id;
-    AttributeRole role;
-    RawFormat format;
-    const char* name;  // nullptr where no document names it
 };
 
 using F = ModelFamily;
+
+// Matched in order, the first that fits wins. Each pattern takes only the
+// products its maker's document covers:
+// - Samsung: SSDs by the MZ part numbers and the retail "Samsung SSD";
+//   hard disks by their model numbers (HD, HM, HN, HS... and the older
+//   SpinPoint M, P and V: MP, SP, SV). Samsung's other SSDs (MMCRE...,
+//   MCCOE...) fit neither and read the generic rows.
+// - Intel: "INTEL" and Intel's SATA part numbers without it, as OEMs sell
+//   them (Dell's SSDSCKJB240G7R).
+// - Micron: its own models, its OEM part numbers (MTFDD...), and the Crucial
+//   products TN-FD-22 lists (M500, M550, MX100, MX200, MX300). Crucial's
+//   others (BX100, BX200, BX500, MX500) are not in that note and read the
+//   generic rows.
+// - HGST: the Ultrastar 7K2 before the Travelstar and Deskstar lines.
+// Makers not listed here (Kingston, SanDisk, Western Digital, Seagate,
+// Toshiba) publish no attribute list found that names an id otherwise than
+// the generic rows below, so their drives read those: the Seagate hard disk
+// manuals found (Momentus, Laptop SSHD) list the SMART commands but no
+// attribute, no Western Digital document found names an id, and Toshiba's
+// names are the generic rows'.
+const ModelPattern kModelPatterns[] = {
+    {"SAMSUNG MZ", nullptr, F::kSamsungSsd},
+    {"Samsung SSD", nullptr, F::kSamsungSsd},
+    {"SAMSUNG H", nullptr, F::kSamsungHdd},
+    {"SAMSUNG MP", nullptr, F::kSamsungHdd},
+    {"SAMSUNG SP", nullptr, F::kSamsungHdd},
+    {"SAMSUNG SV", nullptr, F::kSamsungHdd},
+    {"INTEL", nullptr, F::kIntelSsd},
+    {"SSDSA", nullptr, F::kIntelSsd},
+    {"SSDSC", nullptr, F::kIntelSsd},
+    {"Micron_", nullptr, F::kMicronSsd},
+    {"MTFDD", nullptr, F::kMicronSsd},
+    {"Crucial_CT", "M500", F::kMicronSsd},
+    {"Crucial_CT", "M550", F::kMicronSsd},
+    {"Crucial_CT", "MX100", F::kMicronSsd},
+    {"Crucial_CT", "MX200", F::kMicronSsd},
+    {"Crucial_CT", "MX300", F::kMicronSsd},
+    {"HGST HUS722T", nullptr, F::kHgstUltrastar7K2},
+    {"HGST", nullptr, F::kHgstHdd},
+    {"Hitachi", nullptr, F::kHgstHdd},
+    {"FUJITSU", nullptr, F::kFujitsuHdd},
+};
+
+// The families a row names an id for, one bit each.
+using Families = uint16_t;
+static_assert(kModelFamilyCount <= 16, "a family's bit fits");
+
+template <typename... Family>
+constexpr Families Only(Family... family) {
+    return static_cast<Families>(((1u << static_cast<int>(family)) | ...));
+}
+// The window's ids: every family, unless a family's own row says otherwise.
+constexpr Families kEvery = 0xFFFF;
+
+struct AttributeRow {
+    Families families;
+    uint8_t id;
+    AttributeRole role;
+    RawFormat format;
+    const char* name;  // nullptr: the window's name (inventory/attribute_names.h)
+};
+
 using R = AttributeRole;
 using X = RawFormat;
 
 constexpr AttributeRow kRows[] = {
-    // Generic: the names the window's table gives (inventory/attributes.cpp),
-    // so that a row never changes name between the window and the JSON, and
-    // the roles every drive's values are read by.
-    {F::kGeneric, 1, R::kNone, X::kDecimal, "Raw Read Error Rate"},
-    {F::kGeneric, 2, R::kNone, X::kDecimal, "Throughput Performance"},
-    {F::kGeneric, 3, R::kNone, X::kDecimal, "Spin Up Time"},
-    {F::kGeneric, 4, R::kNone, X::kDecimal, "Start/Stop Count"},
-    {F::kGeneric, 5, R::kReallocatedSectors, X::kDecimal, "Reallocated Sector Count"},
-    {F::kGeneric, 6, R::kNone, X::kDecimal, "Read Channel Margin"},
-    {F::kGeneric, 7, R::kNone, X::kDecimal, "Seek Error Rate"},
-    {F::kGeneric, 8, R::kNone, X::kDecimal, "Seek Time Performance"},
-    {F::kGeneric, 9, R::kPowerOnHours, X::kDecimal, "Power On Hours Count"},
-    {F::kGeneric, 10, R::kNone, X::kDecimal, "Spin Retry Count"},
-    {F::kGeneric, 11, R::kNone, X::kDecimal, "Calibration Retry Count"},
-    {F::kGeneric, 12, R::kPowerCycles, X::kDecimal, "Power Cycle Count"},
-    {F::kGeneric, 194, R::kTemperature, X::kTemperature, "Temperature"},
-    {F::kGeneric, 196, R::kNone, X::kDecimal, "Reallocation Event Count"},
-    {F::kGeneric, 197, R::kPendingSectors, X::kDecimal, "Current Pending Sector Count"},
-    {F::kGeneric, 198, R::kOfflineUncorrectable, X::kDecimal,
-     "Offline Scan Incorrect. Sector Count"},
-    {F::kGeneric, 199, R::kNone, X::kDecimal, "Ultra ATA CRC Error Count"},
-    {F::kGeneric, 200, R::kNone, X::kDecimal, "Write Error Count"},
+    // The window's 18 ids, by the window's own names, and the roles every
+    // drive's values are read by.
+    {kEvery, 1, R::kNone, X::kDecimal, nullptr},
+    {kEvery, 2, R::kNone, X::kDecimal, nullptr},
+    {kEvery, 3, R::kNone, X::kDecimal, nullptr},
+    {kEvery, 4, R::kNone, X::kDecimal, nullptr},
+    {kEvery, 5, R::kReallocatedSectors, X::kDecimal, nullptr},
+    {kEvery, 6, R::kNone, X::kDecimal, nullptr},
+    {kEvery, 7, R::kNone, X::kDecimal, nullptr},
+    {kEvery, 8, R::kNone, X::kDecimal, nullptr},
+    {kEvery, 9, R::kPowerOnHours, X::kDecimal, nullptr},
+    {kEvery, 10, R::kNone, X::kDecimal, nullptr},
+    {kEvery, 11, R::kNone, X::kDecimal, nullptr},
+    {kEvery, 12, R::kPowerCycles, X::kDecimal, nullptr},
+    {kEvery, 194, R::kTemperature, X::kTemperature, nullptr},
+    {kEvery, 196, R::kNone, X::kDecimal, nullptr},
+    {kEvery, 197, R::kPendingSectors, X::kDecimal, nullptr},
+    {kEvery, 198, R::kOfflineUncorrectable, X::kDecimal, nullptr},
+    {kEvery, 199, R::kNone, X::kDecimal, nullptr},
+    {kEvery, 200, R::kNone, X::kDecimal, nullptr},
 
-    // Generic, beyond the window's table: ids whose meaning the makers that
-    // document them agree on, in the words of the document cited. A maker
-    // whose documents give the id another meaning or name has its own row.
-    // - 184, 187: Intel's product specifications below (end-to-end error
-    //   detection), Micron's TN-FD-22 (reported uncorrectable errors);
-    //   Micron's 184 and the Samsung and Intel 187 wording are their rows.
+    // Beyond the window's ids, meanings that more than one maker's documents
+    // give, in the words of the document cited. Each row names the id for
+    // the drives no pattern matches (kGeneric) and for the makers whose own
+    // documents name it so; a maker that names the id otherwise has its own
+    // row, and one whose documents name it nowhere leaves it unnamed.
+    // - 184: Intel's product specifications below (end-to-end error
+    //   detection); Micron's 184 is its own row.
+    // - 187: Micron's TN-FD-22 (table 1); Samsung's and Intel's wording are
+    //   their rows. Samsung's hard disks keep it, as the SpinPoint T166
+    //   reports it.
     // - 190: Samsung's SSD data sheets below (airflow temperature); Intel's
-    //   case temperature is its row.
+    //   case temperature is its row. Samsung's hard disks keep it, as the
+    //   SpinPoint T166 reports it.
     // - 191, 192, 193, 254: Hitachi's hard disk drive specifications
-    //   (Travelstar 7K500 OEM specification, table 114; Travelstar 5K320
-    //   OEM specification, table 113; Travelstar 80GN and 5K100
-    //   specifications), Fujitsu's manuals below for 193; Fujitsu's own
-    //   192 wording is its row.
-    // - 195: Samsung's SpinPoint manuals and Fujitsu's manuals below agree.
+    //   (Travelstar 7K500 OEM specification, table 114; Travelstar 5K320 OEM
+    //   specification, table 113; Travelstar 80GN and 5K100 specifications,
+    //   "Individual Attribute Data Structure"), and Fujitsu's manuals below
+    //   for 193. Samsung's hard disks keep 191, as the SpinPoint M reports
+    //   it. Fujitsu's and Intel's 192 are their rows.
+    // - 195: Samsung's SpinPoint manuals (Spinpoint M8 product manual, table
+    //   8-17) and Fujitsu's manuals below.
     // - 220, 222-226, 228: Toshiba's MK6017MAP/HDD2155 product specification
     //   (document 360014937, SMART attribute IDs); Hitachi's specifications
-    //   name 223 the same.
+    //   name 223 the same, and Samsung's hard disks keep it, as the
+    //   SpinPoint M reports it.
     // No document found names 13, 188, 189, 202 (but Micron's, in its row),
     // 211, 212, 247 or 248; they read unknown.
-    {F::kGeneric, 184, R::kNone, X::kDecimal, "End-to-End Error Detection Count"},
-    {F::kGeneric, 187, R::kReportedUncorrectable, X::kDecimal, "Reported Uncorrectable Errors"},
-    {F::kGeneric, 190, R::kTemperatureSecond, X::kTemperature, "Airflow Temperature"},
-    {F::kGeneric, 191, R::kNone, X::kDecimal, "G-Sense Error Rate"},
-    {F::kGeneric, 192, R::kNone, X::kDecimal, "Power-Off Retract Count"},
-    {F::kGeneric, 193, R::kNone, X::kDecimal, "Load/Unload Cycle Count"},
-    {F::kGeneric, 195, R::kNone, X::kDecimal, "ECC On The Fly Count"},
-    {F::kGeneric, 220, R::kNone, X::kDecimal, "Disk Shift"},
-    {F::kGeneric, 222, R::kNone, X::kDecimal, "Loaded Hours"},
-    {F::kGeneric, 223, R::kNone, X::kDecimal, "Load Retry Count"},
-    {F::kGeneric, 224, R::kNone, X::kDecimal, "Load Friction"},
-    {F::kGeneric, 225, R::kNone, X::kDecimal, "Load Cycle Count"},
-    {F::kGeneric, 226, R::kNone, X::kDecimal, "Load In Time"},
-    {F::kGeneric, 228, R::kNone, X::kDecimal, "Power-Off Retract Count"},
-    {F::kGeneric, 254, R::kNone, X::kDecimal, "Free-Fall Sensor Work Count"},
+    {Only(F::kGeneric), 184, R::kNone, X::kDecimal, "End-to-End Error Detection Count"},
+    {Only(F::kGeneric, F::kSamsungHdd), 187, R::kReportedUncorrectable, X::kDecimal,
+     "Reported Uncorrectable Errors"},
+    {Only(F::kGeneric, F::kSamsungHdd), 190, R::kTemperatureSecond, X::kTemperature,
+     "Airflow Temperature"},
+    {Only(F::kGeneric, F::kHgstHdd, F::kSamsungHdd), 191, R::kNone, X::kDecimal,
+     "G-Sense Error Rate"},
+    {Only(F::kGeneric, F::kHgstHdd), 192, R::kNone, X::kDecimal, "Power-Off Retract Count"},
+    {Only(F::kGeneric, F::kHgstHdd, F::kFujitsuHdd), 193, R::kNone, X::kDecimal,
+     "Load/Unload Cycle Count"},
+    {Only(F::kGeneric, F::kSamsungHdd, F::kFujitsuHdd), 195, R::kNone, X::kDecimal,
+     "ECC On The Fly Count"},
+    {Only(F::kGeneric), 220, R::kNone, X::kDecimal, "Disk Shift"},
+    {Only(F::kGeneric), 222, R::kNone, X::kDecimal, "Loaded Hours"},
+    {Only(F::kGeneric, F::kHgstHdd, F::kSamsungHdd), 223, R::kNone, X::kDecimal,
+     "Load Retry Count"},
+    {Only(F::kGeneric), 224, R::kNone, X::kDecimal, "Load Friction"},
+    {Only(F::kGeneric), 225, R::kNone, X::kDecimal, "Load Cycle Count"},
+    {Only(F::kGeneric), 226, R::kNone, X::kDecimal, "Load In Time"},
+    {Only(F::kGeneric), 228, R::kNone, X::kDecimal, "Power-Off Retract Count"},
+    {Only(F::kGeneric, F::kHgstHdd), 254, R::kNone, X::kDecimal, "Free-Fall Sensor Work Count"},
 
     // Samsung SSDs: Samsung's SSD data sheets, "Individual Attribute Data
-    // Structure" (e.g. MZMPC032HBCD/064HBDR/128HBFU/256HBGJ data sheet,
-    // rev. 1.0). 177's normalized value is the endurance left. No Samsung
-    // data sheet found names 184 or 202 (the SM843T/PM853T report both): 184
-    // reads the generic row, 202 stays unnamed.
-    {F::kSamsungSsd, 177, R::kEnduranceLeft, X::kDecimal, "Wear Leveling Count"},
-    {F::kSamsungSsd, 179, R::kNone, X::kDecimal, "Used Reserved Block Count"},
-    {F::kSamsungSsd, 180, R::kNone, X::kDecimal, "Unused Reserved Block Count"},
-    {F::kSamsungSsd, 181, R::kNone, X::kDecimal, "Program Fail Count"},
-    {F::kSamsungSsd, 182, R::kNone, X::kDecimal, "Erase Fail Count"},
-    {F::kSamsungSsd, 183, R::kNone, X::kDecimal, "Runtime Bad Block Count"},
-    {F::kSamsungSsd, 187, R::kReportedUncorrectable, X::kDecimal, "Uncorrectable Error Count"},
-    {F::kSamsungSsd, 190, R::kTemperatureSecond, X::kTemperature, "Airflow Temperature"},
-    {F::kSamsungSsd, 195, R::kNone, X::kDecimal, "ECC Error Rate"},
-    {F::kSamsungSsd, 199, R::kNone, X::kDecimal, "CRC Error Count"},
-    {F::kSamsungSsd, 235, R::kNone, X::kDecimal, "Power Recovery Count"},
-    {F::kSamsungSsd, 241, R::kNone, X::kDecimal, "Total LBAs Written"},
+    // Structure" (MZMPC032HBCD/064HBDR/128HBFU/256HBGJ data sheet, rev. 1.0,
+    // section 7.3.2.2), in its words. 177's normalized value is the
+    // endurance left. No Samsung data sheet found names 184 or 202 (the
+    // SM843T/PM853T report both): they stay unnamed.
+    {Only(F::kSamsungSsd), 177, R::kEnduranceLeft, X::kDecimal, "Wear Leveling Count"},
+    {Only(F::kSamsungSsd), 179, R::kNone, X::kDecimal, "Used Reserved Block Count"},
+    {Only(F::kSamsungSsd), 180, R::kNone, X::kDecimal, "Unused Reserved Block Count"},
+    {Only(F::kSamsungSsd), 181, R::kNone, X::kDecimal, "Program Fail Count"},
+    {Only(F::kSamsungSsd), 182, R::kNone, X::kDecimal, "Erase Fail Count"},
+    {Only(F::kSamsungSsd), 183, R::kNone, X::kDecimal, "Runtime Bad Count (total)"},
+    {Only(F::kSamsungSsd), 187, R::kReportedUncorrectable, X::kDecimal,
+     "Uncorrectable Error Count"},
+    {Only(F::kSamsungSsd), 190, R::kTemperatureSecond, X::kTemperature, "Airflow Temperature"},
+    {Only(F::kSamsungSsd), 195, R::kNone, X::kDecimal, "ECC Error Rate"},
+    {Only(F::kSamsungSsd), 199, R::kNone, X::kDecimal, "CRC Error Count"},
+    {Only(F::kSamsungSsd), 235, R::kNone, X::kDecimal, "Power Recovery Count"},
+    {Only(F::kSamsungSsd), 241, R::kNone, X::kDecimal, "Total LBA Written"},
 
     // Samsung hard disks: the SpinPoint product manuals, "SMART Attribute
-    // Data List" (e.g. Spinpoint M8 Product Manual rev. 2.7, table 8-17),
-    // which give the spin-up time in milliseconds. The manuals found (M8,
-    // M8-DVR, M9T) list no other id: the SpinPoint T166's and SpinPoint M's
-    // others read the generic rows, or unknown (13, 188, 202, 255).
-    {F::kSamsungHdd, 3, R::kNone, X::kMilliseconds, "Spin Up Time"},
-    {F::kSamsungHdd, 201, R::kNone, X::kDecimal, "Soft Error Rate"},
+    // Data List" (Spinpoint M8 product manual rev. 2.7 and M8-DVR rev. 1.0,
+    // table 8-17), which give the spin-up time in milliseconds and name 201.
+    {Only(F::kSamsungHdd), 3, R::kNone, X::kMilliseconds, nullptr},
+    {Only(F::kSamsungHdd), 201, R::kNone, X::kDecimal, "Soft Error Rate"},
 
     // Intel SSDs: the product specifications' SMART attribute tables
-    // (Intel SSD 320 Series, order 325152; 313 Series, 326453; DC S3500,
-    // 328860; 530 Series, 329212). 233's normalized value is the endurance
-    // left; 190 keeps the lowest and highest case temperature in bytes 2
-    // and 3.
-    {F::kIntelSsd, 170, R::kNone, X::kDecimal, "Available Reserved Space"},
-    {F::kIntelSsd, 171, R::kNone, X::kDecimal, "Program Fail Count"},
-    {F::kIntelSsd, 172, R::kNone, X::kDecimal, "Erase Fail Count"},
-    {F::kIntelSsd, 174, R::kNone, X::kDecimal, "Unsafe Shutdown Count"},
-    {F::kIntelSsd, 175, R::kNone, X::kDecimal, "Power Loss Protection Failure"},
-    {F::kIntelSsd, 183, R::kNone, X::kDecimal, "SATA Downshift Count"},
-    {F::kIntelSsd, 184, R::kNone, X::kDecimal, "End-to-End Error Detection Count"},
-    {F::kIntelSsd, 187, R::kReportedUncorrectable, X::kDecimal, "Uncorrectable Error Count"},
-    {F::kIntelSsd, 190, R::kTemperatureSecond, X::kTemperatureLowHigh23, "Case Temperature"},
-    {F::kIntelSsd, 192, R::kNone, X::kDecimal, "Unsafe Shutdown Count"},
-    {F::kIntelSsd, 199, R::kNone, X::kDecimal, "CRC Error Count"},
-    {F::kIntelSsd, 225, R::kNone, X::kDecimal, "Host Writes"},
-    {F::kIntelSsd, 226, R::kNone, X::kDecimal, "Timed Workload Media Wear"},
-    {F::kIntelSsd, 227, R::kNone, X::kDecimal, "Timed Workload Host Reads Percentage"},
-    {F::kIntelSsd, 228, R::kNone, X::kDecimal, "Workload Timer"},
-    {F::kIntelSsd, 232, R::kNone, X::kDecimal, "Available Reserved Space"},
-    {F::kIntelSsd, 233, R::kEnduranceLeft, X::kDecimal, "Media Wearout Indicator"},
-    {F::kIntelSsd, 234, R::kNone, X::kDecimal, "Thermal Throttle Status"},
-    {F::kIntelSsd, 241, R::kNone, X::kDecimal, "Total LBAs Written"},
-    {F::kIntelSsd, 242, R::kNone, X::kDecimal, "Total LBAs Read"},
+    // (Intel SSD 320 Series, order 325152; 313 Series, 326453, table 12; DC
+    // S3500, 328860; 530 Series, 329212, table 13). 233's normalized value
+    // is the endurance left. The 530's 9 keeps the hours in bytes 0-3 and
+    // the milliseconds since the last hour above them.
+    {Only(F::kIntelSsd), 9, R::kPowerOnHours, X::kHoursLow32, nullptr},
+    {Only(F::kIntelSsd), 170, R::kNone, X::kDecimal, "Available Reserved Space"},
+    {Only(F::kIntelSsd), 171, R::kNone, X::kDecimal, "Program Fail Count"},
+    {Only(F::kIntelSsd), 172, R::kNone, X::kDecimal, "Erase Fail Count"},
+    {Only(F::kIntelSsd), 174, R::kNone, X::kDecimal, "Unsafe Shutdown Count"},
+    {Only(F::kIntelSsd), 175, R::kNone, X::kDecimal, "Power Loss Protection Failure"},
+    {Only(F::kIntelSsd), 183, R::kNone, X::kDecimal, "SATA Downshift Count"},
+    {Only(F::kIntelSsd), 184, R::kNone, X::kDecimal, "End-to-End Error Detection Count"},
+    {Only(F::kIntelSsd), 187, R::kReportedUncorrectable, X::kDecimal, "Uncorrectable Error Count"},
+    {Only(F::kIntelSsd), 190, R::kTemperatureSecond, X::kTemperature, "Case Temperature"},
+    {Only(F::kIntelSsd), 192, R::kNone, X::kDecimal, "Unsafe Shutdown Count"},
+    {Only(F::kIntelSsd), 199, R::kNone, X::kDecimal, "CRC Error Count"},
+    {Only(F::kIntelSsd), 225, R::kNone, X::kDecimal, "Host Writes"},
+    {Only(F::kIntelSsd), 226, R::kNone, X::kDecimal, "Timed Workload Media Wear"},
+    {Only(F::kIntelSsd), 227, R::kNone, X::kDecimal, "Timed Workload Host Reads Percentage"},
+    {Only(F::kIntelSsd), 228, R::kNone, X::kDecimal, "Workload Timer"},
+    {Only(F::kIntelSsd), 232, R::kNone, X::kDecimal, "Available Reserved Space"},
+    {Only(F::kIntelSsd), 233, R::kEnduranceLeft, X::kDecimal, "Media Wearout Indicator"},
+    {Only(F::kIntelSsd), 234, R::kNone, X::kDecimal, "Thermal Throttle Status"},
+    {Only(F::kIntelSsd), 241, R::kNone, X::kDecimal, "Total LBAs Written"},
+    {Only(F::kIntelSsd), 242, R::kNone, X::kDecimal, "Total LBAs Read"},
 
     // Micron and Crucial SSDs: Micron's technical notes TN-FD-22 "Client
-    // SATA SSD SMART Attribute Reference" and TN-FD-34 "5100 SSD SMART
-    // Implementation". 202 is the lifetime left, per cent, in the
-    // normalized value; 194 keeps the lowest and highest in bytes 2 and 4.
-    // The copies of these notes found were cut short and name none of the
-    // 5300's 188, 195, 211, 212, 247 and 248: 195 reads the generic row, the
-    // others stay unnamed until a full copy is read.
-    {F::kMicronSsd, 170, R::kNone, X::kDecimal, "Reserved Block Count"},
-    {F::kMicronSsd, 171, R::kNone, X::kDecimal, "Program Fail Count"},
-    {F::kMicronSsd, 172, R::kNone, X::kDecimal, "Erase Fail Count"},
-    {F::kMicronSsd, 173, R::kNone, X::kDecimal, "Average Block Erase Count"},
-    {F::kMicronSsd, 174, R::kNone, X::kDecimal, "Unexpected Power Loss Count"},
-    {F::kMicronSsd, 180, R::kNone, X::kDecimal, "Unused Reserve NAND Blocks"},
-    {F::kMicronSsd, 183, R::kNone, X::kDecimal, "SATA Interface Downshift"},
-    {F::kMicronSsd, 184, R::kNone, X::kDecimal, "Error Correction Count"},
-    {F::kMicronSsd, 187, R::kReportedUncorrectable, X::kDecimal, "Reported Uncorrectable Errors"},
-    {F::kMicronSsd, 194, R::kTemperature, X::kTemperatureLowHigh24, "Temperature"},
-    {F::kMicronSsd, 202, R::kEnduranceLeft, X::kDecimal, "Percent Lifetime Remaining"},
-    {F::kMicronSsd, 206, R::kNone, X::kDecimal, "Write Error Rate"},
-    {F::kMicronSsd, 210, R::kNone, X::kDecimal, "Successful RAIN Recovery Count"},
-    {F::kMicronSsd, 246, R::kNone, X::kDecimal, "Cumulative Host Sectors Written"},
+    // SATA SSD SMART Attribute Reference" (table 1, SMART Attribute
+    // Definitions) and TN-FD-34 "5100 SSD SMART Implementation". 202 is the
+    // lifetime left, per cent, in the normalized value; 194 keeps the lowest
+    // and highest in bytes 2 and 4. The copies of these notes found name
+    // none of the 5300's 188, 195, 211, 212, 247 and 248: they stay unnamed
+    // until a Micron document names them.
+    {Only(F::kMicronSsd), 170, R::kNone, X::kDecimal, "Reserved Block Count"},
+    {Only(F::kMicronSsd), 171, R::kNone, X::kDecimal, "Program Fail Count"},
+    {Only(F::kMicronSsd), 172, R::kNone, X::kDecimal, "Erase Fail Count"},
+    {Only(F::kMicronSsd), 173, R::kNone, X::kDecimal, "Average Block Erase Count"},
+    {Only(F::kMicronSsd), 174, R::kNone, X::kDecimal, "Unexpected Power Loss Count"},
+    {Only(F::kMicronSsd), 180, R::kNone, X::kDecimal, "Unused Reserve NAND Blocks"},
+    {Only(F::kMicronSsd), 183, R::kNone, X::kDecimal, "SATA Interface Downshift"},
+    {Only(F::kMicronSsd), 184, R::kNone, X::kDecimal, "Error Correction Count"},
+    {Only(F::kMicronSsd), 187, R::kReportedUncorrectable, X::kDecimal,
+     "Reported Uncorrectable Errors"},
+    {Only(F::kMicronSsd), 194, R::kTemperature, X::kTemperatureLowHigh24, nullptr},
+    {Only(F::kMicronSsd), 202, R::kEnduranceLeft, X::kDecimal, "Percent Lifetime Remaining"},
+    {Only(F::kMicronSsd), 206, R::kNone, X::kDecimal, "Write Error Rate"},
+    {Only(F::kMicronSsd), 210, R::kNone, X::kDecimal, "Successful RAIN Recovery Count"},
+    {Only(F::kMicronSsd), 246, R::kNone, X::kDecimal, "Cumulative Host Sectors Written"},
 
-    // HGST and Hitachi hard disks: the hard disk drive specifications'
-    // attribute lists (e.g. Deskstar 7K4000 specification rev. 1.1,
-    // Travelstar 7K500 OEM specification); 194 keeps the lowest and highest
-    // in bytes 2 and 4. Their 191-193, 223 and 254 are the generic rows.
-    {F::kHgstHdd, 194, R::kTemperature, X::kTemperatureLowHigh24, "Temperature"},
+    // HGST and Hitachi hard disks (Deskstar 7K4000 specification rev. 1.1,
+    // Travelstar 7K500 OEM specification) have no row of their own: their
+    // 191-193, 223 and 254 are the shared rows above. None of their
+    // specifications found lays out the bytes above 194's raw byte 0.
+
+    // HGST Ultrastar 7K2: its technical reference manual (rev. 1.1, table 11,
+    // Supported Attributes), whose 192, 194 and 200 are not the Travelstar's
+    // nor the window's meanings.
+    {Only(F::kHgstUltrastar7K2), 16, R::kNone, X::kDecimal, "Gas Gauge"},
+    {Only(F::kHgstUltrastar7K2), 192, R::kNone, X::kDecimal, "Emergency Retract Cycles"},
+    {Only(F::kHgstUltrastar7K2), 193, R::kNone, X::kDecimal, "Load/Unload Cycles"},
+    {Only(F::kHgstUltrastar7K2), 194, R::kTemperature, X::kTemperature, "HDA Temperature"},
+    {Only(F::kHgstUltrastar7K2), 200, R::kNone, X::kDecimal, "Multi-zone Error Rate"},
 
     // Fujitsu hard disks: the disk drives product manuals' attribute ID
     // lists (MHV2xxxBH C141-E224, MHV2xxxBT C141-E239, MHW2xxxBS C141-E249;
-    // the MHY2xxxBH manual C141-E262 has the same layout). None of the lists
-    // read names 191, which the MHY2 drives report (C141-E262's own list was
-    // not found): it reads the generic row, as do 193 and 195.
-    {F::kFujitsuHdd, 192, R::kNone, X::kDecimal, "Emergency Retract Cycle Count"},
-    {F::kFujitsuHdd, 203, R::kNone, X::kDecimal, "Run Out"},
-    {F::kFujitsuHdd, 240, R::kNone, X::kDecimal, "Transfer Error Rate"},
+    // the MHY2xxxBH manual C141-E262 has the same layout). Their 193 and 195
+    // are the shared rows. None of the lists read names 191, which the MHY2
+    // drives report (C141-E262's own list was not found): it stays unnamed.
+    {Only(F::kFujitsuHdd), 192, R::kNone, X::kDecimal, "Emergency Retract Cycle Count"},
+    {Only(F::kFujitsuHdd), 203, R::kNone, X::kDecimal, "Run Out"},
+    {Only(F::kFujitsuHdd), 240, R::kNone, X::kDecimal, "Transfer Error Rate"},
 };
 
-bool StartsWithNoCase(const std::string& text, const char* prefix) {
+bool StartsWithNoCase(const std::string& text, size_t from, const char* prefix) {
     const size_t length = std::strlen(prefix);
-    if (text.size() < length) {
+    if (text.size() < from + length) {
         return false;
     }
     for (size_t i = 0; i < length; ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[i])) !=
+        if (std::toupper(static_cast<unsigned char>(text[from + i])) !=
             std::toupper(static_cast<unsigned char>(prefix[i]))) {
             return false;
         }
@@ -213,44 +276,65 @@ bool StartsWithNoCase(const std::string& text, const char* prefix) {
     return true;
 }
 
-constexpr int kFamilies = static_cast<int>(ModelFamily::kFujitsuHdd) + 1;
+bool Fits(const std::string& model, const ModelPattern& pattern) {
+    if (!StartsWithNoCase(model, 0, pattern.prefix)) {
+        return false;
+    }
+    if (pattern.part == nullptr) {
+        return true;
+    }
+    for (size_t at = std::strlen(pattern.prefix); at < model.size(); ++at) {
+        if (StartsWithNoCase(model, at, pattern.part)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 constexpr int kRowCount = sizeof kRows / sizeof kRows[0];
 constexpr uint8_t kNoRow = 0xFF;
 static_assert(kRowCount < kNoRow, "a row's index fits the index table");
 
-constexpr bool EveryRowsFamilyIndexed() {
-    for (const AttributeRow& row : kRows) {
-        if (static_cast<int>(row.family) >= kFamilies) {
-            return false;
-        }
-    }
-    return true;
-}
-static_assert(EveryRowsFamilyIndexed(), "kFamilies counts to the last family");
-
-// Per family and id, the row that names it: the family's own, else the
-// generic one. Made by the compiler, so that a lookup is one read, however
-// many rows the makers' documents add.
+// Per family and id, the row that names it: a family's own row wins over
+// the window's id for every family. Made by the compiler, so that a lookup
+// is one read, however many rows the makers' documents add; it stays
+// unmade (and the build fails) where two rows claim one family's id, or a
+// row would take a window's name the window's table does not have.
 struct RowIndex {
-    uint8_t row[kFamilies][256];
+    uint8_t row[kModelFamilyCount][256];
+    bool made;
 };
+
+constexpr bool Covers(const AttributeRow& row, int family) {
+    return (row.families >> family) & 1u;
+}
 
 constexpr RowIndex MakeRowIndex() {
     RowIndex index{};
-    for (int family = 0; family < kFamilies; ++family) {
+    index.made = true;
+    for (int family = 0; family < kModelFamilyCount; ++family) {
         for (int id = 0; id < 256; ++id) {
             index.row[family][id] = kNoRow;
         }
     }
-    for (int family = 0; family < kFamilies; ++family) {
+    for (const bool every : {true, false}) {
         for (int i = 0; i < kRowCount; ++i) {
-            if (kRows[i].family == ModelFamily::kGeneric) {
-                index.row[family][kRows[i].id] = static_cast<uint8_t>(i);
+            const AttributeRow& row = kRows[i];
+            if ((row.families == kEvery) != every) {
+                continue;
             }
-        }
-        for (int i = 0; i < kRowCount; ++i) {
-            if (static_cast<int>(kRows[i].family) == family) {
-                index.row[family][kRows[i].id] = static_cast<uint8_t>(i);
+            if (row.name == nullptr && WindowAttributeText(row.id) == nullptr) {
+                index.made = false;
+            }
+            for (int family = 0; family < kModelFamilyCount; ++family) {
+                uint8_t& slot = index.row[family][row.id];
+                if (!Covers(row, family)) {
+                    continue;
+                }
+                if (slot != kNoRow && !(kRows[slot].families == kEvery && !every)) {
+                    index.made = false;
+                }
+                slot = static_cast<uint8_t>(i);
             }
         }
     }
@@ -258,6 +342,7 @@ constexpr RowIndex MakeRowIndex() {
 }
 
 constexpr RowIndex kRowIndex = MakeRowIndex();
+static_assert(kRowIndex.made, "one row per family and id; a window's name for every unnamed row");
 
 const AttributeRow* FindRow(uint8_t id, ModelFamily family) {
     const uint8_t row = kRowIndex.row[static_cast<int>(family)][id];
@@ -272,7 +357,7 @@ uint8_t RawByte(const AttributeRecord& record, int index) {
 
 ModelFamily FamilyOfModel(const std::string& model) {
     for (const ModelPattern& pattern : kModelPatterns) {
-        if (StartsWithNoCase(model, pattern.prefix)) {
+        if (Fits(model, pattern)) {
             return pattern.family;
         }
     }
@@ -295,7 +380,10 @@ AttributeRole RoleOf(uint8_t id, ModelFamily family) {
 
 std::string AttributeTitle(uint8_t id, ModelFamily family) {
     const AttributeRow* row = FindRow(id, family);
-    return row && row->name ? row->name : "Unknown Attribute";
+    if (row == nullptr) {
+        return "Unknown Attribute";
+    }
+    return row->name ? row->name : WindowAttributeText(id);
 }
 
 std::string AttributeKey(uint8_t id, ModelFamily family) {
@@ -320,14 +408,15 @@ std::string AttributeRawText(const AttributeRecord& record, ModelFamily family) 
             std::snprintf(text, sizeof text, "%llu ms", value);
             return text;
         case RawFormat::kTemperatureLowHigh24:
-        case RawFormat::kTemperatureLowHigh23:
             if (!upperZero) {
-                const int high = format == RawFormat::kTemperatureLowHigh24 ? 4 : 3;
                 std::snprintf(text, sizeof text, "%u (Min/Max %u/%u)", RawByte(record, 0),
-                              RawByte(record, 2), RawByte(record, high));
+                              RawByte(record, 2), RawByte(record, 4));
                 return text;
             }
             break;
+        case RawFormat::kHoursLow32:
+            std::snprintf(text, sizeof text, "%lu", static_cast<unsigned long>(RawLow32(record)));
+            return text;
         case RawFormat::kTemperature:
         case RawFormat::kDecimal:
             break;

@@ -2,7 +2,8 @@
 // how its raw value reads and what it stands for (a defect count, the
 // temperature, the power-on hours, the wear), per maker where the makers'
 // own documents differ. The window keeps the names and raw texts it always
-// had (inventory/attributes.cpp, report/attribute_format.cpp); nothing of
+// had (inventory/attribute_names.h, report/attribute_format.cpp); this table
+// takes the window's names for its 18 ids from the same list, but nothing of
 // the window reads this table, so it is not linked into it.
 #pragma once
 
@@ -11,7 +12,7 @@
 
 #include "inventory/drive_inventory.h"
 
-// The makers and controller families whose documents name attributes
+// The makers and product lines whose documents name attributes
 // differently; kGeneric for a drive no pattern matches.
 enum class ModelFamily : uint8_t {
     kGeneric,
@@ -21,7 +22,9 @@ enum class ModelFamily : uint8_t {
     kMicronSsd,
     kHgstHdd,
     kFujitsuHdd,
+    kHgstUltrastar7K2,
 };
+constexpr int kModelFamilyCount = static_cast<int>(ModelFamily::kHgstUltrastar7K2) + 1;
 
 // The family of a drive from its model text (trimmed), by the patterns of
 // attribute_table.cpp, matched at the start of the model without regard to
@@ -64,7 +67,8 @@ std::string AttributeTitle(uint8_t id, ModelFamily family);
 std::string AttributeKey(uint8_t id, ModelFamily family);
 
 // The raw value as its maker documents it: a plain decimal of all 48 bits
-// by default; a temperature as "N" where raw bytes 1 to 5 are zero, or
-// "N (Min/Max A/B)" where the maker packs the lowest and highest seen into
-// the bytes above; a time as "N ms" where documented in milliseconds.
+// by default; a temperature as "N (Min/Max A/B)" where the maker packs the
+// lowest and highest seen into the bytes above; a time as "N ms" where
+// documented in milliseconds; the hours alone where the maker keeps another
+// count above them.
 std::string AttributeRawText(const AttributeRecord& record, ModelFamily family);

@@ -24,8 +24,8 @@ AttributeRecord Record(uint8_t id, uint8_t current, uint64_t raw) {
     return record;
 }
 
-// A maker's row wins over the generic one; a model no pattern names, or an
-// id its maker leaves out, reads the generic row.
+// A maker's row wins over the generic one; a model no pattern names reads
+// the generic rows, and an id its maker names nowhere stays unknown.
 TEST(AttributeTableTest, MakerRowOrGenericRow) {
     const struct {
         const char* model;
@@ -34,7 +34,7 @@ TEST(AttributeTableTest, MakerRowOrGenericRow) {
         AttributeRole role;
     } cases[] = {
         {"SAMSUNG MZ7WD240HAFV-00003", 177, "Wear Leveling Count", AttributeRole::kEnduranceLeft},
-        {"Samsung SSD 850 EVO 500GB", 241, "Total LBAs Written", AttributeRole::kNone},
+        {"Samsung SSD 850 EVO 500GB", 241, "Total LBA Written", AttributeRole::kNone},
         {"SAMSUNG HD501LJ", 177, "Unknown Attribute", AttributeRole::kNone},
         {"SAMSUNG HD501LJ", 201, "Soft Error Rate", AttributeRole::kNone},
         {"intel ssdsc2bb240g4", 233, "Media Wearout Indicator", AttributeRole::kEnduranceLeft},
@@ -43,15 +43,24 @@ TEST(AttributeTableTest, MakerRowOrGenericRow) {
         {"Hitachi HTS725050A9A364", 193, "Load/Unload Cycle Count", AttributeRole::kNone},
         {"Micron_5300_MTFDDAK960TDS", 202, "Percent Lifetime Remaining",
          AttributeRole::kEnduranceLeft},
-        {"CT250MX500SSD1", 187, "Reported Uncorrectable Errors",
-         AttributeRole::kReportedUncorrectable},
+        {"Crucial_CT256MX100SSD1", 202, "Percent Lifetime Remaining",
+         AttributeRole::kEnduranceLeft},
         {"ST9100821AS", 187, "Reported Uncorrectable Errors",
          AttributeRole::kReportedUncorrectable},
         {"ST9100821AS", 189, "Unknown Attribute", AttributeRole::kNone},
         {"Micron_5300_MTFDDAK960TDS", 184, "Error Correction Count", AttributeRole::kNone},
-        {"SAMSUNG MZ7WD240HAFV-00003", 184, "End-to-End Error Detection Count",
-         AttributeRole::kNone},
-        {"SAMSUNG MP0804H", 225, "Load Cycle Count", AttributeRole::kNone},
+        {"SAMSUNG MZ7WD480HAGM-00003", 184, "Unknown Attribute", AttributeRole::kNone},
+        {"SAMSUNG HM160HI", 225, "Unknown Attribute", AttributeRole::kNone},
+        {"Micron_5300_MTFDDAK480TDS", 195, "Unknown Attribute", AttributeRole::kNone},
+        // Models a maker's pattern must not take, or must.
+        {"CT500BX500SSD1", 202, "Unknown Attribute", AttributeRole::kNone},
+        {"CT240BX100SSD1", 202, "Unknown Attribute", AttributeRole::kNone},
+        {"CT1000MX500SSD1", 202, "Unknown Attribute", AttributeRole::kNone},
+        {"SAMSUNG MMCRE28G5MXP-0VB", 201, "Unknown Attribute", AttributeRole::kNone},
+        {"HGST HUS722T2TALA604", 192, "Emergency Retract Cycles", AttributeRole::kNone},
+        {"HGST HUS722T2TALA604", 194, "HDA Temperature", AttributeRole::kTemperature},
+        {"SSDSCKJB240G7R", 233, "Media Wearout Indicator", AttributeRole::kEnduranceLeft},
+        {"MTFDDAK480TDS", 202, "Percent Lifetime Remaining", AttributeRole::kEnduranceLeft},
         {"INTEL SSDSA2CW120G3", 225, "Host Writes", AttributeRole::kNone},
         {"SAMSUNG HD501LJ", 13, "Unknown Attribute", AttributeRole::kNone},
         {"Micron_5300_MTFDDAK960TDS", 5, "Reallocated Sector Count",
@@ -60,7 +69,7 @@ TEST(AttributeTableTest, MakerRowOrGenericRow) {
         {"INTEL SSDSA2CW120G3", 190, "Case Temperature", AttributeRole::kTemperatureSecond},
         {"WDC WD2500JS-75NCB3", 202, "Unknown Attribute", AttributeRole::kNone},
         {"FUJITSU MHY2120BH", 240, "Transfer Error Rate", AttributeRole::kNone},
-        {"FUJITSU MHY2120BH", 191, "G-Sense Error Rate", AttributeRole::kNone},
+        {"FUJITSU MHY2120BH", 191, "Unknown Attribute", AttributeRole::kNone},
         {"FUJITSU MHY2120BH", 192, "Emergency Retract Cycle Count", AttributeRole::kNone},
         {"", 9, "Power On Hours Count", AttributeRole::kPowerOnHours},
     };
@@ -91,7 +100,7 @@ TEST(AttributeTableTest, GenericRowsKeepTheWindowsNames) {
 // Every name of every family fits the outputs: printable ASCII, at most 36
 // characters, and no '_' (the JSON and metrics form turns blanks into it).
 TEST(AttributeTableTest, NamesFitTheOutputs) {
-    for (int family = 0; family <= static_cast<int>(ModelFamily::kFujitsuHdd); ++family) {
+    for (int family = 0; family < kModelFamilyCount; ++family) {
         for (int id = 0; id < 256; ++id) {
             const std::string title =
                 AttributeTitle(static_cast<uint8_t>(id), static_cast<ModelFamily>(family));
@@ -113,10 +122,12 @@ TEST(AttributeTableTest, RawTexts) {
         // All 48 bits, where the window shows the low 32.
         {"SAMSUNG MZ7WD240HAFV-00003", 241, 216456537880ull, "216456537880"},
         {"ST9100821AS", 9, 0x70b300001119ull, "123914101461273"},
-        // Lowest and highest in bytes 2 and 4, or 2 and 3.
-        {"HGST HUS724020ALE640", 194, 0x29000d001aull, "26 (Min/Max 13/41)"},
+        // Lowest and highest in bytes 2 and 4 where the maker documents it.
+        {"HGST HUS724020ALE640", 194, 0x29000d001aull, "176094511130"},
         {"Micron_5300_MTFDDAK960TDS", 194, 0x21000f0017ull, "23 (Min/Max 15/33)"},
-        {"INTEL SSDSC2BB240G4", 190, 0x1c0e0010ull, "16 (Min/Max 14/28)"},
+        {"INTEL SSDSC2BB240G4", 190, 0x1c0e0010ull, "470679568"},
+        // Intel's hours in bytes 0-3, milliseconds above them.
+        {"INTEL SSDSC2BB240G4", 9, 0x2a3b000010f0ull, "4336"},
         // Byte 0 alone only where the bytes above are zero.
         {"HGST HUS724020ALE640", 194, 0x1a, "26"},
         {"INTEL SSDSC2BB240G4", 194, 25, "25"},

@@ -3,38 +3,12 @@
 #include <cstring>
 
 #include "inventory/attribute_fields.h"
+#include "inventory/attribute_names.h"
 #include "inventory/drive_inventory.h"
 
 namespace {
 
 enum { kSlotCount = 30, kSlotLength = 12, kFirstSlot = 2, kDescriptionWidth = 36 };
-
-struct AttributeName {
-    uint8_t id;
-    const char* text;
-};
-
-const AttributeName kAttributeNames[] = {
-    {0, "No Attribute Here"},
-    {1, "Raw Read Error Rate"},
-    {2, "Throughput Performance"},
-    {3, "Spin Up Time"},
-    {4, "Start/Stop Count"},
-    {5, "Reallocated Sector Count"},
-    {6, "Read Channel Margin"},
-    {7, "Seek Error Rate"},
-    {8, "Seek Time Performance"},
-    {9, "Power On Hours Count"},
-    {10, "Spin Retry Count"},
-    {11, "Calibration Retry Count"},
-    {12, "Power Cycle Count"},
-    {194, "Temperature"},
-    {196, "Reallocation Event Count"},
-    {197, "Current Pending Sector Count"},
-    {198, "Offline Scan Incorrect. Sector Count"},
-    {199, "Ultra ATA CRC Error Count"},
-    {200, "Write Error Count"},
-};
 
 const uint8_t* Slot(const uint8_t* block, int index) {
     return block + kFirstSlot + kSlotLength * index;
@@ -43,20 +17,15 @@ const uint8_t* Slot(const uint8_t* block, int index) {
 }  // namespace
 
 void NameAttribute(AttributeRecord* record) {
-    const char* text = "(Unknown attribute)";
-    for (const AttributeName& name : kAttributeNames) {
-        if (name.id == AttributeId(*record)) {
-            text = name.text;
-            break;
-        }
-    }
+    const char* named = WindowAttributeText(AttributeId(*record));
+    const char* text = named ? named : "(Unknown attribute)";
     // Padded with blanks to one width so that the export file's columns line
     // up; the rest stays zero. Written out rather than formatted: thirty
     // names through the formatter were 6 % of a report's instructions.
     static_assert(kDescriptionWidth < sizeof record->Description, "the width leaves room");
     std::memset(record->Description, 0, sizeof record->Description);
     std::memset(record->Description, ' ', kDescriptionWidth);
-    const size_t length = std::strlen(text);  // a name of the table above
+    const size_t length = std::strlen(text);  // a name of the window's table
     std::memcpy(record->Description, text,
                 length < sizeof record->Description ? length : sizeof record->Description - 1);
 }
