@@ -11,6 +11,8 @@ NvmeCounter Count(uint64_t value) {
     return counter;
 }
 
+void ReadAtaLogsAndVerdict(const DriveInventory& inventory, int position, DriveReading* reading);
+
 void ReadAta(const DriveInventory& inventory, int position, DriveReading* reading) {
     AtaReading& ata = reading->ata;
     const int16_t count = inventory.powerModeCount[position];
@@ -58,6 +60,13 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
         reading->selfTestProgressNote =
             ProgressNote(ata.selfTest.reportedRemainingPercent, "remaining");
     }
+    ReadAtaLogsAndVerdict(inventory, position, reading);
+}
+
+// The logs the scan read, the endurance, and the verdict: from the
+// attributes and logs where every reply can be trusted.
+void ReadAtaLogsAndVerdict(const DriveInventory& inventory, int position, DriveReading* reading) {
+    AtaReading& ata = reading->ata;
     if (const SmartLogBlocks* logs = inventory.logs[position]) {
         if (logs->hasErrorLog) {
             ata.errorLog = DecodeErrorLog(logs->errorLog);
