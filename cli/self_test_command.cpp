@@ -1,8 +1,8 @@
 #include "cli/self_test_command.h"
 
 #include "inventory/decimal_text.h"
-#include "inventory/nvme_data.h"
 #include "inventory/self_test.h"
+#include "report/drive_reading.h"
 
 namespace {
 
@@ -23,27 +23,21 @@ struct TestState {
 };
 
 TestState StateOf(const DriveInventory& inventory, int position, SelfTestKind kind) {
+    DriveReading reading;
+    ReadDrive(inventory, position, std::string(), std::string(), &reading);
     TestState state;
-    if (const NvmeReplies* nvme = inventory.nvme[position]) {
+    state.running = reading.selfTestRunning;
+    state.remainingPercent = reading.selfTestRemainingPercent;
+    state.note = reading.selfTestProgressNote;
+    if (reading.protocol == DriveProtocol::kNvme) {
         // A short test takes at most two minutes; the extended one as long
         // as Identify Controller's EDSTT says.
-        const NvmeController controller = DecodeNvmeController(nvme->controller);
-        state.minutes = kind == SelfTestKind::kShort      ? 2
-                        : kind == SelfTestKind::kExtended ? controller.extendedTestMinutes
-                                                          : 0;
-        if (nvme->hasSelfTestLog) {
-            const NvmeSelfTestLog log = DecodeNvmeSelfTestLog(nvme->selfTestLog);
-            state.running = log.operation != 0;
-            state.remainingPercent = state.running ? 100 - log.completion : 0;
-            state.note = state.running ? ProgressNote(log.reportedCompletion, "complete") : "";
-        }
-    } else if (inventory.hasOfflineData[position]) {
-        const AtaSelfTestStatus status = DecodeAtaSelfTest(inventory.offlineData[position],
-                                                           inventory.entries[position].Identify);
-        state.running = status.running;
-        state.remainingPercent = status.remainingPercent;
-        state.note = ProgressNote(status.reportedRemainingPercent, "remaining");
-        state.minutes = AtaSelfTestMinutes(status, kind);
+        state.minutes = kind == SelfTestKind::kShort ? 2
+                        : kind == SelfTestKind::kExtended
+                            ? reading.nvme.controller.extendedTestMinutes
+                            : 0;
+    } else {
+        state.minutes = AtaSelfTestMinutes(reading.ata.selfTest, kind);
     }
     return state;
 }

@@ -15,6 +15,7 @@
 
 #include "inventory/ata_pass_through_record.h"
 #include "inventory/power_mode.h"
+#include "inventory/self_test.h"
 #include "inventory/smart_records.h"
 
 namespace {
@@ -309,8 +310,7 @@ bool IsPermittedNvmeAdmin(const nvme_admin_cmd& command, bool selfTests) {
     // namespace.
     if (command.opcode == kNvmeAdminDeviceSelfTest) {
         return selfTests && command.addr == 0 && command.data_len == 0 &&
-               command.nsid == kNvmeAllNamespaceIds &&
-               (command.cdw10 == 0x1 || command.cdw10 == 0x2 || command.cdw10 == 0xF);
+               command.nsid == kNvmeAllNamespaceIds && IsNvmeSelfTestCode(command.cdw10);
     }
     if (command.addr == 0) {
         return false;

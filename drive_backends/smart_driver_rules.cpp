@@ -4,6 +4,7 @@
 
 #include "inventory/ata_pass_through_record.h"
 #include "inventory/nvme_query.h"
+#include "inventory/self_test.h"
 #include "inventory/smart_records.h"
 
 namespace {
@@ -109,8 +110,10 @@ const uint8_t* ReadBlock(const DriveBay& bay, int position, const DriveBay bays[
 
 // Whether the captured drive runs a self-test routine, as its SMART data
 // says: EXECUTE OFF-LINE IMMEDIATE (byte 367 bit 0) for all, self-tests
-// (bit 4) for every routine but 00h, conveyance (bit 5) for 03h. A drive
-// refuses the rest with ABORTED.
+// (bit 4, the product's own rule for the SMART data) for every routine but
+// 00h, conveyance (bit 5) for 03h. A drive refuses the rest with ABORTED:
+// IDENTIFY's words 84/87, which the product also believes, are a claim the
+// drive itself need not honour.
 bool OffersRoutine(const DriveCapture& drive, uint8_t routine) {
     const uint8_t capabilities = drive.smartData[367];
     if (!drive.hasSmartData || (capabilities & 0x01) == 0) {
@@ -119,7 +122,7 @@ bool OffersRoutine(const DriveCapture& drive, uint8_t routine) {
     if (routine == 0x00) {
         return true;
     }
-    if ((capabilities & 0x10) == 0) {
+    if (!SmartDataOffersSelfTests(capabilities)) {
         return false;
     }
     return routine == 0x01 || routine == 0x02 || routine == 0x7F ||

@@ -7,12 +7,7 @@
 
 namespace {
 
-struct DefectWords {
-    AttributeRole role;
-    const char* one;
-    const char* many;
-};
-
+// Each defect role, in kDefectRoles' order, and the word for what it counts.
 const DefectWords kDefectWords[] = {
     {AttributeRole::kReallocatedSectors, "reallocated sector", "reallocated sectors"},
     {AttributeRole::kPendingSectors, "pending sector", "pending sectors"},
@@ -21,15 +16,6 @@ const DefectWords kDefectWords[] = {
     {AttributeRole::kReportedUncorrectable, "reported uncorrectable error",
      "reported uncorrectable errors"},
 };
-
-const DefectWords* FindDefectWords(AttributeRole role) {
-    for (const DefectWords& words : kDefectWords) {
-        if (words.role == role) {
-            return &words;
-        }
-    }
-    return nullptr;
-}
 
 // The id as the table shows it, in parentheses.
 std::string IdSuffix(const AttributeRecord& record) {
@@ -54,6 +40,34 @@ const char* HealthVerdictName(HealthVerdict verdict) {
             break;
     }
     return "UNKNOWN";
+}
+
+const DefectWords* FindDefectWords(AttributeRole role) {
+    for (const DefectWords& words : kDefectWords) {
+        if (words.role == role) {
+            return &words;
+        }
+    }
+    return nullptr;
+}
+
+const AttributeRecord* FindRole(const std::vector<AttributeRecord>& records, ModelFamily family,
+                                AttributeRole role) {
+    for (const AttributeRecord& record : records) {
+        if (RoleOf(AttributeId(record), family) == role) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+bool PowerOnCount(const std::vector<AttributeRecord>& records, ModelFamily family,
+                  uint32_t* count) {
+    const AttributeRecord* record = FindRole(records, family, AttributeRole::kPowerOnHours);
+    if (record) {
+        *count = RawLow32(*record);
+    }
+    return record != nullptr;
 }
 
 unsigned DefectCount(const AttributeRecord& record) {

@@ -41,6 +41,29 @@ DriveHealth AssessAttributes(const std::vector<AttributeRecord>& records, bool t
 // A drive's records in table order.
 std::vector<AttributeRecord> DriveAttributes(const DriveInventory& inventory, int position);
 
+// What a defect role counts, one and many: "pending sector", "pending
+// sectors"; null for a role that is no defect count.
+struct DefectWords {
+    AttributeRole role;
+    const char* one;
+    const char* many;
+};
+const DefectWords* FindDefectWords(AttributeRole role);
+
+// The first record in table order that has the role in the family's rows;
+// null where none has.
+const AttributeRecord* FindRole(const std::vector<AttributeRecord>& records, ModelFamily family,
+                                AttributeRole role);
+
+// The temperature roles: the command line reads 194, else 190.
+inline bool IsTemperatureRole(AttributeRole role) {
+    return role == AttributeRole::kTemperature || role == AttributeRole::kTemperatureSecond;
+}
+
+// The power-on count: raw bytes 0 to 3 of the first power-on hours record
+// (hours on most drives, minutes on some). False where there is none.
+bool PowerOnCount(const std::vector<AttributeRecord>& records, ModelFamily family, uint32_t* count);
+
 // The count of an attribute whose role is a defect count
 // (attribute_table.h): raw bytes 0 and 1 only, since makers pack other
 // fields above them.

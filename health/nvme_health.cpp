@@ -41,7 +41,7 @@ DriveHealth AssessNvmeHealth(const NvmeHealthLog& log, const NvmeSelfTestLog* se
     std::vector<std::string>& reasons = health.reasons;
     // Every bit but the temperature's is a failure the drive reports.
     for (const NvmeWarningName& warning : kNvmeWarningNames) {
-        if ((log.criticalWarning & warning.bit) && warning.bit != kNvmeTemperature) {
+        if (log.criticalWarning & warning.bit & kNvmeFailureBits) {
             reasons.push_back(warning.name);
         }
     }

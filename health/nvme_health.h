@@ -23,6 +23,16 @@ DriveHealth AssessNvmeHealth(const NvmeHealthLog& log, const NvmeSelfTestLog* se
 // to its end failed (aborted ones are passed over); empty otherwise.
 std::string NvmeSelfTestSign(const NvmeSelfTestLog& log);
 
+// The critical-warning bits that are failures the drive reports: every one
+// but the temperature's (bit 1), which is a caution.
+constexpr uint8_t kNvmeFailureBits =
+    kNvmeSpareLow | kNvmeDegraded | kNvmeReadOnly | kNvmeBackupFailed | kNvmePersistentMemory;
+
+// The drive's own SMART status: passed while no critical-warning bit is set.
+inline bool NvmeSmartPassed(const NvmeHealthLog& log) {
+    return log.criticalWarning == 0;
+}
+
 // Each critical-warning bit and what it says, bits 0 to 5 in order.
 struct NvmeWarningName {
     uint8_t bit;

@@ -4,19 +4,6 @@
 
 namespace {
 
-const char* DefectFlag(AttributeRole role) {
-    switch (role) {
-        case AttributeRole::kReallocatedSectors:
-            return "new reallocated sectors";
-        case AttributeRole::kPendingSectors:
-            return "new pending sectors";
-        case AttributeRole::kOfflineUncorrectable:
-            return "new offline uncorrectable sectors";
-        default:
-            return "new reported uncorrectable errors";
-    }
-}
-
 void Flag(AttributeChange* change, ModelFamily family) {
     if (!change->inOlder) {
         change->flag = "appeared";
@@ -27,22 +14,13 @@ void Flag(AttributeChange* change, ModelFamily family) {
         return;
     }
     const AttributeRole role = RoleOf(change->id, family);
-    if (IsDefectRole(role) && DefectCount(change->newer) > DefectCount(change->older)) {
-        change->flag = DefectFlag(role);
+    const DefectWords* words = FindDefectWords(role);
+    if (words && DefectCount(change->newer) > DefectCount(change->older)) {
+        change->flag = std::string("new ") + words->many;
     }
     if (change->towardThreshold) {
         change->flag += change->flag.empty() ? "toward threshold" : ", toward threshold";
     }
-}
-
-bool PowerOn(const std::vector<AttributeRecord>& records, ModelFamily family, uint32_t* count) {
-    for (const AttributeRecord& record : records) {
-        if (RoleOf(AttributeId(record), family) == AttributeRole::kPowerOnHours) {
-            *count = RawLow32(record);
-            return true;
-        }
-    }
-    return false;
 }
 
 }  // namespace
@@ -52,8 +30,8 @@ long long RawNumber(const AttributeRecord& record, ModelFamily family) {
     if (IsDefectRole(role)) {
         return DefectCount(record);
     }
-    if (role == AttributeRole::kTemperature || role == AttributeRole::kTemperatureSecond) {
-        return RawByte0(record);
+    if (IsTemperatureRole(role)) {
+        return AttributeCelsius(record);
     }
     return static_cast<int32_t>(RawLow32(record));
 }
@@ -96,8 +74,8 @@ ReadingComparison CompareRecords(const std::vector<AttributeRecord>& before,
         }
     }
 
-    result.olderHasPowerOn = PowerOn(before, family, &result.olderPowerOn);
-    result.newerHasPowerOn = PowerOn(after, family, &result.newerPowerOn);
+    result.olderHasPowerOn = PowerOnCount(before, family, &result.olderPowerOn);
+    result.newerHasPowerOn = PowerOnCount(after, family, &result.newerPowerOn);
     if (!result.olderHasPowerOn || !result.newerHasPowerOn) {
         result.span = PowerOnSpan::kMissing;
     } else if (result.newerPowerOn < result.olderPowerOn) {
@@ -116,10 +94,19 @@ bool ProjectChange(const AttributeChange& change, const ReadingComparison& compa
         return false;
     }
     const double span = static_cast<double>(comparison.newerPowerOn - comparison.olderPowerOn);
-    const double fall = AttributeCurrent(change.older) - AttributeCurrent(change.newer);
-    const double margin = static_cast<double>(AttributeCurrent(change.newer)) - change.threshold;
-    projection->perThousand = fall * 1000.0 / span;
-    projection->left = margin > 0 ? margin * span / fall : 0;
+    return ProjectTrend(AttributeCurrent(change.older), AttributeCurrent(change.newer),
+                        change.threshold, false, span, projection);
+}
+
+bool ProjectTrend(double before, double after, double limit, bool rising, double hours,
+                  Projection* projection) {
+    const double step = rising ? after - before : before - after;
+    if (step <= 0) {
+        return false;
+    }
+    const double left = rising ? limit - after : after - limit;
+    projection->perThousand = step * 1000.0 / hours;
+    projection->left = left > 0 ? left * 1000.0 / projection->perThousand : 0;
     return true;
 }
 

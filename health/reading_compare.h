@@ -59,6 +59,13 @@ struct Projection {
 bool ProjectChange(const AttributeChange& change, const ReadingComparison& comparison,
                    Projection* projection);
 
+// The one projection of every comparison: a value that went from before to
+// after over hours, rising toward limit or falling toward it, reaches it at
+// that rate in projection->left hours (0 where it is there or past).
+// False where it did not move toward the limit.
+bool ProjectTrend(double before, double after, double limit, bool rising, double hours,
+                  Projection* projection);
+
 // The drive's model and serial number, the serial without leading blanks;
 // it may be empty.
 struct DriveIdentity {

@@ -1,6 +1,6 @@
 #include "inventory/ata_identity.h"
 
-#include <initializer_list>
+#include "inventory/feature_words.h"
 
 namespace {
 
@@ -75,11 +75,6 @@ bool Reported(uint16_t word) {
     return word != 0x0000 && word != 0xFFFF;
 }
 
-// A feature word whose bits 15-14 read 01: its other bits mean something.
-bool ValidFeatureWord(uint16_t word) {
-    return (word & 0xC000) == 0x4000;
-}
-
 int HighestBit(uint32_t value) {
     int bit = -1;
     for (; value != 0; value >>= 1) {
@@ -134,12 +129,7 @@ void DecodeLink(const IdentifyData& lower, AtaIdentity* identity) {
 
 void DecodeWwn(const IdentifyData& lower, AtaIdentity* identity) {
     // Supported where word 84 or 87 is valid and has bit 8 set.
-    bool supported = false;
-    for (const int word : {84, 87}) {
-        const uint16_t value = IdentifyWord(lower, word);
-        supported = supported || (ValidFeatureWord(value) && (value & 0x0100));
-    }
-    if (!supported) {
+    if (!FeatureWordsSay(lower, 0x0100)) {
         return;
     }
     const uint16_t w108 = IdentifyWord(lower, 108);

@@ -41,8 +41,10 @@ inline uint32_t RawLow32(const AttributeRecord& r) {
 inline uint16_t RawLow16(const AttributeRecord& r) {
     return static_cast<uint16_t>(r.Attribute[5] | (r.Attribute[6] << 8));
 }
-// Raw byte 0 alone: the current temperature of 194 and 190, whose higher
-// bytes many makers fill with the lowest and highest seen.
-inline uint8_t RawByte0(const AttributeRecord& r) {
+// The temperature of a temperature record, in degrees Celsius: raw byte 0
+// alone, since many makers fill the higher bytes with the lowest and
+// highest seen. Which records hold one is the reader's choice: the window
+// takes 194 alone, the command line 194, else 190 (its family's roles).
+inline uint8_t AttributeCelsius(const AttributeRecord& r) {
     return r.Attribute[5];
 }

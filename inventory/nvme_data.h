@@ -104,6 +104,15 @@ struct NvmeSelfTestLog {
     NvmeSelfTestResult results[20];
 };
 
+// A self-test runs now: the current operation is not 0h; it has then
+// 100 - completion per cent still to do.
+inline bool NvmeSelfTestRunning(const NvmeSelfTestLog& log) {
+    return log.operation != 0;
+}
+inline int NvmeSelfTestRemaining(const NvmeSelfTestLog& log) {
+    return NvmeSelfTestRunning(log) ? 100 - log.completion : 0;
+}
+
 enum { kNvmeSelfTestLogSize = 564 };
 NvmeSelfTestLog DecodeNvmeSelfTestLog(const uint8_t (&data)[kNvmeSelfTestLogSize]);
 

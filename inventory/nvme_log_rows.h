@@ -28,11 +28,17 @@ enum class NvmeLogRow {
 };
 enum { kNvmeLogRowCount = 17 };
 
+// What a row's value is: the critical warning's bits, a temperature in
+// kelvin (0 where the drive does not report it), a per cent, a 16-byte
+// counter, or minutes.
+enum class NvmeRowKind : uint8_t { kBits, kKelvin, kPercent, kCounter, kMinutes };
+
 struct NvmeLogRowInfo {
     NvmeLogRow row;
     const char* description;  // as the window's list and the report show it
     const char* jsonKey;      // in nvme_smart_health_information_log
     uint16_t offset;          // its first byte in the page
+    NvmeRowKind kind;
     // The 16-byte counters' field in the decoded log; null for the others.
     NvmeCounter NvmeHealthLog::*counter;
 };
@@ -44,3 +50,7 @@ inline int NvmeLogRowIndex(NvmeLogRow row) {
 inline const NvmeLogRowInfo& NvmeLogRowOf(NvmeLogRow row) {
     return kNvmeLogRows[NvmeLogRowIndex(row)];
 }
+
+// The row's value as the decoded log holds it, widened to a counter: what
+// the text, the JSON, the metrics and the comparison all read.
+NvmeCounter NvmeLogRowValue(const NvmeHealthLog& log, NvmeLogRow row);

@@ -4,6 +4,7 @@
 
 #include "inventory/ata_pass_through_record.h"
 #include "inventory/drive_inventory.h"
+#include "inventory/feature_words.h"
 #include "inventory/nvme_data.h"
 #include "inventory/nvme_query.h"
 #include "inventory/power_mode.h"
@@ -122,15 +123,11 @@ void DriveInventory::ReadAttributeTables(SmartDriver& driver, SmartCommandRecord
 void DriveInventory::ReadLogs(SmartDriver& driver, SmartCommandRecord* command,
                               const uint8_t* smartData, int position) {
     // What the drive says it keeps: the SMART data's error logging and
-    // self-test capabilities, or the feature words (valid when bits 15-14
-    // read 01) that report SMART error logging and self-tests.
-    uint16_t features = 0;
-    for (const int word : {84, 87}) {
-        const uint16_t value = IdentifyWord(entries[position].Identify, word);
-        features = static_cast<uint16_t>(features | ((value & 0xC000) == 0x4000 ? value : 0));
-    }
-    const bool errorLog = (smartData[370] & 0x01) || (features & 0x01);
-    const bool selfTestLog = (smartData[367] & 0x10) || (features & 0x02);
+    // self-test capabilities, or the feature words that report SMART error
+    // logging and self-tests.
+    const IdentifyData& identify = entries[position].Identify;
+    const bool errorLog = (smartData[370] & 0x01) || FeatureWordsSay(identify, 0x01);
+    const bool selfTestLog = OffersSelfTests(smartData[367], identify);
     SmartLogBlocks* blocks = new SmartLogBlocks();
     uint8_t reply[kStatisticsReplyLength];
     // A log the drive will not give is left out, which is no error.
@@ -234,14 +231,12 @@ void DriveInventory::StartNvmeSelfTest(SmartDriver& driver, const NvmeController
         start = SelfTestStart::kNoSmartData;
         return;
     }
-    if (DecodeNvmeSelfTestLog(replies.selfTestLog).operation != 0 &&
+    if (NvmeSelfTestRunning(DecodeNvmeSelfTestLog(replies.selfTestLog)) &&
         selfTestKind != SelfTestKind::kAbort) {
         start = SelfTestStart::kRunning;
         return;
     }
-    const uint8_t code = selfTestKind == SelfTestKind::kShort      ? 0x1
-                         : selfTestKind == SelfTestKind::kExtended ? 0x2
-                                                                   : 0xF;
+    const uint8_t code = NvmeSelfTestCode(selfTestKind);
     uint8_t record[kProtocolCommandLength];
     BuildNvmeSelfTestCommand(code, record);
     uint32_t returned = 0;

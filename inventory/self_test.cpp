@@ -1,42 +1,22 @@
 #include "inventory/self_test.h"
 
-#include <initializer_list>
-
 #include "inventory/decimal_text.h"
+#include "inventory/feature_words.h"
 
 namespace {
 
 struct KindRow {
     uint8_t routine;
+    uint8_t nvmeCode;  // the Device Self-test command's code, 0 for none
     const char* name;
 };
 
-// In SelfTestKind's order.
+// In SelfTestKind's order. NVMe has no conveyance test.
 const KindRow kKinds[] = {
-    {0x01, "short"},
-    {0x02, "extended"},
-    {0x03, "conveyance"},
-    {0x7F, "abort"},
-};
-
-// Byte 363's bits 7:4, as ATA/ACS names them.
-const char* const kStatusTexts[16] = {
-    "completed without error",
-    "aborted by the host",
-    "interrupted by the host with a reset",
-    "a fatal or unknown error kept it from completing",
-    "completed with a failed element of unknown kind",
-    "completed with its electrical element failed",
-    "completed with its servo (seek) element failed",
-    "completed with its read element failed",
-    "completed with handling damage suspected",
-    "reserved (9)",
-    "reserved (10)",
-    "reserved (11)",
-    "reserved (12)",
-    "reserved (13)",
-    "reserved (14)",
-    "in progress",
+    {0x01, 0x1, "short"},
+    {0x02, 0x2, "extended"},
+    {0x03, 0x0, "conveyance"},
+    {0x7F, 0xF, "abort"},
 };
 
 const int kStatus = 363 - kOfflineDataOffset;
@@ -50,6 +30,23 @@ const int kLongExtendedPoll = 375 - kOfflineDataOffset;
 
 uint8_t SelfTestRoutine(SelfTestKind kind) {
     return kKinds[static_cast<int>(kind)].routine;
+}
+
+uint8_t NvmeSelfTestCode(SelfTestKind kind) {
+    return kKinds[static_cast<int>(kind)].nvmeCode;
+}
+
+bool IsNvmeSelfTestCode(uint32_t code) {
+    for (const KindRow& row : kKinds) {
+        if (row.nvmeCode != 0 && row.nvmeCode == code) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool OffersSelfTests(uint8_t capabilities, const IdentifyData& identify) {
+    return SmartDataOffersSelfTests(capabilities) || FeatureWordsSay(identify, 0x02);
 }
 
 const char* SelfTestKindName(SelfTestKind kind) {
@@ -72,19 +69,13 @@ AtaSelfTestStatus DecodeAtaSelfTest(const uint8_t offline[kOfflineDataLength],
     AtaSelfTestStatus decoded;
     decoded.known = true;
     decoded.status = offline[kStatus];
-    decoded.running = (decoded.status >> 4) == 0xF;
-    // Nibbles above Ah would read more than all of the test still to do.
-    decoded.reportedRemainingPercent = decoded.running ? 10 * (decoded.status & 0x0F) : 0;
+    decoded.running = SelfTestRunning(decoded.status);
+    decoded.passed = !decoded.running && SelfTestPassed(decoded.status);
+    decoded.reportedRemainingPercent = SelfTestReportedRemaining(decoded.status);
     decoded.remainingPercent = ClampPercent(decoded.reportedRemainingPercent);
-    // Words 84 and 87 count only where bits 15:14 read 01.
-    bool identifySelfTests = false;
-    for (const int word : {84, 87}) {
-        const uint16_t value = IdentifyWord(identify, word);
-        identifySelfTests = identifySelfTests || ((value & 0xC000) == 0x4000 && (value & 0x02));
-    }
     const uint8_t capabilities = offline[kCapabilities];
     decoded.offlineImmediate = (capabilities & 0x01) != 0;
-    decoded.selfTests = (capabilities & 0x10) != 0 || identifySelfTests;
+    decoded.selfTests = OffersSelfTests(capabilities, identify);
     decoded.conveyance = (capabilities & 0x20) != 0;
     decoded.shortMinutes = offline[kShortPoll];
     decoded.extendedMinutes =
@@ -93,10 +84,6 @@ AtaSelfTestStatus DecodeAtaSelfTest(const uint8_t offline[kOfflineDataLength],
             : offline[kExtendedPoll];
     decoded.conveyanceMinutes = offline[kConveyancePoll];
     return decoded;
-}
-
-const char* SelfTestStatusText(uint8_t status) {
-    return kStatusTexts[status >> 4];
 }
 
 bool AtaOffersSelfTest(const AtaSelfTestStatus& status, SelfTestKind kind) {

@@ -9,23 +9,6 @@ uint16_t Word(const uint8_t* at) {
     return static_cast<uint16_t>(at[0] | (at[1] << 8));
 }
 
-const char* const kStatusNames[16] = {"Completed without error",
-                                      "Aborted by host",
-                                      "Interrupted (host reset)",
-                                      "Fatal or unknown error",
-                                      "Completed: unknown failure",
-                                      "Completed: electrical failure",
-                                      "Completed: servo/seek failure",
-                                      "Completed: read failure",
-                                      "Completed: handling damage??",
-                                      nullptr,
-                                      nullptr,
-                                      nullptr,
-                                      nullptr,
-                                      nullptr,
-                                      nullptr,
-                                      "Self-test routine in progress"};
-
 }  // namespace
 
 ErrorLog DecodeErrorLog(const uint8_t* block) {
@@ -97,23 +80,6 @@ const char* SelfTestTypeName(uint8_t type, char* text) {
         std::snprintf(text, kLogNameSize, "Vendor (0x%02x)", type);
     }
     return text;
-}
-
-const char* SelfTestStatusName(uint8_t status, char* text) {
-    const char* name = kStatusNames[status >> 4];
-    if (name) {
-        return name;
-    }
-    std::snprintf(text, kLogNameSize, "Unknown status (0x%x)", status >> 4);
-    return text;
-}
-
-const char* SelfTestFailure(uint8_t status) {
-    static const char* const kFailures[] = {"fatal or unknown error", "unknown failure",
-                                            "electrical failure",     "servo/seek failure",
-                                            "read failure",           "handling damage"};
-    const int result = status >> 4;
-    return result >= 3 && result <= 8 ? kFailures[result - 3] : "";
 }
 
 bool SelfTestRanBetween(uint16_t entryHours, uint64_t olderHours, uint64_t newerHours) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "inventory/block_checks.h"
+#include "inventory/self_test_status.h"
 
 enum { kLoggedErrors = 5, kSelfTestEntries = 21 };
 
@@ -38,6 +39,9 @@ struct SelfTest {
     uint32_t lba;  // of the first failure
 
     uint8_t Result() const { return status >> 4; }
+    bool Passed() const { return SelfTestPassed(status); }
+    // While it runs, the share still to do as the drive put it.
+    int RemainingPercent() const { return SelfTestReportedRemaining(status); }
     // Ran to its end: completed, or failed (3 to 8).
     bool Completed() const { return Result() == 0 || Failed(); }
     bool Failed() const { return Result() >= 3 && Result() <= 8; }
@@ -61,16 +65,9 @@ ErrorLog DecodeErrorLog(const uint8_t* block);
 // above 21.
 SelfTestLog DecodeSelfTestLog(const uint8_t* block);
 
-enum { kLogNameSize = 24 };
 // "Short offline", "Extended captive", "Vendor (0x40)" ..., written into
 // text[kLogNameSize] where it is not a constant.
 const char* SelfTestTypeName(uint8_t type, char* text);
-// The status's high nibble in words: "Completed without error", ...,
-// "Unknown status (0x9)" for the reserved 9 to E.
-const char* SelfTestStatusName(uint8_t status, char* text);
-// What a failed test (3 to 8) found, for a reason: "read failure".
-const char* SelfTestFailure(uint8_t status);
-
 // Whether a self-test logged at entryHours ran after a reading taken at
 // olderHours and by one taken at newerHours (the drive's power-on hours).
 // The log keeps only the low 16 bits of the hours, so the entry is placed

@@ -58,7 +58,7 @@ RawValueText FormatRawValue(const AttributeRecord& record, TextForm form) {
         // Many makers keep the lowest and highest temperatures seen in the
         // bytes above the current one: read as one number, they showed
         // drives at 28 degrees as 983068 C.
-        value = RawByte0(record);
+        value = AttributeCelsius(record);
         format = "%ld C";
     } else if (!list) {
         // Padding keeps the export's raw column four characters wide up to 999.

@@ -5,7 +5,7 @@
 #include "inventory/decimal_text.h"
 #include "report/attribute_format.h"
 #include "report/compare_writer.h"
-#include "report/health_writer.h"
+#include "report/compare_projection.h"
 #include "report/nvme_compare.h"
 #include "report/text_append.h"
 
@@ -54,7 +54,7 @@ std::string RawText(const AttributeRecord& r, ModelFamily family) {
     if (IsDefectRole(role)) {
         return DecimalText(RawNumber(r, family));
     }
-    if (role == AttributeRole::kTemperature || role == AttributeRole::kTemperatureSecond) {
+    if (IsTemperatureRole(role)) {
         return DecimalText(RawNumber(r, family)) + " C";
     }
     return FormatRawValue(r, TextForm::kList).text;
@@ -95,32 +95,14 @@ void WritePowerOn(const ReadingComparison& c, std::string* out) {
     }
 }
 
-void ProjectionsHeading(bool* heading, std::string* out) {
-    if (!*heading) {
-        AppendFormat(out,
-                     "\nRough projections from two readings only, at the rate between them:\n");
-        *heading = true;
-    }
-}
-
 // The endurance used toward 100 %, as the NVMe drives' percentage used.
 void ProjectEndurance(const ReadingComparison& c, const Endurance& then, const Endurance& now,
                       bool* heading, std::string* out) {
-    if (!then.known || !now.known || now.percentUsed <= then.percentUsed ||
-        c.span != PowerOnSpan::kCounted) {
+    if (!then.known || !now.known || c.span != PowerOnSpan::kCounted) {
         return;
     }
-    ProjectionsHeading(heading, out);
-    const double perThousand = (now.percentUsed - then.percentUsed) * 1000.0 /
-                               static_cast<double>(c.newerPowerOn - c.olderPowerOn);
-    AppendFormat(out, "Endurance used: %u%% -> %u%%, rising %.1f per 1,000 power-on hours; ",
-                 then.percentUsed, now.percentUsed, perThousand);
-    if (now.percentUsed >= 100) {
-        AppendFormat(out, "already at 100%%.\n");
-    } else {
-        AppendFormat(out, "at that rate, 100%% in about %.0f power-on hours.\n",
-                     (100 - now.percentUsed) * 1000.0 / perThousand);
-    }
+    WritePercentTrend("Endurance used", then.percentUsed, now.percentUsed, 100, "", true,
+                      static_cast<double>(c.newerPowerOn - c.olderPowerOn), heading, out);
 }
 
 void WriteProjections(const ReadingComparison& c, const DriveReading& older,
@@ -193,18 +175,6 @@ void WriteLogs(const DriveReading& older, const DriveReading& newer, std::string
 }
 
 }  // namespace
-
-std::string ComparisonHeading(const CompareRun& run, const DriveReading& newer,
-                              const DriveHealth& then, const DriveHealth& now) {
-    const std::string& serial = newer.identity.serial;
-    std::string out;
-    AppendFormat(&out, "Drive: %s, serial %s\nThen: %s\nNow: %s\n", newer.identity.model.c_str(),
-                 serial.empty() ? "(blank)" : serial.c_str(), run.olderLabel.c_str(),
-                 run.newerLabel.c_str());
-    out += HealthLine("Health then", then);
-    out += HealthLine("Health now", now);
-    return out;
-}
 
 std::string ComparisonText(const CompareRun& run, const DriveReading& newer) {
     if (newer.protocol == DriveProtocol::kNvme ||

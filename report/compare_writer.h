@@ -2,23 +2,9 @@
 // the same drive, and what changed from one to the other.
 #pragma once
 
-#include <memory>
 #include <string>
 
-#include "health/drive_health.h"
-#include "inventory/drive_inventory.h"
-#include "report/drive_reading.h"
-
-struct CompareRun {
-    std::unique_ptr<DriveInventory> older;  // OLD's drive at position 0
-    DriveReading olderReading;
-    std::string olderLabel;
-    std::string newerLabel;
-};
-
-// "Drive:", "Then:", "Now:" and the two health lines.
-std::string ComparisonHeading(const CompareRun& run, const DriveReading& newer,
-                              const DriveHealth& then, const DriveHealth& now);
+#include "report/compare_heading.h"
 
 // What changed, from OLD to the matched drive; LF line ends.
 std::string ComparisonText(const CompareRun& run, const DriveReading& newer);

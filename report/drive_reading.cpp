@@ -11,6 +11,8 @@ NvmeCounter Count(uint64_t value) {
     return counter;
 }
 
+void ReadAtaLogsAndVerdict(const DriveInventory& inventory, int position, DriveReading* reading);
+
 void ReadAta(const DriveInventory& inventory, int position, DriveReading* reading) {
     AtaReading& ata = reading->ata;
     const int16_t count = inventory.powerModeCount[position];
@@ -41,15 +43,13 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
     reading->hasTemperature = DriveTemperature(ata.attributes, ata.family, &celsius);
     reading->temperature = celsius;
     // The first record of each count, in table order.
-    for (auto it = ata.attributes.rbegin(); it != ata.attributes.rend(); ++it) {
-        const AttributeRole role = RoleOf(AttributeId(*it), ata.family);
-        if (role == AttributeRole::kPowerOnHours) {
-            reading->hasPowerOnHours = true;
-            reading->powerOnHours = Count(RawLow32(*it));
-        } else if (role == AttributeRole::kPowerCycles) {
-            reading->hasPowerCycles = true;
-            reading->powerCycles = Count(RawLow32(*it));
-        }
+    uint32_t hours = 0;
+    reading->hasPowerOnHours = PowerOnCount(ata.attributes, ata.family, &hours);
+    reading->powerOnHours = Count(hours);
+    if (const AttributeRecord* cycles =
+            FindRole(ata.attributes, ata.family, AttributeRole::kPowerCycles)) {
+        reading->hasPowerCycles = true;
+        reading->powerCycles = Count(RawLow32(*cycles));
     }
     if (inventory.hasOfflineData[position]) {
         ata.selfTest = DecodeAtaSelfTest(inventory.offlineData[position],
@@ -60,6 +60,13 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
         reading->selfTestProgressNote =
             ProgressNote(ata.selfTest.reportedRemainingPercent, "remaining");
     }
+    ReadAtaLogsAndVerdict(inventory, position, reading);
+}
+
+// The logs the scan read, the endurance, and the verdict: from the
+// attributes and logs where every reply can be trusted.
+void ReadAtaLogsAndVerdict(const DriveInventory& inventory, int position, DriveReading* reading) {
+    AtaReading& ata = reading->ata;
     if (const SmartLogBlocks* logs = inventory.logs[position]) {
         if (logs->hasErrorLog) {
             ata.errorLog = DecodeErrorLog(logs->errorLog);
@@ -109,9 +116,8 @@ void ReadNvme(const NvmeReplies& replies, DriveReading* reading) {
     reading->endurance.percentUsed = nvme.log.percentageUsed;
     if (nvme.hasSelfTestLog) {
         reading->hasSelfTestState = true;
-        reading->selfTestRunning = nvme.selfTests.operation != 0;
-        reading->selfTestRemainingPercent =
-            reading->selfTestRunning ? 100 - nvme.selfTests.completion : 0;
+        reading->selfTestRunning = NvmeSelfTestRunning(nvme.selfTests);
+        reading->selfTestRemainingPercent = NvmeSelfTestRemaining(nvme.selfTests);
         reading->selfTestProgressNote =
             reading->selfTestRunning ? ProgressNote(nvme.selfTests.reportedCompletion, "complete")
                                      : std::string();

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "health/nvme_health.h"
 #include "report/attribute_format.h"
 #include "report/nvme_report_text.h"
 
@@ -248,7 +249,7 @@ void WriteAtaSmartData(JsonText& json, const AtaSelfTestStatus& selfTest) {
         json.Number(static_cast<uint64_t>(selfTest.remainingPercent));
     } else {
         json.Key("passed");
-        json.Bool((selfTest.status >> 4) == 0);
+        json.Bool(selfTest.passed);
     }
     json.Close('}');
     if (AtaOffersSelfTest(selfTest, SelfTestKind::kShort)) {
@@ -466,10 +467,10 @@ void WriteSelfTestLog(JsonText& json, const SelfTestLog& log) {
         json.Close('}');
         OpenValueAndString(json, "status", test.status, SelfTestStatusName(test.status, name));
         json.Key("passed");
-        json.Bool(test.Result() == 0);
-        if (test.Result() == 0xF) {
+        json.Bool(test.Passed());
+        if (SelfTestRunning(test.status)) {
             json.Key("remaining_percent");
-            json.Number(10u * (test.status & 0x0F));
+            json.Number(static_cast<uint64_t>(test.RemainingPercent()));
         }
         json.Close('}');
         json.Key("lifetime_hours");
@@ -656,25 +657,24 @@ void WriteAtaDrive(JsonText& json, const DriveReading& drive) {
 }
 
 void WriteHealthLog(JsonText& json, const NvmeHealthLog& log) {
-    const auto key = [](NvmeLogRow row) { return NvmeLogRowOf(row).jsonKey; };
     json.Key("nvme_smart_health_information_log");
     json.Open('{');
-    Numbers(json, {{key(NvmeLogRow::kCriticalWarning), log.criticalWarning}});
-    if (log.temperatureKelvin != 0) {
-        json.Key(key(NvmeLogRow::kTemperature), std::strlen(key(NvmeLogRow::kTemperature)));
-        json.Signed(Celsius(log.temperatureKelvin));
-    }
-    Numbers(json, {{key(NvmeLogRow::kAvailableSpare), log.availableSpare},
-                   {key(NvmeLogRow::kSpareThreshold), log.spareThreshold},
-                   {key(NvmeLogRow::kPercentageUsed), log.percentageUsed}});
+    // Every row in the page's order; a temperature the drive does not
+    // report (0 K) is left out.
     for (const NvmeLogRowInfo& row : kNvmeLogRows) {
-        if (row.counter) {
-            json.Key(row.jsonKey, std::strlen(row.jsonKey));
-            Count(json, log.*row.counter);
+        const NvmeCounter value = NvmeLogRowValue(log, row.row);
+        if (row.kind == NvmeRowKind::kKelvin && value.low == 0) {
+            continue;
+        }
+        json.Key(row.jsonKey, std::strlen(row.jsonKey));
+        if (row.kind == NvmeRowKind::kKelvin) {
+            json.Signed(Celsius(static_cast<uint16_t>(value.low)));
+        } else if (row.kind == NvmeRowKind::kCounter) {
+            Count(json, value);
+        } else {
+            json.Number(value.low);
         }
     }
-    Numbers(json, {{key(NvmeLogRow::kWarningTempTime), log.warningTempMinutes},
-                   {key(NvmeLogRow::kCriticalTempTime), log.criticalTempMinutes}});
     bool sensors = false;
     for (uint16_t kelvin : log.sensorKelvin) {
         sensors = sensors || kelvin != 0;
@@ -697,11 +697,11 @@ void WriteHealthLog(JsonText& json, const NvmeHealthLog& log) {
 void WriteNvmeSelfTestLog(JsonText& json, const NvmeSelfTestLog& log) {
     json.Key("nvme_self_test_log");
     json.Open('{');
-    OpenValueAndString(
-        json, "current_self_test_operation", log.operation,
-        log.operation == 0 ? "no self-test in progress" : NvmeSelfTestCodeText(log.operation));
+    const bool running = NvmeSelfTestRunning(log);
+    OpenValueAndString(json, "current_self_test_operation", log.operation,
+                       running ? NvmeSelfTestCodeText(log.operation) : "no self-test in progress");
     json.Close('}');
-    if (log.operation != 0) {
+    if (running) {
         json.Key("current_self_test_completion_percent");
         json.Number(log.completion);
     }
@@ -758,7 +758,7 @@ void WriteNvmeDrive(JsonText& json, const DriveReading& drive) {
     json.Key("smart_status");
     json.Open('{');
     json.Key("passed");
-    json.Bool(warning == 0);
+    json.Bool(NvmeSmartPassed(drive.nvme.log));
     json.Key("nvme");
     json.Open('{');
     json.Key("value");

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "health/drive_health.h"
+#include "inventory/feature_words.h"
 #include "report/attribute_format.h"
 
 const char* const kFlagNames[kFlagBits] = {"prefailure", "updated_online", "performance",
@@ -44,7 +46,7 @@ uint64_t CapacityBlocks(const IdentifyData& identify) {
 
 uint32_t LogicalSectorSize(const IdentifyData& identify) {
     const uint16_t sectorWord = IdentifyWord(identify, 106);
-    if ((sectorWord & 0xC000u) != 0x4000u || !(sectorWord & (1u << 12))) {
+    if (!ValidFeatureWord(sectorWord) || !(sectorWord & (1u << 12))) {
         return 512;
     }
     const uint32_t words =
@@ -56,11 +58,9 @@ bool DriveTemperature(const std::vector<AttributeRecord>& records, ModelFamily f
                       uint8_t* celsius) {
     for (const AttributeRole role :
          {AttributeRole::kTemperature, AttributeRole::kTemperatureSecond}) {
-        for (const AttributeRecord& record : records) {
-            if (RoleOf(AttributeId(record), family) == role) {
-                *celsius = RawByte0(record);
-                return true;
-            }
+        if (const AttributeRecord* record = FindRole(records, family, role)) {
+            *celsius = AttributeCelsius(*record);
+            return true;
         }
     }
     return false;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "health/nvme_health.h"
+#include "report/compare_projection.h"
 #include "report/nvme_report_text.h"
 #include "report/text_append.h"
 
@@ -11,39 +12,22 @@ namespace {
 // A row's value as a number, where it is one that fits: the counters up to
 // 2^63, the rest as the log keeps them.
 bool RowNumber(const NvmeHealthLog& log, NvmeLogRow row, long long* value) {
-    const NvmeLogRowInfo& info = NvmeLogRowOf(row);
-    if (info.counter) {
-        const NvmeCounter& counter = log.*info.counter;
-        if (counter.high != 0 || counter.low > 0x7FFFFFFFFFFFFFFFull) {
+    const NvmeCounter number = NvmeLogRowValue(log, row);
+    switch (NvmeLogRowOf(row).kind) {
+        case NvmeRowKind::kBits:  // the warning's bits are no number
             return false;
-        }
-        *value = static_cast<long long>(counter.low);
-        return true;
-    }
-    switch (row) {
-        case NvmeLogRow::kTemperature:
-            if (log.temperatureKelvin == 0) {
+        case NvmeRowKind::kKelvin:
+            if (number.low == 0) {
                 return false;
             }
-            *value = Celsius(log.temperatureKelvin);
+            *value = Celsius(static_cast<uint16_t>(number.low));
             return true;
-        case NvmeLogRow::kAvailableSpare:
-            *value = log.availableSpare;
+        default:
+            if (number.high != 0 || number.low > 0x7FFFFFFFFFFFFFFFull) {
+                return false;
+            }
+            *value = static_cast<long long>(number.low);
             return true;
-        case NvmeLogRow::kSpareThreshold:
-            *value = log.spareThreshold;
-            return true;
-        case NvmeLogRow::kPercentageUsed:
-            *value = log.percentageUsed;
-            return true;
-        case NvmeLogRow::kWarningTempTime:
-            *value = log.warningTempMinutes;
-            return true;
-        case NvmeLogRow::kCriticalTempTime:
-            *value = log.criticalTempMinutes;
-            return true;
-        default:  // the warning's bits are no number
-            return false;
     }
 }
 
@@ -74,40 +58,19 @@ void Flag(NvmeLogRow row, const NvmeHealthLog& then, const NvmeHealthLog& now, s
 // threshold) head at the rate between the readings.
 void Projections(const NvmeHealthLog& then, const NvmeHealthLog& now, double hours,
                  std::string* out) {
-    const struct {
-        NvmeLogRow row;
-        unsigned before, after, limit;
-        const char* moving;
-        const char* limitText;
-    } trends[] = {
-        {NvmeLogRow::kPercentageUsed, then.percentageUsed, now.percentageUsed, 100, "rising", ""},
-        {NvmeLogRow::kAvailableSpare, then.availableSpare, now.availableSpare, now.spareThreshold,
-         "falling", "its threshold "},
+    const auto label = [](NvmeLogRow row) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%s (%X)", NvmeLogRowOf(row).description,
+                      NvmeLogRowIndex(row) + 1);
+        return std::string(text);
     };
-    std::string lines;
-    for (const auto& t : trends) {
-        const bool rising = t.limit == 100;
-        const bool moved = rising ? t.after > t.before : t.after < t.before && t.limit != 0;
-        if (!moved) {
-            continue;
-        }
-        const unsigned step = rising ? t.after - t.before : t.before - t.after;
-        const double perThousand = step * 1000.0 / hours;
-        AppendFormat(&lines, "%s (%X): %u%% -> %u%%, %s %.1f per 1,000 power-on hours; ",
-                     NvmeLogRowOf(t.row).description, NvmeLogRowIndex(t.row) + 1, t.before, t.after,
-                     t.moving, perThousand);
-        const bool reached = rising ? t.after >= t.limit : t.after <= t.limit;
-        const unsigned left = rising ? t.limit - t.after : t.after - t.limit;
-        if (reached) {
-            AppendFormat(&lines, "already at %s%u%%.\n", t.limitText, t.limit);
-        } else {
-            AppendFormat(&lines, "at that rate, %s%u%% in about %.0f power-on hours.\n",
-                         t.limitText, t.limit, left * 1000.0 / perThousand);
-        }
-    }
-    if (!lines.empty()) {
-        *out += "\nRough projections from two readings only, at the rate between them:\n";
-        *out += lines;
+    bool heading = false;
+    WritePercentTrend(label(NvmeLogRow::kPercentageUsed), then.percentageUsed, now.percentageUsed,
+                      100, "", true, hours, &heading, out);
+    if (now.spareThreshold != 0) {
+        WritePercentTrend(label(NvmeLogRow::kAvailableSpare), then.availableSpare,
+                          now.availableSpare, now.spareThreshold, "its threshold ", false, hours,
+                          &heading, out);
     }
 }
 

@@ -4,6 +4,6 @@
 
 #include <string>
 
-#include "report/compare_writer.h"
+#include "report/compare_heading.h"
 
 std::string NvmeComparisonText(const CompareRun& run, const DriveReading& newer);

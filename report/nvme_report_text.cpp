@@ -3,10 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
+#include "health/nvme_health.h"
 
-const uint8_t kFailureBits =
-    kNvmeSpareLow | kNvmeDegraded | kNvmeReadOnly | kNvmeBackupFailed | kNvmePersistentMemory;
+namespace {
 
 void Row(NvmeRows* rows, int index, const char* description) {
     NvmeRow& row = rows->rows[index];
@@ -41,41 +40,51 @@ AttributeVerdict TemperatureVerdict(const NvmeController& controller, uint16_t k
     return AttributeVerdict::kOk;
 }
 
+// A row's raw cell, by what its value is.
+void RawCell(NvmeLogRow row, const NvmeHealthLog& log, char (&raw)[kNvmeCellSize]) {
+    const NvmeCounter value = NvmeLogRowValue(log, row);
+    const unsigned long low = static_cast<unsigned long>(value.low);
+    switch (NvmeLogRowOf(row).kind) {
+        case NvmeRowKind::kBits:
+            std::snprintf(raw, kNvmeCellSize, "0x%lX", low);
+            return;
+        case NvmeRowKind::kKelvin:
+            CelsiusText(raw, kNvmeCellSize, static_cast<uint16_t>(value.low));
+            return;
+        case NvmeRowKind::kPercent:
+            std::snprintf(raw, kNvmeCellSize, "%lu%%", low);
+            return;
+        case NvmeRowKind::kCounter:
+            value.Decimal(raw);
+            return;
+        case NvmeRowKind::kMinutes:
+            std::snprintf(raw, kNvmeCellSize, "%lu", low);
+            return;
+    }
+}
+
 }  // namespace
 
 void NvmeHealthRows(const NvmeController& controller, const NvmeHealthLog& log, NvmeRows* rows) {
     for (int index = 0; index < kNvmeRowCount; ++index) {
         Row(rows, index, kNvmeLogRows[index].description);
+        RawCell(kNvmeLogRows[index].row, log, rows->rows[index].raw);
     }
     const auto row = [rows](NvmeLogRow which) { return &rows->rows[NvmeLogRowIndex(which)]; };
     NvmeRow* warning = row(NvmeLogRow::kCriticalWarning);
-    std::snprintf(warning->raw, kNvmeCellSize, "0x%X", log.criticalWarning);
-    Judge(warning, log.criticalWarning & kFailureBits       ? AttributeVerdict::kFail
+    Judge(warning, log.criticalWarning & kNvmeFailureBits   ? AttributeVerdict::kFail
                    : log.criticalWarning & kNvmeTemperature ? AttributeVerdict::kWarning
                                                             : AttributeVerdict::kOk);
     NvmeRow* temperature = row(NvmeLogRow::kTemperature);
-    CelsiusText(temperature->raw, kNvmeCellSize, log.temperatureKelvin);
     Judge(temperature, TemperatureVerdict(controller, log.temperatureKelvin));
     NvmeRow* spare = row(NvmeLogRow::kAvailableSpare);
-    std::snprintf(spare->raw, kNvmeCellSize, "%u%%", log.availableSpare);
     std::snprintf(spare->value, sizeof spare->value, "%u", log.availableSpare);
     std::snprintf(spare->threshold, sizeof spare->threshold, "%u", log.spareThreshold);
     Judge(spare, AttributeStatus(log.availableSpare, log.spareThreshold));
-    std::snprintf(row(NvmeLogRow::kSpareThreshold)->raw, kNvmeCellSize, "%u%%", log.spareThreshold);
     NvmeRow* used = row(NvmeLogRow::kPercentageUsed);
-    std::snprintf(used->raw, kNvmeCellSize, "%u%%", log.percentageUsed);
     Judge(used, log.percentageUsed >= 90 ? AttributeVerdict::kWarning : AttributeVerdict::kOk);
-    for (int index = 0; index < kNvmeRowCount; ++index) {
-        if (kNvmeLogRows[index].counter) {
-            (log.*kNvmeLogRows[index].counter).Decimal(rows->rows[index].raw);
-        }
-    }
     Judge(row(NvmeLogRow::kMediaErrors),
           log.mediaErrors.IsZero() ? AttributeVerdict::kOk : AttributeVerdict::kWarning);
-    std::snprintf(row(NvmeLogRow::kWarningTempTime)->raw, kNvmeCellSize, "%lu",
-                  static_cast<unsigned long>(log.warningTempMinutes));
-    std::snprintf(row(NvmeLogRow::kCriticalTempTime)->raw, kNvmeCellSize, "%lu",
-                  static_cast<unsigned long>(log.criticalTempMinutes));
 }
 
 void NvmeReportText(int position, const NvmeDrive& drive, char (&text)[kNvmeReportTextSize]) {

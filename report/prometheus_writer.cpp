@@ -4,7 +4,9 @@
 #include <cstring>
 #include <vector>
 
+#include "health/nvme_health.h"
 #include "inventory/decimal_text.h"
+#include "inventory/nvme_log_rows.h"
 #include "report/attribute_format.h"
 
 namespace {
@@ -94,12 +96,7 @@ void EachAttribute(const DriveReading& drive, Visit visit) {
 
 // The first record with the role, when the drive has one.
 const AttributeRecord* Attribute(const DriveReading& drive, AttributeRole role) {
-    for (const AttributeRecord& record : drive.ata.attributes) {
-        if (RoleOf(AttributeId(record), drive.ata.family) == role) {
-            return &record;
-        }
-    }
-    return nullptr;
+    return FindRole(drive.ata.attributes, drive.ata.family, role);
 }
 
 // A count as a Prometheus float: exact below 2^53, beyond that the nearest
@@ -284,6 +281,81 @@ void StatisticSamples(std::string* out, const MachineReport& report,
     }
 }
 
+double NvmeLogValue(const DriveReading& d, NvmeLogRow row) {
+    return Approximate(NvmeLogRowValue(d.nvme.log, row));
+}
+
+// Which drives a family of NvmeSamples is about: the NVMe drives; those
+// that know their endurance used; those that count the bytes moved.
+enum class NvmeScope : uint8_t { kNvme, kEndurance, kBytes };
+
+struct NvmeFamily {
+    const char* name;
+    const char* help;
+    NvmeScope scope;
+    // No sample of 0: the capacity and the byte counts only where the drive
+    // counts them.
+    bool counted;
+    double (*nvme)(const DriveReading&);
+    double (*ata)(const DriveReading&);  // null: no sample for an ATA drive
+};
+
+const NvmeFamily kNvmeFamilies[] = {
+    {"smartctl_device_nvme_capacity_bytes", "NVMe total capacity, bytes", NvmeScope::kNvme, true,
+     [](const DriveReading& d) { return Approximate(d.nvme.controller.totalCapacity); }, nullptr},
+    {"smartctl_device_percentage_used",
+     "Endurance used, per cent: NVMe percentage used; ATA the maker's wear attribute",
+     NvmeScope::kEndurance, false,
+     [](const DriveReading& d) { return static_cast<double>(d.endurance.percentUsed); },
+     [](const DriveReading& d) { return static_cast<double>(d.endurance.percentUsed); }},
+    {"smartctl_device_available_spare", "NVMe spare, per cent", NvmeScope::kNvme, false,
+     [](const DriveReading& d) { return NvmeLogValue(d, NvmeLogRow::kAvailableSpare); }, nullptr},
+    {"smartctl_device_available_spare_threshold", "NVMe spare threshold, per cent",
+     NvmeScope::kNvme, false,
+     [](const DriveReading& d) { return NvmeLogValue(d, NvmeLogRow::kSpareThreshold); }, nullptr},
+    {"smartctl_device_critical_warning", "NVMe critical warning", NvmeScope::kNvme, false,
+     [](const DriveReading& d) { return NvmeLogValue(d, NvmeLogRow::kCriticalWarning); }, nullptr},
+    {"smartctl_device_media_errors", "NVMe media errors", NvmeScope::kNvme, false,
+     [](const DriveReading& d) { return NvmeLogValue(d, NvmeLogRow::kMediaErrors); }, nullptr},
+    {"smartctl_device_num_err_log_entries", "NVMe error log entries", NvmeScope::kNvme, false,
+     [](const DriveReading& d) { return NvmeLogValue(d, NvmeLogRow::kErrorLogEntries); }, nullptr},
+    {"smartctl_device_bytes_read",
+     "Bytes read: NVMe data units read; ATA Device Statistics logical sectors read",
+     NvmeScope::kBytes, true,
+     [](const DriveReading& d) { return NvmeLogValue(d, NvmeLogRow::kDataUnitsRead) * 512000; },
+     [](const DriveReading& d) { return AtaBytesRead(d); }},
+    {"smartctl_device_bytes_written",
+     "Bytes written: NVMe data units written; ATA Device Statistics logical sectors written",
+     NvmeScope::kBytes, true,
+     [](const DriveReading& d) { return NvmeLogValue(d, NvmeLogRow::kDataUnitsWritten) * 512000; },
+     [](const DriveReading& d) { return AtaBytesWritten(d); }},
+    {"smartctl_device_smart_status", "NVMe critical warning clear", NvmeScope::kNvme, false,
+     [](const DriveReading& d) { return NvmeSmartPassed(d.nvme.log) ? 1.0 : 0.0; }, nullptr},
+};
+
+// One family of NvmeSamples: a sample for each drive in its scope that
+// has the value.
+void NvmeFamilySamples(std::string* out, const NvmeFamily& family, const MachineReport& report,
+                       const std::vector<DeviceLabel>& devices) {
+    Family(out, family.name, "gauge", family.help);
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const DriveReading& d = report.drives[i];
+        if (family.scope == NvmeScope::kEndurance && !d.endurance.known) {
+            continue;
+        }
+        const auto take = IsNvme(d) ? family.nvme : family.ata;
+        if (take == nullptr) {
+            continue;
+        }
+        const double value = take(d);
+        if (family.counted && value == 0) {
+            continue;
+        }
+        Sample(out, family.name, devices[i]);
+        FloatValue(out, value);
+    }
+}
+
 // The health log's values, for the NVMe drives; the endurance used of the
 // ATA SSDs that report it, and the bytes read and written of the ATA drives
 // that count them (Device Statistics) too. No family without a drive that
@@ -298,67 +370,12 @@ void NvmeSamples(std::string* out, const MachineReport& report,
         worn = worn || drive.endurance.known;
         anyAtaBytes = anyAtaBytes || AtaBytesRead(drive) != 0 || AtaBytesWritten(drive) != 0;
     }
-    if (!any && !worn && !anyAtaBytes) {
-        return;
-    }
-    static const char* const kFamilies[][2] = {
-        {"smartctl_device_nvme_capacity_bytes", "NVMe total capacity, bytes"},
-        {"smartctl_device_percentage_used",
-         "Endurance used, per cent: NVMe percentage used; ATA the maker's wear attribute"},
-        {"smartctl_device_available_spare", "NVMe spare, per cent"},
-        {"smartctl_device_available_spare_threshold", "NVMe spare threshold, per cent"},
-        {"smartctl_device_critical_warning", "NVMe critical warning"},
-        {"smartctl_device_media_errors", "NVMe media errors"},
-        {"smartctl_device_num_err_log_entries", "NVMe error log entries"},
-        {"smartctl_device_bytes_read",
-         "Bytes read: NVMe data units read; ATA Device Statistics logical sectors read"},
-        {"smartctl_device_bytes_written",
-         "Bytes written: NVMe data units written; ATA Device Statistics logical sectors written"},
-        {"smartctl_device_smart_status", "NVMe critical warning clear"},
-    };
-    const size_t count = sizeof kFamilies / sizeof kFamilies[0];
-    for (size_t family = 0; family < count; ++family) {
-        const bool endurance = family == 1;
-        const bool bytes = family == 7 || family == 8;
-        if (!(endurance ? worn : bytes ? any || anyAtaBytes : any)) {
-            continue;
-        }
-        Family(out, kFamilies[family][0], "gauge", kFamilies[family][1]);
-        for (size_t i = 0; i < devices.size(); ++i) {
-            const DriveReading& d = report.drives[i];
-            if (endurance && !d.endurance.known) {
-                continue;
-            }
-            if (!IsNvme(d)) {
-                const double ata = endurance     ? d.endurance.percentUsed
-                                   : family == 7 ? AtaBytesRead(d)
-                                   : family == 8 ? AtaBytesWritten(d)
-                                                 : 0;
-                if ((endurance || bytes) && (endurance || ata != 0)) {
-                    Sample(out, kFamilies[family][0], devices[i]);
-                    FloatValue(out, ata);
-                }
-                continue;
-            }
-            const NvmeHealthLog& log = d.nvme.log;
-            const NvmeCounter& total = d.nvme.controller.totalCapacity;
-            // The capacity and the byte counts only where the drive counts them.
-            const double values[] = {Approximate(total),
-                                     static_cast<double>(d.endurance.percentUsed),
-                                     static_cast<double>(log.availableSpare),
-                                     static_cast<double>(log.spareThreshold),
-                                     static_cast<double>(log.criticalWarning),
-                                     Approximate(log.mediaErrors),
-                                     Approximate(log.errorLogEntries),
-                                     Approximate(log.dataUnitsRead) * 512000,
-                                     Approximate(log.dataUnitsWritten) * 512000,
-                                     log.criticalWarning == 0 ? 1.0 : 0.0};
-            const bool counted = family == 0 || bytes;
-            if (counted && values[family] == 0) {
-                continue;
-            }
-            Sample(out, kFamilies[family][0], devices[i]);
-            FloatValue(out, values[family]);
+    for (const NvmeFamily& family : kNvmeFamilies) {
+        const bool shown = family.scope == NvmeScope::kEndurance ? worn
+                           : family.scope == NvmeScope::kBytes   ? any || anyAtaBytes
+                                                                 : any;
+        if (shown) {
+            NvmeFamilySamples(out, family, report, devices);
         }
     }
 }
@@ -377,12 +394,28 @@ unsigned VerdictNumber(AttributeVerdict verdict) {
     return 3;
 }
 
+// "Raw bytes 0 and 1 of attributes 5, 187, 197 and 198: ...": the ids that
+// hold a defect count on a drive no family's rows name, as the table has them.
+std::string DefectCountHelp() {
+    std::vector<int> ids;
+    for (int id = 1; id <= 255; ++id) {
+        if (IsDefectRole(RoleOf(static_cast<uint8_t>(id), ModelFamily::kGeneric))) {
+            ids.push_back(id);
+        }
+    }
+    std::string help = "Raw bytes 0 and 1 of attributes ";
+    for (size_t i = 0; i < ids.size(); ++i) {
+        help += i == 0 ? "" : i + 1 == ids.size() ? " and " : ", ";
+        help += DecimalText(ids[i]);
+    }
+    return help + ": sectors and errors counted";
+}
+
 void OwnSamples(std::string* out, const MachineReport& report,
                 const std::vector<DeviceLabel>& devices) {
     // Untyped: among these counts some only grow and some also fall, so
     // the series is neither a counter nor quite a gauge.
-    Family(out, "vantrel_attribute_count", "untyped",
-           "Raw bytes 0 and 1 of attributes 5, 187, 197 and 198: sectors and errors counted");
+    Family(out, "vantrel_attribute_count", "untyped", DefectCountHelp().c_str());
     for (size_t i = 0; i < devices.size(); ++i) {
         // The counts behind the alerts worth having: reallocated, reported
         // uncorrectable, pending and offline-uncorrectable sectors.
@@ -406,54 +439,55 @@ void OwnSamples(std::string* out, const MachineReport& report,
     }
 }
 
-}  // namespace
-
-std::string PrometheusReport(const MachineReport& report) {
-    const std::vector<DeviceLabel> devices = DeviceLabels(report);
-    std::string out;
-    out.reserve(16384 * (report.drives.size() + 1));
-    DeviceSamples(&out, report, devices);
-    // The exporter's values: a disk in idle counts as active.
-    Family(&out, "smartctl_device_state", "gauge", "Power mode: 0 active or idle, 1 standby");
+// The exporter's values: a disk in idle counts as active.
+void PowerModeSamples(std::string* out, const MachineReport& report,
+                      const std::vector<DeviceLabel>& devices) {
+    Family(out, "smartctl_device_state", "gauge", "Power mode: 0 active or idle, 1 standby");
     for (size_t i = 0; i < devices.size(); ++i) {
         const DriveReading& drive = report.drives[i];
         if (!IsNvme(drive) && drive.ata.powerMode != PowerMode::kUnknown) {
-            Sample(&out, "smartctl_device_state", devices[i]);
-            Value(&out, drive.ata.powerMode == PowerMode::kStandby ? 1 : 0);
+            Sample(out, "smartctl_device_state", devices[i]);
+            Value(out, drive.ata.powerMode == PowerMode::kStandby ? 1 : 0);
         }
     }
-    AttributeSamples(&out, report, devices);
-    Family(&out, "smartctl_device_temperature", "gauge",
+}
+
+// What the reading holds of every drive, ATA or NVMe: the temperature, the
+// power-on time and cycles, the capacity.
+void ReadingSamples(std::string* out, const MachineReport& report,
+                    const std::vector<DeviceLabel>& devices) {
+    Family(out, "smartctl_device_temperature", "gauge",
            "Degrees Celsius: attribute 194 (or 190) raw byte 0; NVMe composite");
     for (size_t i = 0; i < devices.size(); ++i) {
         if (report.drives[i].hasTemperature) {
-            Sample(&out, "smartctl_device_temperature", devices[i]);
-            out.append(",temperature_type=\"current\"");
+            Sample(out, "smartctl_device_temperature", devices[i]);
+            out->append(",temperature_type=\"current\"");
             const int celsius = report.drives[i].temperature;
-            out.append("} ").append(DecimalText(celsius)).push_back('\n');
+            out->append("} ").append(DecimalText(celsius)).push_back('\n');
         }
     }
     SummarySamples(
-        &out, report, devices, "smartctl_device_power_on_seconds", "counter",
+        out, report, devices, "smartctl_device_power_on_seconds", "counter",
         "Power-on time: attribute 9 raw bytes 0-3 as hours; NVMe power on hours",
         [](const DriveReading& d) { return d.hasPowerOnHours; },
         [](const DriveReading& d) { return Approximate(d.powerOnHours) * 3600; });
     SummarySamples(
-        &out, report, devices, "smartctl_device_power_cycle_count", "counter",
+        out, report, devices, "smartctl_device_power_cycle_count", "counter",
         "Power cycles: attribute 12 raw bytes 0-3; NVMe power cycles",
         [](const DriveReading& d) { return d.hasPowerCycles; },
         [](const DriveReading& d) { return Approximate(d.powerCycles); });
-    Family(&out, "smartctl_device_capacity_bytes", "gauge", "User-addressable capacity in bytes");
+    Family(out, "smartctl_device_capacity_bytes", "gauge", "User-addressable capacity in bytes");
     for (size_t i = 0; i < devices.size(); ++i) {
         if (report.drives[i].hasCapacity) {
-            Sample(&out, "smartctl_device_capacity_bytes", devices[i]);
-            FloatValue(&out, Approximate(report.drives[i].bytes));
+            Sample(out, "smartctl_device_capacity_bytes", devices[i]);
+            FloatValue(out, Approximate(report.drives[i].bytes));
         }
     }
-    IdentitySamples(&out, report, devices);
-    NvmeSamples(&out, report, devices);
-    StatisticSamples(&out, report, devices);
-    // The drives' own logs, where read and sound, in the exporter's names.
+}
+
+// The drives' own logs, where read and sound, in the exporter's names.
+void LogSamples(std::string* out, const MachineReport& report,
+                const std::vector<DeviceLabel>& devices) {
     const struct {
         const char* name;
         const char* labels;
@@ -467,7 +501,7 @@ std::string PrometheusReport(const MachineReport& report) {
          "Failed self-tests in the drive's self-test log"},
     };
     for (int family = 0; family < 3; ++family) {
-        Family(&out, kLogFamilies[family].name, "gauge", kLogFamilies[family].help);
+        Family(out, kLogFamilies[family].name, "gauge", kLogFamilies[family].help);
         for (size_t i = 0; i < devices.size(); ++i) {
             const AtaReading& ata = report.drives[i].ata;
             const bool errors = family == 0;
@@ -475,41 +509,68 @@ std::string PrometheusReport(const MachineReport& report) {
                 IsNvme(report.drives[i])) {
                 continue;
             }
-            Sample(&out, kLogFamilies[family].name, devices[i]);
-            out.append(kLogFamilies[family].labels);
-            Value(&out, errors        ? ata.errorLog.count
-                        : family == 1 ? static_cast<uint64_t>(ata.selfTestLog.count)
-                                      : static_cast<uint64_t>(ata.selfTestLog.errorCount));
+            Sample(out, kLogFamilies[family].name, devices[i]);
+            out->append(kLogFamilies[family].labels);
+            Value(out, errors        ? ata.errorLog.count
+                       : family == 1 ? static_cast<uint64_t>(ata.selfTestLog.count)
+                                     : static_cast<uint64_t>(ata.selfTestLog.errorCount));
         }
     }
-    OwnSamples(&out, report, devices);
-    // Where the drive tells: none of a disk left asleep.
+}
+
+// The self-test state (where the drive tells: none of a disk left asleep)
+// and the verdicts.
+void StateSamples(std::string* out, const MachineReport& report,
+                  const std::vector<DeviceLabel>& devices) {
     SummarySamples(
-        &out, report, devices, "vantrel_self_test_running", "gauge",
+        out, report, devices, "vantrel_self_test_running", "gauge",
         "1 while the drive's own self-test runs, 0 otherwise",
         [](const DriveReading& d) { return d.hasSelfTestState; },
         [](const DriveReading& d) { return d.selfTestRunning ? 1.0 : 0.0; });
     SummarySamples(
-        &out, report, devices, "vantrel_self_test_remaining_percent", "gauge",
+        out, report, devices, "vantrel_self_test_remaining_percent", "gauge",
         "Percent of the running self-test still to do, 0 when none runs",
         [](const DriveReading& d) { return d.hasSelfTestState; },
         [](const DriveReading& d) { return static_cast<double>(d.selfTestRemainingPercent); });
-    Family(&out, "vantrel_drive_health", "gauge",
+    Family(out, "vantrel_drive_health", "gauge",
            "Drive health verdict: 1 for the drive's, 0 for the others");
     for (size_t i = 0; i < devices.size(); ++i) {
         for (const HealthVerdict verdict : kHealthVerdicts) {
-            Sample(&out, "vantrel_drive_health", devices[i]);
-            out.append(",verdict=\"").append(HealthVerdictName(verdict)).push_back('"');
-            Value(&out, verdict == report.drives[i].health.verdict ? 1 : 0);
+            Sample(out, "vantrel_drive_health", devices[i]);
+            out->append(",verdict=\"").append(HealthVerdictName(verdict)).push_back('"');
+            Value(out, verdict == report.drives[i].health.verdict ? 1 : 0);
         }
     }
-    Family(&out, "vantrel_scan_drives", "gauge", "Drives the scan found");
-    out.append("vantrel_scan_drives ");
-    AppendNumber(&out, static_cast<uint64_t>(report.driveCount));
-    out.push_back('\n');
-    Family(&out, "vantrel_scan_unreadable", "gauge", "Disks there but not readable");
-    out.append("vantrel_scan_unreadable ");
-    AppendNumber(&out, report.unreadable.size());
-    out.push_back('\n');
+}
+
+// The scan's own counts, with no device label.
+void ScanSamples(std::string* out, const MachineReport& report) {
+    Family(out, "vantrel_scan_drives", "gauge", "Drives the scan found");
+    out->append("vantrel_scan_drives ");
+    AppendNumber(out, static_cast<uint64_t>(report.driveCount));
+    out->push_back('\n');
+    Family(out, "vantrel_scan_unreadable", "gauge", "Disks there but not readable");
+    out->append("vantrel_scan_unreadable ");
+    AppendNumber(out, report.unreadable.size());
+    out->push_back('\n');
+}
+
+}  // namespace
+
+std::string PrometheusReport(const MachineReport& report) {
+    const std::vector<DeviceLabel> devices = DeviceLabels(report);
+    std::string out;
+    out.reserve(16384 * (report.drives.size() + 1));
+    DeviceSamples(&out, report, devices);
+    PowerModeSamples(&out, report, devices);
+    AttributeSamples(&out, report, devices);
+    ReadingSamples(&out, report, devices);
+    IdentitySamples(&out, report, devices);
+    NvmeSamples(&out, report, devices);
+    StatisticSamples(&out, report, devices);
+    LogSamples(&out, report, devices);
+    OwnSamples(&out, report, devices);
+    StateSamples(&out, report, devices);
+    ScanSamples(&out, report);
     return out;
 }
