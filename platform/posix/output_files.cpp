@@ -302,10 +302,16 @@ bool ReadRegularFile(const std::string& path, size_t limit, std::vector<uint8_t>
         close(fd);
         return Fail(problem, "not a regular file");
     }
-    bytes->resize(limit);
+    // Room for what the file holds and one byte more, which tells a file
+    // grown since apart; more only as it turns out to be needed.
+    const size_t expected = static_cast<size_t>(opened.st_size) + 1;
+    bytes->resize(expected < limit ? expected : limit);
     size_t size = 0;
     while (size < limit) {
-        const ssize_t got = read(fd, bytes->data() + size, limit - size);
+        if (size == bytes->size()) {
+            bytes->resize(2 * size < limit ? 2 * size : limit);
+        }
+        const ssize_t got = read(fd, bytes->data() + size, bytes->size() - size);
         if (got < 0 && errno == EINTR) {
             continue;
         }

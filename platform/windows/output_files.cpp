@@ -129,10 +129,16 @@ bool ReadRegularFile(const std::string& path, size_t limit, std::vector<uint8_t>
         *problem = "not a regular file";
         return false;
     }
-    bytes->resize(limit);
+    // A capture's usual size first, more only as the file turns out to need.
+    const size_t first = 16 * 1024;
+    bytes->resize(first < limit ? first : limit);
     size_t size = 0;
     while (size < limit) {
-        const int got = _read(fd, bytes->data() + size, static_cast<unsigned>(limit - size));
+        if (size == bytes->size()) {
+            bytes->resize(2 * size < limit ? 2 * size : limit);
+        }
+        const int got =
+            _read(fd, bytes->data() + size, static_cast<unsigned>(bytes->size() - size));
         if (got < 0) {
             _close(fd);
             bytes->resize(size);
