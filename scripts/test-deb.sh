@@ -288,11 +288,14 @@ got() { cat "$out/$1" 2>/dev/null || true; }
 traced=$(got traces.txt | tr '\n' ' ')
 refused=$(LC_ALL=C comm -23 "$out/traced-calls.txt" "$out/filter-allowed.txt" | tr '\n' ' ' || echo "(no lists)")
 denied=$(LC_ALL=C comm -12 "$out/traced-calls.txt" "$out/filter-denied.txt" | tr '\n' ' ' || echo "(no lists)")
-[ "$traced" = "full new replace self-test " ] && [ -s "$out/traced-calls.txt" ] &&
+[ "$traced" = "full new other-owner replace self-test " ] && grep -qx capget "$out/traced-calls.txt" &&
+    [ "$(got other-owner.txt)" = root ] &&
     [[ "$(got traced-full-enospc.txt)" =~ ^[1-9] ]] && [ -s "$out/filter-denied.txt" ] && [ -z "$refused$denied" ] &&
-    pass "the $(wc -l <"$out/traced-calls.txt") system calls of a new file, a replaced one, a full folder" \
-        "and a self-test's start are all in @system-service and none in @privileged or @resources" ||
-    fail "system calls: traced ${traced:-nothing} (a full folder's ENOSPC $(got traced-full-enospc.txt));" \
+    pass "the $(wc -l <"$out/traced-calls.txt") system calls of a new file, a replaced one, a full folder," \
+        "another owner's file (capget, the owner left) and a self-test's start are all in @system-service" \
+        "and none in @privileged or @resources" ||
+    fail "system calls: traced ${traced:-nothing} (a full folder's ENOSPC $(got traced-full-enospc.txt)," \
+        "another owner's file now $(got other-owner.txt)'s);" \
         "outside @system-service: ${refused:-none}; in @privileged or @resources: ${denied:-none}"
 
 echo "== runs by hand"
