@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -709,7 +710,9 @@ TEST_F(ReportCommandTest, FailedWritesLeaveNoPartialFileAndKeepTheOldReport) {
     signal(SIGXFSZ, SIG_DFL);
     EXPECT_EQ(4, save.status);
     EXPECT_EQ(4, output.status);
-    EXPECT_NE(std::string::npos, output.err.find("report.txt: write error")) << output.err;
+    EXPECT_NE(std::string::npos,
+              output.err.find(std::string("report.txt: write error: ") + std::strerror(EFBIG)))
+        << output.err;
     EXPECT_EQ("old report", ReadFile(report));
     std::vector<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {

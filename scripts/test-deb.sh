@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Debian package on a booted Debian system. A minimal bookworm root file
-# system (systemd as init, prometheus-node-exporter, curl), made by
+# system (systemd as init, prometheus-node-exporter, curl, strace), made by
 # mmdebstrap from this machine's own apt sources and cached under
 # /var/cache, gets the package with dpkg -i, as a user installs it, and the
 # kernel's modules. It boots under QEMU on test-qemu.sh's kernel, from a
@@ -8,9 +8,19 @@
 # two IDE, one AHCI, two NVMe, the second with its "reliability degraded"
 # warning set. Inside, testing/deb/guest-check.sh waits for the timer's
 # first run, reads the node exporter's metrics, looks at the weekly
-# self-test's units (installed disabled), enables its timer and installs
+# self-test's units (installed disabled), traces every system call of the
+# program's runs (strace) for this script to hold against the units'
+# filter, starts the service by hand: three times in a row, into a full
+# textfile folder and once there is room again, beside the temporaries of a
+# killed run, after an NVMe controller is taken away; each run's own
+# journal, file and the node exporter's view of the file's time are checked
+# as a case of its own. Then it enables the self-test timer and installs
 # the package again over itself, removes and purges the package, and sends
 # the results over the serial console; this script checks them.
+#
+# The guest has at most VANTREL_DEB_TIMEOUT seconds (default 600: under
+# plain emulation it took 206 s, and 370 s while other work kept both cores
+# busy).
 #
 # Skipped (with the reason) only where mmdebstrap or the archive cannot be
 # had. VANTREL_DEB_PACKAGE names a .deb already built (else package.sh
@@ -22,7 +32,7 @@ cd "$(dirname "$0")/.."
 
 work=build/deb-guest
 cache=${VANTREL_DEB_CACHE:-/var/cache/vantrel-test-deb}
-guest_timeout=${VANTREL_DEB_TIMEOUT:-240}
+guest_timeout=${VANTREL_DEB_TIMEOUT:-600}
 started=$(date +%s)
 rm -rf "$work"
 mkdir -p "$work"
@@ -59,7 +69,7 @@ qemu_kernel build/qemu-guest
 
 echo "== guest root file system"
 # Keyed by what it holds: a new package list makes a new one.
-packages=systemd-sysv,udev,kmod,dbus,prometheus-node-exporter,curl
+packages=systemd-sysv,udev,kmod,dbus,prometheus-node-exporter,curl,strace
 key=$(echo "bookworm apt $packages" | sha256sum | cut -c1-16)
 base=$cache/root-$key.tar
 if [ -s "$base" ]; then
@@ -117,12 +127,20 @@ mkfs.ext4 -q -F -L root -d "$root" "$work/root.img" "${size}M"
 rm -rf "$root"
 
 echo "== initramfs"
-# virtio and ext4, then the root disk; the disks under test are udev's.
+# virtio and ext4, then the root disk. The drivers of the disks under test
+# load here too, as Debian's own initramfs loads a machine's storage
+# drivers: the disks are there before systemd starts, and with them the
+# block-sd and char-nvme that the service's DeviceAllow= looks up when the
+# timer's first run starts. (Left to udev on a slow boot, they came after
+# that run, which then could open no disk.)
 stage=$work/initramfs
 mkdir -p "$stage"/{bin,dev,proc,sys,newroot,modules}
 cp /bin/busybox "$stage/bin/busybox"
 load_group root virtio_pci virtio_blk crc32c_generic ext4
-echo "root: $(tr '\n' ' ' <"$stage/modules/root.list")"
+load_group disks crct10dif_generic crc64_rocksoft_generic sd_mod ata_piix ahci nvme
+for list in root disks; do
+    echo "$list: $(tr '\n' ' ' <"$stage/modules/$list.list")"
+done
 cat >"$stage/init" <<'EOF'
 #!/bin/busybox sh
 /bin/busybox --install -s /bin
@@ -130,9 +148,9 @@ export PATH=/bin
 mount -t proc proc /proc
 mount -t sysfs sysfs /sys
 mount -t devtmpfs devtmpfs /dev
-while read -r module; do
+cat /modules/root.list /modules/disks.list | while read -r module; do
     insmod "/modules/$module" || echo "insmod $module failed"
-done </modules/root.list
+done
 for i in $(seq 1 60); do
     [ -b /dev/vda ] && break
     sleep 0.5
@@ -182,6 +200,8 @@ while kill -0 "$qemu_pid" 2>/dev/null; do
 done
 stop_qemu
 echo "guest ran $(($(date +%s) - guest_started))s"
+# Its steps, each with the guest's uptime.
+tr -d '\r' <"$console" | grep -a '^guest-check: ' || true
 
 out=$work/out
 mkdir -p "$out"
@@ -201,7 +221,7 @@ echo "== checks"
     fail "timer is-active: $(cat "$out/timer-active.txt")"
 grep -qx "Result=success" "$out/service.txt" && grep -qx "ExecMainStatus=0" "$out/service.txt" &&
     pass "the service ran: $(tr '\n' ' ' <"$out/service.txt")" ||
-    fail "the service: $(cat "$out/service.txt" "$out/service-journal.txt")"
+    fail "the service: $(cat "$out/service.txt" "$out/service-journal.txt")"$'\n'"the boot: $(cat "$out/boot-order.txt")"
 # Each service's rating, from the file it was written to.
 for entry in vantrel-report-prometheus.service:security.txt vantrel-report-self-test.service:self-test-security.txt; do
     IFS=: read -r unit file <<<"$entry"
@@ -260,6 +280,111 @@ served=$(grep -c '^vantrel_' "$metrics" || true)
     pass "the node exporter serves the $written vantrel_ series of vantrel.prom" ||
     fail "vantrel.prom holds $written vantrel_ series, the node exporter serves $served"
 
+echo "== every system call against the units' filter"
+# A file of the results, or nothing where the guest wrote none.
+got() { cat "$out/$1" 2>/dev/null || true; }
+# Traced in the guest as root outside the units, so that a call the filter
+# would refuse shows here by name rather than as a refusal.
+traced=$(got traces.txt | tr '\n' ' ')
+refused=$(LC_ALL=C comm -23 "$out/traced-calls.txt" "$out/filter-allowed.txt" | tr '\n' ' ' || echo "(no lists)")
+denied=$(LC_ALL=C comm -12 "$out/traced-calls.txt" "$out/filter-denied.txt" | tr '\n' ' ' || echo "(no lists)")
+[ "$traced" = "full new other-owner replace self-test " ] && grep -qx capget "$out/traced-calls.txt" &&
+    [ "$(got other-owner.txt)" = root ] &&
+    [[ "$(got traced-full-enospc.txt)" =~ ^[1-9] ]] && [ -s "$out/filter-denied.txt" ] && [ -z "$refused$denied" ] &&
+    pass "the $(wc -l <"$out/traced-calls.txt") system calls of a new file, a replaced one, a full folder," \
+        "another owner's file (capget, the owner left) and a self-test's start are all in @system-service" \
+        "and none in @privileged or @resources" ||
+    fail "system calls: traced ${traced:-nothing} (a full folder's ENOSPC $(got traced-full-enospc.txt)," \
+        "another owner's file now $(got other-owner.txt)'s);" \
+        "outside @system-service: ${refused:-none}; in @privileged or @resources: ${denied:-none}"
+
+echo "== runs by hand"
+# A refusal of the hardening, as the program or systemd words it.
+refusal="denied|not permitted|not readable|EPERM|EACCES"
+# A modification time as stat -c %.9Y gives it, in nanoseconds; 0 where it
+# is none.
+nanoseconds() {
+    [[ "$1" =~ ^[0-9]+\.[0-9]{9}$ ]] && echo $((10#${1%.*} * 1000000000 + 10#${1#*.})) || echo 0
+}
+# A run by hand (guest-check.sh's run NAME) that must have replaced the
+# file the run PREVIOUS left: success, its own journal silent, a new inode
+# and a newer modification time. Says why not on standard output.
+replaced() {
+    local name=$1 previous=$2 id inode mtime old_inode old_mtime
+    id=$(got "$name.id")
+    [[ "$id" =~ ^[0-9a-f]{32}$ ]] || echo "no invocation ID ($id);"
+    { [ "$(got "$name.rc")" = 0 ] && grep -qx Result=success "$out/$name-service.txt" &&
+        grep -qx ExecMainStatus=0 "$out/$name-service.txt"; } ||
+        echo "it ended: $(got "$name-start.txt") $(got "$name-service.txt" | tr '\n' ' ');"
+    ! grep -qiE "$refusal|vantrel-report:" "$out/$name-journal.txt" || echo "its journal: $(got "$name-journal.txt");"
+    read -r inode mtime <<<"$(got "$name-stat.txt")"
+    read -r old_inode old_mtime <<<"$(got "$previous-stat.txt")"
+    [ -n "$inode" ] && [ "$inode" != "$old_inode" ] || echo "inode ${inode:-none}, before it $old_inode;"
+    [ "$(nanoseconds "$mtime")" -gt "$(nanoseconds "$old_mtime")" ] || echo "modified ${mtime:-never}, before it $old_mtime;"
+}
+# pass or fail, by what replaced said.
+replaced_check() {
+    local what=$1 problems
+    problems=$(replaced "$2" "$3")
+    [ -z "$problems" ] && pass "$what: success, a new vantrel.prom ($(got "$2-stat.txt"))" ||
+        fail "$what: $problems"
+}
+replaced_check "run 1 of 3 in a row" again-1 first
+replaced_check "run 2 of 3 in a row" again-2 again-1
+replaced_check "run 3 of 3 in a row" again-3 again-2
+
+# The full folder.
+grep -qx Result=exit-code "$out/full-service.txt" && grep -qx ExecMainStatus=4 "$out/full-service.txt" &&
+    grep -qF "vantrel.prom: write error: No space left on device" "$out/full-journal.txt" &&
+    ! grep -qiE "$refusal" "$out/full-journal.txt" &&
+    pass "a full textfile folder: the run failed (exit 4), its journal says: $(got full-journal.txt)" ||
+    fail "a full textfile folder: the run $(got full-service.txt | tr '\n' ' '), its journal: $(got full-journal.txt)"
+[ -n "$(got full-before.sha)" ] && [ "$(got full-before.sha)" = "$(got full-after.sha)" ] &&
+    [ "$(got full-folder.txt | tr '\n' ' ')" = "filler vantrel.prom " ] &&
+    pass "a full textfile folder: the old vantrel.prom stayed whole and no temporary is left" ||
+    fail "a full textfile folder: vantrel.prom $(got full-before.sha) before, $(got full-after.sha) after;" \
+        "the folder: $(got full-folder.txt | tr '\n' ' ')"
+replaced_check "a full textfile folder, then room again" room-again full
+
+# The killed run's temporaries.
+[ -n "$(got after-kill-before.sha)" ] && [ "$(got after-kill-before.sha)" = "$(got again-3-after.sha)" ] &&
+    pass "beside a killed run's temporaries the old vantrel.prom stayed whole" ||
+    fail "beside a killed run's temporaries vantrel.prom was $(got after-kill-before.sha), the last run wrote $(got again-3-after.sha)"
+problems=$(replaced after-kill again-3)
+left=$(got after-kill-folder.txt | grep vantrel | tr '\n' ' ' || true)
+[ -z "$problems" ] && [ "$left" = "vantrel.prom vantrel.prom.2.new vantrel.prom.new " ] &&
+    grep -qx "vantrel_scan_drives 5" "$out/after-kill-drives.txt" &&
+    pass "the run after a killed one: success, a new whole vantrel.prom, the temporaries not its own left alone" ||
+    fail "the run after a killed one: $problems the folder: $left; $(grep '^vantrel_scan' "$out/after-kill-drives.txt")"
+
+# The disk taken away.
+removed=$(got removed-serial.txt | tr -d ' ')
+problems=$(replaced removed after-kill)
+others=0
+for serial in VTD-IDE-0001 VTD-IDE-0002 VTD-AHCI-0003 VTD-NVME-0004 VTD-NVME-0005; do
+    [ "$serial" = "$removed" ] || ! grep -q "serial_number=\"$serial\"" "$out/removed-drives.txt" ||
+        others=$((others + 1))
+done
+[ -z "$problems" ] && [[ "$removed" =~ ^VTD-NVME- ]] && grep -qx "vantrel_scan_drives 4" "$out/removed-drives.txt" &&
+    ! grep -qF "serial_number=\"$removed\"" "$out/removed-drives.txt" && [ "$others" = 4 ] &&
+    pass "$removed taken away ($(got removed-pci.txt)): the next run reports the other 4 disks" ||
+    fail "${removed:-no disk} taken away: $problems $(grep '^vantrel_scan_drives' "$out/removed-drives.txt"), $others others"
+
+# The node exporter's view of the file's age, after each run that wrote it
+# there: each later than the one before, and the file's own time.
+times="" previous=0 problems=""
+for name in first again-1 again-2 again-3 after-kill removed; do
+    served=$(got "$name-served-mtime.txt")
+    read -r _ mtime <<<"$(got "$name-stat.txt")"
+    times+="$name ${served:-none} "
+    awk -v s="$served" -v p="$previous" -v m="$mtime" \
+        'BEGIN { exit !(s ~ /^[0-9.e+]+$/ && s + 0 > p + 0 && s + 0 <= m + 0.001 && s + 0 > m - 1) }' ||
+        problems+="$name served ${served:-nothing} for a file of $mtime after $previous; "
+    previous=${served:-0}
+done
+[ -z "$problems" ] && pass "node_textfile_mtime_seconds of vantrel.prom advances with each run: $times" ||
+    fail "node_textfile_mtime_seconds: $problems"
+
 echo "== the self-test timer enabled, then an upgrade"
 [ "$(cat "$out/self-test-timer-active-enabled.txt")" = active ] && pass "systemctl enable --now starts the self-test timer" ||
     fail "self-test timer enabled: $(cat "$out/self-test-timer-active-enabled.txt" "$out/self-test-enable.txt")"
@@ -273,6 +398,13 @@ grep -qx "ExecMainStartTimestampMonotonic=0" "$out/self-test-service-reinstalled
 
 echo "== removal"
 [ "$(cat "$out/remove.rc")" = 0 ] && pass "dpkg --remove" || fail "dpkg --remove: $(cat "$out/remove.txt")"
+grep -q "vantrel.prom.new" "$out/textfile-folder-before-remove.txt" &&
+    grep -q "vantrel.prom.2.new" "$out/textfile-folder-before-remove.txt" &&
+    grep -q "vantrel.prom.17.new" "$out/textfile-folder-before-remove.txt" &&
+    ! grep -q "vantrel" "$out/textfile-folder-after-remove.txt" &&
+    pass "removal takes the temporaries of killed runs: $(grep vantrel "$out/textfile-folder-before-remove.txt" | tr '\n' ' ')" ||
+    fail "temporaries before removal: $(tr '\n' ' ' <"$out/textfile-folder-before-remove.txt");" \
+        "after: $(tr '\n' ' ' <"$out/textfile-folder-after-remove.txt")"
 ! grep -q "vantrel" "$out/textfile-folder-after-remove.txt" &&
     pass "after removal the textfile folder holds no vantrel.prom" ||
     fail "after removal: $(cat "$out/textfile-folder-after-remove.txt")"

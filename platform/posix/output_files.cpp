@@ -153,11 +153,14 @@ bool ReplaceFile(int folder, const std::string& name, const std::string& shown,
         errno = saved;
         return FailErrno(problem, "cannot create");
     }
+    // The reason goes with the error: a full textfile folder must say so in
+    // a service's journal.
+    errno = 0;
     bool ok = write(stream);
     ok = std::fflush(stream) == 0 && ok;
     ok = ok && fsync(fd) == 0;
     if (!ok) {
-        *problem = "write error";
+        *problem = errno != 0 ? std::string("write error: ") + std::strerror(errno) : "write error";
     }
     if (ok && g_outputBeforePermissions) {
         g_outputBeforePermissions(shown + temporary);
