@@ -145,7 +145,7 @@ suite "native" 1200 native
 suite "QEMU: the Linux backend against real IDE, AHCI and NVMe disks" 900 scripts/test-qemu.sh
 suite "the Debian package: lintian, its manual page, the service's security rating" 600 \
     scripts/test-package.sh
-suite "the Debian package on a booted Debian system" 900 deb_guest
+suite "the Debian package on a booted Debian system" 1500 deb_guest
 [ ! -f build/deb-guest/skipped ] || skipped+=("$(sed 's/^SKIPPED: //' build/deb-guest/skipped)")
 suite "the README's run command, headless, on a new Wine prefix" 700 run_command
 suite "Windows x86_64 (tests under Wine)" 1500 "windows win64 x86_64"
