@@ -499,17 +499,8 @@ void WriteLinkSpeed(JsonText& json, const char* key, const LinkSpeed& speed) {
     json.Close('}');
 }
 
-// What IDENTIFY says beyond the texts and capacity, each key only where
-// the drive reports it.
-void WriteAtaIdentity(JsonText& json, const AtaIdentity& identity) {
-    if (identity.hasPhysicalBlockSize) {
-        json.Key("physical_block_size");
-        json.Number(identity.physicalBlockSize);
-    }
-    if (identity.hasRotationRate) {
-        json.Key("rotation_rate");
-        json.Number(identity.rotationRate);
-    }
+// IDENTIFY's form factor and trim, where the drive reports them.
+void WriteFormFactorAndTrim(JsonText& json, const AtaIdentity& identity) {
     if (identity.hasFormFactor) {
         json.Key("form_factor");
         json.Open('{');
@@ -532,12 +523,10 @@ void WriteAtaIdentity(JsonText& json, const AtaIdentity& identity) {
         }
         json.Close('}');
     }
-    if (identity.hasWwn) {
-        json.Key("wwn");
-        json.Open('{');
-        Numbers(json, {{"naa", identity.wwnNaa}, {"oui", identity.wwnOui}, {"id", identity.wwnId}});
-        json.Close('}');
-    }
+}
+
+// The standards the drive says it follows, and its link's speeds.
+void WriteVersionsAndSpeeds(JsonText& json, const AtaIdentity& identity) {
     if (identity.hasAtaVersion) {
         json.Key("ata_version");
         json.Open('{');
@@ -566,6 +555,27 @@ void WriteAtaIdentity(JsonText& json, const AtaIdentity& identity) {
         }
         json.Close('}');
     }
+}
+
+// What IDENTIFY says beyond the texts and capacity, each key only where
+// the drive reports it.
+void WriteAtaIdentity(JsonText& json, const AtaIdentity& identity) {
+    if (identity.hasPhysicalBlockSize) {
+        json.Key("physical_block_size");
+        json.Number(identity.physicalBlockSize);
+    }
+    if (identity.hasRotationRate) {
+        json.Key("rotation_rate");
+        json.Number(identity.rotationRate);
+    }
+    WriteFormFactorAndTrim(json, identity);
+    if (identity.hasWwn) {
+        json.Key("wwn");
+        json.Open('{');
+        Numbers(json, {{"naa", identity.wwnNaa}, {"oui", identity.wwnOui}, {"id", identity.wwnId}});
+        json.Close('}');
+    }
+    WriteVersionsAndSpeeds(json, identity);
 }
 
 void WriteDeviceStatistics(JsonText& json, const DeviceStatistics& statistics) {
