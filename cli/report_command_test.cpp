@@ -414,6 +414,14 @@ TEST_F(ReportCommandTest, HealthLinesAndTheirExitStatus) {
         "FINE: GOOD\nBARE: UNKNOWN: no SMART data\nWORN: CAUTION: 2 pending sectors (C5)\n"
         "DOOMED: BAD: the drive's self-assessment: FAILED\n",
         r.out);
+    r = RunTool({"--prometheus", d});
+    EXPECT_NE(std::string::npos,
+              r.out.find("\nsmartctl_device_smart_status{device=\"health-doomed.smart\"} 0\n"));
+    EXPECT_NE(std::string::npos,
+              r.out.find("\nsmartctl_device_smartctl_exit_status{device=\"health-doomed.smart\"} "
+                         "8\n"));
+    r = RunTool({"--json", d});
+    EXPECT_NE(std::string::npos, r.out.find("\"smart_status\": {\n        \"passed\": false\n"));
     r = RunTool({"--health", c, b});
     EXPECT_EQ(0, r.status) << r.err;
     r = RunTool({"--health", "--save", ::testing::TempDir() + "no/such/folder", a});
