@@ -3,14 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "testing/emulated_driver/emulated_driver.h"
 #include "capture/synthetic_capture.h"
 
 namespace {
 
-// Without SMST: only vantrel-report's scan asks for SMART RETURN STATUS.
+// Without SMST: the scan never asks for SMART RETURN STATUS.
 DriveCapture Drive(const std::string& model, const std::string& serial,
                    const std::string& firmware) {
     DriveCapture capture = MakeCapture(model, serial, firmware);
@@ -46,29 +44,6 @@ TEST(CaptureRecorderTest, Windows9xScanIsRecordedToo) {
     DriveInventory inventory;
     inventory.ScanDrives(recorder);
     EXPECT_EQ(SerializeCapture(second), SerializeCapture(recorder.Capture(1)));
-}
-
-// SMST as the scan's answer: 1 passed, 0 failed, no section without one,
-// whatever the capture held before.
-TEST(CaptureRecorderTest, ReturnStatusBecomesSmst) {
-    const struct {
-        SelfAssessment answer;
-        bool hasStatus;
-        uint8_t last;
-    } cases[] = {
-        {SelfAssessment::kPassed, true, 1},
-        {SelfAssessment::kFailed, true, 0},
-        {SelfAssessment::kNone, false, 0},
-    };
-    for (const auto& c : cases) {
-        DriveCapture capture = Drive("ALPHA", "S-1", "1.0");
-        capture.hasStatus = true;
-        capture.status[0] = capture.status[3] = 7;
-        RecordReturnStatus(c.answer, &capture);
-        EXPECT_EQ(c.hasStatus, capture.hasStatus);
-        const uint8_t expected[4] = {0, 0, 0, c.last};
-        EXPECT_EQ(0, std::memcmp(expected, capture.status, 4));
-    }
 }
 
 TEST(CaptureRecorderTest, FailedCommandsLeaveNoSection) {

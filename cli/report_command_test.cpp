@@ -276,7 +276,8 @@ TEST_F(ReportCommandTest, OutputFileIsReplacedWithTheSameBytes) {
 TEST_F(ReportCommandTest, SavedCapturesReplayToTheSameReport) {
     DriveCapture twin = MakeCapture("SAVE TWIN", "T-1", "2.5+");
     SetAttribute(&twin, 0, 194, 40, 55, 41, 0);
-    twin.SetPowerMode(0xFF);  // SMST 1 as MakeCapture gives it: asked, and saved
+    twin.hasStatus = false;  // no answer to SMART RETURN STATUS, so none saved
+    twin.SetPowerMode(0xFF);
     DriveCapture other = MakeCapture("SAVE/OTHER", "O-1", "X 1");
     SetAttribute(&other, 0, 5, 100, 100, 7, 36);
     other.status[3] = 0;          // a FAILED self-assessment is saved as it came

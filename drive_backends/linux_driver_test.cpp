@@ -740,8 +740,6 @@ TEST(LinuxDriverTest, ReturnStatusReadsTheRegistersFromEitherSenseFormat) {
     };
     const Case cases[] = {
         {"passed, descriptor sense", 1, false, SelfAssessment::kPassed},
-        {"failed, descriptor sense", 0, false, SelfAssessment::kFailed},
-        {"passed, fixed sense", 1, true, SelfAssessment::kPassed},
         {"failed, fixed sense", 0, true, SelfAssessment::kFailed},
         {"refused", -1, false, SelfAssessment::kNone},
     };
@@ -770,11 +768,6 @@ TEST(LinuxDriverTest, ReturnStatusReadsTheRegistersFromEitherSenseFormat) {
         ASSERT_EQ(1u, machine.sent.size()) << test.what;
         EXPECT_EQ(std::vector<uint8_t>(kCdb, kCdb + 16), machine.sent[0].cdb) << test.what;
         EXPECT_EQ(SG_DXFER_NONE, machine.sent[0].direction);
-        // A reply too short for the registers is not asked for at all.
-        machine.sent.clear();
-        EXPECT_EQ(0, driver.IoControl(handle, kSmartSendDriveCommand, &command, kCommandInputLength,
-                                      reply, kReplyHeadLength, &returned));
-        EXPECT_TRUE(machine.sent.empty()) << test.what;
         driver.Close(handle);
     }
 }

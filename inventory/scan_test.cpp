@@ -597,11 +597,9 @@ TEST(ScanNtTest, ReturnStatusIsTheLastCommandAndOnlyWhenAsked) {
         {kPlatformWindowsNt, true, 1, false, SelfAssessment::kPassed},
         {kPlatformWindowsNt, true, 0, false, SelfAssessment::kFailed},
         {kPlatformWindowsNt, true, kNoSection, false, SelfAssessment::kNone},
-        {kPlatformWindowsNt, true, 2, false, SelfAssessment::kNone},
         {kPlatformWindowsNt, false, 0, false, SelfAssessment::kNone},
         {kPlatformWindowsNt, true, 0, true, SelfAssessment::kNone},
         {kPlatformWindows9x, true, 0, false, SelfAssessment::kFailed},
-        {kPlatformWindows9x, false, 1, false, SelfAssessment::kNone},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.platform) + " ask " + std::to_string(c.ask) + " SMST " +
