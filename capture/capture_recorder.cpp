@@ -92,6 +92,12 @@ void RecordPowerMode(int16_t count, DriveCapture* capture) {
     }
 }
 
+void RecordReturnStatus(SelfAssessment answer, DriveCapture* capture) {
+    capture->hasStatus = answer != SelfAssessment::kNone;
+    std::memset(capture->status, 0, sizeof capture->status);
+    capture->status[3] = answer == SelfAssessment::kPassed ? 1 : 0;
+}
+
 std::string CaptureFileName(const DriveInventory& inventory, int position) {
     char model[50];
     uint32_t modelLength = sizeof model;

@@ -19,8 +19,8 @@ class CaptureRecorder : public SmartDriver {
     // The blocks position answered with: IDENTIFY DEVICE, SMART READ DATA,
     // SMART READ ATTRIBUTE THRESHOLDS and SMART READ LOG of its logs (the
     // error and self-test logs, the directory, the Device Statistics
-    // pages). SMART RETURN STATUS is
-    // never sent by the scan, so no capture holds it.
+    // pages). SMART RETURN STATUS moves no block: RecordReturnStatus puts
+    // the scan's answer in.
     // A copy, empty where the position answered nothing (a static empty
     // record would be 16 KB of zeros in the Windows executable's data).
     DriveCapture Capture(int position) const;
@@ -50,6 +50,11 @@ class CaptureRecorder : public SmartDriver {
 // into a capture's PWRM: the count register, or FFFFFFFFh for a failed
 // command; no section where the question was not asked.
 void RecordPowerMode(int16_t count, DriveCapture* capture);
+
+// Puts the scan's SMART RETURN STATUS answer (DriveInventory::
+// selfAssessment) into a capture's SMST: 1 passed, 0 failed; no section
+// where the drive gave no answer.
+void RecordReturnStatus(SelfAssessment answer, DriveCapture* capture);
 
 // The file name a drive's capture is saved under: MODEL--FIRMWARE.smart,
 // with the drive list's -1, -2 suffix where models repeat, blanks as

@@ -26,7 +26,7 @@ int LoadOlderReading(const ReportOptions& options, CompareRun* run, FILE* err) {
     run->older.reset(new DriveInventory);
     run->older->readNvme = true;
     run->older->readLogs = true;
-    run->older->keepUpperIdentify = true;
+    run->older->keepUpperIdentify = run->older->readReturnStatus = true;
     run->older->ScanDrives(driver);
     DriveIdentity identity;
     if (!ReadDriveIdentity(*run->older, 0, &identity)) {

@@ -247,6 +247,7 @@ bool SaveCaptures(const DriveInventory& inventory, const MachineReport& document
             CaptureRecorder::NvmeCapture(*inventory.nvme[drive.position], capture.get());
         } else {
             RecordPowerMode(inventory.powerModeCount[drive.position], capture.get());
+            RecordReturnStatus(inventory.selfAssessment[drive.position], capture.get());
         }
         if (WriteCreatedFile(file, path, SerializeCapture(*capture))) {
             SayError(err, "saved " + path);
@@ -391,7 +392,7 @@ int ScanStage(FILE* err, ReportRun* run) {
     DriveInventory& inventory = *run->inventory;
     inventory.scanPositions = kMaxDrivePositions;
     inventory.readNvme = inventory.readPowerMode = inventory.readLogs = true;
-    inventory.keepUpperIdentify = true;
+    inventory.keepUpperIdentify = inventory.readReturnStatus = true;
     inventory.wakeStandby = options.wake;
     inventory.chooseDevices = !options.devices.empty();
     std::copy(run->choice.chosen, run->choice.chosen + kMaxDrivePositions, inventory.chosen);

@@ -276,11 +276,11 @@ TEST_F(ReportCommandTest, OutputFileIsReplacedWithTheSameBytes) {
 TEST_F(ReportCommandTest, SavedCapturesReplayToTheSameReport) {
     DriveCapture twin = MakeCapture("SAVE TWIN", "T-1", "2.5+");
     SetAttribute(&twin, 0, 194, 40, 55, 41, 0);
-    twin.hasStatus = false;  // never asked for, so never saved
+    twin.hasStatus = false;  // no answer to SMART RETURN STATUS, so none saved
     twin.SetPowerMode(0xFF);
     DriveCapture other = MakeCapture("SAVE/OTHER", "O-1", "X 1");
     SetAttribute(&other, 0, 5, 100, 100, 7, 36);
-    other.hasStatus = false;
+    other.status[3] = 0;          // a FAILED self-assessment is saved as it came
     other.hasThresholds = false;  // its threshold read fails, in the replay too
     other.SetPowerMode(0x80);
     // An NVMe drive, at a fifth position, with its namespace data.
@@ -341,8 +341,8 @@ TEST_F(ReportCommandTest, AStandbyDiskIsListedUnreadInEveryOutput) {
          "\"ata\",\n        \"protocol\": \"ATA\"\n      },\n      \"vantrel\": {\n        "
          "\"position\": 0,\n        \"power_mode\": {\n          \"value\": 0,\n          "
          "\"string\": \"standby\"\n        },\n        \"read\": false,\n        \"health\": "
-         "{\n          \"verdict\": \"STANDBY\",\n          \"reasons\": []\n        }\n      "
-         "}\n    },"},
+         "{\n          \"verdict\": \"STANDBY\",\n          \"reasons\": []\n        },\n        "
+         "\"exit_status_bits\": 2\n      }\n    },"},
         {{"--prometheus"},
          "smartctl_device{device=\"sleeper.smart\",model_name=\"\",serial_number=\"\","
          "firmware_version=\"\",interface=\"ata\",protocol=\"ATA\",ata_version=\"\","
@@ -353,6 +353,9 @@ TEST_F(ReportCommandTest, AStandbyDiskIsListedUnreadInEveryOutput) {
         {{"--prometheus"},
          "vantrel_drive_health{device=\"sleeper.smart\",verdict=\"STANDBY\"} 1\n"},
         {{"--prometheus"}, "vantrel_drive_health{device=\"awake.smart\",verdict=\"STANDBY\"} 0\n"},
+        {{"--prometheus"},
+         "smartctl_device_smartctl_exit_status{device=\"sleeper.smart\"} 2\n"
+         "smartctl_device_smartctl_exit_status{device=\"awake.smart\"} 0\n"},
         {{"--wake", "--list"}, "SLEEPER\nAWAKE\n"},
         {{"--wake", "--json"},
          "\"value\": 0,\n          \"string\": \"standby\"\n        },\n"
@@ -401,10 +404,25 @@ TEST_F(ReportCommandTest, HealthLinesAndTheirExitStatus) {
     const std::string a = Write("health-worn.smart", worn);
     const std::string b = Write("health-bare.smart", bare);
     const std::string c = Write("health-fine.smart", fine);
-    Result r = RunTool({"--health", c, b, a});
+    // Sound attributes, but the drive's own verdict is FAILED (SMST 0).
+    DriveCapture doomed = fine;
+    SetIdentifyText(&doomed, kModelOffset, kModelWidth, "DOOMED");
+    doomed.status[3] = 0;
+    const std::string d = Write("health-doomed.smart", doomed);
+    Result r = RunTool({"--health", c, b, a, d});
     EXPECT_EQ(3, r.status) << r.err;
-    EXPECT_EQ("FINE: GOOD\nBARE: UNKNOWN: no SMART data\nWORN: CAUTION: 2 pending sectors (C5)\n",
-              r.out);
+    EXPECT_EQ(
+        "FINE: GOOD\nBARE: UNKNOWN: no SMART data\nWORN: CAUTION: 2 pending sectors (C5)\n"
+        "DOOMED: BAD: the drive's self-assessment: FAILED\n",
+        r.out);
+    r = RunTool({"--prometheus", d});
+    EXPECT_NE(std::string::npos,
+              r.out.find("\nsmartctl_device_smart_status{device=\"health-doomed.smart\"} 0\n"));
+    EXPECT_NE(std::string::npos,
+              r.out.find("\nsmartctl_device_smartctl_exit_status{device=\"health-doomed.smart\"} "
+                         "8\n"));
+    r = RunTool({"--json", d});
+    EXPECT_NE(std::string::npos, r.out.find("\"smart_status\": {\n        \"passed\": false\n"));
     r = RunTool({"--health", c, b});
     EXPECT_EQ(0, r.status) << r.err;
     r = RunTool({"--health", "--save", ::testing::TempDir() + "no/such/folder", a});

@@ -43,6 +43,8 @@ const AtaTransfer kNone = AtaTransfer::kNone;
 
 const Allowed kAllowed[] = {
     {kSmartSendDriveCommand, kAtaSmart, kSmartEnableOperations, true, AtaTransfer::kNone},
+    // The drive's own verdict, which comes back in LBA mid and high.
+    {kSmartSendDriveCommand, kAtaSmart, kSmartReturnStatus, true, AtaTransfer::kNone},
     {kSmartRcvDriveData, kAtaIdentifyDevice, 0, false, AtaTransfer::kFromDevice},
     {kSmartRcvDriveData, kAtaIdentifyPacketDevice, 0, false, AtaTransfer::kFromDevice},
     {kSmartRcvDriveData, kAtaSmart, kSmartReadData, true, AtaTransfer::kFromDevice},
@@ -199,6 +201,8 @@ AtaStatusReturn FindAtaStatus(const uint8_t* sense, uint32_t senseLength) {
                 found.present = true;
                 found.error = sense[at + 3];
                 found.count = sense[at + 5];
+                found.lbaMid = sense[at + 9];
+                found.lbaHigh = sense[at + 11];
                 found.status = sense[at + 13];
                 return found;
             }
@@ -213,6 +217,8 @@ AtaStatusReturn FindAtaStatus(const uint8_t* sense, uint32_t senseLength) {
         found.error = sense[3];
         found.status = sense[4];
         found.count = sense[6];
+        found.lbaMid = sense[10];
+        found.lbaHigh = sense[11];
     }
     return found;
 }

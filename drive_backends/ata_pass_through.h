@@ -30,7 +30,9 @@ struct PassThroughCommand {
 // READ DATA, SMART READ ATTRIBUTE THRESHOLDS and SMART READ LOG of the
 // summary error log (01h), the self-test log (06h), the log directory (00h,
 // one page) and the Device Statistics log (04h, 1 to 8 pages from page 0)
-// through SMART_RCV_DRIVE_DATA; CHECK POWER MODE (non-data, with CK_COND so that the
+// through SMART_RCV_DRIVE_DATA; SMART RETURN STATUS (non-data, with CK_COND
+// so that LBA mid and high come back) through SMART_SEND_DRIVE_COMMAND;
+// CHECK POWER MODE (non-data, with CK_COND so that the
 // count register comes back) through the ATA pass-through control.
 // The CDB comes from a fixed table, not from the caller's registers, so no
 // register value beyond the command, the SMART sub-command, the log
@@ -58,13 +60,18 @@ struct AtaStatusReturn {
     bool present = false;
     uint8_t error = 0;
     uint8_t count = 0;  // COUNT 7:0: CHECK POWER MODE's answer
+    // LBA 15:8 and 23:16: SMART RETURN STATUS's answer.
+    uint8_t lbaMid = 0;
+    uint8_t lbaHigh = 0;
     uint8_t status = 0;
 };
 
 // Finds the ATA status return: the descriptor of type 09h in descriptor-
-// format sense (ERROR at its byte 3, COUNT at 5, STATUS at 13), or the
-// INFORMATION field of fixed-format sense that carries ATA PASS-THROUGH
-// INFORMATION AVAILABLE (ERROR, STATUS, DEVICE, COUNT at bytes 3 to 6).
+// format sense (ERROR at its byte 3, COUNT at 5, LBA 15:8 at 9, LBA 23:16 at
+// 11, STATUS at 13), or the INFORMATION field of fixed-format sense that
+// carries ATA PASS-THROUGH INFORMATION AVAILABLE (ERROR, STATUS, DEVICE,
+// COUNT at bytes 3 to 6; LBA 15:8 and 23:16 in COMMAND-SPECIFIC
+// INFORMATION, bytes 10 and 11).
 // Kernels have sent either.
 AtaStatusReturn FindAtaStatus(const uint8_t* sense, uint32_t senseLength);
 

@@ -50,6 +50,12 @@ TEST(PassThroughBuildTest, SmartEnableIsNonDataWithItsSignature) {
     EXPECT_EQ(expected, Cdb(command));
     EXPECT_EQ(AtaTransfer::kNone, command.transfer);
     EXPECT_EQ(0u, command.transferLength);
+    // RETURN STATUS likewise: its answer is in the registers CK_COND returns.
+    ASSERT_TRUE(BuildPassThrough(kSmartSendDriveCommand, Smart(0xDA), &command));
+    const std::vector<uint8_t> status = {0x85, 3 << 1, 0x20, 0, 0xDA, 0,    1,    0,
+                                         1,    0,      0x4F, 0, 0xC2, 0xA0, 0xB0, 0};
+    EXPECT_EQ(status, Cdb(command));
+    EXPECT_EQ(AtaTransfer::kNone, command.transfer);
 }
 
 TEST(PassThroughBuildTest, IdentifyDeviceReadsOneBlockFromTheDrive) {
@@ -126,7 +132,8 @@ std::vector<Refused> RefusedCommands() {
         {"SMART READ LOG of the error log as a send", send, LogRead(0x01)},
         {"SMART DISABLE OPERATIONS", send, Smart(0xD9)},
         {"SMART ENABLE/DISABLE AUTOSAVE", send, Smart(0xD2)},
-        {"SMART RETURN STATUS", send, Smart(0xDA)},
+        {"SMART RETURN STATUS as a read", receive, Smart(0xDA)},
+        {"SMART RETURN STATUS without signature", send, Regs(0xB0, 0xDA)},
         {"SMART ENABLE/DISABLE AUTO OFFLINE", send, Smart(0xDB)},
         {"SMART ENABLE without signature", send, Regs(0xB0, 0xD8)},
         {"SMART READ DATA with half a signature", receive, Regs(0xB0, 0xD0, 0x4F, 0x00)},
@@ -167,7 +174,7 @@ TEST(PassThroughBuildTest, EveryFeatureButTheThreeIsRefusedForSmart) {
                                            Smart(static_cast<uint8_t>(feature)), &command);
         const bool receive =
             BuildPassThrough(kSmartRcvDriveData, Smart(static_cast<uint8_t>(feature)), &command);
-        EXPECT_EQ(feature == 0xD8, send) << "feature " << feature;
+        EXPECT_EQ(feature == 0xD8 || feature == 0xDA, send) << "feature " << feature;
         // The log read of Smart()'s sector number 1: the summary error log.
         EXPECT_EQ(feature == 0xD0 || feature == 0xD1 || feature == 0xD5, receive)
             << "feature " << feature;
@@ -379,10 +386,11 @@ TEST(PassThroughSenseTest, FixedFormatInformationAvailable) {
 // The count register comes back in either sense format: byte 5 of the ATA
 // Status Return descriptor, byte 6 of fixed-format sense.
 TEST(PassThroughSenseTest, CountIsFoundInBothSenseFormats) {
-    const std::vector<uint8_t> descriptor = {0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 14, 0x09, 0x0C, 0x00,
-                                             0x00, 0x00, 0x80, 0,    0, 0, 0, 0,  0,    0xA0, 0x50};
+    const std::vector<uint8_t> descriptor = {0x72, 0x01, 0x00, 0x1D, 0,    0,    0, 14,
+                                             0x09, 0x0C, 0x00, 0x00, 0x00, 0x80, 0, 0,
+                                             0,    0x11, 0,    0x22, 0xA0, 0x50};
     const std::vector<uint8_t> fixed = {0x70, 0, 0x01, 0x00, 0x50, 0xA0, 0xFF,
-                                        10,   0, 0,    0,    0,    0x00, 0x1D};
+                                        10,   0, 0,    0x33, 0x44, 0x00, 0x1D};
     const AtaStatusReturn a = FindAtaStatus(descriptor.data(), 22);
     ASSERT_TRUE(a.present);
     EXPECT_EQ(0x80, a.count);
@@ -391,6 +399,13 @@ TEST(PassThroughSenseTest, CountIsFoundInBothSenseFormats) {
     ASSERT_TRUE(b.present);
     EXPECT_EQ(0xFF, b.count);
     EXPECT_EQ(0x50, b.status);
+    // LBA 15:8 and 23:16, where SMART RETURN STATUS answers: descriptor
+    // bytes 9 and 11 (bytes 8 and 10 hold LBA 39:32 and 47:40), fixed-format
+    // bytes 10 and 11 of COMMAND-SPECIFIC INFORMATION.
+    EXPECT_EQ(0x11, a.lbaMid);
+    EXPECT_EQ(0x22, a.lbaHigh);
+    EXPECT_EQ(0x33, b.lbaMid);
+    EXPECT_EQ(0x44, b.lbaHigh);
 }
 
 TEST(PassThroughSenseTest, TransportFailuresFail) {

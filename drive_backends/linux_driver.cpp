@@ -692,18 +692,35 @@ int LinuxDriver::DriveCommand(const Disk& disk, uint32_t code, const void* input
         return 0;
     }
     const bool data = command.transfer == AtaTransfer::kFromDevice;
-    const uint32_t needed = kReplyHeadLength + command.transferLength;
+    // SMART RETURN STATUS answers in registers, which the NT driver hands
+    // back as an IDEREGS after the head.
+    const bool returnStatus =
+        code == kSmartSendDriveCommand && record.irDriveRegs.bFeaturesReg == kSmartReturnStatus;
+    const uint32_t needed =
+        returnStatus ? kReturnStatusReplyLength : kReplyHeadLength + command.transferLength;
     if (outputLength < needed) {
         return 0;
     }
     // The largest read: the Device Statistics log's eight pages.
     uint8_t block[kMaxStatisticsPages * kSectorLength];
-    if (!Execute(disk, command, block)) {
+    AtaStatusReturn registers;
+    if (!Execute(disk, command, block, &registers) || (returnStatus && !registers.present)) {
         return 0;
     }
     uint8_t* reply = static_cast<uint8_t*>(output);
     std::memset(reply, 0, kReplyHeadLength);
-    if (data) {
+    if (returnStatus) {
+        IdeRegs regs;
+        std::memset(&regs, 0, sizeof regs);
+        regs.bFeaturesReg = registers.error;
+        regs.bSectorCountReg = registers.count;
+        regs.bCylLowReg = registers.lbaMid;
+        regs.bCylHighReg = registers.lbaHigh;
+        regs.bCommandReg = registers.status;
+        PutLittleEndian(reply, sizeof regs);
+        std::memcpy(reply + kReplyHeadLength, &regs, sizeof regs);
+        *returned = needed;
+    } else if (data) {
         PutLittleEndian(reply, command.transferLength);
         std::memcpy(reply + kReplyHeadLength, block, command.transferLength);
         *returned = needed;

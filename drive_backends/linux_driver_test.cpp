@@ -153,15 +153,16 @@ class FakeMachine {
     }
 
     static void AtaAnswer(sg_io_hdr_t* io, uint8_t error, uint8_t status, uint8_t count = 1,
-                          bool fixed = false) {
+                          bool fixed = false, uint8_t lbaMid = 0x4F, uint8_t lbaHigh = 0xC2) {
         const uint8_t key = error ? 0x0B : 0x01;
         const uint8_t ascq = error ? 0x00 : 0x1D;
-        if (fixed) {  // ERROR, STATUS, DEVICE, COUNT in INFORMATION
-            Sense(io, {0xF0, 0, key, error, status, 0xA0, count, 10, 0, 0, 0, 0, 0x00, ascq});
+        if (fixed) {  // ERROR, STATUS, DEVICE, COUNT in INFORMATION; LBA 23:8 after
+            Sense(io, {0xF0, 0, key, error, status, 0xA0, count, 10, 0, 0, lbaMid, lbaHigh, 0x00,
+                       ascq});
             return;
         }
-        Sense(io, {0x72,  key, 0x00,  ascq, 0, 0, 0,    14, 0x09, 0x0C, 0,
-                   error, 0,   count, 0,    1, 0, 0x4F, 0,  0xC2, 0xA0, status});
+        Sense(io, {0x72,  key, 0x00,  ascq, 0, 0, 0,      14, 0x09,    0x0C, 0,
+                   error, 0,   count, 0,    1, 0, lbaMid, 0,  lbaHigh, 0xA0, status});
     }
 
     int SgIo(int fd, sg_io_hdr_t* io) {
@@ -189,6 +190,12 @@ class FakeMachine {
         const uint8_t* block = nullptr;
         if (command == 0xE5 && disk.powerCount >= 0) {
             AtaAnswer(io, 0, 0x50, static_cast<uint8_t>(disk.powerCount), disk.fixedSense);
+            return 0;
+        }
+        // SMART RETURN STATUS: the capture's SMST, or a refusal without it.
+        if (command == 0xB0 && feature == 0xDA && disk.data.hasStatus) {
+            const bool passed = disk.data.status[3] == 1;
+            AtaAnswer(io, 0, 0x50, 0, disk.fixedSense, passed ? 0x4F : 0xF4, passed ? 0xC2 : 0x2C);
             return 0;
         }
         if (command == 0xEC && disk.kind == FakeDisk::kAta) {
@@ -619,7 +626,8 @@ TEST(LinuxDriverTest, RefusedCommandsNeverReachTheKernel) {
         {"WRITE DMA", kSmartRcvDriveData, Record(0xCA, 0, 0)},
         {"SMART EXECUTE OFF-LINE IMMEDIATE", kSmartSendDriveCommand, Record(0xB0, 0xD4, 0)},
         {"SMART WRITE LOG", kSmartSendDriveCommand, Record(0xB0, 0xD6, 0)},
-        {"SMART RETURN STATUS", kSmartSendDriveCommand, Record(0xB0, 0xDA, 0)},
+        {"SMART RETURN STATUS as a read", kSmartRcvDriveData, Record(0xB0, 0xDA, 0)},
+        {"SMART RETURN STATUS for another drive", kSmartSendDriveCommand, Record(0xB0, 0xDA, 1)},
         {"SMART DISABLE OPERATIONS", kSmartSendDriveCommand, Record(0xB0, 0xD9, 0)},
         {"SMART READ DATA without signature", kSmartRcvDriveData, noSignature},
         {"SECURITY ERASE UNIT", kSmartSendDriveCommand, Record(0xF4, 0, 0)},
@@ -716,6 +724,50 @@ TEST(LinuxDriverTest, CheckPowerModeReadsTheCountFromEitherSenseFormat) {
         EXPECT_EQ(0, driver.IoControl(handle, kAtaPassThroughControl, &record, sizeof record - 8,
                                       &record, sizeof record, &returned));
         EXPECT_TRUE(machine.sent.empty()) << test.what;
+        driver.Close(handle);
+    }
+}
+
+// SMART RETURN STATUS goes out non-data with CK_COND, and its answer comes
+// back from LBA mid and high in either sense format as the NT driver's
+// IDEREGS; a drive that refuses it fails the control.
+TEST(LinuxDriverTest, ReturnStatusReadsTheRegistersFromEitherSenseFormat) {
+    struct Case {
+        const char* what;
+        int smst;  // the drive's answer, -1 to refuse the command
+        bool fixedSense;
+        SelfAssessment expected;
+    };
+    const Case cases[] = {
+        {"passed, descriptor sense", 1, false, SelfAssessment::kPassed},
+        {"failed, fixed sense", 0, true, SelfAssessment::kFailed},
+        {"refused", -1, false, SelfAssessment::kNone},
+    };
+    const uint8_t kCdb[16] = {0x85, 0x06, 0x20, 0, 0xDA, 0,    1,    0,
+                              1,    0,    0x4F, 0, 0xC2, 0xA0, 0xB0, 0};
+    for (const Case& test : cases) {
+        FakeMachine machine;
+        FakeDisk disk = Ata("ALPHA", "S1");
+        disk.data.hasStatus = test.smst >= 0;
+        disk.data.status[3] = static_cast<uint8_t>(test.smst);
+        disk.fixedSense = test.fixedSense;
+        machine.Add("sda", disk);
+        LinuxDriver driver(machine.System());
+        DeviceHandle handle = OpenDrive(driver, 0);
+        ASSERT_NE(VANTREL_INVALID_DEVICE, handle) << test.what;
+        machine.sent.clear();
+        SmartCommandRecord command;
+        std::memset(&command, 0, sizeof command);
+        uint8_t reply[kReturnStatusReplyLength];
+        uint32_t returned = 0;
+        const int ok = SendReturnStatus(driver, handle, &command, reply, 0, &returned);
+        EXPECT_EQ(test.smst >= 0, ok != 0) << test.what;
+        EXPECT_EQ(ok ? kReturnStatusReplyLength : 0u, returned) << test.what;
+        EXPECT_EQ(test.expected, ok ? DecodeReturnStatus(reply, returned) : SelfAssessment::kNone)
+            << test.what;
+        ASSERT_EQ(1u, machine.sent.size()) << test.what;
+        EXPECT_EQ(std::vector<uint8_t>(kCdb, kCdb + 16), machine.sent[0].cdb) << test.what;
+        EXPECT_EQ(SG_DXFER_NONE, machine.sent[0].direction);
         driver.Close(handle);
     }
 }

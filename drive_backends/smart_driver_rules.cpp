@@ -133,6 +133,23 @@ bool OffersRoutine(const DriveCapture& drive, uint8_t routine) {
 // where the drive refused) and bIDEError (the drive's error register).
 const uint8_t kSmartIdeError = 1;
 
+// The drivers' reply to SMART RETURN STATUS: the head, counting the
+// IDEREGS that follow it, and the drive's registers, its answer in the
+// cylinder registers.
+int AnswerReturnStatus(bool passed, void* output, uint32_t* returned) {
+    uint8_t* reply = static_cast<uint8_t*>(output);
+    memset(reply, 0, kReturnStatusReplyLength);
+    PutWord32(reply, sizeof(IdeRegs));
+    IdeRegs regs;
+    memset(&regs, 0, sizeof regs);
+    regs.bCylLowReg = passed ? kSmartCylLow : kSmartFailedCylLow;
+    regs.bCylHighReg = passed ? kSmartCylHigh : kSmartFailedCylHigh;
+    regs.bCommandReg = kAtaStatusDriveReady;
+    memcpy(reply + kReplyHeadLength, &regs, sizeof regs);
+    *returned = kReturnStatusReplyLength;
+    return 1;
+}
+
 int DriveCommand(const DriveBay bays[], int devicePosition, uint32_t access, uint32_t code,
                  const void* input, uint32_t inputLength, void* output, uint32_t outputLength,
                  uint32_t* returned) {
@@ -173,6 +190,17 @@ int DriveCommand(const DriveBay bays[], int devicePosition, uint32_t access, uin
             return 0;
         }
         refused = !OffersRoutine(*bay.data, regs.bSectorNumberReg);
+    } else if (code == kSmartSendDriveCommand && smartSignature &&
+               regs.bFeaturesReg == kSmartReturnStatus) {
+        // The capture's SMST: 1 passed, 0 failed. Without it the drive
+        // gives no answer.
+        const uint8_t* status = bay.data->status;
+        const bool known = bay.data->hasStatus && status[0] == 0 && status[1] == 0 &&
+                           status[2] == 0 && status[3] <= 1;
+        if (!known || bay.packet || outputLength < kReturnStatusReplyLength) {
+            return 0;
+        }
+        return AnswerReturnStatus(status[3] == 1, output, returned);
     } else if (code == kSmartSendDriveCommand) {
         if (!smartSignature || regs.bFeaturesReg != kSmartEnableOperations || bay.packet ||
             !bay.data->hasSmartData || Fails(bays, position, ScanStep::kEnable) ||

@@ -24,7 +24,7 @@ struct SmartRow {
     bool selfTestsOnly;  // sent only in a run of --self-test
 };
 
-// The reads, SMART ENABLE OPERATIONS, and the two self-test routines that
+// The reads, SMART ENABLE OPERATIONS and RETURN STATUS, and the two self-test routines that
 // Windows' disk driver carries through SMART_SEND_DRIVE_COMMAND (conveyance
 // and abort go through the ATA pass-through).
 const SmartRow kSmartRows[] = {
@@ -38,6 +38,7 @@ const SmartRow kSmartRows[] = {
     {kSmartRcvDriveData, kAtaSmart, kSmartReadLog, kDeviceStatisticsLog, kMaxStatisticsPages,
      kSectorLength, false},
     {kSmartSendDriveCommand, kAtaSmart, kSmartEnableOperations, 1, 1, 0, false},
+    {kSmartSendDriveCommand, kAtaSmart, kSmartReturnStatus, 1, 1, 0, false},
     {kSmartSendDriveCommand, kAtaSmart, kSmartExecuteOffline, 0x01, 1, 0, true},
     {kSmartSendDriveCommand, kAtaSmart, kSmartExecuteOffline, 0x02, 1, 0, true},
 };

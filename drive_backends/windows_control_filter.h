@@ -12,7 +12,8 @@
 // DATA, READ THRESHOLDS and READ LOG of the summary error log, the
 // self-test log, the log directory (one page each) and the Device
 // Statistics log (1 to 8 pages from page 0); through
-// SMART_SEND_DRIVE_COMMAND, SMART ENABLE OPERATIONS and, with selfTests (a
+// SMART_SEND_DRIVE_COMMAND, SMART ENABLE OPERATIONS, SMART RETURN STATUS
+// and, with selfTests (a
 // run of --self-test), the short or extended self-test; through the ATA
 // pass-through, CHECK POWER MODE and, with selfTests, conveyance or abort;
 // the NVMe property queries of Identify Controller, Identify Namespace, the

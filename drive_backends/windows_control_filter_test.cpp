@@ -56,6 +56,7 @@ void ScanRecords(Records* reading, Records* selfTests) {
         for (uint8_t pages = 1; pages <= kMaxStatisticsPages; ++pages) {
             ReadDeviceStatistics(driver, kNowhere, &command, reply, pages, drive);
         }
+        SendReturnStatus(driver, kNowhere, &command, reply, drive, nullptr);
         SendSelfTest(driver, kNowhere, &command, reply, 0x01, drive);
         SendSelfTest(driver, kNowhere, &command, reply, 0x02, drive);
     }
@@ -102,11 +103,14 @@ TEST(WindowsControlFilterTest, SelfTestRoutinesPassOnlyInASelfTestRun) {
         }
     }
     const SmartCommandRecord enable = SmartRecord(kSmartEnableOperations, 1);
+    const SmartCommandRecord returnStatus = SmartRecord(kSmartReturnStatus, 1);
     AtaPassThroughRecord powerMode;
     BuildCheckPowerMode(&powerMode);
     for (const bool selfTests : {false, true}) {
         EXPECT_TRUE(IsPermittedWindowsControl(kSmartSendDriveCommand, &enable, kCommandInputLength,
                                               selfTests));
+        EXPECT_TRUE(IsPermittedWindowsControl(kSmartSendDriveCommand, &returnStatus,
+                                              kCommandInputLength, selfTests));
         EXPECT_TRUE(IsPermittedWindowsControl(kAtaPassThroughControl, &powerMode, sizeof powerMode,
                                               selfTests));
         EXPECT_TRUE(IsPermittedWindowsControl(kSmartGetVersion, nullptr, 0, selfTests));
@@ -118,7 +122,7 @@ TEST(WindowsControlFilterTest, SelfTestRoutinesPassOnlyInASelfTestRun) {
 // control, and records cut short.
 TEST(WindowsControlFilterTest, OtherCommandsNeverReachTheDriver) {
     const uint8_t stateChanging[] = {0xD9 /* disable */, 0xD2 /* autosave */, 0xD6 /* write log */,
-                                     0xDA /* return status */, 0xDB /* auto off-line */};
+                                     0xDB /* auto off-line */};
     for (const uint8_t feature : stateChanging) {
         const SmartCommandRecord record = SmartRecord(feature, 1);
         EXPECT_FALSE(

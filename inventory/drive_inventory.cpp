@@ -39,6 +39,7 @@ void DriveInventory::ResetInventory() {
         asleep[position] = false;
         selfTestStart[position] = SelfTestStart::kNotAsked;
         hasOfflineData[position] = false;
+        selfAssessment[position] = SelfAssessment::kNone;
         std::memset(&versions[position], 0, sizeof versions[position]);
         std::memset(&entries[position], 0, sizeof entries[position]);
         entries[position].DriveNumber = -1;

@@ -108,6 +108,10 @@ enum class SelfTestStart : uint8_t {
     kNotOnThisSystem,  // an NVMe drive where this build sends it no self-test
 };
 
+// What an ATA drive answered SMART RETURN STATUS: kNone where it was not
+// asked, refused it, or answered with registers that mean neither.
+enum class SelfAssessment : uint8_t { kNone, kPassed, kFailed };
+
 struct NvmeController;
 
 class DriveInventory {
@@ -209,6 +213,11 @@ class DriveInventory {
     // with readLogs: hasOfflineData is false where no SMART data was read.
     bool hasOfflineData[kMaxDrivePositions];
     uint8_t offlineData[kMaxDrivePositions][kOfflineDataLength];
+    // Asked for by vantrel-report only: once a drive's SMART data (and its
+    // logs) are read, SMART RETURN STATUS on the same handle. The window's
+    // scan never sends it, and a disk left asleep is sent nothing.
+    bool readReturnStatus = false;
+    SelfAssessment selfAssessment[kMaxDrivePositions];
 
   private:
     DriveInventory(const DriveInventory&) = delete;
@@ -221,6 +230,7 @@ class DriveInventory {
     void ReadLogs(SmartDriver& driver, SmartCommandRecord* command, const uint8_t* smartData,
                   int position);
     void StartSelfTest(SmartDriver& driver, SmartCommandRecord* command, int position);
+    void AskReturnStatus(SmartDriver& driver, SmartCommandRecord* command, int position);
     void StartNvmeSelfTest(SmartDriver& driver, const NvmeController& identity, int position);
     char* CopyIdentityField(char* buffer, uint32_t* length, int position, uint16_t offset,
                             uint16_t width, uint32_t smallest, uint32_t needed) const;

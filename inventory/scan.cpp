@@ -118,6 +118,22 @@ void DriveInventory::ReadAttributeTables(SmartDriver& driver, SmartCommandRecord
     if (readLogs) {
         ReadLogs(driver, command, attributeReply + kReplyHeadLength, position);
     }
+    AskReturnStatus(driver, command, position);
+}
+
+// The drive's own verdict, after everything else it was asked: a drive
+// that refuses it, or answers in registers a bridge garbled, has none.
+void DriveInventory::AskReturnStatus(SmartDriver& driver, SmartCommandRecord* command,
+                                     int position) {
+    if (!readReturnStatus) {
+        return;
+    }
+    uint8_t reply[kReturnStatusReplyLength];
+    std::memset(reply, 0, sizeof reply);
+    uint32_t returned = 0;
+    if (SendReturnStatus(driver, device, command, reply, position, &returned)) {
+        selfAssessment[position] = DecodeReturnStatus(reply, returned);
+    }
 }
 
 void DriveInventory::ReadLogs(SmartDriver& driver, SmartCommandRecord* command,

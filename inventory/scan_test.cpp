@@ -582,6 +582,63 @@ TEST(ScanNtTest, CheckPowerModeComesFirstAndAStandbyDiskGetsNothingElse) {
     }
 }
 
+// SMART RETURN STATUS goes out only where vantrel-report asks for it, as
+// the last command on the drive's handle, never to a disk left asleep; the
+// emulated drive answers from its SMST, and without one gives no answer.
+TEST(ScanNtTest, ReturnStatusIsTheLastCommandAndOnlyWhenAsked) {
+    const int kNoSection = -1;
+    const struct {
+        uint32_t platform;
+        bool ask;
+        int smst;
+        bool standby;
+        SelfAssessment expected;
+    } cases[] = {
+        {kPlatformWindowsNt, true, 1, false, SelfAssessment::kPassed},
+        {kPlatformWindowsNt, true, 0, false, SelfAssessment::kFailed},
+        {kPlatformWindowsNt, true, kNoSection, false, SelfAssessment::kNone},
+        {kPlatformWindowsNt, false, 0, false, SelfAssessment::kNone},
+        {kPlatformWindowsNt, true, 0, true, SelfAssessment::kNone},
+        {kPlatformWindows9x, true, 0, false, SelfAssessment::kFailed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.platform) + " ask " + std::to_string(c.ask) + " SMST " +
+                     std::to_string(c.smst) + " standby " + std::to_string(c.standby));
+        DriveCapture drive = Drive("JUDGED");
+        drive.hasStatus = c.smst != kNoSection;
+        drive.status[3] = static_cast<uint8_t>(c.smst);
+        if (c.standby) {
+            drive.SetPowerMode(0x00);
+        }
+        EmulatedDriver driver(c.platform);
+        driver.InsertDrive(1, drive);
+        DriveInventory inventory;
+        inventory.readReturnStatus = c.ask;
+        inventory.readPowerMode = inventory.readLogs = true;
+        inventory.ScanDrives(driver);
+        ExpectAllClosed(driver);
+        EXPECT_EQ(c.expected, inventory.selfAssessment[1]);
+        size_t asked = 0;
+        const DriverCall* last = nullptr;
+        for (const DriverCall& call : driver.Calls()) {
+            if (call.kind == DriverCall::kIoControl) {
+                last = &call;
+            }
+            if (call.kind == DriverCall::kIoControl && call.code == kSmartSendDriveCommand &&
+                call.input[4] == kSmartReturnStatus) {
+                ++asked;
+                EXPECT_EQ(kReturnStatusReplyLength, call.outputLength);
+                EXPECT_EQ(1, call.input[12]) << "the drive's number";
+            }
+        }
+        EXPECT_EQ(c.ask && !c.standby ? 1u : 0u, asked);
+        if (asked) {
+            ASSERT_NE(nullptr, last);
+            EXPECT_EQ(kSmartReturnStatus, last->input[4]) << "after everything else";
+        }
+    }
+}
+
 // vantrel-report's scan reads the two logs after the SMART data, each only
 // where the drive says it keeps it, then the log directory; the window's
 // scan never does.

@@ -1,5 +1,7 @@
 #include "inventory/smart_channel.h"
 
+#include <cstring>
+
 namespace {
 
 // The drive/head register selects master (0xA0) or slave (0xB0) by the
@@ -83,4 +85,28 @@ int SendSelfTest(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* c
     uint32_t returned = 0;
     return driver.IoControl(device, kSmartSendDriveCommand, command, kCommandInputLength, reply,
                             kReplyHeadLength, &returned);
+}
+
+int SendReturnStatus(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                     uint8_t* reply, int position, uint32_t* bytesReturned) {
+    FillCommand(command, 0, kSmartReturnStatus, kSmartCylLow, kSmartCylHigh, kAtaSmart, position);
+    return driver.IoControl(device, kSmartSendDriveCommand, command, kCommandInputLength, reply,
+                            kReturnStatusReplyLength, bytesReturned);
+}
+
+SelfAssessment DecodeReturnStatus(const uint8_t* reply, uint32_t returned) {
+    // DRIVERSTATUS.bDriverError: the drive's refusal, whatever registers follow.
+    const uint32_t driverError = 4;
+    if (returned < kReturnStatusReplyLength || reply[driverError] != 0) {
+        return SelfAssessment::kNone;
+    }
+    IdeRegs regs;
+    std::memcpy(&regs, reply + kReplyHeadLength, sizeof regs);
+    if (regs.bCylLowReg == kSmartCylLow && regs.bCylHighReg == kSmartCylHigh) {
+        return SelfAssessment::kPassed;
+    }
+    if (regs.bCylLowReg == kSmartFailedCylLow && regs.bCylHighReg == kSmartFailedCylHigh) {
+        return SelfAssessment::kFailed;
+    }
+    return SelfAssessment::kNone;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "inventory/drive_inventory.h"
 #include "inventory/smart_driver.h"
 #include "inventory/smart_records.h"
 
@@ -39,3 +40,13 @@ int ReadDeviceStatistics(SmartDriver& driver, DeviceHandle device, SmartCommandR
 // the control with an error in its driver status.
 int SendSelfTest(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
                  uint8_t* reply, uint8_t routine, int position);
+
+// SMART RETURN STATUS through SMART_SEND_DRIVE_COMMAND. reply holds
+// kReturnStatusReplyLength bytes: the head, then the drive's registers.
+int SendReturnStatus(SmartDriver& driver, DeviceHandle device, SmartCommandRecord* command,
+                     uint8_t* reply, int position, uint32_t* bytesReturned);
+
+// The drive's answer in a reply of SendReturnStatus that returned bytes:
+// passed or failed by the cylinder registers, kNone for a short reply, a
+// refusal in the driver status, or any other register value.
+SelfAssessment DecodeReturnStatus(const uint8_t* reply, uint32_t returned);

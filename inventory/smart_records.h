@@ -57,6 +57,9 @@ enum : uint32_t {
     // statistic the standard names.
     kMaxStatisticsPages = 8,
     kStatisticsReplyLength = kReplyHeadLength + kMaxStatisticsPages * kSectorLength,
+    // SMART RETURN STATUS moves no data: the drivers hand the drive's
+    // registers back as an IDEREGS right after the reply's head.
+    kReturnStatusReplyLength = kReplyHeadLength + sizeof(IdeRegs),
 };
 
 // ATA command and SMART feature values.
@@ -72,10 +75,16 @@ enum : uint8_t {
     // SMART EXECUTE OFF-LINE IMMEDIATE: the routine to run is in LBA 7:0
     // (the SMART record's sector number register).
     kSmartExecuteOffline = 0xD4,
+    // SMART RETURN STATUS: the drive answers in LBA mid and LBA high (the
+    // cylinder registers), C24Fh while no threshold is exceeded, 2CF4h when
+    // one is.
+    kSmartReturnStatus = 0xDA,
     kLogDirectory = 0x00,  // SMART READ LOG's log addresses
     kSummaryErrorLog = 0x01,
     kDeviceStatisticsLog = 0x04,
     kSelfTestLog = 0x06,
     kSmartCylLow = 0x4F,
     kSmartCylHigh = 0xC2,
+    kSmartFailedCylLow = 0xF4,
+    kSmartFailedCylHigh = 0x2C,
 };

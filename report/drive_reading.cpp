@@ -2,6 +2,7 @@
 
 #include "health/log_signs.h"
 #include "health/nvme_health.h"
+#include "report/device_status.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ void ReadAta(const DriveInventory& inventory, int position, DriveReading* readin
         reading->selfTestProgressNote =
             ProgressNote(ata.selfTest.reportedRemainingPercent, "remaining");
     }
+    ata.selfAssessment = inventory.selfAssessment[position];
     ReadAtaLogsAndVerdict(inventory, position, reading);
 }
 
@@ -90,6 +92,12 @@ void ReadAtaLogsAndVerdict(const DriveInventory& inventory, int position, DriveR
         reading->health = AssessAttributes(ata.attributes, ata.thresholdsKnown, ata.family);
         AddLogSigns(ata.errorLog, ata.selfTestLog, &reading->health);
         AddEnduranceSign(reading->endurance, &reading->health);
+    }
+    // The drive's own verdict stands whatever its other replies say.
+    if (ata.selfAssessment == SelfAssessment::kFailed) {
+        DriveHealth& health = reading->health;
+        health.verdict = HealthVerdict::kBad;
+        health.reasons.insert(health.reasons.begin(), "the drive's self-assessment: FAILED");
     }
 }
 
@@ -141,4 +149,5 @@ void ReadDrive(const DriveInventory& inventory, int position, const std::string&
         }
         ReadAta(inventory, position, reading);
     }
+    reading->statusBits = DeviceStatusBits(*reading);
 }

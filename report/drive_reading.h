@@ -51,6 +51,8 @@ struct AtaReading {
     // The self-tests offered, the last one's status and the polling times,
     // from the SMART data (known where it was read).
     AtaSelfTestStatus selfTest;
+    // What the drive answered SMART RETURN STATUS.
+    SelfAssessment selfAssessment = SelfAssessment::kNone;
 };
 
 typedef NvmeDrive NvmeReading;
@@ -83,6 +85,8 @@ struct DriveReading {
     AtaReading ata;
     NvmeReading nvme;
     DriveHealth health;
+    // The exporter's bit mask of what went wrong (report/device_status.h).
+    uint8_t statusBits = 0;
 };
 
 // The reading of the drive at position, which the drive list shows (or

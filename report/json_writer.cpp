@@ -286,6 +286,12 @@ void WritePowerMode(JsonText& json, const AtaReading& ata) {
     json.Bool(ata.read);
 }
 
+// The exporter's bit mask for the drive (report/device_status.h).
+void WriteStatusBits(JsonText& json, const DriveReading& drive) {
+    json.Key("exit_status_bits");
+    json.Number(drive.statusBits);
+}
+
 void WriteOwnAtaKeys(JsonText& json, const DriveReading& drive) {
     const AtaReading& ata = drive.ata;
     json.Key("vantrel");
@@ -295,6 +301,7 @@ void WriteOwnAtaKeys(JsonText& json, const DriveReading& drive) {
     if (!ata.read) {
         WritePowerMode(json, ata);
         WriteHealth(json, drive.health);
+        WriteStatusBits(json, drive);
         json.Close('}');
         return;
     }
@@ -338,6 +345,7 @@ void WriteOwnAtaKeys(JsonText& json, const DriveReading& drive) {
     }
     json.Close(']');
     WriteHealth(json, drive.health);
+    WriteStatusBits(json, drive);
     json.Close('}');
 }
 
@@ -368,6 +376,7 @@ void WriteOwnNvmeKeys(JsonText& json, const DriveReading& drive) {
         json.Close('}');
     }
     json.Close(']');
+    WriteStatusBits(json, drive);
     json.Close('}');
 }
 
@@ -646,6 +655,14 @@ void WriteAtaDrive(JsonText& json, const DriveReading& drive) {
     WriteCapacity(json, drive);
     WriteAtaIdentity(json, drive.ata.identity);
     WriteSmartSupport(json, drive.ata.smartAvailable, drive.ata.smartEnabled);
+    // The drive's own verdict, where it gave one.
+    if (drive.ata.selfAssessment != SelfAssessment::kNone) {
+        json.Key("smart_status");
+        json.Open('{');
+        json.Key("passed");
+        json.Bool(drive.ata.selfAssessment == SelfAssessment::kPassed);
+        json.Close('}');
+    }
     // A drive whose SMART data was not read has no table, not an empty one.
     if (drive.ata.hasSmartData) {
         WriteAttributeTable(json, drive.ata);

@@ -329,8 +329,6 @@ const NvmeFamily kNvmeFamilies[] = {
      NvmeScope::kBytes, true,
      [](const DriveReading& d) { return NvmeLogValue(d, NvmeLogRow::kDataUnitsWritten) * 512000; },
      [](const DriveReading& d) { return AtaBytesWritten(d); }},
-    {"smartctl_device_smart_status", "NVMe critical warning clear", NvmeScope::kNvme, false,
-     [](const DriveReading& d) { return NvmeSmartPassed(d.nvme.log) ? 1.0 : 0.0; }, nullptr},
 };
 
 // One family of NvmeSamples: a sample for each drive in its scope that
@@ -377,6 +375,45 @@ void NvmeSamples(std::string* out, const MachineReport& report,
         if (shown) {
             NvmeFamilySamples(out, family, report, devices);
         }
+    }
+}
+
+// The drive's own verdict, 1 passed, 0 failed: an ATA drive's answer to
+// SMART RETURN STATUS, where it gave one; an NVMe drive's critical warning.
+// No family without a drive that has it.
+void SelfAssessmentSamples(std::string* out, const MachineReport& report,
+                           const std::vector<DeviceLabel>& devices) {
+    const char* name = "smartctl_device_smart_status";
+    bool header = false;
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const DriveReading& d = report.drives[i];
+        const SelfAssessment answer = d.ata.selfAssessment;
+        if (!IsNvme(d) && answer == SelfAssessment::kNone) {
+            continue;
+        }
+        if (!header) {
+            Family(out, name, "gauge",
+                   "SMART status passed: ATA SMART RETURN STATUS; NVMe critical warning clear");
+            header = true;
+        }
+        Sample(out, name, devices[i]);
+        const bool passed =
+            IsNvme(d) ? NvmeSmartPassed(d.nvme.log) : answer == SelfAssessment::kPassed;
+        Value(out, passed ? 1 : 0);
+    }
+}
+
+// Every drive's bit mask of what went wrong (report/device_status.h).
+void StatusBitSamples(std::string* out, const MachineReport& report,
+                      const std::vector<DeviceLabel>& devices) {
+    const char* name = "smartctl_device_smartctl_exit_status";
+    Family(out, name, "gauge",
+           "Bit mask: 2 not read, 4 a command or check failed, 8 self-assessment failed, 16 "
+           "pre-failure attribute at threshold, 32 attribute at threshold in the past, 64 errors "
+           "logged, 128 last self-test failed");
+    for (size_t i = 0; i < devices.size(); ++i) {
+        Sample(out, name, devices[i]);
+        Value(out, report.drives[i].statusBits);
     }
 }
 
@@ -567,6 +604,8 @@ std::string PrometheusReport(const MachineReport& report) {
     ReadingSamples(&out, report, devices);
     IdentitySamples(&out, report, devices);
     NvmeSamples(&out, report, devices);
+    SelfAssessmentSamples(&out, report, devices);
+    StatusBitSamples(&out, report, devices);
     StatisticSamples(&out, report, devices);
     LogSamples(&out, report, devices);
     OwnSamples(&out, report, devices);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "capture/synthetic_capture.h"
+#include "report/device_status.h"
 #include "testing/emulated_driver/emulated_driver.h"
 #include "testing/report/report_test_drives.h"
 
@@ -22,6 +23,94 @@ std::string Metrics(EmulatedDriver& driver, DriveInventory& inventory, const std
         }
     }
     return PrometheusReport(report);
+}
+
+// One attribute record: id 5 with the given flags, values and threshold.
+AttributeRecord Record(uint8_t flags, uint8_t current, uint8_t worst, uint8_t threshold) {
+    AttributeRecord record = {};
+    record.Attribute[0] = record.Threshold[0] = 5;
+    record.Attribute[1] = flags;
+    record.Attribute[3] = current;
+    record.Attribute[4] = worst;
+    record.Threshold[1] = threshold;
+    return record;
+}
+
+// Each bit of the mask from a reading made for it; every other field as a
+// sound drive has it.
+TEST(DeviceStatusTest, EachBitFollowsItsDefinition) {
+    const struct {
+        const char* what;
+        void (*change)(DriveReading*);
+        unsigned expected;
+    } cases[] = {
+        {"sound", [](DriveReading*) {}, 0},
+        {"asleep", [](DriveReading* r) { r->ata.read = false; }, 2},
+        {"SMART data not read", [](DriveReading* r) { r->ata.hasSmartData = false; }, 4},
+        {"a reply failed its checks",
+         [](DriveReading* r) { r->ata.integrity.smartData = BlockCheck::kFailed; }, 4},
+        {"thresholds not read, a value under one",
+         [](DriveReading* r) {
+             r->ata.thresholdsKnown = false;
+             r->ata.attributes = {Record(1, 10, 10, 36)};
+         },
+         4},
+        {"self-assessment FAILED",
+         [](DriveReading* r) { r->ata.selfAssessment = SelfAssessment::kFailed; }, 8},
+        {"pre-failure at its threshold now",
+         [](DriveReading* r) { r->ata.attributes = {Record(1, 36, 36, 36)}; }, 16 + 32},
+        {"old-age at its threshold now",
+         [](DriveReading* r) { r->ata.attributes = {Record(2, 36, 36, 36)}; }, 32},
+        {"pre-failure at its threshold in the past",
+         [](DriveReading* r) { r->ata.attributes = {Record(1, 100, 20, 36)}; }, 32},
+        {"a zero threshold is none",
+         [](DriveReading* r) { r->ata.attributes = {Record(1, 0, 0, 0)}; }, 0},
+        {"errors logged",
+         [](DriveReading* r) {
+             r->ata.errorLog.check = BlockCheck::kOk;
+             r->ata.errorLog.count = 3;
+         },
+         64},
+        {"newest completed self-test failed, an aborted one after it",
+         [](DriveReading* r) {
+             r->ata.selfTestLog.check = BlockCheck::kOk;
+             r->ata.selfTestLog.count = 3;
+             r->ata.selfTestLog.entries[0].status = 0x10;  // aborted by the host
+             r->ata.selfTestLog.entries[1].status = 0x73;  // read failure
+             r->ata.selfTestLog.entries[2].status = 0x00;
+         },
+         128},
+        {"NVMe: the temperature warning is no failure",
+         [](DriveReading* r) {
+             r->protocol = DriveProtocol::kNvme;
+             r->nvme.log.criticalWarning = 0x02;
+         },
+         0},
+        {"NVMe: degraded, errors logged",
+         [](DriveReading* r) {
+             r->protocol = DriveProtocol::kNvme;
+             r->nvme.log.criticalWarning = 0x04;
+             r->nvme.log.errorLogEntries.low = 5;
+         },
+         8 + 64},
+        {"NVMe: newest completed self-test failed",
+         [](DriveReading* r) {
+             r->protocol = DriveProtocol::kNvme;
+             r->nvme.controller.selfTests = r->nvme.hasSelfTestLog = true;
+             r->nvme.selfTests.count = 3;
+             r->nvme.selfTests.results[0].result = 0x1;  // aborted
+             r->nvme.selfTests.results[1].result = 0x7;  // failed segments
+         },
+         128},
+    };
+    for (const auto& c : cases) {
+        DriveReading reading;
+        reading.ata.smartAvailable = reading.ata.hasSmartData = reading.ata.thresholdsKnown = true;
+        reading.ata.selfAssessment = SelfAssessment::kPassed;
+        reading.ata.attributes = {Record(1, 100, 100, 36)};
+        c.change(&reading);
+        EXPECT_EQ(c.expected, DeviceStatusBits(reading)) << c.what;
+    }
 }
 
 TEST(PrometheusWriterTest, LabelValuesAreEscapedAndUtf8) {

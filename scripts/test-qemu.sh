@@ -191,17 +191,17 @@ echo $? >nodisk.rc
 # An older reading of the AHCI disk, made from its capture: the start/stop
 # count's value one higher (so it fell toward its threshold), no power-on
 # hour yet, and two pending sectors in the empty slot 7 (SMART data starts
-# at byte 528 of a saved capture, slot k at 530 + 12 k).
+# at byte 540 of a saved capture, after IDFY and SMST; slot k at 542 + 12 k).
 poke() { printf "$3" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null; }
 old=/out/old-ahci.smart
 cp /out/save/VANTREL_AHCI_DISK_7--AH-9.smart "$old"
-poke "$old" 557 '\145'
-poke "$old" 583 '\000'
-poke "$old" 614 '\305\062\000\144\144\002'
+poke "$old" 569 '\145'
+poke "$old" 595 '\000'
+poke "$old" 626 '\305\062\000\144\144\002'
 # Its checksum made whole again (the 512 bytes sum to 0): a reply that
 # fails it is not judged.
-sum=$(od -An -tu1 -j 528 -N 511 "$old" | awk '{for (i = 1; i <= NF; i++) s += $i} END {print (256 - s % 256) % 256}')
-poke "$old" 1039 "$(printf '\\%03o' "$sum")"
+sum=$(od -An -tu1 -j 540 -N 511 "$old" | awk '{for (i = 1; i <= NF; i++) s += $i} END {print (256 - s % 256) % 256}')
+poke "$old" 1051 "$(printf '\\%03o' "$sum")"
 vantrel-report --compare "$old" >compare.txt 2>compare.err
 echo $? >compare.rc
 # An older reading of the degraded NVMe controller, from its capture, with
@@ -538,6 +538,9 @@ for serial, (device, protocol, warning) in expected.items():
         if own.get("integrity", {}).get("error_log") != "ok" or \
                 own["integrity"].get("self_test_log") != "ok":
             problems.append("%s: integrity %s" % (serial, own.get("integrity")))
+        # QEMU's disks always answer SMART RETURN STATUS with passed.
+        if drive.get("smart_status") != {"passed": True}:
+            problems.append("%s: smart_status %s" % (serial, drive.get("smart_status")))
         continue
     log = drive.get("nvme_smart_health_information_log", {})
     verdict = "GOOD" if warning == 0 else "BAD"
@@ -548,12 +551,21 @@ for serial, (device, protocol, warning) in expected.items():
 print("\n".join(problems))
 PY
 )
-[ -z "$json_check" ] && pass "--json: every disk at its device, each ATA disk active and read with both logs (the self-tests started, no other); NVMe 50 C, its warning and verdict" ||
+[ -z "$json_check" ] && pass "--json: every disk at its device, each ATA disk active and read with both logs (the self-tests started, no other) and its self-assessment passed; NVMe 50 C, its warning and verdict" ||
     fail "--json: $json_check"
 prometheus=$(cat "$out/prometheus.txt")
 [ "$(grep -c '^smartctl_device{' <<<"$prometheus")" = 7 ] &&
     pass "--prometheus: smartctl_device for all seven disks" ||
     fail "--prometheus: $(grep '^smartctl_device{' <<<"$prometheus")"
+# Each ATA disk's self-assessment; every disk's bit mask.
+for disk in sda sdb sdd sde sdf; do
+    grep -qE "^smartctl_device_smart_status\{device=\"(/dev/)?$disk\"\} 1\$" <<<"$prometheus" &&
+        pass "--prometheus: $disk smart_status 1" ||
+        fail "--prometheus: $disk: $(grep -E "^smartctl_device_smart_status\{device=\"(/dev/)?$disk\"" <<<"$prometheus")"
+done
+[ "$(grep -c '^smartctl_device_smartctl_exit_status{' <<<"$prometheus")" = 7 ] &&
+    pass "--prometheus: smartctl_device_smartctl_exit_status for all seven disks" ||
+    fail "--prometheus: $(grep '^smartctl_device_smartctl_exit_status{' <<<"$prometheus")"
 while read -r controller serial; do
     for i in 0 1; do
         [ "$serial" = "${nvme_serials[i]}" ] || continue

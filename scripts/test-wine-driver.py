@@ -65,10 +65,11 @@ LAYOUTS = [
         ("ata", "FUJITSU_MHY2120BH--0085000B.smart", ALL),
         ("packet", "SAMSUNG_MP0804H--UE100-14.smart", ALL),
     ]),
+    # The SSD's self-assessment says FAILED (SMST 0).
     ("a gap first, a drive without SMART, one whose threshold read fails", "win10", [
         None,
         ("ata", "ST320410A--3.39.smart", ("IDFY",)),
-        ("ata", "INTEL_SSDSA2CW120G3--4PC10302.smart", ALL),
+        ("ata", "INTEL_SSDSA2CW120G3--4PC10302.smart", ALL + ("SMST=00000000",)),
         ("ata", "WDC_WD2500JS-75NCB3--10.02E04.smart", ("IDFY", "SMST", "SMDT")),
     ]),
     # The window keeps to the first four positions; the two of one model
@@ -181,10 +182,15 @@ def prepare_captures(layout, captures, work):
             data = f.read()
         path = os.path.join(work, "%d-%s" % (position, os.path.basename(name)))
         written = [(tag, raw) for tag, raw in sections(data) if tag in kept]
-        # CHECK POWER MODE's answer, as the driver is to give it.
+        # CHECK POWER MODE's answer, as the driver is to give it; SMART
+        # RETURN STATUS's in place of the capture's own.
         power = tuple(tag for tag in kept if tag.startswith("PWRM="))
         written += [("PWRM", b"PWRM" + struct.pack(">I", 4) + bytes.fromhex(tag[5:]))
                     for tag in power]
+        for tag in kept:
+            if tag.startswith("SMST="):
+                written = [(t, raw if t != "SMST" else b"SMST" + struct.pack(">I", 4) +
+                            bytes.fromhex(tag[5:])) for t, raw in written]
         if "LOGS" in kept:
             written += [(tag, tag.encode() + struct.pack(">I", len(block)) + block)
                         for tag, block in (("SMEL", ERROR_LOG), ("SMSL", SELF_TEST_LOG),
@@ -395,6 +401,9 @@ def expected_log(drives, window, pointer_size=8, wake=False, self_test=False):
                                          record(size, 0xD5, 0x4F, 0xC2, 0xB0, p, 4,
                                                 STATISTICS_PAGES),
                                          16 + size, "DVST" in tags, 16 + size))
+                # Then the drive's own verdict, answered from its SMST.
+                lines.append(request(device, SMART_SEND_DRIVE_COMMAND,
+                                     record(0, 0xDA, 0x4F, 0xC2, 0xB0, p), 24, "SMST" in tags, 24))
             offered, remaining, _ = self_test_state(path)
             if self_test and offered and remaining is None:
                 lines.append(request(device, SMART_SEND_DRIVE_COMMAND,
