@@ -554,15 +554,24 @@ prometheus=$(cat "$out/prometheus.txt")
 [ "$(grep -c '^smartctl_device{' <<<"$prometheus")" = 7 ] &&
     pass "--prometheus: smartctl_device for all seven disks" ||
     fail "--prometheus: $(grep '^smartctl_device{' <<<"$prometheus")"
+# The labels as the exporter's users select them: the kernel's names, sat
+# for the disks reached through SCSI/ATA translation.
+ata_info=$(grep -c '^smartctl_device{.*,protocol="ATA",' <<<"$prometheus")
+nvme_info=$(grep -c '^smartctl_device{.*,protocol="NVMe",' <<<"$prometheus")
+[ "$ata_info" -gt 0 ] && [ "$nvme_info" -gt 0 ] &&
+    [ "$(grep -cE '^smartctl_device\{device="sd[a-z]+",.*,interface="sat",protocol="ATA",' <<<"$prometheus")" = "$ata_info" ] &&
+    [ "$(grep -cE '^smartctl_device\{device="nvme[0-9]+",.*,interface="nvme",protocol="NVMe",' <<<"$prometheus")" = "$nvme_info" ] &&
+    pass "--prometheus: device=\"sdX\" interface=\"sat\" for $ata_info ATA disks, device=\"nvmeN\" for $nvme_info NVMe" ||
+    fail "--prometheus labels: $(grep '^smartctl_device{' <<<"$prometheus")"
 while read -r controller serial; do
     for i in 0 1; do
         [ "$serial" = "${nvme_serials[i]}" ] || continue
-        grep -qxF "smartctl_device_critical_warning{device=\"/dev/$controller\"} ${nvme_warnings[i]}" \
+        grep -qxF "smartctl_device_critical_warning{device=\"$controller\"} ${nvme_warnings[i]}" \
             <<<"$prometheus" &&
-            grep -qxF "smartctl_device_temperature{device=\"/dev/$controller\",temperature_type=\"current\"} 50" \
+            grep -qxF "smartctl_device_temperature{device=\"$controller\",temperature_type=\"current\"} 50" \
                 <<<"$prometheus" &&
             pass "--prometheus: /dev/$controller critical warning ${nvme_warnings[i]}, 50 C" ||
-            fail "--prometheus /dev/$controller:"$'\n'"$(grep -F "/dev/$controller\"" <<<"$prometheus" | grep -E 'warning|temperature')"
+            fail "--prometheus /dev/$controller:"$'\n'"$(grep -F "device=\"$controller\"" <<<"$prometheus" | grep -E 'warning|temperature')"
     done
 done <"$out/nvme-serials.txt"
 
