@@ -501,6 +501,13 @@ void ReadingSamples(std::string* out, const MachineReport& report,
             FloatValue(out, Approximate(report.drives[i].bytes));
         }
     }
+    Family(out, "smartctl_device_capacity_blocks", "gauge", "User-addressable logical blocks");
+    for (size_t i = 0; i < devices.size(); ++i) {
+        if (report.drives[i].hasCapacity) {
+            Sample(out, "smartctl_device_capacity_blocks", devices[i]);
+            FloatValue(out, static_cast<double>(report.drives[i].blocks));
+        }
+    }
 }
 
 // The drives' own logs, where read and sound, in the exporter's names.

@@ -138,6 +138,8 @@ TEST(PrometheusWriterTest, CapacityAndTemperatureOfADriveWithLargeSectors) {
     const std::string metrics = Metrics(driver, inventory, "d");
     EXPECT_NE(std::string::npos,
               metrics.find("\nsmartctl_device_capacity_bytes{device=\"d0\"} 4096000\n"));
+    EXPECT_NE(std::string::npos,
+              metrics.find("\nsmartctl_device_capacity_blocks{device=\"d0\"} 1000\n"));
     EXPECT_NE(std::string::npos, metrics.find("\nsmartctl_device_temperature{device=\"d0\","
                                               "temperature_type=\"current\"} 33\n"));
 }
