@@ -39,6 +39,7 @@ class CaptureRecorder : public SmartDriver {
     void DeviceName(int position, char* name, uint32_t size) override {
         driver_.DeviceName(position, name, size);
     }
+    bool TranslatesAta() override { return driver_.TranslatesAta(); }
 
   private:
     SmartDriver& driver_;

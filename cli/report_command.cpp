@@ -182,6 +182,7 @@ MachineReport DescribeDrives(const DriveInventory& inventory, const std::vector<
         const int position = drives[i].position;
         ReadDrive(inventory, position, drives[i].name, DeviceOf(position, options, driver),
                   &document.drives[i]);
+        document.drives[i].ataTranslated = driver.TranslatesAta();
     }
     return document;
 }

@@ -344,9 +344,10 @@ TEST_F(ReportCommandTest, AStandbyDiskIsListedUnreadInEveryOutput) {
          "{\n          \"verdict\": \"STANDBY\",\n          \"reasons\": []\n        },\n        "
          "\"exit_status_bits\": 2\n      }\n    },"},
         {{"--prometheus"},
-         "smartctl_device{device=\"sleeper.smart\",model_name=\"\",serial_number=\"\","
-         "firmware_version=\"\",interface=\"ata\",protocol=\"ATA\",ata_version=\"\","
-         "sata_version=\"\",form_factor=\"\"} 1\n"},
+         "smartctl_device{device=\"sleeper.smart\",model_family=\"unknown\",model_name=\"\","
+         "serial_number=\"\",firmware_version=\"\",interface=\"ata\",protocol=\"ATA\","
+         "ata_additional_product_id=\"unknown\",ata_version=\"\",sata_version=\"\","
+         "form_factor=\"\"} 1\n"},
         {{"--prometheus"},
          "smartctl_device_state{device=\"sleeper.smart\"} 1\n"
          "smartctl_device_state{device=\"awake.smart\"} 0\n"},

@@ -322,9 +322,8 @@ TEST(SelfTestCommandTest, ProgressAndResultsShowInEveryReading) {
         health.out);
     EXPECT_EQ(3, health.status);
     const std::string metrics = RunOn(MachineWithNvmeTests, {"--prometheus"}).out;
-    const std::string drive[] = {"{device=\"\\\\\\\\.\\\\PhysicalDrive0\"} ",
-                                 "{device=\"\\\\\\\\.\\\\PhysicalDrive1\"} ",
-                                 "{device=\"\\\\\\\\.\\\\PhysicalDrive2\"} "};
+    const std::string drive[] = {"{device=\"PhysicalDrive0\"} ", "{device=\"PhysicalDrive1\"} ",
+                                 "{device=\"PhysicalDrive2\"} "};
     for (const std::string& sample : {"vantrel_self_test_running" + drive[0] + "1\n",
                                       "vantrel_self_test_running" + drive[1] + "0\n",
                                       "vantrel_self_test_running" + drive[2] + "1\n",

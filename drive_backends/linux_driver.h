@@ -116,6 +116,8 @@ class LinuxDriver : public SmartDriver {
     bool HasDevice(int position) override;
     // The position then opens only while its device has that number.
     void ExpectDevice(int position, uint64_t deviceNumber) override;
+    // Every ATA command goes as an ATA PASS-THROUGH through SG_IO.
+    bool TranslatesAta() override { return true; }
 
   private:
     struct Disk {

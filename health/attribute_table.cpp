@@ -87,11 +87,38 @@ struct AttributeRow {
     AttributeRole role;
     RawFormat format;
     const char* name;  // nullptr: the window's name (inventory/attribute_names.h)
+    // The metrics' attribute_name where public queries select this meaning
+    // by a name of their own; nullptr: the name with underscores.
+    const char* label = nullptr;
 };
 
 using R = AttributeRole;
 using X = RawFormat;
 
+// The labels: each is the name that a public query of the exporter's
+// metrics selects for that meaning, the query cited where the row is:
+// - keiretsu-labs/kubernetes-manifests,
+//   kubernetes/apps/base/mimir/mimir-ottawa/rules/smartctl.yaml
+//   (SmartDeviceSectorCountGrowing): Reallocated_Sector_Ct,
+//   Current_Pending_Sector;
+// - canonical/hardware-observer-operator issue 358
+//   (https://github.com/canonical/hardware-observer-operator/issues/358),
+//   the SmartAttributeWarning alert's attributes: Reported_Uncorrect,
+//   Offline_Uncorrectable;
+// - Obmondo/kubeaid, build/kube-prometheus/mixins/smartmon/mixin.libsonnet
+//   (SmartMonUdmaCrcErrorCountRawValue): UDMA_CRC_Error_Count;
+// - reefland/grafana-dashboards, smartctl-exporter/smartctl-exporter.json
+//   (Grafana dashboard 22604: "Total Data Written on SSDs", raw times the
+//   block size; "Wear Level on SATA Devices"): Total_LBAs_Written,
+//   Wear_Leveling_Count;
+// - thaum-xyz/ankhmorpork pull request 1246
+//   (https://github.com/thaum-xyz/ankhmorpork/pull/1246, SmartCTLDeviceWearHigh):
+//   Percent_Lifetime_Remain, Wear_Leveling_Count;
+// - home-lab alert rules and a jsonnet mixin found by the search, whose
+//   addresses the index did not give: Spin_Retry_Count (SmartSpinRetry),
+//   Media_Wearout_Indicator (SmartDeviceSSDWearingOut).
+// No row names 231 as life left: no maker's document found does, so it
+// stays unknown and no SSD_Life_Left is guessed.
 constexpr AttributeRow kRows[] = {
     // The window's 18 ids, by the window's own names, and the roles every
     // drive's values are read by.
@@ -99,19 +126,19 @@ constexpr AttributeRow kRows[] = {
     {kEvery, 2, R::kNone, X::kDecimal, nullptr},
     {kEvery, 3, R::kNone, X::kDecimal, nullptr},
     {kEvery, 4, R::kNone, X::kDecimal, nullptr},
-    {kEvery, 5, R::kReallocatedSectors, X::kDecimal, nullptr},
+    {kEvery, 5, R::kReallocatedSectors, X::kDecimal, nullptr, "Reallocated_Sector_Ct"},
     {kEvery, 6, R::kNone, X::kDecimal, nullptr},
     {kEvery, 7, R::kNone, X::kDecimal, nullptr},
     {kEvery, 8, R::kNone, X::kDecimal, nullptr},
     {kEvery, 9, R::kPowerOnHours, X::kDecimal, nullptr},
-    {kEvery, 10, R::kNone, X::kDecimal, nullptr},
+    {kEvery, 10, R::kNone, X::kDecimal, nullptr, "Spin_Retry_Count"},
     {kEvery, 11, R::kNone, X::kDecimal, nullptr},
     {kEvery, 12, R::kPowerCycles, X::kDecimal, nullptr},
     {kEvery, 194, R::kTemperature, X::kTemperature, nullptr},
     {kEvery, 196, R::kNone, X::kDecimal, nullptr},
-    {kEvery, 197, R::kPendingSectors, X::kDecimal, nullptr},
-    {kEvery, 198, R::kOfflineUncorrectable, X::kDecimal, nullptr},
-    {kEvery, 199, R::kNone, X::kDecimal, nullptr},
+    {kEvery, 197, R::kPendingSectors, X::kDecimal, nullptr, "Current_Pending_Sector"},
+    {kEvery, 198, R::kOfflineUncorrectable, X::kDecimal, nullptr, "Offline_Uncorrectable"},
+    {kEvery, 199, R::kNone, X::kDecimal, nullptr, "UDMA_CRC_Error_Count"},
     {kEvery, 200, R::kNone, X::kDecimal, nullptr},
 
     // Beyond the window's ids, meanings that more than one maker's documents
@@ -143,7 +170,7 @@ constexpr AttributeRow kRows[] = {
     // 211, 212, 247 or 248; they read unknown.
     {Only(F::kGeneric), 184, R::kNone, X::kDecimal, "End-to-End Error Detection Count"},
     {Only(F::kGeneric, F::kSamsungHdd), 187, R::kReportedUncorrectable, X::kDecimal,
-     "Reported Uncorrectable Errors"},
+     "Reported Uncorrectable Errors", "Reported_Uncorrect"},
     {Only(F::kGeneric, F::kSamsungHdd), 190, R::kTemperatureSecond, X::kTemperature,
      "Airflow Temperature"},
     {Only(F::kGeneric, F::kHgstHdd, F::kSamsungHdd), 191, R::kNone, X::kDecimal,
@@ -167,20 +194,22 @@ constexpr AttributeRow kRows[] = {
     // Structure" (MZMPC032HBCD/064HBDR/128HBFU/256HBGJ data sheet, rev. 1.0,
     // section 7.3.2.2), in its words. 177's normalized value is the
     // endurance left. No Samsung data sheet found names 184 or 202 (the
-    // SM843T/PM853T report both): they stay unnamed.
-    {Only(F::kSamsungSsd), 177, R::kEnduranceLeft, X::kDecimal, "Wear Leveling Count"},
+    // SM843T/PM853T report both): they stay unnamed. 199 counts the
+    // interface's CRC errors, and 241 counts LBAs.
+    {Only(F::kSamsungSsd), 177, R::kEnduranceLeft, X::kDecimal, "Wear Leveling Count",
+     "Wear_Leveling_Count"},
     {Only(F::kSamsungSsd), 179, R::kNone, X::kDecimal, "Used Reserved Block Count"},
     {Only(F::kSamsungSsd), 180, R::kNone, X::kDecimal, "Unused Reserved Block Count"},
     {Only(F::kSamsungSsd), 181, R::kNone, X::kDecimal, "Program Fail Count"},
     {Only(F::kSamsungSsd), 182, R::kNone, X::kDecimal, "Erase Fail Count"},
     {Only(F::kSamsungSsd), 183, R::kNone, X::kDecimal, "Runtime Bad Count (total)"},
-    {Only(F::kSamsungSsd), 187, R::kReportedUncorrectable, X::kDecimal,
-     "Uncorrectable Error Count"},
+    {Only(F::kSamsungSsd), 187, R::kReportedUncorrectable, X::kDecimal, "Uncorrectable Error Count",
+     "Reported_Uncorrect"},
     {Only(F::kSamsungSsd), 190, R::kTemperatureSecond, X::kTemperature, "Airflow Temperature"},
     {Only(F::kSamsungSsd), 195, R::kNone, X::kDecimal, "ECC Error Rate"},
-    {Only(F::kSamsungSsd), 199, R::kNone, X::kDecimal, "CRC Error Count"},
+    {Only(F::kSamsungSsd), 199, R::kNone, X::kDecimal, "CRC Error Count", "UDMA_CRC_Error_Count"},
     {Only(F::kSamsungSsd), 235, R::kNone, X::kDecimal, "Power Recovery Count"},
-    {Only(F::kSamsungSsd), 241, R::kNone, X::kDecimal, "Total LBA Written"},
+    {Only(F::kSamsungSsd), 241, R::kNone, X::kDecimal, "Total LBA Written", "Total_LBAs_Written"},
 
     // Samsung hard disks: the SpinPoint product manuals, "SMART Attribute
     // Data List" (Spinpoint M8 product manual rev. 2.7 and M8-DVR rev. 1.0,
@@ -192,7 +221,10 @@ constexpr AttributeRow kRows[] = {
     // (Intel SSD 320 Series, order 325152; 313 Series, 326453, table 12; DC
     // S3500, 328860; 530 Series, 329212, table 13). 233's normalized value
     // is the endurance left. The 530's 9 keeps the hours in bytes 0-3 and
-    // the milliseconds since the last hour above them.
+    // the milliseconds since the last hour above them. 199 counts the SATA
+    // interface's CRC errors. 241 and 242 count 32 MiB units, not LBAs: their
+    // labels say so, so that a dashboard that multiplies Total_LBAs_Written
+    // by the sector size does not read them 65,536 times too low.
     {Only(F::kIntelSsd), 9, R::kPowerOnHours, X::kHoursLow32, nullptr},
     {Only(F::kIntelSsd), 170, R::kNone, X::kDecimal, "Available Reserved Space"},
     {Only(F::kIntelSsd), 171, R::kNone, X::kDecimal, "Program Fail Count"},
@@ -201,25 +233,28 @@ constexpr AttributeRow kRows[] = {
     {Only(F::kIntelSsd), 175, R::kNone, X::kDecimal, "Power Loss Protection Failure"},
     {Only(F::kIntelSsd), 183, R::kNone, X::kDecimal, "SATA Downshift Count"},
     {Only(F::kIntelSsd), 184, R::kNone, X::kDecimal, "End-to-End Error Detection Count"},
-    {Only(F::kIntelSsd), 187, R::kReportedUncorrectable, X::kDecimal, "Uncorrectable Error Count"},
+    {Only(F::kIntelSsd), 187, R::kReportedUncorrectable, X::kDecimal, "Uncorrectable Error Count",
+     "Reported_Uncorrect"},
     {Only(F::kIntelSsd), 190, R::kTemperatureSecond, X::kTemperature, "Case Temperature"},
     {Only(F::kIntelSsd), 192, R::kNone, X::kDecimal, "Unsafe Shutdown Count"},
-    {Only(F::kIntelSsd), 199, R::kNone, X::kDecimal, "CRC Error Count"},
+    {Only(F::kIntelSsd), 199, R::kNone, X::kDecimal, "CRC Error Count", "UDMA_CRC_Error_Count"},
     {Only(F::kIntelSsd), 225, R::kNone, X::kDecimal, "Host Writes"},
     {Only(F::kIntelSsd), 226, R::kNone, X::kDecimal, "Timed Workload Media Wear"},
     {Only(F::kIntelSsd), 227, R::kNone, X::kDecimal, "Timed Workload Host Reads Percentage"},
     {Only(F::kIntelSsd), 228, R::kNone, X::kDecimal, "Workload Timer"},
     {Only(F::kIntelSsd), 232, R::kNone, X::kDecimal, "Available Reserved Space"},
-    {Only(F::kIntelSsd), 233, R::kEnduranceLeft, X::kDecimal, "Media Wearout Indicator"},
+    {Only(F::kIntelSsd), 233, R::kEnduranceLeft, X::kDecimal, "Media Wearout Indicator",
+     "Media_Wearout_Indicator"},
     {Only(F::kIntelSsd), 234, R::kNone, X::kDecimal, "Thermal Throttle Status"},
-    {Only(F::kIntelSsd), 241, R::kNone, X::kDecimal, "Total LBAs Written"},
-    {Only(F::kIntelSsd), 242, R::kNone, X::kDecimal, "Total LBAs Read"},
+    {Only(F::kIntelSsd), 241, R::kNone, X::kDecimal, "Total LBAs Written", "Host_Writes_32MiB"},
+    {Only(F::kIntelSsd), 242, R::kNone, X::kDecimal, "Total LBAs Read", "Host_Reads_32MiB"},
 
     // Micron and Crucial SSDs: Micron's technical notes TN-FD-22 "Client
     // SATA SSD SMART Attribute Reference" (table 1, SMART Attribute
     // Definitions) and TN-FD-34 "5100 SSD SMART Implementation". 202 is the
     // lifetime left, per cent, in the normalized value; 194 keeps the lowest
-    // and highest in bytes 2 and 4. The copies of these notes found name
+    // and highest in bytes 2 and 4; 246 counts the host's sectors (LBAs)
+    // written, what queries of Total_LBAs_Written read. The copies of these notes found name
     // none of the 5300's 188, 195, 211, 212, 247 and 248: they stay unnamed
     // until a Micron document names them.
     {Only(F::kMicronSsd), 170, R::kNone, X::kDecimal, "Reserved Block Count"},
@@ -231,12 +266,14 @@ constexpr AttributeRow kRows[] = {
     {Only(F::kMicronSsd), 183, R::kNone, X::kDecimal, "SATA Interface Downshift"},
     {Only(F::kMicronSsd), 184, R::kNone, X::kDecimal, "Error Correction Count"},
     {Only(F::kMicronSsd), 187, R::kReportedUncorrectable, X::kDecimal,
-     "Reported Uncorrectable Errors"},
+     "Reported Uncorrectable Errors", "Reported_Uncorrect"},
     {Only(F::kMicronSsd), 194, R::kTemperature, X::kTemperatureLowHigh24, nullptr},
-    {Only(F::kMicronSsd), 202, R::kEnduranceLeft, X::kDecimal, "Percent Lifetime Remaining"},
+    {Only(F::kMicronSsd), 202, R::kEnduranceLeft, X::kDecimal, "Percent Lifetime Remaining",
+     "Percent_Lifetime_Remain"},
     {Only(F::kMicronSsd), 206, R::kNone, X::kDecimal, "Write Error Rate"},
     {Only(F::kMicronSsd), 210, R::kNone, X::kDecimal, "Successful RAIN Recovery Count"},
-    {Only(F::kMicronSsd), 246, R::kNone, X::kDecimal, "Cumulative Host Sectors Written"},
+    {Only(F::kMicronSsd), 246, R::kNone, X::kDecimal, "Cumulative Host Sectors Written",
+     "Total_LBAs_Written"},
 
     // HGST and Hitachi hard disks (Deskstar 7K4000 specification rev. 1.1,
     // Travelstar 7K500 OEM specification) have no row of their own: their
@@ -394,6 +431,11 @@ std::string AttributeKey(uint8_t id, ModelFamily family) {
         }
     }
     return key;
+}
+
+std::string AttributeMetricName(uint8_t id, ModelFamily family) {
+    const AttributeRow* row = FindRow(id, family);
+    return row && row->label ? row->label : AttributeKey(id, family);
 }
 
 std::string AttributeRawText(const AttributeRecord& record, ModelFamily family) {

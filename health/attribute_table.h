@@ -66,6 +66,12 @@ std::string AttributeTitle(uint8_t id, ModelFamily family);
 // The same with underscores for blanks, as JSON and the metrics key it.
 std::string AttributeKey(uint8_t id, ModelFamily family);
 
+// The attribute_name label of the metrics: where the table gives the
+// drive's attribute the meaning that the common exporter's users' queries
+// select by a name (Reallocated_Sector_Ct, Wear_Leveling_Count), that name;
+// otherwise AttributeKey. JSON keeps AttributeKey.
+std::string AttributeMetricName(uint8_t id, ModelFamily family);
+
 // The raw value as its maker documents it: a plain decimal of all 48 bits
 // by default; a temperature as "N (Min/Max A/B)" where the maker packs the
 // lowest and highest seen into the bytes above; a time as "N ms" where

@@ -24,6 +24,38 @@ AttributeRecord Record(uint8_t id, uint8_t current, uint64_t raw) {
     return record;
 }
 
+// The metrics' attribute_name: the name public queries select where the
+// drive's row has that meaning, never one for an id no document names for
+// the drive, and the documented name otherwise; JSON's key stays that name.
+TEST(AttributeTableTest, MetricNameWherePublicQueriesSelectIt) {
+    const struct {
+        const char* model;
+        uint8_t id;
+        const char* label;
+        const char* key;
+    } cases[] = {
+        {"WDC WD2500JS-75NCB3", 5, "Reallocated_Sector_Ct", "Reallocated_Sector_Count"},
+        {"WDC WD2500JS-75NCB3", 199, "UDMA_CRC_Error_Count", "Ultra_ATA_CRC_Error_Count"},
+        {"WDC WD2500JS-75NCB3", 194, "Temperature", "Temperature"},
+        {"WDC WD2500JS-75NCB3", 189, "Unknown_Attribute", "Unknown_Attribute"},
+        {"SAMSUNG HD501LJ", 231, "Unknown_Attribute", "Unknown_Attribute"},
+        {"INTEL SSDSA2CW120G3", 241, "Host_Writes_32MiB", "Total_LBAs_Written"},
+        {"INTEL SSDSA2CW120G3", 225, "Host_Writes", "Host_Writes"},
+        {"intel ssdsc2bb240g4", 233, "Media_Wearout_Indicator", "Media_Wearout_Indicator"},
+        {"Samsung SSD 850 EVO 500GB", 241, "Total_LBAs_Written", "Total_LBA_Written"},
+        {"Samsung SSD 850 EVO 500GB", 177, "Wear_Leveling_Count", "Wear_Leveling_Count"},
+        {"Samsung SSD 850 EVO 500GB", 187, "Reported_Uncorrect", "Uncorrectable_Error_Count"},
+        {"Micron_5300_MTFDDAK960TDS", 202, "Percent_Lifetime_Remain", "Percent_Lifetime_Remaining"},
+        {"Crucial_CT256MX100SSD1", 246, "Total_LBAs_Written", "Cumulative_Host_Sectors_Written"},
+        {"CT1000MX500SSD1", 202, "Unknown_Attribute", "Unknown_Attribute"},
+    };
+    for (const auto& c : cases) {
+        const ModelFamily family = FamilyOfModel(c.model);
+        EXPECT_EQ(c.label, AttributeMetricName(c.id, family)) << c.model << " " << int{c.id};
+        EXPECT_EQ(c.key, AttributeKey(c.id, family)) << c.model << " " << int{c.id};
+    }
+}
+
 // A maker's row wins over the generic one; a model no pattern names reads
 // the generic rows, and an id its maker names nowhere stays unknown.
 TEST(AttributeTableTest, MakerRowOrGenericRow) {

@@ -8,6 +8,10 @@ bool SmartDriver::HasDevice(int) {
 
 void SmartDriver::ExpectDevice(int, uint64_t) {}
 
+bool SmartDriver::TranslatesAta() {
+    return false;
+}
+
 void SmartDriver::DeviceName(int position, char* name, uint32_t size) {
     if (size == 0) {
         return;

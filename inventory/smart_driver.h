@@ -85,4 +85,10 @@ class SmartDriver {
     // replaced, a disk swapped) opens the position only while it is still
     // that device. Ignored where names cannot change.
     virtual void ExpectDevice(int position, uint64_t deviceNumber);
+
+    // Whether the ATA commands reach the disks through a SCSI/ATA
+    // translation layer (Linux's SG_IO), rather than through Windows' SMART
+    // controls or a capture: the metrics' interface label tells the two
+    // apart, as the exporter's users select them.
+    virtual bool TranslatesAta();
 };

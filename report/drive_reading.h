@@ -62,6 +62,8 @@ struct DriveReading {
     std::string device;    // as its user names it, or the capture's file name
     std::string listName;  // as the drive list shows it
     DriveProtocol protocol = DriveProtocol::kAta;
+    // Read through a SCSI/ATA translation layer (SmartDriver::TranslatesAta).
+    bool ataTranslated = false;
     IdentityTexts identity;  // trimmed, as the drive sent them
     bool hasCapacity = false;
     uint64_t blocks = 0;

@@ -8,6 +8,8 @@
 #include "inventory/decimal_text.h"
 #include "inventory/nvme_log_rows.h"
 #include "report/attribute_format.h"
+#include "report/json_writer.h"
+#include "report/metric_device.h"
 
 namespace {
 
@@ -41,7 +43,8 @@ void IdLabel(std::string* out, uint8_t id) {
     out->push_back('"');
 }
 
-// A drive's device label, escaped once for all of its samples.
+// A drive's device label, escaped once for all of its samples: the name
+// the exporter's users select, not the path the other outputs show.
 struct DeviceLabel {
     std::string text;
 };
@@ -50,7 +53,7 @@ std::vector<DeviceLabel> DeviceLabels(const MachineReport& report) {
     std::vector<DeviceLabel> labels(report.drives.size());
     for (size_t i = 0; i < labels.size(); ++i) {
         labels[i].text = "{device=\"";
-        const std::string& device = report.drives[i].device;
+        const std::string device = MetricDeviceName(report.drives[i].device);
         Escaped(&labels[i].text, device.data(), device.size());
         labels[i].text.push_back('"');
     }
@@ -118,18 +121,33 @@ double Approximate(const NvmeCounter& counter) {
            static_cast<double>(counter.low);
 }
 
+// The interface label as the exporter's users select it: sat for a disk
+// reached through SCSI/ATA translation, ata for one reached through
+// Windows' SMART controls (or replayed), nvme.
+const char* InterfaceLabels(const DriveReading& drive) {
+    if (drive.protocol == DriveProtocol::kNvme) {
+        return ",interface=\"nvme\",protocol=\"NVMe\"";
+    }
+    return drive.ataTranslated ? ",interface=\"sat\",protocol=\"ATA\""
+                               : ",interface=\"ata\",protocol=\"ATA\"";
+}
+
+// One series of 1 per drive, with every label the exporter's info series
+// has, so that dashboards' joins (* on(instance, device)
+// group_left(model_family, model_name, ...) smartctl_device) find them all.
+// No drive database names the family, nor an additional product id.
 void DeviceSamples(std::string* out, const MachineReport& report,
                    const std::vector<DeviceLabel>& devices) {
     Family(out, "smartctl_device", "gauge", "Device info");
     for (size_t i = 0; i < devices.size(); ++i) {
         const IdentityTexts& identity = report.drives[i].identity;
         Sample(out, "smartctl_device", devices[i]);
+        out->append(",model_family=\"unknown\"");
         Label(out, "model_name", identity.model);
         Label(out, "serial_number", identity.serial);
         Label(out, "firmware_version", identity.firmware);
-        out->append(report.drives[i].protocol == DriveProtocol::kNvme
-                        ? ",interface=\"nvme\",protocol=\"NVMe\""
-                        : ",interface=\"ata\",protocol=\"ATA\"");
+        out->append(InterfaceLabels(report.drives[i]));
+        out->append(",ata_additional_product_id=\"unknown\"");
         // IDENTIFY's versions and form factor; empty where not reported.
         const AtaIdentity& ata = report.drives[i].ata.identity;
         Label(out, "ata_version", ata.hasAtaVersion ? ata.ataVersion : "");
@@ -154,7 +172,7 @@ void AttributeSamples(std::string* out, const MachineReport& report,
             Sample(&head, "smartctl_device_attribute", devices[i]);
             IdLabel(&head, AttributeId(record));
             Label(&head, "attribute_name",
-                  AttributeKey(AttributeId(record), report.drives[i].ata.family));
+                  AttributeMetricName(AttributeId(record), report.drives[i].ata.family));
             head.append(",attribute_flags_short=\"").append(flagsShort.text);
             head.append("\",attribute_flags_long=\"").append(FlagsLong(flags));
             head.append("\",attribute_value_type=\"");
@@ -520,6 +538,13 @@ void ReadingSamples(std::string* out, const MachineReport& report,
             FloatValue(out, Approximate(report.drives[i].bytes));
         }
     }
+    Family(out, "smartctl_device_capacity_blocks", "gauge", "User-addressable logical blocks");
+    for (size_t i = 0; i < devices.size(); ++i) {
+        if (report.drives[i].hasCapacity) {
+            Sample(out, "smartctl_device_capacity_blocks", devices[i]);
+            FloatValue(out, static_cast<double>(report.drives[i].blocks));
+        }
+    }
 }
 
 // The drives' own logs, where read and sound, in the exporter's names.
@@ -592,6 +617,23 @@ void ScanSamples(std::string* out, const MachineReport& report) {
     out->push_back('\n');
 }
 
+// The run's own series, as the exporter has them: how many devices were
+// read, and which program wrote them (ours, in labels named as ours).
+void RunSamples(std::string* out, const MachineReport& report) {
+    Family(out, "smartctl_devices", "gauge", "Devices read");
+    out->append("smartctl_devices ");
+    AppendNumber(out, report.drives.size());
+    out->push_back('\n');
+    Family(out, "smartctl_version", "gauge", "The program that wrote these metrics");
+    out->append("smartctl_version{vantrel_json_format_version=\"");
+    AppendNumber(out, static_cast<uint64_t>(kJsonFormatMajor));
+    out->push_back('.');
+    AppendNumber(out, static_cast<uint64_t>(kJsonFormatMinor));
+    out->push_back('"');
+    Label(out, "vantrel_version", report.version);
+    out->append("} 1\n");
+}
+
 }  // namespace
 
 std::string PrometheusReport(const MachineReport& report) {
@@ -611,5 +653,6 @@ std::string PrometheusReport(const MachineReport& report) {
     OwnSamples(&out, report, devices);
     StateSamples(&out, report, devices);
     ScanSamples(&out, report);
+    RunSamples(&out, report);
     return out;
 }

@@ -6,12 +6,14 @@
 
 #include "capture/synthetic_capture.h"
 #include "report/device_status.h"
+#include "report/metric_device.h"
 #include "testing/emulated_driver/emulated_driver.h"
 #include "testing/report/report_test_drives.h"
 
 namespace {
 
-std::string Metrics(EmulatedDriver& driver, DriveInventory& inventory, const std::string& device) {
+std::string Metrics(EmulatedDriver& driver, DriveInventory& inventory, const std::string& device,
+                    bool translated = false) {
     inventory.ScanDrives(driver);
     MachineReport report{{}, inventory.GetDriveCount(), "V", 0, {}};
     for (int position = 0; position < kDrivePositions; ++position) {
@@ -20,6 +22,7 @@ std::string Metrics(EmulatedDriver& driver, DriveInventory& inventory, const std
             ReadDrive(inventory, position, "list", device + std::to_string(position),
                       &report.drives.back());
             report.drives.back().health = {HealthVerdict::kBad, {}};
+            report.drives.back().ataTranslated = translated;
         }
     }
     return PrometheusReport(report);
@@ -119,11 +122,16 @@ TEST(PrometheusWriterTest, LabelValuesAreEscapedAndUtf8) {
     driver.InsertDrive(0, MakeCapture("Q\"B\\S\xb0", "SER", "FW"));
     const std::string metrics = Metrics(driver, inventory, "a\nb");
     EXPECT_NE(std::string::npos,
-              metrics.find("smartctl_device{device=\"a\\nb0\",model_name=\"Q\\\"B\\\\S\xc2\xb0\","
-                           "serial_number=\"SER\",firmware_version=\"FW\",interface=\"ata\","
-                           "protocol=\"ATA\",ata_version=\"\",sata_version=\"\","
-                           "form_factor=\"\"} 1\n"));
+              metrics.find("smartctl_device{device=\"a\\nb0\",model_family=\"unknown\","
+                           "model_name=\"Q\\\"B\\\\S\xc2\xb0\",serial_number=\"SER\","
+                           "firmware_version=\"FW\",interface=\"ata\",protocol=\"ATA\","
+                           "ata_additional_product_id=\"unknown\",ata_version=\"\","
+                           "sata_version=\"\",form_factor=\"\"} 1\n"));
     EXPECT_NE(std::string::npos, metrics.find("\nvantrel_scan_drives 1\n"));
+    EXPECT_NE(std::string::npos, metrics.find("\nsmartctl_devices 1\n"));
+    EXPECT_NE(std::string::npos,
+              metrics.find("\nsmartctl_version{vantrel_json_format_version=\"1.0\","
+                           "vantrel_version=\"V\"} 1\n"));
     EXPECT_NE(std::string::npos,
               metrics.find("\nvantrel_drive_health{device=\"a\\nb0\",verdict=\"GOOD\"} 0\n"
                            "vantrel_drive_health{device=\"a\\nb0\",verdict=\"CAUTION\"} 0\n"
@@ -144,7 +152,7 @@ TEST(PrometheusWriterTest, SamplesFollowTheirDefinitions) {
     const std::string metrics = Metrics(driver, inventory, "d");
     const std::string raw5 =
         "smartctl_device_attribute{device=\"d0\",attribute_id=\"5\","
-        "attribute_name=\"Reallocated_Sector_Count\",attribute_flags_short=\"PO----\","
+        "attribute_name=\"Reallocated_Sector_Ct\",attribute_flags_short=\"PO----\","
         "attribute_flags_long=\"prefailure,updated_online\",attribute_value_type=\"raw\"} ";
     const size_t first = metrics.find(raw5);
     ASSERT_NE(std::string::npos, first);
@@ -154,14 +162,14 @@ TEST(PrometheusWriterTest, SamplesFollowTheirDefinitions) {
     EXPECT_EQ(
         std::string::npos,
         metrics.find(
-            "\"d1\",attribute_id=\"5\",attribute_name=\"Reallocated_Sector_Count\","
+            "\"d1\",attribute_id=\"5\",attribute_name=\"Reallocated_Sector_Ct\","
             "attribute_flags_short=\"PO----\",attribute_flags_long=\"prefailure,updated_online\","
             "attribute_value_type=\"thresh\""))
         << "the drive without thresholds has no thresh sample";
     EXPECT_NE(
         std::string::npos,
         metrics.find(
-            "\"d1\",attribute_id=\"5\",attribute_name=\"Reallocated_Sector_Count\","
+            "\"d1\",attribute_id=\"5\",attribute_name=\"Reallocated_Sector_Ct\","
             "attribute_flags_short=\"PO----\",attribute_flags_long=\"prefailure,updated_online\","
             "attribute_value_type=\"worst\"} 20\n"));
     EXPECT_NE(std::string::npos,
@@ -178,6 +186,34 @@ TEST(PrometheusWriterTest, SamplesFollowTheirDefinitions) {
                      "30\n"));
 }
 
+// The device label is the name the exporter's users select, however the
+// drive was reached; a capture keeps its file name.
+TEST(PrometheusWriterTest, DeviceLabelIsTheKernelsOrTheDriversName) {
+    const struct {
+        const char* device;
+        const char* label;
+    } cases[] = {
+        {"/dev/sda", "sda"},
+        {"/dev/nvme0", "nvme0"},
+        {"\\\\.\\PhysicalDrive3", "PhysicalDrive3"},
+        {"SMARTVSD:2", "drive2"},
+        {"SMARTVSD:", "SMARTVSD:"},
+        {"SMARTVSD:2.smart", "SMARTVSD:2.smart"},
+        {"INTEL_SSDSA2CW120G3--4PC10302.smart", "INTEL_SSDSA2CW120G3--4PC10302.smart"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.label, MetricDeviceName(c.device)) << c.device;
+    }
+    EmulatedDriver driver;
+    DriveInventory inventory;
+    driver.InsertDrive(0, GoldenDrive());
+    const std::string metrics = Metrics(driver, inventory, "/dev/sd", true);
+    EXPECT_NE(std::string::npos, metrics.find("smartctl_device_temperature{device=\"sd0\","));
+    EXPECT_NE(std::string::npos, metrics.find(",interface=\"sat\",protocol=\"ATA\","))
+        << "read through SCSI/ATA translation";
+    EXPECT_EQ(std::string::npos, metrics.find("/dev/"));
+}
+
 // A drive with 4096-byte logical sectors and its temperature in 190 alone.
 TEST(PrometheusWriterTest, CapacityAndTemperatureOfADriveWithLargeSectors) {
     EmulatedDriver driver;
@@ -191,6 +227,8 @@ TEST(PrometheusWriterTest, CapacityAndTemperatureOfADriveWithLargeSectors) {
     const std::string metrics = Metrics(driver, inventory, "d");
     EXPECT_NE(std::string::npos,
               metrics.find("\nsmartctl_device_capacity_bytes{device=\"d0\"} 4096000\n"));
+    EXPECT_NE(std::string::npos,
+              metrics.find("\nsmartctl_device_capacity_blocks{device=\"d0\"} 1000\n"));
     EXPECT_NE(std::string::npos, metrics.find("\nsmartctl_device_temperature{device=\"d0\","
                                               "temperature_type=\"current\"} 33\n"));
 }

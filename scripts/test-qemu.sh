@@ -559,22 +559,31 @@ prometheus=$(cat "$out/prometheus.txt")
     fail "--prometheus: $(grep '^smartctl_device{' <<<"$prometheus")"
 # Each ATA disk's self-assessment; every disk's bit mask.
 for disk in sda sdb sdd sde sdf; do
-    grep -qE "^smartctl_device_smart_status\{device=\"(/dev/)?$disk\"\} 1\$" <<<"$prometheus" &&
+    grep -qE "^smartctl_device_smart_status\{device=\"$disk\"\} 1\$" <<<"$prometheus" &&
         pass "--prometheus: $disk smart_status 1" ||
-        fail "--prometheus: $disk: $(grep -E "^smartctl_device_smart_status\{device=\"(/dev/)?$disk\"" <<<"$prometheus")"
+        fail "--prometheus: $disk: $(grep -E "^smartctl_device_smart_status\{device=\"$disk\"" <<<"$prometheus")"
 done
 [ "$(grep -c '^smartctl_device_smartctl_exit_status{' <<<"$prometheus")" = 7 ] &&
     pass "--prometheus: smartctl_device_smartctl_exit_status for all seven disks" ||
     fail "--prometheus: $(grep '^smartctl_device_smartctl_exit_status{' <<<"$prometheus")"
+# The labels as the exporter's users select them: the kernel's names, sat
+# for the disks reached through SCSI/ATA translation.
+ata_info=$(grep -c '^smartctl_device{.*,protocol="ATA",' <<<"$prometheus")
+nvme_info=$(grep -c '^smartctl_device{.*,protocol="NVMe",' <<<"$prometheus")
+[ "$ata_info" -gt 0 ] && [ "$nvme_info" -gt 0 ] &&
+    [ "$(grep -cE '^smartctl_device\{device="sd[a-z]+",.*,interface="sat",protocol="ATA",' <<<"$prometheus")" = "$ata_info" ] &&
+    [ "$(grep -cE '^smartctl_device\{device="nvme[0-9]+",.*,interface="nvme",protocol="NVMe",' <<<"$prometheus")" = "$nvme_info" ] &&
+    pass "--prometheus: device=\"sdX\" interface=\"sat\" for $ata_info ATA disks, device=\"nvmeN\" for $nvme_info NVMe" ||
+    fail "--prometheus labels: $(grep '^smartctl_device{' <<<"$prometheus")"
 while read -r controller serial; do
     for i in 0 1; do
         [ "$serial" = "${nvme_serials[i]}" ] || continue
-        grep -qxF "smartctl_device_critical_warning{device=\"/dev/$controller\"} ${nvme_warnings[i]}" \
+        grep -qxF "smartctl_device_critical_warning{device=\"$controller\"} ${nvme_warnings[i]}" \
             <<<"$prometheus" &&
-            grep -qxF "smartctl_device_temperature{device=\"/dev/$controller\",temperature_type=\"current\"} 50" \
+            grep -qxF "smartctl_device_temperature{device=\"$controller\",temperature_type=\"current\"} 50" \
                 <<<"$prometheus" &&
             pass "--prometheus: /dev/$controller critical warning ${nvme_warnings[i]}, 50 C" ||
-            fail "--prometheus /dev/$controller:"$'\n'"$(grep -F "/dev/$controller\"" <<<"$prometheus" | grep -E 'warning|temperature')"
+            fail "--prometheus /dev/$controller:"$'\n'"$(grep -F "device=\"$controller\"" <<<"$prometheus" | grep -E 'warning|temperature')"
     done
 done <"$out/nvme-serials.txt"
 
