@@ -279,6 +279,17 @@ served=$(grep -c '^vantrel_' "$metrics" || true)
 [ "$written" -gt 0 ] && [ "$written" = "$served" ] &&
     pass "the node exporter serves the $written vantrel_ series of vantrel.prom" ||
     fail "vantrel.prom holds $written vantrel_ series, the node exporter serves $served"
+# The shipped rules and dashboard on the booted guest's own vantrel.prom, in
+# a Prometheus on the host (the guest has no network): no rule error, every
+# panel with data.
+if [ -s "$out/prom.txt" ] &&
+    scripts/test-prometheus-queries.py --rules docs/vantrel-alerts.yml \
+        --dashboard docs/vantrel-dashboard.json --metrics "guest=$out/prom.txt" \
+        >"$out/host-rules.txt" 2>&1; then
+    pass "the shipped rules evaluate and the dashboard's panels answer on the guest's vantrel.prom"
+else
+    fail "the shipped rules or dashboard on the guest's vantrel.prom: $(grep FAIL "$out/host-rules.txt" 2>/dev/null | head -5)"
+fi
 
 echo "== every system call against the units' filter"
 # A file of the results, or nothing where the guest wrote none.

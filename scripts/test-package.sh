@@ -52,7 +52,10 @@ expected="./lib/systemd/system/vantrel-report-prometheus.service \
 ./lib/systemd/system/vantrel-report-self-test.timer ./usr/sbin/vantrel-report \
 ./usr/share/doc/vantrel-report/README.md.gz ./usr/share/doc/vantrel-report/changelog.gz \
 ./usr/share/doc/vantrel-report/copyright ./usr/share/lintian/overrides/vantrel-report \
-./usr/share/man/man8/vantrel-report.8.gz ./usr/share/vantrel-report/vantrel-report.schema.json "
+./usr/share/man/man8/vantrel-report.8.gz \
+./usr/share/vantrel-report/prometheus/vantrel-alerts.yml \
+./usr/share/vantrel-report/prometheus/vantrel-dashboard.json \
+./usr/share/vantrel-report/vantrel-report.schema.json "
 [ "$contents" = "$expected" ] && pass "the package holds what it should" ||
     fail "the package holds: $contents"
 version=$(dpkg-parsechangelog -SVersion)
