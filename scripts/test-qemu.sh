@@ -744,5 +744,16 @@ else
     fail "compare replayed on the host differs"
 fi
 
+echo "== the shipped rules, the dashboard and the public queries on the guest's metrics"
+# A real Prometheus on these disks' metrics: every rule evaluates, every
+# panel answers, and every public query answers for the disks its entry names.
+if timeout -k 10 150 python3 scripts/test-prometheus-queries.py --rules docs/vantrel-alerts.yml \
+    --dashboard docs/vantrel-dashboard.json --queries testing/prometheus/public-queries.yml \
+    --metrics "qemu=$out/prometheus.txt" >"$work/queries.log" 2>&1; then
+    pass "on the QEMU disks: $(grep -E '^(live|dashboard|public queries):' "$work/queries.log" | tr '\n' ';')"
+else
+    fail "rules, dashboard or public queries on the QEMU disks:"$'\n'"$(grep 'FAIL' "$work/queries.log" || tail -20 "$work/queries.log")"
+fi
+
 echo "== QEMU end-to-end: $failures failure(s), $(($(date +%s) - started))s in all"
 [ "$failures" -eq 0 ]
