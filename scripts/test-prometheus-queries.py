@@ -29,6 +29,10 @@ import time
 import urllib.parse
 import urllib.request
 
+sys.dont_write_bytecode = True  # nothing written beside the scripts
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from servers import end_servers  # noqa: E402
+
 import yaml
 
 parser = argparse.ArgumentParser()
@@ -406,17 +410,7 @@ def live(folder, files):
         if args.queries:
             check_queries(server, list(files))
     finally:
-        for process in started:
-            process.terminate()
-        for process in started:
-            try:
-                process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
-        log.close()
-        if failures:
-            sys.stderr.write(open(log.name, errors="replace").read()[-2000:])
+        end_servers(started, log, failures, 2000)
 
 
 with tempfile.TemporaryDirectory() as folder:

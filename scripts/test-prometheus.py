@@ -26,6 +26,10 @@ import time
 import urllib.parse
 import urllib.request
 
+sys.dont_write_bytecode = True  # nothing written beside the scripts
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from servers import end_servers  # noqa: E402
+
 program, rules, captures = (os.path.abspath(arg) for arg in sys.argv[1:4])
 # Names the common exporter's dashboards and alerts know, kept as it spells
 # them though promtool's lint flags them (counters without _total, _count
@@ -357,17 +361,7 @@ else:
                 if got:
                     print(f"live: {series} -> {value}")
         finally:
-            for process in started:
-                process.terminate()
-            for process in started:
-                try:
-                    process.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
-            log.close()
-            if failures:
-                sys.stderr.write(open(log.name, errors="replace").read()[-3000:])
+            end_servers(started, log, failures, 3000)
 
 for failure in failures:
     print(failure, file=sys.stderr)
