@@ -59,12 +59,21 @@ bool WindowsDriver::HasDevice(int position) {
     if (PlatformId() == kPlatformWindows9x) {
         return position < kDrivePositions;
     }
+    // Looked up by name: the oldest systems' kernel32 may not export it, and
+    // where it is missing the open decides.
+    typedef DWORD(WINAPI * QueryDosDeviceCall)(LPCSTR, LPSTR, DWORD);
+    typedef void (*AnyFunction)();
+    const QueryDosDeviceCall query =
+        reinterpret_cast<QueryDosDeviceCall>(reinterpret_cast<AnyFunction>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryDosDeviceA")));
+    if (query == nullptr) {
+        return true;
+    }
     char name[32];
     char target[MAX_PATH];
     std::snprintf(name, sizeof name, "PhysicalDrive%d", position);
     // Only a name the system says it does not hold is no disk.
-    return QueryDosDeviceA(name, target, sizeof target) != 0 ||
-           GetLastError() != ERROR_FILE_NOT_FOUND;
+    return query(name, target, sizeof target) != 0 || GetLastError() != ERROR_FILE_NOT_FOUND;
 }
 
 int WindowsDriver::Close(DeviceHandle device) {
