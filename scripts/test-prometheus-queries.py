@@ -31,6 +31,7 @@ import urllib.request
 
 sys.dont_write_bytecode = True  # nothing written beside the scripts
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from capture_sections import joined, reseal, sections  # noqa: E402,F401
 from servers import end_servers  # noqa: E402
 
 import yaml
@@ -59,27 +60,14 @@ def metrics(paths):
     return run.stdout.decode()
 
 
-# Captures: tagged sections, as the shared folder's README describes them.
-def sections(data):
-    out, at = [], 0
-    while at + 8 <= len(data):
-        length = struct.unpack(">I", data[at + 4:at + 8])[0]
-        out.append([data[at:at + 4], bytearray(data[at + 8:at + 8 + length])])
-        at += 8 + length
-    return out
 
 
-def joined(parts):
-    return b"".join(tag + struct.pack(">I", len(payload)) + payload for tag, payload in parts)
 
 
 def section(parts, tag):
     return next(payload for name, payload in parts if name == tag)
 
 
-def reseal(block):
-    """The 8-bit sum of a changed ATA block is 0 again, as the drive sends it."""
-    block[511] = -sum(block[:511]) & 0xFF
 
 
 def set_temperature(parts, celsius):

@@ -28,6 +28,7 @@ import urllib.request
 
 sys.dont_write_bytecode = True  # nothing written beside the scripts
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from capture_sections import joined, reseal, sections  # noqa: E402,F401
 from servers import end_servers  # noqa: E402
 
 program, rules, captures = (os.path.abspath(arg) for arg in sys.argv[1:4])
@@ -58,20 +59,8 @@ def check_metrics(name, text):
                         + "; ".join(unexpected or findings))
 
 
-def sections(data):
-    """The tagged sections of a capture: [tag, payload] in file order."""
-    out, at = [], 0
-    while at + 8 <= len(data):
-        length = struct.unpack(">I", data[at + 4:at + 8])[0]
-        out.append([data[at:at + 4], bytearray(data[at + 8:at + 8 + length])])
-        at += 8 + length
-    return out
 
 
-def reseal(block):
-    """Makes a changed block's 8-bit sum 0 again, as the drive would have sent
-    it: a reply that fails its checksum is not judged."""
-    block[511] = -sum(block[:511]) & 0xFF
 
 
 def attribute_slot(smart_data, attribute_id):
